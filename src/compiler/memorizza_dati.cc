@@ -1,0 +1,62 @@
+// memorizza_dati: reads the line description, then the train description,
+// under one failure handler (code 25).
+#include "compiler/campi.h"
+#include "driver/codici.h"
+#include "driver/form1.h"
+#include "platform/file.h"
+#include "platform/testo.h"
+
+namespace {
+
+// Keeps note of where the reader was when the read ended, however it ended.
+struct segna_posizione {
+  posizione_sorgente& sorgente;
+  const std::string nome;
+  const lettore_campi& f;
+  ~segna_posizione() {
+    if (f.riga() == 0) return;  // nothing read from this file
+    sorgente.file = nome;
+    sorgente.riga = f.riga();
+    sorgente.colonna = f.colonna();
+    sorgente.testo = std::string(f.testo_riga());
+  }
+};
+
+lettore_campi apri(const std::string& nome) {
+  std::string dati;
+  if (!file::leggi(nome, dati)) throw errore_lettura{"file non leggibile"};
+  return lettore_campi(std::move(dati));
+}
+
+}  // namespace
+
+void Form1::memorizza_dati() {
+  lettura = stato_lettura{};
+  sorgente = posizione_sorgente{};
+  try {
+    tabella_linea[85].nome = testo::a_1252(nome_linea);
+    tabella_linea[86].nome = testo::a_1252(numero_treno);
+
+    if (!file::esiste(file_linea())) {
+      codice_errore = codice::linea_mancante;
+      return;
+    }
+    {
+      lettore_campi linea = apri(file_linea());
+      segna_posizione segno{sorgente, file_linea(), linea};
+      bool avanti = true;
+      leggi_linea(linea, avanti);
+      if (!avanti) return;
+    }
+    {
+      lettore_campi treno = apri(file_treno());
+      segna_posizione segno{sorgente, file_treno(), treno};
+      leggi_treno(treno);
+    }
+  } catch (const errore_lettura&) {
+    // Whatever the explicit checks did not catch: drop both sources, code 25.
+    file::cancella(file_linea());
+    file::cancella(file_treno());
+    codice_errore = codice::lettura_fallita;
+  }
+}

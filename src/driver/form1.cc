@@ -1,0 +1,28 @@
+#include "driver/form1.h"
+
+void Form1::Form_Load() {
+  nome_linea = "FerziaPS-Calvorano";
+  numero_treno = "24617";
+  schermo.mostra(Label1);
+
+  dati_linea();
+  dati_treno();
+  dati_note();
+  dati_rallentamenti();
+  dati_scheda();
+
+  int32_t piano = 1;
+  memorizza_percorso(piano);
+
+  schermo.chiudi();
+}
+
+void Form1::errore(const std::string& a) {
+  schermo.messaggio(" Errore n. " + a);
+  schermo.chiudi();
+  throw fine_programma{1, static_cast<int32_t>(std::stol(a))};
+}
+
+std::string Form1::nome_file(const std::string& coda) const {
+  return cartella + "/" + nome_linea + coda;
+}

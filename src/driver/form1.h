@@ -1,0 +1,109 @@
+// The run: the window object that owns the run state and the scenario records,
+// with the routines of every stage. Each stage's routines live in the files of
+// its own subsystem.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "compiler/stato_lettura.h"
+#include "model/records.h"
+#include "platform/finestra.h"
+
+class lettore_campi;
+
+// Thrown by `errore` to end the program after its message was shown.
+struct fine_programma {
+  int stato;  // exit status
+  int32_t codice;
+};
+
+class Form1 {
+ public:
+  // Run state.
+  std::string cartella;      // program folder, without trailing separator
+  std::string nome_linea;    // program text (UTF-8)
+  std::string numero_treno;  // program text (UTF-8)
+  std::string riga;          // last field read from a source file (single-byte)
+  int32_t codice_errore = 0;
+  int32_t posizione_errore = 0;
+  int32_t j = 0;
+
+  // Scenario records.
+  tabella tabella_linea;
+  std::vector<cella_percorso> celle_percorso;  // empty while no cells exist
+  planimetria_linea planimetria;               // empty while no plan exists
+
+  // Window.
+  std::string Label1 = "Attendere";
+  finestra schermo;
+
+  // Reader working state and where the reader stopped.
+  stato_lettura lettura;
+  posizione_sorgente sorgente;
+
+  // driver/
+  void Form_Load();
+  [[noreturn]] void errore(const std::string& a);
+
+  // writers/
+  void scrivi_righe(const std::string& nome_file, const std::vector<std::string>& righe);
+  void dati_linea();
+  void dati_treno();
+  void dati_note();
+  void dati_rallentamenti();
+  void dati_scheda();
+
+  // compiler/
+  void memorizza_dati();
+  void progressive_ordina();
+  void memo_montagna(int32_t& inizio, int32_t& fine, int32_t& tipo);
+  void memo_indicatori_v_max(int32_t posizione, int32_t& vas, int32_t& vbs, int32_t& vcs,
+                             int32_t& strisces, int32_t& vad, int32_t& vbd, int32_t& vcd,
+                             int32_t& strisced);
+  void memo_segnale(int32_t posizione, int32_t& sx, int32_t& s1, int32_t& s2, int32_t& s3,
+                    int32_t& rapp, int32_t& dx, int32_t& d1, int32_t& d2, int32_t& d3,
+                    int32_t& tempo);
+  void memo_rallentamento(int32_t posizione, int32_t& v, int32_t& l, int32_t& f_tt, int32_t f_ta,
+                          int32_t& d_v);
+
+  // output/
+  void memorizza_percorso(int32_t& j);
+  void rifinisci_percorso();
+  int32_t codice_gara_st();
+  int32_t codice_gara_og();
+  void scrivi_file_compilati();
+
+  // File names: folder, separator, route name and a tail.
+  std::string nome_file(const std::string& coda) const;
+  std::string file_linea() const { return nome_file("_linea.txt"); }
+  std::string file_treno() const { return nome_file("_" + numero_treno + "-.txt"); }
+
+ private:
+  // compiler/ internals
+  // Reads the line description; `avanti` false when the read must end the
+  // whole call (an error exit other than 15), leaving the train unread.
+  void leggi_linea(lettore_campi& f, bool& avanti);
+  void leggi_treno(lettore_campi& f);
+  void stazione(lettore_campi& f, bool& esci);
+  void crea_planimetria();
+  void inizia_planimetria();
+  bool curva(int64_t s, int64_t n, int classe, bool sinistra);  // false: code 103
+  void fine_planimetria();
+};
+
+// The smaller of two numbers, x on a tie; numeric comparison whatever the kinds.
+// Same kinds give that kind; two integer kinds give a 64-bit integer; anything
+// else gives a double.
+template <typename X, typename Y>
+auto minimo(const X& x, const Y& y) {
+  if constexpr (std::is_same_v<X, Y>) {
+    return x > y ? y : x;
+  } else if constexpr (std::is_integral_v<X> && std::is_integral_v<Y>) {
+    return std::cmp_greater(x, y) ? static_cast<int64_t>(y) : static_cast<int64_t>(x);
+  } else {
+    return x > y ? static_cast<double>(y) : static_cast<double>(x);
+  }
+}

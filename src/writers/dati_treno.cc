@@ -1,0 +1,2 @@
+#include "driver/form1.h"
+void Form1::dati_treno() {}
