@@ -1,8 +1,10 @@
 #include "driver/form1.h"
 
+#include "driver/predefiniti.h"
+
 void Form1::Form_Load() {
-  nome_linea = "FerziaPS-Calvorano";
-  numero_treno = "24617";
+  nome_linea = kNomeLineaPredefinito;
+  numero_treno = kNumeroTrenoPredefinito;
   schermo.mostra(Label1);
 
   dati_linea();
