@@ -1,5 +1,126 @@
+// Line feature recorders: kilometric reference points, mountain spans and
+// speed-limit boards.
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "compiler/campi.h"
+#include "driver/codici.h"
 #include "driver/form1.h"
-void Form1::progressive_ordina() {}
-void Form1::memo_montagna(int32_t&, int32_t&, int32_t&) {}
-void Form1::memo_indicatori_v_max(int32_t, int32_t&, int32_t&, int32_t&, int32_t&, int32_t&,
-                                  int32_t&, int32_t&, int32_t&) {}
+#include "model/numeri.h"
+
+namespace {
+
+struct punto_km {
+  int32_t posizione = 0;
+  int32_t progressiva = 0;
+  int32_t correzione = 0;
+};
+
+punto_km da_voce(const voce_linea& v) {
+  return {v.inizio, v.fine, v.posizione};
+}
+
+// A packed board speed must fit the cell's signed 16-bit field.
+int16_t velocita_cartello(int32_t s, int32_t d) {
+  int64_t v = arrotonda(int64_t{s} * 100 + d, 5);  // s * 20 + d / 5, rounded
+  if (v < std::numeric_limits<int16_t>::min() || v > std::numeric_limits<int16_t>::max())
+    throw errore_lettura{"velocita del cartello fuori dai 16 bit"};
+  return static_cast<int16_t>(v);
+}
+
+}  // namespace
+
+void Form1::progressive_ordina() {
+  const punto_km t = da_voce(tabella_linea[81]);
+  const punto_km d = da_voce(tabella_linea[82]);
+  const punto_km u = da_voce(tabella_linea[83]);
+  punto_km r[3];  // all zero unless a case below decides
+
+  if (int64_t{t.posizione} + d.posizione + u.posizione != 0) {
+    if (t.posizione > d.posizione && t.posizione > u.posizione) {
+      if (d.posizione > u.posizione) {
+        r[0] = t, r[1] = d, r[2] = u;
+      } else {
+        r[0] = t, r[1] = u, r[2] = d;
+      }
+    } else if (d.posizione > t.posizione && d.posizione > u.posizione) {
+      if (t.posizione > u.posizione) {
+        r[0] = d, r[1] = t, r[2] = u;
+      } else {
+        r[0] = d, r[1] = u, r[2] = t;
+      }
+    } else if (u.posizione > t.posizione && u.posizione > d.posizione) {
+      if (t.posizione > d.posizione) {
+        r[0] = u, r[1] = t, r[2] = d;
+      } else {
+        r[0] = u, r[1] = d, r[2] = t;
+      }
+    }
+  } else {
+    // No positions: the chainages choose, the last test that holds deciding.
+    if (t.progressiva > 0) r[0] = t, r[1] = d, r[2] = u;
+    if (d.progressiva > 0) r[0] = d, r[1] = t, r[2] = u;
+    if (u.progressiva > 0) r[0] = u, r[1] = d, r[2] = t;
+  }
+
+  for (size_t i = 0; i < 3; ++i) {
+    voce_linea& v = tabella_linea[81 + i];
+    int64_t progressiva = r[i].progressiva;
+    if (r[i].correzione == 1) progressiva += 100;
+    if (progressiva > std::numeric_limits<int32_t>::max())
+      throw errore_lettura{"progressiva fuori dai 32 bit"};
+    v.inizio = r[i].posizione;
+    v.fine = static_cast<int32_t>(progressiva);
+    v.posizione = r[i].correzione;
+  }
+}
+
+void Form1::memo_montagna(int32_t& inizio, int32_t& fine, int32_t& tipo) {
+  stato_lettura& l = lettura;
+  // Index 0 of the span lists is never used: 80 spans fit.
+  if (l.numero_montagne >= static_cast<int32_t>(l.montagne_inizio.size()) - 1)
+    throw errore_lettura{"troppe montagne"};
+  bool segni = false;
+  if (tipo > 10) {
+    tipo -= 10;
+    segni = true;
+  }
+  ++l.numero_montagne;
+  const size_t m = static_cast<size_t>(l.numero_montagne);
+  l.montagne_inizio[m] = inizio;
+  l.montagne_fine[m] = fine;
+  // Spans close together are one span of the joined kind.
+  if (l.numero_montagne > 1 && int64_t{inizio} - l.montagne_fine[m - 1] <= 150) tipo = 3;
+
+  const int64_t a = arrotonda(inizio, 50);
+  const int64_t b = std::min<int64_t>(arrotonda(int64_t{fine} - 50, 50), l.ultima_cella);
+  // Cells are counted from the span's first cell even where it lies before cell 0.
+  for (int64_t c = std::max<int64_t>(a, 0); c <= b; ++c) {
+    cella_percorso& cella = celle_percorso[static_cast<size_t>(c)];
+    cella.montagna = basso8(tipo);
+    if (segni && (c - a + 1) % 4 == 0 && cella.tipo == tipo_cella::libera)
+      cella.tipo = tipo_cella::segno_montagna;
+  }
+}
+
+void Form1::memo_indicatori_v_max(int32_t posizione, int32_t& vas, int32_t& vbs, int32_t& vcs,
+                                  int32_t& strisces, int32_t& vad, int32_t& vbd, int32_t& vcd,
+                                  int32_t& strisced) {
+  int64_t n = arrotonda(int64_t{posizione} + 50, 50);
+  if (n < 0 || n > lettura.ultima_cella) throw errore_lettura{"cartello fuori dalle celle"};
+  cella_percorso& c = celle_percorso[static_cast<size_t>(n)];
+  if (!cella_libera(c)) {
+    codice_errore = codice::indicatori_occupati;
+    return;
+  }
+  // All three speeds are checked before the cell changes.
+  const int16_t v1 = velocita_cartello(vas, vad);
+  const int16_t v2 = velocita_cartello(vbs, vbd);
+  const int16_t v3 = velocita_cartello(vcs, vcd);
+  c.tipo = tipo_cella::indicatori_v_max;
+  c.valore_1 = v1;
+  c.valore_2 = v2;
+  c.valore_3 = v3;
+  c.valore_4 = basso16(int64_t{strisces} * 10 + strisced);
+}

@@ -1,2 +1,38 @@
+// Stamps the format marks and check codes, then writes the compiled files.
+#include <string>
+
+#include "driver/codici.h"
 #include "driver/form1.h"
-void Form1::scrivi_file_compilati() {}
+#include "output/immagini.h"
+#include "platform/file.h"
+
+namespace {
+
+constexpr int16_t kTimbroTabella = 610;
+constexpr int16_t kTimbroPercorso = 5121;
+
+}  // namespace
+
+void Form1::scrivi_file_compilati() {
+  // Cell 1 carries two of the slots; without it there is nothing to stamp.
+  if (celle_percorso.size() < 2) return;
+  voce_linea& intestazione = tabella_linea[85];
+  cella_percorso& timbri = celle_percorso[1];
+
+  if (intestazione.parametro_1 != 0 || timbri.valore_1 != 0)
+    errore(std::to_string(codice::timbri_occupati));
+  intestazione.parametro_1 = kTimbroTabella;
+  timbri.valore_1 = kTimbroPercorso;
+
+  if (intestazione.orario != 0 || timbri.valore_2 != 0)
+    errore(std::to_string(codice::codici_occupati));
+  intestazione.orario = codice_gara_st();
+  timbri.valore_2 = static_cast<int16_t>(codice_gara_og());
+
+  if (j != 0 && planimetria.punti() > 0) {
+    file::sostituisci(nome_file("_linea.dat"), immagine_planimetria(planimetria));
+    planimetria.libera();  // the largest record; not needed any more
+  }
+  file::sostituisci(nome_file("_" + numero_treno + ".sim"), immagine_tabella(tabella_linea));
+  file::sostituisci(nome_file("_" + numero_treno + ".dat"), immagine_percorso(celle_percorso));
+}

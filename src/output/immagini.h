@@ -1,0 +1,149 @@
+// Byte images of the three compiled files: little-endian, fields packed with
+// no gaps, no header. Each image is built in one buffer sized up front.
+#pragma once
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "model/numeri.h"
+#include "model/records.h"
+
+namespace immagini {
+
+// Bytes of one table record with an empty name; the name adds its length.
+constexpr size_t kVoceBase = 34;
+constexpr size_t kCella = 15;
+// The name length field is 16 bits: a longer name is cut so that the length
+// and the bytes that follow it always agree.
+constexpr size_t kNomeMassimo = 0xFFFF;
+
+// Little-endian writer over a buffer already sized for everything it gets.
+struct scrittore {
+  char* p;
+
+  void u8(uint8_t v) { *p++ = static_cast<char>(v); }
+  void u16(uint16_t v) {
+    u8(static_cast<uint8_t>(v));
+    u8(static_cast<uint8_t>(v >> 8));
+  }
+  void i16(int16_t v) { u16(static_cast<uint16_t>(v)); }
+  void u32(uint32_t v) {
+    u16(static_cast<uint16_t>(v));
+    u16(static_cast<uint16_t>(v >> 16));
+  }
+  void i32(int32_t v) { u32(static_cast<uint32_t>(v)); }
+  void doppio(double v) {
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(p, &v, sizeof v);
+      p += sizeof v;
+    } else {
+      auto b = std::bit_cast<uint64_t>(v);
+      u32(static_cast<uint32_t>(b));
+      u32(static_cast<uint32_t>(b >> 32));
+    }
+  }
+  void byte(const char* s, size_t n) {
+    std::memcpy(p, s, n);
+    p += n;
+  }
+};
+
+inline size_t lunghezza_nome(const voce_linea& v) {
+  return v.nome.size() < kNomeMassimo ? v.nome.size() : kNomeMassimo;
+}
+
+// Bytes one plan element takes: its 2-byte tag and its value.
+inline size_t dimensione_punto(uint8_t genere) {
+  switch (genere) {
+    case genere_punto::intero:
+      return 2 + 2;
+    case genere_punto::doppio:
+      return 2 + 8;
+    default:
+      return 2;
+  }
+}
+
+inline void scrivi_punto(scrittore& s, uint8_t genere, double valore) {
+  switch (genere) {
+    case genere_punto::intero:
+      s.u16(genere_punto::intero);
+      s.i16(basso16(std::isfinite(valore) ? std::llround(valore) : 0));
+      break;
+    case genere_punto::doppio:
+      s.u16(genere_punto::doppio);
+      s.doppio(valore);
+      break;
+    default:
+      s.u16(genere_punto::vuoto);
+      break;
+  }
+}
+
+}  // namespace immagini
+
+// Line table file: the 87 records, entry 0 first, 34 + name length bytes each.
+inline std::string immagine_tabella(const tabella& t) {
+  size_t totale = 0;
+  for (const auto& v : t) totale += immagini::kVoceBase + immagini::lunghezza_nome(v);
+  std::string b(totale, '\0');
+  immagini::scrittore s{b.data()};
+  for (const auto& v : t) {
+    size_t n = immagini::lunghezza_nome(v);
+    s.u8(v.tipo);
+    s.i32(v.inizio);
+    s.i32(v.fine);
+    s.i32(v.posizione);
+    s.u8(v.opzione_1);
+    s.u16(static_cast<uint16_t>(n));
+    s.byte(v.nome.data(), n);
+    s.i16(v.parametro_1);
+    s.i16(v.parametro_2);
+    s.i16(v.parametro_4);
+    s.i16(v.parametro_5);
+    s.i16(v.parametro_6);
+    s.u8(v.parametro_3);
+    s.u8(v.parametro_7);
+    s.u8(v.prolunga_fine);
+    s.u8(v.opzione_2);
+    s.i32(v.orario);
+  }
+  return b;
+}
+
+// Track file: one 15-byte record per cell, cell 0 first.
+inline std::string immagine_percorso(const std::vector<cella_percorso>& celle) {
+  std::string b(celle.size() * immagini::kCella, '\0');
+  immagini::scrittore s{b.data()};
+  for (const auto& c : celle) {
+    s.u8(c.tipo);
+    s.i16(c.valore_1);
+    s.i16(c.valore_2);
+    s.i16(c.valore_3);
+    s.i16(c.valore_4);
+    s.u8(c.tempo);
+    s.u8(c.marcatore);
+    s.u8(c.montagna);
+    s.u8(c.velocita_limite);
+    s.u8(c.pendenza);
+    s.u8(c.aderenza);
+  }
+  return b;
+}
+
+// Line plan file: every first coordinate, then every second one, each as a
+// 2-byte kind tag (0 empty, 2 16-bit integer, 5 double) and its value.
+inline std::string immagine_planimetria(const planimetria_linea& p) {
+  const size_t n = std::min({p.punti(), p.x.size(), p.y.size()});
+  size_t colonna = 0;
+  for (size_t m = 0; m < n; ++m) colonna += immagini::dimensione_punto(p.genere[m]);
+  std::string b(2 * colonna, '\0');
+  immagini::scrittore s{b.data()};
+  for (size_t m = 0; m < n; ++m) immagini::scrivi_punto(s, p.genere[m], p.x[m]);
+  for (size_t m = 0; m < n; ++m) immagini::scrivi_punto(s, p.genere[m], p.y[m]);
+  return b;
+}

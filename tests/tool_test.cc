@@ -1,0 +1,103 @@
+// The authors' tool: sources and compile.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "aiuti.h"
+#include "driver/form1.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kSorgenti[] = {
+    "FerziaPS-Calvorano_linea.txt", "FerziaPS-Calvorano_24617-.txt",
+    "FerziaPS-Calvorano_24617_note.txt", "FerziaPS-Calvorano_24617_rallentamenti.txt",
+    "FerziaPS-Calvorano_24617_scheda_treno.txt"};
+
+// Runs the tool; with `uscita`, collects its standard output and error.
+int scenario(const std::string& args, std::string* uscita = nullptr) {
+  return esegui(std::string(SCENARIO_BIN) + " " + args + (uscita ? " 2>&1" : " >/dev/null 2>&1"),
+                uscita);
+}
+
+}  // namespace
+
+TEST(ScenarioSources, WritesTheSameFilesAsTheWriters) {
+  cartella_temporanea t;
+  ASSERT_EQ(scenario("sources " + (t / "nuova")), 0);
+  Form1 f;
+  f.cartella = t.percorso;
+  f.nome_linea = "FerziaPS-Calvorano";
+  f.numero_treno = "24617";
+  f.dati_linea();
+  f.dati_treno();
+  f.dati_note();
+  f.dati_rallentamenti();
+  f.dati_scheda();
+  for (auto n : kSorgenti) {
+    ASSERT_TRUE(esiste_file(t / (std::string("nuova/") + n))) << n;
+    EXPECT_EQ(leggi_tutto(t / (std::string("nuova/") + n)), leggi_tutto(t / n)) << n;
+  }
+}
+
+TEST(ScenarioUsage, BadArgumentsGiveStatus64AndUnwritableFolder2) {
+  std::string uscita;
+  EXPECT_EQ(scenario("", &uscita), 64);
+  EXPECT_EQ(scenario("frobnicate", &uscita), 64);
+  EXPECT_NE(uscita.find("usage"), std::string::npos);
+  EXPECT_EQ(scenario("sources", &uscita), 64);
+  EXPECT_EQ(scenario("compile a b", &uscita), 64);
+  EXPECT_EQ(scenario("compile a ../b c", &uscita), 64);
+  EXPECT_EQ(scenario("compile a b c --wat", &uscita), 64);
+  EXPECT_EQ(scenario("--help", &uscita), 0);
+  EXPECT_NE(uscita.find("compile SRCDIR ROUTE TRAIN"), std::string::npos);
+  EXPECT_EQ(scenario("sources /dev/null/sotto", &uscita), 2);
+  EXPECT_NE(uscita.find("/dev/null/sotto"), std::string::npos) << uscita;
+}
+
+TEST(ScenarioCompile, SameFilesAsCompattatoreAndSourcesUntouched) {
+  cartella_temporanea t;
+  fs::copy_file(COMPATTATORE_BIN, t / "compattatore");
+  ASSERT_EQ(esegui(t / "compattatore >/dev/null 2>&1"), 0);
+  ASSERT_EQ(scenario("sources " + (t / "src")), 0);
+  std::string linea = leggi_tutto(t / "src/FerziaPS-Calvorano_linea.txt");
+  std::string treno = leggi_tutto(t / "src/FerziaPS-Calvorano_24617-.txt");
+  std::string uscita;
+  ASSERT_EQ(scenario("compile " + (t / "src") + " FerziaPS-Calvorano 24617 --out " +
+                                (t / "out") + " --json",
+                            &uscita),
+            0)
+      << uscita;
+  EXPECT_EQ(uscita,
+            "{\"codice_errore\":0,\"posizione_errore\":0,\"files\":[\"FerziaPS-Calvorano_linea.dat\","
+            "\"FerziaPS-Calvorano_24617.sim\",\"FerziaPS-Calvorano_24617.dat\"]}\n");
+  for (auto n : {"FerziaPS-Calvorano_linea.dat", "FerziaPS-Calvorano_24617.sim",
+                 "FerziaPS-Calvorano_24617.dat"})
+    EXPECT_EQ(leggi_tutto(t / (std::string("out/") + n)), leggi_tutto(t / n)) << n;
+  EXPECT_EQ(leggi_tutto(t / "src/FerziaPS-Calvorano_linea.txt"), linea);
+  EXPECT_EQ(leggi_tutto(t / "src/FerziaPS-Calvorano_24617-.txt"), treno);
+  // Nothing of the private folder is left behind.
+  size_t voci = 0;
+  for (auto& e : fs::directory_iterator(t / "out")) (void)e, ++voci;
+  EXPECT_EQ(voci, 3u);
+}
+
+TEST(ScenarioCompile, PendingCodeAndNoPlan) {
+  cartella_temporanea t;
+  fs::create_directory(t / "src");
+  scrivi_tutto(t / "src/r_linea.txt",
+               "[generale]\r\nlunghezza percorso, 5000\r\n[pendenze]\r\npendenza, 20000, 3\r\n"
+               "[fine]\r\n");
+  scrivi_tutto(t / "src/r_7-.txt", "[generale]\r\n[fine]\r\n");
+  std::string uscita;
+  EXPECT_EQ(scenario("compile " + (t / "src") + " r 7 --no-plan --json", &uscita), 1);
+  EXPECT_EQ(uscita,
+            "{\"codice_errore\":15,\"posizione_errore\":20000,\"files\":[\"r_7.sim\",\"r_7.dat\"]}"
+            "\n");
+  EXPECT_FALSE(esiste_file(t / "src/r_linea.dat"));
+  EXPECT_TRUE(esiste_file(t / "src/r_linea.txt"));
+  // A missing line description leaves no compiled file.
+  EXPECT_EQ(scenario("compile " + (t / "src") + " manca 7 --json", &uscita), 1);
+  EXPECT_EQ(uscita, "{\"codice_errore\":101,\"posizione_errore\":0,\"files\":[]}\n");
+}
