@@ -178,6 +178,17 @@ TEST(TrenoSegnali, WorkedExamples) {
   EXPECT_EQ(f.codice_errore, 0);
 }
 
+// The cell is q / 50 + 1 rounded as a whole: 875 m gives 18.5, which rounds
+// to 18; 925 m gives 19.5, which rounds to 20.
+TEST(TrenoSegnali, HalfwayPositionsRoundTheWholeQuotient) {
+  Form1 f = con_celle(100);
+  segnale(f, 875, 2, 5, 6, 1, 0, 0, 0, 0, 0, 0);
+  EXPECT_EQ(f.celle_percorso[18].tipo, 1);
+  EXPECT_EQ(f.celle_percorso[19].tipo, 0);
+  segnale(f, 925, 2, 5, 6, 1, 0, 0, 0, 0, 0, 0);
+  EXPECT_EQ(f.celle_percorso[20].tipo, 1);
+}
+
 TEST(TrenoSegnali, TempoIsRaisedAndKeptOnlyForLeftKindTwo) {
   struct caso {
     int32_t sx, tempo, dopo, in_cella;

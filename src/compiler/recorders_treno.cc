@@ -8,7 +8,7 @@ namespace {
 
 // Signals and slowdowns take the cell after the one their position falls in.
 int64_t cella_di(int64_t q) {
-  return arrotonda(q, 50) + 1;
+  return arrotonda(q + 50, 50);  // q / 50 + 1, rounded as a whole
 }
 
 // The cell a point object stands on. Placing one outside the track would

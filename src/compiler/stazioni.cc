@@ -99,8 +99,8 @@ void Form1::stazione(lettore_campi& f, bool& esci) {
     r.fine = in32(p + l);
     r.prolunga_fine = 0;
   } else {
-    r.inizio = in32(p - arrotonda(l, 2));
-    r.fine = in32(p + arrotonda(l, 2) + (r.prolunga_fine != 0 ? 50 : 0));
+    r.inizio = in32(arrotonda(2 * p - l, 2));
+    r.fine = in32(arrotonda(2 * p + l + (r.prolunga_fine != 0 ? 100 : 0), 2));
   }
   if (l < 600) r.opzione_2 = 0;
   if (n == 1) {  // after the zone: the first station's extension still counts
@@ -113,7 +113,7 @@ void Form1::stazione(lettore_campi& f, bool& esci) {
     for (int k = 1; k <= 4; ++k) {
       // fine / 50 - k - 1 > 1, on the exact quotient
       if (fine <= 50 * (int64_t{k} + 2)) continue;
-      const int64_t c = arrotonda(fine, 50) - k - 1;
+      const int64_t c = arrotonda(fine - 50 * (k + 1), 50);
       if (c > ultima) continue;  // markers past the track are dropped
       celle_percorso[static_cast<size_t>(c)].marcatore = static_cast<uint8_t>(80 + k);
     }
@@ -124,7 +124,7 @@ void Form1::stazione(lettore_campi& f, bool& esci) {
       esci = true;
       return;
     }
-    const int64_t c = arrotonda(fine, 50) - 1;
+    const int64_t c = arrotonda(fine - 50, 50);
     if (c > ultima) throw errore_lettura{"fermata fuori dalle celle"};
     cella_percorso& s = celle_percorso[static_cast<size_t>(c)];
     s.tipo = tipo_cella::fermata;
