@@ -10,90 +10,15 @@
 
 namespace {
 
-// The line description the program carries, line by line.
-const std::vector<std::string> kLineaPredefinita = {
-    "[generale]",
-    "lunghezza percorso,    37000",
-    "progressiva chilometrica uno,    3500,    9450,    1",
-    "progressiva chilometrica due,    5700,    -1900,    0",
-    "progressiva chilometrica tre,    35400,    100150,    1",
-    "sfondo uno,    1",
-    "sfondo due,    0",
-    "sfondo tre,    0",
-    "ripetizione segnali 4 codici,    7500,    35600",
-    "[curve]",
-    "curvas6,  550,  350",
-    "curvad5,  900,  100",
-    "curvad6,  2100,  700",
-    "curvas6,  3000,  100",
-    "curvad6,  3100,  100",
-    "curvas5,  3350,  600",
-    "curvad4,  4400,  350",
-    "curvad3,  6400,  150",
-    "curvas3,  7000,  1550",
-    "curvad1,  9050,  300",
-    "curvas2,  10050,  300",
-    "curvad1,  11350,  200",
-    "curvas1,  12000,  250",
-    "curvad1,  12600,  200",
-    "curvas2,  12900,  150",
-    "curvad2,  13100,  100",
-    "curvas1,  21450,  50",
-    "curvad1,  21600,  50",
-    "curvad1,  22050,  100",
-    "curvas1,  22150,  100",
-    "curvad2,  26600,  1550",
-    "curvas2,  28550,  700",
-    "curvas1,  32000,  100",
-    "[pendenze]",
-    "pendenza,   0,    0",
-    "pendenza,  500,   -7",
-    "pendenza,  600,   -6",
-    "pendenza,  850,   0",
-    "pendenza,  900,   4",
-    "pendenza,  1400,   5",
-    "pendenza,  2250,   8",
-    "pendenza,  2300,   11",
-    "pendenza,  2750,   0",
-    "pendenza,  3500,   5",
-    "pendenza,  3650,   0",
-    "pendenza,  7100,   4",
-    "pendenza,  14000,   0",
-    "pendenza,  14700,   1",
-    "pendenza,  17700,   0",
-    "pendenza,  18300,   1",
-    "pendenza,  21300,   0",
-    "pendenza,  22000,   3",
-    "pendenza,  26250,   0",
-    "pendenza,  26700,   3",
-    "pendenza,  28700,   0",
-    "pendenza,  29350,   3",
-    "pendenza,  33700,   2",
-    "pendenza,  35100,   0",
-    "",
-    "[montagne]",
-    "montagna,   600,  1750,  12",
-    "[cartelli]",
-    "indicatori_vmax,  900,  100,  105,  105,  0,  100,  105,  105,  0",
-    "indicatori_vmax,  2750,  80,  85,  85,  0,  80,  85,  85,  0",
-    "indicatori_vmax,  7900,  140,  145,  150,  0,  ,  ,  ,  0",
-    "indicatori_vmax,  10050,  100,  105,  110,  2,  ,  ,  ,  0",
-    "indicatori_vmax,  10250,  100,  105,  110,  1,  ,  ,  ,  0",
-    "indicatori_vmax,  10450,  100,  105,  110,  0,  ,  ,  ,  0",
-    "indicatori_vmax,  14950,  140,  150,  150,  0,  140,  150,  150,  0",
-    "indicatori_vmax,  26000,  140,  140,  150,  0,  140,  140,  150,  0",
-    "indicatori_vmax,  31050,  140,  140,  160,  0,  140,  140,  160,  0",
-    "[indicazioni]",
-    "cartello_indicatore,  16250,   (-----)(|_|_|)( / / )",
-    "cartello_indicatore,  16450,   (-----)(|_|_|)(  /  )",
-    "cartello_indicatore,  16900,   (1000 mt)(VESSIRE)",
-    "cartello_indicatore,  17900,   (P.L.Km)(15+950)",
-    "cartello_indicatore,  18250,   (P.L.Km)(16+300)",
-    "cartello_indicatore,  25000,   (-----)(|_|_|)( / / )",
-    "cartello_indicatore,  25200,   (-----)(|_|_|)(  /  )",
-    "cartello_indicatore,  25450,   ( 1000mt )(CORVELLA)",
-    "[fine]",
-};
+// The built-in line description, as the program writes it.
+std::string linea_predefinita() {
+  cartella_temporanea t;
+  Form1 w;
+  w.cartella = t.percorso;
+  w.nome_linea = "X";
+  w.dati_linea();
+  return leggi_tutto(t / "X_linea.txt");
+}
 
 std::string righe(const std::vector<std::string>& r) {
   std::string s;
@@ -136,7 +61,7 @@ struct lettura_prova {
 
 TEST(LetturaLinea, BuiltInLineHeaderGradientsAndSigns) {
   lettura_prova p;
-  ASSERT_EQ(p.leggi(righe(kLineaPredefinita)), codice::nessuno);
+  ASSERT_EQ(p.leggi(linea_predefinita()), codice::nessuno);
   const Form1& f = p.f;
   EXPECT_FALSE(esiste_file(p.file_linea()));
   EXPECT_EQ(f.tabella_linea[84].fine, 37000);
@@ -182,7 +107,7 @@ TEST(LetturaLinea, BuiltInLineHeaderGradientsAndSigns) {
 
 TEST(LetturaLinea, BuiltInLineSpanBoardsAndPlan) {
   lettura_prova p;
-  ASSERT_EQ(p.leggi(righe(kLineaPredefinita)), codice::nessuno);
+  ASSERT_EQ(p.leggi(linea_predefinita()), codice::nessuno);
   for (size_t c = 11; c <= 35; ++c) {
     bool dentro = c >= 12 && c <= 34;
     EXPECT_EQ(p.cella(c).montagna, dentro ? 2 : 0) << c;
