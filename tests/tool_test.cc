@@ -93,11 +93,16 @@ TEST(ScenarioCompile, PendingCodeAndNoPlan) {
   std::string uscita;
   EXPECT_EQ(scenario("compile " + (t / "src") + " r 7 --no-plan --json", &uscita), 1);
   EXPECT_EQ(uscita,
-            "{\"codice_errore\":15,\"posizione_errore\":20000,\"files\":[\"r_7.sim\",\"r_7.dat\"]}"
-            "\n");
+            "{\"codice_errore\":15,\"posizione_errore\":20000,\"files\":[\"r_7.sim\",\"r_7.dat\"],"
+            "\"file\":\"" + (t / "src/r_linea.txt") +
+                "\",\"riga\":4,\"colonna\":18,\"messaggio\":\"errore 15: una posizione cade oltre la "
+                "fine del percorso (posizione 20000 m)\"}\n");
   EXPECT_FALSE(esiste_file(t / "src/r_linea.dat"));
   EXPECT_TRUE(esiste_file(t / "src/r_linea.txt"));
   // A missing line description leaves no compiled file.
   EXPECT_EQ(scenario("compile " + (t / "src") + " manca 7 --json", &uscita), 1);
-  EXPECT_EQ(uscita, "{\"codice_errore\":101,\"posizione_errore\":0,\"files\":[]}\n");
+  EXPECT_EQ(uscita, "{\"codice_errore\":101,\"posizione_errore\":0,\"files\":[],\"file\":\"" +
+                        (t / "src/manca_linea.txt") +
+                        "\",\"messaggio\":\"errore 101: il file di descrizione della linea non "
+                        "esiste\"}\n");
 }

@@ -2,6 +2,9 @@
 
 #include <limits>
 
+#include "model/numeri.h"
+#include "platform/testo.h"
+
 void lettore_campi::inizia_campo() {
   if (fine()) throw errore_lettura{"lettura oltre la fine del file"};
   salta_vuoti();
@@ -97,4 +100,60 @@ std::string_view lettore_campi::testo_riga() const {
   size_t fine_testo = inizio_riga_campo_;
   while (fine_testo < dati_.size() && !fine_riga(fine_testo)) ++fine_testo;
   return std::string_view(dati_.data() + inizio_riga_campo_, fine_testo - inizio_riga_campo_);
+}
+
+posizione_sorgente posizione_campo(const lettore_campi& f, const std::string& file) {
+  return {file, f.riga(), f.colonna(), std::string(f.testo_riga())};
+}
+
+bool testa_sezione(std::string_view t) {
+  return t.size() >= 2 && t.front() == '[' && t.back() == ']';
+}
+
+namespace {
+
+std::string citato(std::string_view campo) {
+  return "'" + testo::da_1252(campo) + "'";
+}
+
+}  // namespace
+
+void campo_ignorato(std::vector<avviso>& avvisi, int& riga_ignorata, const posizione_sorgente& dove,
+                    std::string_view campo) {
+  // The rest of a dropped line is part of the same mistake.
+  if (campo.empty() || testa_sezione(campo) || dove.riga == riga_ignorata) return;
+  riga_ignorata = dove.riga;
+  avvisi.push_back(
+      {dove, "campo " + citato(campo) + " ignorato: non è una chiave né il valore di una voce"});
+}
+
+void ultimo_campo(std::vector<avviso>& avvisi, const posizione_sorgente& dove,
+                  std::string_view campo) {
+  if (campo.empty() || testa_sezione(campo)) return;
+  avvisi.push_back({dove, "l'ultimo campo del file (" + citato(campo) +
+                              ") non viene mai letto: chiudere il file con una riga [fine]"});
+}
+
+void controlla_8(std::vector<avviso>& avvisi, const posizione_sorgente& dove, std::string_view nome,
+                 int64_t v) {
+  if (v >= 0 && v <= 255) return;
+  avvisi.push_back({dove, std::string(nome) + " " + std::to_string(v) +
+                              " non entra nel campo a 8 bit (0..255): diventa " +
+                              std::to_string(basso8(v))});
+}
+
+void controlla_16(std::vector<avviso>& avvisi, const posizione_sorgente& dove,
+                  std::string_view nome, int64_t v) {
+  if (v >= std::numeric_limits<int16_t>::min() && v <= std::numeric_limits<int16_t>::max()) return;
+  avvisi.push_back({dove, std::string(nome) + " " + std::to_string(v) +
+                              " non entra nel campo a 16 bit (-32768..32767): diventa " +
+                              std::to_string(basso16(v))});
+}
+
+void marcatore_sostituito(std::vector<avviso>& avvisi, const posizione_sorgente& dove,
+                          std::string_view chi, int64_t cella, uint8_t vecchio, uint8_t nuovo) {
+  if (vecchio == 0 || vecchio == nuovo) return;
+  avvisi.push_back({dove, std::string(chi) + " sostituisce il marcatore " +
+                              std::to_string(vecchio) + " della cella " + std::to_string(cella) +
+                              " con " + std::to_string(nuovo)});
 }

@@ -13,6 +13,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "compiler/stato_lettura.h"
 
 // A read that cannot succeed: past the end of the file, a malformed number, a
 // value that does not fit its field. The readers turn it into code 25.
@@ -37,7 +40,9 @@ class lettore_campi {
 
  private:
   static bool vuoto(char c) { return c == ' ' || c == '\t'; }
-  bool fine_riga(size_t p) const { return p < dati_.size() && (dati_[p] == '\r' || dati_[p] == '\n'); }
+  bool fine_riga(size_t p) const {
+    return p < dati_.size() && (dati_[p] == '\r' || dati_[p] == '\n');
+  }
   void inizia_campo();
   void salta_vuoti();
   // Consumes a comma or a line end at the current position, if there is one.
@@ -53,3 +58,24 @@ class lettore_campi {
   size_t inizio_campo_ = 0;
   size_t inizio_riga_campo_ = 0;
 };
+
+// Where the last field read stands, in the file named `file`.
+posizione_sorgente posizione_campo(const lettore_campi& f, const std::string& file);
+// A bracketed section head such as "[curve]": it names no entry.
+bool testa_sezione(std::string_view t);
+
+// Checks of `scenario check`; the readers call them only while warnings are
+// collected. A field that no entry takes, noted once per line (`riga_ignorata`).
+void campo_ignorato(std::vector<avviso>& avvisi, int& riga_ignorata, const posizione_sorgente& dove,
+                    std::string_view campo);
+// The file's last field, which the readers never handle.
+void ultimo_campo(std::vector<avviso>& avvisi, const posizione_sorgente& dove,
+                  std::string_view campo);
+// A value that an 8-bit unsigned or a 16-bit signed field keeps only in part.
+void controlla_8(std::vector<avviso>& avvisi, const posizione_sorgente& dove, std::string_view nome,
+                 int64_t v);
+void controlla_16(std::vector<avviso>& avvisi, const posizione_sorgente& dove,
+                  std::string_view nome, int64_t v);
+// A marker of an earlier signal or station that `chi` replaces with another.
+void marcatore_sostituito(std::vector<avviso>& avvisi, const posizione_sorgente& dove,
+                          std::string_view chi, int64_t cella, uint8_t vecchio, uint8_t nuovo);

@@ -40,9 +40,11 @@ bool oltre_le_celle(const Form1& f, int64_t p) {
   return p + 100 > 50 * int64_t{f.lettura.ultima_cella};
 }
 
-esito fuori(Form1& f, int64_t p) {
-  f.codice_errore = codice::oltre_le_celle;
-  f.posizione_errore = static_cast<int32_t>(p);
+// The train read follows a code 15: keep where it came from.
+esito fuori(Form1& t, const lettore_campi& f, int64_t p) {
+  t.codice_errore = codice::oltre_le_celle;
+  t.posizione_errore = static_cast<int32_t>(p);
+  t.origine = {t.codice_errore, t.posizione_errore, posizione_campo(f, t.file_linea())};
   return esito::fine_corpo;
 }
 
@@ -65,6 +67,22 @@ size_t cella_oggetto(const Form1& f, int64_t p) {
   return static_cast<size_t>(c);
 }
 
+// Check mode: a gradient point behind the one before it, or a gradient that
+// wraps in its 8-bit field (stored as gradient + 100).
+void controlla_pendenza(Form1& t, const lettore_campi& f, int64_t p, int64_t g) {
+  stato_lettura& l = t.lettura;
+  if (p < l.ultima_pendenza)
+    t.avvisi->push_back({l.voce, "punto di pendenza a " + std::to_string(p) + " m dopo uno a " +
+                                     std::to_string(l.ultima_pendenza) +
+                                     " m: i punti vanno in ordine di posizione"});
+  l.ultima_pendenza = p;
+  if (g < -100 || g > 155)
+    t.avvisi->push_back(
+        {posizione_campo(f, t.file_linea()), "pendenza " + std::to_string(g) +
+                                                 " per mille fuori da -100..155: diventa " +
+                                                 std::to_string(int{basso8(g + 100)} - 100)});
+}
+
 // Class of a curve token: the first of the digits 1 to 6 it holds, 0 for none.
 int classe_curva(std::string_view t) {
   for (char c = '1'; c <= '6'; ++c)
@@ -77,6 +95,29 @@ bool chiude_intestazione(std::string_view t) {
   if (!contiene(t, "[") || !contiene(t, "]")) return false;
   size_t i = t.find_first_not_of(" \t");
   return i == std::string_view::npos || t[i] != '-';
+}
+
+// Whether a header token names an entry (the tests of the header loop).
+bool chiave_intestazione(std::string_view t) {
+  return (contiene_nc(t, "lunghezza") && contiene_nc(t, "percorso")) ||
+         (contiene(t, "progressiva") &&
+          (contiene(t, "tre") || contiene(t, "due") || contiene(t, "uno"))) ||
+         (contiene(t, "sfondo") &&
+          (contiene(t, "uno") || contiene(t, "due") || contiene(t, "tre"))) ||
+         (contiene(t, "segnali") && contiene(t, "ripetizione"));
+}
+
+// Whether a body token names an entry (the tests of the body handlers).
+bool chiave_corpo(std::string_view t, bool curve) {
+  return contiene_nc(t, "pendenza") || (curve && contiene_nc(t, "curva")) ||
+         contiene_nc(t, "montagna") || contiene_nc(t, "indicatori_v") ||
+         (contiene_nc(t, "cartello") && contiene_nc(t, "indicat"));
+}
+
+// Where a reference point's value stands when it is not a multiple of 50.
+void segna_progressiva(Form1& t, const lettore_campi& f, size_t voce, int32_t valore) {
+  posizione_sorgente& p = t.lettura.progressive_errate[voce - 81];
+  if (valore % 50 != 0 && p.riga == 0) p = posizione_campo(f, t.file_linea());
 }
 
 }  // namespace
@@ -110,9 +151,14 @@ void Form1::leggi_linea(lettore_campi& f, bool& avanti) {
   for (;;) {
     if (f.fine()) break;
     riga = f.testo();
-    if (f.fine()) break;
+    if (f.fine()) {
+      if (avvisi) ultimo_campo(*avvisi, posizione_campo(f, file_linea()), riga);
+      break;
+    }
     for (int k = 0; k < 10; ++k)
       if (contiene(riga, "-")) riga = f.testo();
+    if (avvisi && !contiene(riga, "-") && !chiave_intestazione(riga) && !chiude_intestazione(riga))
+      campo_ignorato(*avvisi, l.riga_ignorata, posizione_campo(f, file_linea()), riga);
 
     if (contiene_nc(riga, "lunghezza") && contiene_nc(riga, "percorso")) {
       int32_t lunghezza = f.numero();
@@ -129,8 +175,11 @@ void Form1::leggi_linea(lettore_campi& f, bool& avanti) {
       for (const progressiva& pk : kProgressive) {
         if (!contiene(riga, pk.parola)) continue;
         voce_linea& v = tabella_linea[pk.voce];
+        l.progressive_errate[pk.voce - 81] = posizione_sorgente{};
         v.inizio = f.numero();
+        segna_progressiva(*this, f, pk.voce, v.inizio);
         v.fine = f.numero();
+        segna_progressiva(*this, f, pk.voce, v.fine);
         v.posizione = f.numero();
       }
     }
@@ -168,7 +217,8 @@ void Form1::leggi_linea(lettore_campi& f, bool& avanti) {
     if (contiene_nc(riga, "pendenza")) {
       int32_t p = f.numero();
       int32_t g = f.numero();
-      if (oltre_le_celle(*this, p)) return fuori(*this, p);
+      if (oltre_le_celle(*this, p)) return fuori(*this, f, p);
+      if (avvisi) controlla_pendenza(*this, f, p, g);
       int64_t n = arrotonda(p, 50);
       if (n > 0) {
         do memo_pendenza(*this);
@@ -179,8 +229,13 @@ void Form1::leggi_linea(lettore_campi& f, bool& avanti) {
     if (j != 0 && contiene_nc(riga, "curva")) {
       int32_t s = f.numero();
       int32_t n = f.numero();
-      if (oltre_le_celle(*this, s)) return fuori(*this, s);
+      if (oltre_le_celle(*this, s)) return fuori(*this, f, s);
       int classe = classe_curva(riga);
+      if (avvisi && s + 1 < l.indice_planimetria)
+        avvisi->push_back({l.voce, "la curva inizia a " + std::to_string(s) +
+                                       " m, prima del punto già tracciato (" +
+                                       std::to_string(l.indice_planimetria - 1) +
+                                       " m): piega solo da lì"});
       if (classe == 0 || !curva(s, n, classe, contiene_nc(riga, "s"))) {
         esci(codice::curva_errata);
         return esito::errore;
@@ -190,14 +245,14 @@ void Form1::leggi_linea(lettore_campi& f, bool& avanti) {
       int32_t inizio = f.numero();
       int32_t fine = f.numero();
       int32_t tipo = f.numero();
-      if (oltre_le_celle(*this, inizio)) return fuori(*this, inizio);
+      if (oltre_le_celle(*this, inizio)) return fuori(*this, f, inizio);
       memo_montagna(inizio, fine, tipo);
     }
     if (contiene_nc(riga, "indicatori_v")) {
       int32_t posizione = f.numero();
       int32_t v[8];
       for (int32_t& x : v) x = f.numero();
-      if (oltre_le_celle(*this, posizione)) return fuori(*this, posizione);
+      if (oltre_le_celle(*this, posizione)) return fuori(*this, f, posizione);
       memo_indicatori_v_max(posizione, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
       if (codice_errore > 0) {
         esci(codice_errore);
@@ -210,7 +265,7 @@ void Form1::leggi_linea(lettore_campi& f, bool& avanti) {
       riga = f.testo();
       if (riga.size() > kTestoCartelloMassimo)
         throw errore_lettura{"testo del cartello troppo lungo"};
-      if (oltre_le_celle(*this, p)) return fuori(*this, p);
+      if (oltre_le_celle(*this, p)) return fuori(*this, f, p);
       cella_percorso& c = celle_percorso[cella_oggetto(*this, p)];
       if (!cella_libera(c)) {
         esci(codice::cartello_occupato);
@@ -226,17 +281,28 @@ void Form1::leggi_linea(lettore_campi& f, bool& avanti) {
     return esito::continua;
   };
 
+  // The read that reaches the end of the file leaves its field unhandled.
+  auto alla_fine = [&]() {
+    if (!f.fine()) return false;
+    if (avvisi) ultimo_campo(*avvisi, posizione_campo(f, file_linea()), riga);
+    return true;
+  };
   for (;;) {
     if (f.fine()) break;
     riga = f.testo();
-    if (f.fine()) break;
+    if (alla_fine()) break;
     if (contiene(riga, "-")) {
       riga = f.testo();
-      if (f.fine()) break;
+      if (alla_fine()) break;
       if (contiene(riga, "-")) {
         riga = f.testo();
-        if (f.fine()) break;
+        if (alla_fine()) break;
       }
+    }
+    if (avvisi) {
+      l.voce = posizione_campo(f, file_linea());
+      if (!contiene(riga, "-") && !chiave_corpo(riga, j != 0))
+        campo_ignorato(*avvisi, l.riga_ignorata, l.voce, riga);
     }
     esito e = gestisci();
     if (e == esito::errore) return;

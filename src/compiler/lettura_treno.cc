@@ -34,11 +34,31 @@ int32_t ultima_cella(const Form1& t) {
 
 // True when an entry at p (with the room it needs after it) lies beyond the
 // cells; the quotient (p + margine) / 50 is compared exactly.
-bool oltre_le_celle(Form1& t, int64_t p, int64_t margine) {
+bool oltre_le_celle(Form1& t, const lettore_campi& f, int64_t p, int64_t margine) {
   if (p + margine <= int64_t{ultima_cella(t)} * 50) return false;
   t.codice_errore = codice::oltre_le_celle;
   t.posizione_errore = static_cast<int32_t>(p);
+  t.origine = {t.codice_errore, t.posizione_errore, posizione_campo(f, t.file_treno())};
   return true;
+}
+
+// Whether a token names an entry (the tests of the read loop).
+bool chiave_treno(std::string_view t) {
+  using testo::contiene_nc;
+  for (const char* parola : {"vetture", "velocit", "aderenza", "orologio", "sabbia", "segnale",
+                             "rallentamento", "abbattimento", "stazione"})
+    if (contiene_nc(t, parola)) return true;
+  return contiene_nc(t, "massa") && contiene_nc(t, "frenata");
+}
+
+// Check mode: a profile point behind the one before it.
+void controlla_ordine(Form1& t, int64_t& ultima, int64_t p, const char* profilo) {
+  if (p < ultima)
+    t.avvisi->push_back({t.lettura.voce, std::string("punto di ") + profilo + " a " +
+                                             std::to_string(p) + " m dopo uno a " +
+                                             std::to_string(ultima) +
+                                             " m: i punti vanno in ordine di posizione"});
+  ultima = p;
 }
 
 // Profile stores past the last cell are dropped.
@@ -59,8 +79,15 @@ void scrivi_aderenza(Form1& t, int32_t i) {
 esito punto_velocita(Form1& t, lettore_campi& f) {
   const int32_t p = f.numero();
   const int32_t v = f.numero();
-  if (oltre_le_celle(t, p, 100)) return esito::fine_ciclo;
+  if (oltre_le_celle(t, f, p, 100)) return esito::fine_ciclo;
   stato_lettura& s = t.lettura;
+  if (t.avvisi) {
+    controlla_ordine(t, s.ultima_velocita, p, "velocità");
+    if (v % 5 != 0)
+      t.avvisi->push_back({posizione_campo(f, t.file_treno()),
+                           "velocità " + std::to_string(v) + " km/h non multipla di 5: diventa " +
+                               std::to_string(arrotonda(v, 5) * 5) + " km/h"});
+  }
   const int64_t w = arrotonda(p, 50);
   if (w > 0) {
     do {
@@ -76,8 +103,12 @@ esito punto_velocita(Form1& t, lettore_campi& f) {
 esito punto_aderenza(Form1& t, lettore_campi& f) {
   const int32_t p = f.numero();
   const int32_t a = f.numero();
-  if (oltre_le_celle(t, p, 100)) return esito::fine_ciclo;
+  if (oltre_le_celle(t, f, p, 100)) return esito::fine_ciclo;
   stato_lettura& s = t.lettura;
+  if (t.avvisi) {
+    controlla_ordine(t, s.ultima_aderenza, p, "aderenza");
+    controlla_8(*t.avvisi, posizione_campo(f, t.file_treno()), "aderenza", a);
+  }
   const int64_t w = arrotonda(p, 50);
   if (w > 0) {
     do {
@@ -93,7 +124,7 @@ esito segnale(Form1& t, lettore_campi& f) {
   int32_t v[11];
   for (int32_t& x : v) x = f.numero();
   const int32_t posizione = v[0];
-  if (oltre_le_celle(t, posizione, 100)) return esito::fine_ciclo;
+  if (oltre_le_celle(t, f, posizione, 100)) return esito::fine_ciclo;
   t.memo_segnale(posizione, v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10]);
   // A code still pending from the line read ends the read here too.
   if (t.codice_errore > 0) {
@@ -107,7 +138,7 @@ esito rallentamento(Form1& t, lettore_campi& f) {
   int32_t v[6];
   for (int32_t& x : v) x = f.numero();
   const int32_t posizione = v[0];
-  if (oltre_le_celle(t, posizione, 100)) return esito::fine_ciclo;
+  if (oltre_le_celle(t, f, posizione, 100)) return esito::fine_ciclo;
   t.memo_rallentamento(posizione, v[1], v[2], v[3], v[4], v[5]);
   if (t.codice_errore > 0) {
     t.posizione_errore = posizione;
@@ -121,7 +152,7 @@ esito rallentamento(Form1& t, lettore_campi& f) {
 esito abbattimento(Form1& t, lettore_campi& f) {
   const int32_t p = f.numero();
   const int32_t r = f.numero();
-  if (oltre_le_celle(t, p, 100)) return esito::fine_ciclo;
+  if (oltre_le_celle(t, f, p, 100)) return esito::fine_ciclo;
   const int64_t c = arrotonda(p, 50);
   if (c < 0 || c > ultima_cella(t)) throw errore_lettura{"abbattimento fuori dalle celle"};
   cella_percorso& x = t.celle_percorso[static_cast<size_t>(c)];
@@ -133,6 +164,7 @@ esito abbattimento(Form1& t, lettore_campi& f) {
   if (r <= 0) {
     x.tipo = tipo_cella::abbattimento_senza_velocita;
   } else {
+    if (t.avvisi) controlla_16(*t.avvisi, posizione_campo(f, t.file_treno()), "abbattimento", r);
     x.tipo = tipo_cella::abbattimento;
     x.valore_1 = basso16(r);
   }
@@ -158,17 +190,30 @@ void controlla_progressive(Form1& t) {
     const voce_linea& v = t.tabella_linea[static_cast<size_t>(e)];
     if (v.inizio % 50 != 0 || v.fine % 50 != 0) t.codice_errore = codice::progressive_non_multiple;
   }
+  if (t.codice_errore != codice::progressive_non_multiple) return;
+  // The cause stands in the line description.
+  for (const posizione_sorgente& p : t.lettura.progressive_errate) {
+    if (p.riga == 0) continue;
+    t.origine = {t.codice_errore, t.posizione_errore, p};
+    break;
+  }
 }
 
 }  // namespace
 
 void Form1::leggi_treno(lettore_campi& f) {
   lettura.limite_stazioni = lettura.prossimo_cartello;
+  lettura.riga_ignorata = 0;
 
+  bool generale = false;
   while (!f.fine()) {
     riga = f.testo();
-    if (testo::contiene_nc(riga, "[generale]")) break;
+    generale = testo::contiene_nc(riga, "[generale]");
+    if (generale) break;
   }
+  if (avvisi && !generale)
+    avvisi->push_back({posizione_campo(f, file_treno()),
+                       "il file non ha la sezione [generale]: nessuna voce viene letta"});
   lettura.indice_velocita = 0;
   lettura.indice_aderenza = 0;
   lettura.indice_stazione = 1;
@@ -176,18 +221,29 @@ void Form1::leggi_treno(lettore_campi& f) {
   voce_linea& treno = tabella_linea[84];
   voce_linea& orologio = tabella_linea[86];
   esito e = esito::avanti;
+  // The read that reaches the end of the file leaves its field unhandled.
+  auto alla_fine = [&]() {
+    if (!f.fine()) return false;
+    if (avvisi) ultimo_campo(*avvisi, posizione_campo(f, file_treno()), riga);
+    return true;
+  };
   while (e == esito::avanti && !f.fine()) {
     riga = f.testo();
-    if (f.fine()) break;  // the last field of the file is never handled
+    if (alla_fine()) break;  // the last field of the file is never handled
     bool finito = false;
     for (int i = 0; i < kTrattiniSaltati && testo::contiene(riga, "-"); ++i) {
       riga = f.testo();
-      if (f.fine()) {
+      if (alla_fine()) {
         finito = true;
         break;
       }
     }
     if (finito) break;
+    if (avvisi) {
+      lettura.voce = posizione_campo(f, file_treno());
+      if (!testo::contiene(riga, "-") && !chiave_treno(riga))
+        campo_ignorato(*avvisi, lettura.riga_ignorata, lettura.voce, riga);
+    }
 
     auto chiave = [this](const char* parola) { return testo::contiene_nc(riga, parola); };
     if (chiave("massa") && chiave("frenata")) treno.inizio = f.numero();

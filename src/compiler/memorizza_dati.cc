@@ -22,9 +22,13 @@ struct segna_posizione {
   }
 };
 
-lettore_campi apri(const std::string& nome) {
+// A source that cannot be read leaves the reader at the file as a whole.
+lettore_campi apri(const std::string& nome, posizione_sorgente& sorgente) {
   std::string dati;
-  if (!file::leggi(nome, dati)) throw errore_lettura{"file non leggibile"};
+  if (!file::leggi(nome, dati)) {
+    sorgente = posizione_sorgente{nome, 0, 0, ""};
+    throw errore_lettura{"file mancante o non leggibile"};
+  }
   return lettore_campi(std::move(dati));
 }
 
@@ -33,6 +37,8 @@ lettore_campi apri(const std::string& nome) {
 void Form1::memorizza_dati() {
   lettura = stato_lettura{};
   sorgente = posizione_sorgente{};
+  origine = origine_codice{};
+  motivo_lettura = nullptr;
   try {
     tabella_linea[85].nome = testo::a_1252(nome_linea);
     tabella_linea[86].nome = testo::a_1252(numero_treno);
@@ -42,21 +48,22 @@ void Form1::memorizza_dati() {
       return;
     }
     {
-      lettore_campi linea = apri(file_linea());
+      lettore_campi linea = apri(file_linea(), sorgente);
       segna_posizione segno{sorgente, file_linea(), linea};
       bool avanti = true;
       leggi_linea(linea, avanti);
       if (!avanti) return;
     }
     {
-      lettore_campi treno = apri(file_treno());
+      lettore_campi treno = apri(file_treno(), sorgente);
       segna_posizione segno{sorgente, file_treno(), treno};
       leggi_treno(treno);
     }
-  } catch (const errore_lettura&) {
+  } catch (const errore_lettura& e) {
     // Whatever the explicit checks did not catch: drop both sources, code 25.
     file::cancella(file_linea());
     file::cancella(file_treno());
     codice_errore = codice::lettura_fallita;
+    motivo_lettura = e.motivo;
   }
 }

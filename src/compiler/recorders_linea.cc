@@ -95,6 +95,7 @@ void Form1::memo_montagna(int32_t& inizio, int32_t& fine, int32_t& tipo) {
 
   const int64_t a = arrotonda(inizio, 50);
   const int64_t b = std::min<int64_t>(arrotonda(int64_t{fine} - 50, 50), l.ultima_cella);
+  if (avvisi && a <= b) controlla_8(*avvisi, l.voce, "tipo della montagna", tipo);
   // Cells are counted from the span's first cell even where it lies before cell 0.
   for (int64_t c = std::max<int64_t>(a, 0); c <= b; ++c) {
     cella_percorso& cella = celle_percorso[static_cast<size_t>(c)];
@@ -113,6 +114,16 @@ void Form1::memo_indicatori_v_max(int32_t posizione, int32_t& vas, int32_t& vbs,
   if (!cella_libera(c)) {
     codice_errore = codice::indicatori_occupati;
     return;
+  }
+  if (avvisi) {
+    for (int32_t v : {vas, vbs, vcs, vad, vbd, vcd}) {
+      if (v % 5 == 0) continue;
+      avvisi->push_back({lettura.voce, "velocità " + std::to_string(v) +
+                                           " km/h del cartello non multipla di 5: il valore "
+                                           "impacchettato non la rappresenta"});
+    }
+    controlla_16(*avvisi, lettura.voce, "strisce del cartello (strisces·10 + strisced)",
+                 int64_t{strisces} * 10 + strisced);
   }
   // All three speeds are checked before the cell changes.
   const int16_t v1 = velocita_cartello(vas, vad);

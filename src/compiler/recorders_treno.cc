@@ -34,6 +34,19 @@ void Form1::memo_segnale(int32_t posizione, int32_t& sx, int32_t& s1, int32_t& s
     codice_errore = codice::segnale_occupato;
     return;
   }
+  if (avvisi) {
+    std::vector<avviso>& a = *avvisi;
+    const posizione_sorgente& v = lettura.voce;
+    controlla_16(a, v, "valore_4 del segnale (rapp·10 + sx·3 + dx)",
+                 int64_t{rapp} * 10 + int64_t{sx} * 3 + dx);
+    controlla_16(a, v, "valore_1 del segnale (s1·10 + d1)", int64_t{s1} * 10 + d1);
+    controlla_16(a, v, "valore_2 del segnale (s2·10 + d2)", int64_t{s2} * 10 + d2);
+    controlla_16(a, v, "valore_3 del segnale (s3·10 + d3)", int64_t{s3} * 10 + d3);
+    const int64_t t = tempo >= 1 && tempo <= 100 ? 101 : tempo;
+    if (sx == 2) controlla_8(a, v, "tempo del segnale", t);
+    const int64_t m = int64_t{sx} * 30 + int64_t{dx} * 10;
+    controlla_8(a, v, "marcatore del segnale (sx·30 + dx·10 + k)", m + 1 < 0 ? m + 1 : m + 4);
+  }
   s.tipo = tipo_cella::segnale;
   s.valore_4 = basso16(int64_t{rapp} * 10 + int64_t{sx} * 3 + dx);
   s.valore_1 = basso16(int64_t{s1} * 10 + d1);
@@ -45,8 +58,10 @@ void Form1::memo_segnale(int32_t posizione, int32_t& sx, int32_t& s1, int32_t& s
   for (int k = 1; k <= 4; ++k) {
     const int64_t m = c - 2 * k;
     if (m < 0) continue;  // a signal near the start has fewer markers
-    celle_percorso[static_cast<size_t>(m)].marcatore =
-        basso8(int64_t{sx} * 30 + int64_t{dx} * 10 + k);
+    uint8_t& marcatore = celle_percorso[static_cast<size_t>(m)].marcatore;
+    const uint8_t nuovo = basso8(int64_t{sx} * 30 + int64_t{dx} * 10 + k);
+    if (avvisi) marcatore_sostituito(*avvisi, lettura.voce, "il segnale", m, marcatore, nuovo);
+    marcatore = nuovo;
   }
 }
 
@@ -78,6 +93,11 @@ void Form1::memo_rallentamento(int32_t posizione, int32_t& v, int32_t& l, int32_
     return;
   }
 
+  if (avvisi) {
+    controlla_16(*avvisi, lettura.voce, "velocità del rallentamento", v);
+    controlla_16(*avvisi, lettura.voce, "f_tt del rallentamento", f_tt);
+    if (d_v != 0) controlla_16(*avvisi, lettura.voce, "d_v del rallentamento", d_v);
+  }
   e.tipo = tipo_cella::fine_rallentamento;
   if (d_v != 0) e.valore_2 = basso16(d_v);
   b.tipo = tipo_cella::inizio_rallentamento;

@@ -2,7 +2,31 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <string>
+
+// Where the reader was when it stopped: the source file, and the line and
+// column (both from 1) of the last field it read, with that line's text.
+struct posizione_sorgente {
+  std::string file;
+  int riga = 0;
+  int colonna = 0;
+  std::string testo;  // single-byte text of the line
+};
+
+// Something the compile accepts silently but an author almost never means.
+struct avviso {
+  posizione_sorgente dove;
+  std::string messaggio;  // UTF-8
+};
+
+// Where the reader stored a code and then read on: a code 15 of the line file
+// outlives the train read, code 2 comes from the line's reference points.
+struct origine_codice {
+  int32_t codice = 0;
+  int32_t posizione = 0;  // posizione_errore as stored with the code
+  posizione_sorgente dove;
+};
 
 struct stato_lettura {
   // Line half.
@@ -16,6 +40,9 @@ struct stato_lettura {
   std::array<int32_t, 81> montagne_inizio{};
   std::array<int32_t, 81> montagne_fine{};
   int64_t indice_planimetria = 2;
+  // Reference points (entries 81 to 83) last read with a value that is not a
+  // multiple of 50: where that value stands.
+  std::array<posizione_sorgente, 3> progressive_errate;
 
   // Train half.
   int32_t limite_stazioni = 80;
@@ -24,13 +51,13 @@ struct stato_lettura {
   int32_t velocita_precedente = 0;
   int32_t indice_aderenza = 0;
   int32_t aderenza_precedente = 0;
-};
 
-// Where the reader was when it stopped: the source file, and the line and
-// column (both from 1) of the last field it read, with that line's text.
-struct posizione_sorgente {
-  std::string file;
-  int riga = 0;
-  int colonna = 0;
-  std::string testo;  // single-byte text of the line
+  // Kept only while warnings are collected: the key of the entry being
+  // handled, the last line whose stray field was reported, and the position
+  // of the last point of each profile.
+  posizione_sorgente voce;
+  int riga_ignorata = 0;
+  int64_t ultima_pendenza = std::numeric_limits<int64_t>::min();
+  int64_t ultima_velocita = std::numeric_limits<int64_t>::min();
+  int64_t ultima_aderenza = std::numeric_limits<int64_t>::min();
 };

@@ -6,6 +6,7 @@
 #include "driver/codici.h"
 #include "driver/form1.h"
 #include "model/numeri.h"
+#include "platform/testo.h"
 
 namespace {
 
@@ -31,6 +32,33 @@ int32_t in32(int64_t v) {
   return static_cast<int32_t>(v);
 }
 
+// What a cell's kind holds, for a person.
+std::string oggetto(uint8_t tipo) {
+  switch (tipo) {
+    case tipo_cella::segnale:
+      return "un segnale";
+    case tipo_cella::fine_rallentamento:
+      return "la fine di un rallentamento";
+    case tipo_cella::inizio_rallentamento:
+      return "l'inizio di un rallentamento";
+    case tipo_cella::avviso_rallentamento:
+      return "l'avviso di un rallentamento";
+    case tipo_cella::avvicinamento_avviso:
+      return "un punto prima dell'avviso di un rallentamento";
+    case tipo_cella::indicatori_v_max:
+      return "un indicatore di velocità massima";
+    case tipo_cella::fermata:
+      return "la fermata di un'altra stazione";
+    case tipo_cella::abbattimento:
+    case tipo_cella::abbattimento_senza_velocita:
+      return "un punto di abbattimento";
+    case tipo_cella::cartello:
+      return "un cartello indicatore";
+    default:
+      return "un oggetto di tipo " + std::to_string(tipo);
+  }
+}
+
 }  // namespace
 
 // Reads the entry after its key into the next station record. `esci` tells the
@@ -54,6 +82,7 @@ void Form1::stazione(lettore_campi& f, bool& esci) {
   if (p + 800 > int64_t{ultima} * 50) {
     codice_errore = codice::oltre_le_celle;
     posizione_errore = r.posizione;
+    origine = {codice_errore, posizione_errore, posizione_campo(f, file_treno())};
     esci = true;
     return;
   }
@@ -109,13 +138,17 @@ void Form1::stazione(lettore_campi& f, bool& esci) {
   }
 
   const int64_t fine = r.fine;
+  const std::string chi = avvisi ? "la stazione " + testo::da_1252(r.nome) : std::string();
   if (tipo < kSenzaFermata && tipo != 5 && tipo != 6) {
     for (int k = 1; k <= 4; ++k) {
       // fine / 50 - k - 1 > 1, on the exact quotient
       if (fine <= 50 * (int64_t{k} + 2)) continue;
       const int64_t c = arrotonda(fine - 50 * (k + 1), 50);
       if (c > ultima) continue;  // markers past the track are dropped
-      celle_percorso[static_cast<size_t>(c)].marcatore = static_cast<uint8_t>(80 + k);
+      uint8_t& marcatore = celle_percorso[static_cast<size_t>(c)].marcatore;
+      const auto nuovo = static_cast<uint8_t>(80 + k);
+      if (avvisi) marcatore_sostituito(*avvisi, lettura.voce, chi, c, marcatore, nuovo);
+      marcatore = nuovo;
     }
   }
   if (tipo < kSenzaFermata) {
@@ -127,6 +160,9 @@ void Form1::stazione(lettore_campi& f, bool& esci) {
     const int64_t c = arrotonda(fine - 50, 50);
     if (c > ultima) throw errore_lettura{"fermata fuori dalle celle"};
     cella_percorso& s = celle_percorso[static_cast<size_t>(c)];
+    if (avvisi && !cella_libera(s))
+      avvisi->push_back({lettura.voce, chi + ": la fermata sostituisce " + oggetto(s.tipo) +
+                                           " nella cella " + std::to_string(c)});
     s.tipo = tipo_cella::fermata;
     s.valore_1 = static_cast<int16_t>(n);
   }

@@ -43,6 +43,10 @@ class Form1 {
   // Reader working state and where the reader stopped.
   stato_lettura lettura;
   posizione_sorgente sorgente;
+  origine_codice origine;                // where a code the read went on past was stored
+  const char* motivo_lettura = nullptr;  // why the read failed (code 25)
+  // Warnings are looked for only while this is set (scenario check).
+  std::vector<avviso>* avvisi = nullptr;
 
   // driver/
   void Form_Load();

@@ -1,19 +1,43 @@
 #include "platform/finestra.h"
 
 #include <cstdio>
+#include <utility>
 
-// Console stand-in: the label goes to standard output, the message box to
-// standard error.
+#include "platform/finestra_x11.h"
+
+namespace {
+constexpr char titolo[] = "Form1";
+}
+
+finestra::~finestra() {
+  chiudi();
+}
+
+finestra::finestra(finestra&& altra) noexcept : x(std::exchange(altra.x, nullptr)) {}
+
+finestra& finestra::operator=(finestra&& altra) noexcept {
+  if (this != &altra) {
+    chiudi();
+    x = std::exchange(altra.x, nullptr);
+  }
+  return *this;
+}
+
+// The console copy comes first, so the text is out even if the display is slow.
 void finestra::mostra(const std::string& etichetta) {
   std::fputs(etichetta.c_str(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
+  finestra_x11::mostra(x, titolo, etichetta);
 }
 
 void finestra::messaggio(const std::string& testo) {
   std::fputs(testo.c_str(), stderr);
   std::fputc('\n', stderr);
   std::fflush(stderr);
+  finestra_x11::messaggio(x, testo);
 }
 
-void finestra::chiudi() {}
+void finestra::chiudi() {
+  finestra_x11::chiudi(x);
+}

@@ -1,11 +1,25 @@
 // The program's window: a label shown while the run works, and a modal message box.
+// The label always goes to standard output and the message to standard error
+// too, so runs without a display, and the scripts that read them, see the same
+// texts. With a display the window is real (X11).
 #pragma once
 #include <string>
 
 struct finestra {
+  finestra() = default;
+  ~finestra();
+  finestra(const finestra&) = delete;
+  finestra& operator=(const finestra&) = delete;
+  finestra(finestra&& altra) noexcept;
+  finestra& operator=(finestra&& altra) noexcept;
+
   // Shows the window with its label and paints it once.
   void mostra(const std::string& etichetta);
   // Modal box with one OK button; returns when it is closed.
   void messaggio(const std::string& testo);
   void chiudi();
+
+  // The open display and window; null when the console stands in.
+  struct schermo_x;
+  schermo_x* x = nullptr;
 };

@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "driver/codici.h"
 #include "driver/form1.h"
 #include "driver/predefiniti.h"
 #include "platform/file.h"
 #include "platform/testo.h"
 #include "tool/compila.h"
 #include "tool/json.h"
+#include "tool/messaggi.h"
 
 bool nome_valido(const std::string& nome) {
   return !nome.empty() && nome.find('/') == std::string::npos && nome != "." && nome != ".." &&
@@ -40,13 +40,13 @@ int comando_sources(const argomenti& a) {
 namespace {
 
 void stampa_json(const esito_compilazione& e) {
-  std::string out = "{\"codice_errore\":" + std::to_string(e.codice_fatale ? e.codice_fatale
-                                                                          : e.codice_errore) +
-                    ",\"posizione_errore\":" + std::to_string(e.posizione_errore) + ",\"files\":[";
+  std::string out =
+      "{\"codice_errore\":" + std::to_string(e.codice_fatale ? e.codice_fatale : e.codice_errore) +
+      ",\"posizione_errore\":" + std::to_string(e.posizione_errore) + ",\"files\":[";
   for (size_t i = 0; i < e.files.size(); ++i) out += (i ? "," : "") + json_testo(e.files[i]);
   out += "]";
   if (!e.errore_io.empty()) out += ",\"errore\":" + json_testo(e.errore_io);
-  out += "}\n";
+  out += json_errore(e) + "}\n";
   std::fputs(out.c_str(), stdout);
 }
 
@@ -55,17 +55,7 @@ void stampa_testo(const esito_compilazione& e) {
     std::fprintf(stderr, "scenario: %s\n", e.errore_io.c_str());
     return;
   }
-  if (e.codice_fatale != 0) {
-    std::fprintf(stderr, " Errore n. %d\n", e.codice_fatale);
-    return;
-  }
-  if (e.codice_errore != 0) {
-    std::string testo(codice::significato(e.codice_errore));
-    if (!e.sorgente.file.empty())
-      std::fprintf(stderr, "%s:%d: ", e.sorgente.file.c_str(), e.sorgente.riga);
-    std::fprintf(stderr, "errore %d: %s (posizione %d m)\n", e.codice_errore, testo.c_str(),
-                 e.posizione_errore);
-  }
+  std::fputs(testo_errore(e).c_str(), stderr);
   for (const auto& f : e.files) std::printf("scritto %s\n", f.c_str());
 }
 

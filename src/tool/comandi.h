@@ -21,6 +21,10 @@ struct sottocomando {
 
 int comando_sources(const argomenti& a);
 int comando_compile(const argomenti& a);
+int comando_check(const argomenti& a);
+int comando_dump(const argomenti& a);
+int comando_plot(const argomenti& a);
+int comando_generate(const argomenti& a);
 
 // Runs the tool with the arguments after its name.
 int esegui_scenario(const argomenti& args);

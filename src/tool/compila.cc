@@ -30,6 +30,12 @@ struct cartella_privata {
   }
 };
 
+// A reader's file name in the private folder, as the author knows it.
+void nome_autore(posizione_sorgente& p, const std::string& cartella) {
+  if (p.file.empty()) return;
+  p.file = (fs::path(cartella) / fs::path(p.file).filename()).string();
+}
+
 void copia_se_esiste(const std::string& da, const std::string& a) {
   std::string dati;
   if (!file::esiste(da)) return;  // the compile reports the missing source
@@ -49,7 +55,12 @@ esito_compilazione compila_scenario(const opzioni_compilazione& o) {
   try {
     std::string uscita = o.cartella_uscita.empty() ? o.cartella_sorgenti : o.cartella_uscita;
     std::error_code ec;
-    fs::create_directories(uscita, ec);
+    if (o.conserva) {
+      fs::create_directories(uscita, ec);
+    } else {
+      uscita = fs::temp_directory_path(ec).string();
+      if (ec) throw file::errore_scrittura("nessuna cartella temporanea: " + ec.message());
+    }
     cartella_privata tmp(uscita);
 
     Form1 f;
@@ -58,9 +69,13 @@ esito_compilazione compila_scenario(const opzioni_compilazione& o) {
     f.numero_treno = o.treno;
     const std::string nome_linea_txt = o.linea + "_linea.txt";
     const std::string nome_treno_txt = o.linea + "_" + o.treno + "-.txt";
-    copia_se_esiste(o.cartella_sorgenti + "/" + nome_linea_txt, tmp.percorso + "/" + nome_linea_txt);
-    copia_se_esiste(o.cartella_sorgenti + "/" + nome_treno_txt, tmp.percorso + "/" + nome_treno_txt);
+    copia_se_esiste(o.cartella_sorgenti + "/" + nome_linea_txt,
+                    tmp.percorso + "/" + nome_linea_txt);
+    copia_se_esiste(o.cartella_sorgenti + "/" + nome_treno_txt,
+                    tmp.percorso + "/" + nome_treno_txt);
 
+    esito.file_linea = (fs::path(o.cartella_sorgenti) / nome_linea_txt).string();
+    if (o.avvisi) f.avvisi = &esito.avvisi;
     int32_t j = o.planimetria ? 1 : 0;
     try {
       f.memorizza_percorso(j);
@@ -70,12 +85,13 @@ esito_compilazione compila_scenario(const opzioni_compilazione& o) {
     esito.codice_errore = f.codice_errore;
     esito.posizione_errore = f.posizione_errore;
     esito.sorgente = f.sorgente;
-    if (!esito.sorgente.file.empty()) {
-      // Name the author's file, not the private copy.
-      std::string nome = fs::path(esito.sorgente.file).filename().string();
-      esito.sorgente.file = o.cartella_sorgenti + "/" + nome;
-    }
-    if (esito.codice_fatale != 0) return esito;
+    esito.origine = f.origine;
+    if (f.motivo_lettura) esito.motivo = f.motivo_lettura;
+    // Name the author's files, not the private copies.
+    nome_autore(esito.sorgente, o.cartella_sorgenti);
+    nome_autore(esito.origine.dove, o.cartella_sorgenti);
+    for (avviso& a : esito.avvisi) nome_autore(a.dove, o.cartella_sorgenti);
+    if (esito.codice_fatale != 0 || !o.conserva) return esito;
 
     const std::string compilati[] = {o.linea + "_linea.dat", o.linea + "_" + o.treno + ".sim",
                                      o.linea + "_" + o.treno + ".dat"};

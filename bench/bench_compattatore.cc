@@ -1,0 +1,234 @@
+// Benchmarks of the compile: the field reader, the whole compile, the reading
+// half alone, the byte images and the writing of the compiled files.
+//
+// Argument 0 is the built-in scenario (37 km); any other argument is a
+// generated line of that many km (seed 1, four named signs).
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "compiler/campi.h"
+#include "driver/form1.h"
+#include "driver/predefiniti.h"
+#include "output/immagini.h"
+#include "platform/file.h"
+#include "tool/genera.h"
+
+namespace {
+
+struct cartella_temporanea {
+  std::string percorso;
+  cartella_temporanea() {
+    std::string modello =
+        (std::filesystem::temp_directory_path() / "compattatore-bench-XXXXXX").string();
+    if (!mkdtemp(modello.data())) throw std::runtime_error("mkdtemp");
+    percorso = modello;
+  }
+  ~cartella_temporanea() {
+    std::error_code ec;
+    std::filesystem::remove_all(percorso, ec);
+  }
+};
+
+struct sorgenti {
+  std::string nome_linea;
+  std::string numero_treno;
+  std::string linea;
+  std::string treno;
+};
+
+// Built once per argument and kept: generating is not what is measured.
+const sorgenti& sorgenti_di(int km) {
+  static std::map<int, sorgenti> fatte;
+  auto trovata = fatte.find(km);
+  if (trovata != fatte.end()) return trovata->second;
+  sorgenti s;
+  if (km == 0) {
+    cartella_temporanea t;
+    Form1 f;
+    f.cartella = t.percorso;
+    f.nome_linea = kNomeLineaPredefinito;
+    f.numero_treno = kNumeroTrenoPredefinito;
+    f.dati_linea();
+    f.dati_treno();
+    file::leggi(f.file_linea(), s.linea);
+    file::leggi(f.file_treno(), s.treno);
+    s.nome_linea = f.nome_linea;
+    s.numero_treno = f.numero_treno;
+  } else {
+    scenario_generato g = genera_scenario({km, 1, 4});
+    s.linea = std::move(g.linea);
+    s.treno = std::move(g.treno);
+    s.nome_linea = "gen";
+    s.numero_treno = "1";
+  }
+  return fatte.emplace(km, std::move(s)).first->second;
+}
+
+// A run object over a folder with the two sources in place.
+void prepara(Form1& f, const std::string& cartella, const sorgenti& s) {
+  f.cartella = cartella;
+  f.nome_linea = s.nome_linea;
+  f.numero_treno = s.numero_treno;
+  file::sostituisci(f.file_linea(), s.linea);
+  file::sostituisci(f.file_treno(), s.treno);
+}
+
+// The records of a finished compile, before anything is written.
+struct compilato {
+  cartella_temporanea t;
+  Form1 f;
+  explicit compilato(int km) {
+    prepara(f, t.percorso, sorgenti_di(km));
+    f.j = 1;
+    f.memorizza_dati();
+    f.rifinisci_percorso();
+  }
+};
+
+void etichetta(benchmark::State& st, int km) {
+  st.SetLabel(km == 0 ? "built-in 37 km" : std::to_string(km) + " km generated");
+}
+
+// Every field of the 1000 km sources read as text, as the readers read tokens.
+void BM_lettore_campi_testo(benchmark::State& st) {
+  const sorgenti& s = sorgenti_di(1000);
+  const std::string testo = s.linea + s.treno;
+  int64_t campi = 0;
+  for (auto _ : st) {
+    lettore_campi f(testo);
+    while (!f.fine()) {
+      benchmark::DoNotOptimize(f.testo());
+      ++campi;
+    }
+  }
+  st.SetBytesProcessed(st.iterations() * static_cast<int64_t>(testo.size()));
+  st.counters["campi/s"] =
+      benchmark::Counter(static_cast<double>(campi), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_lettore_campi_testo);
+
+// Keys and their numbers, as the readers read entries: the gradient points of
+// the 1000 km line (2 numbers each) and its signals (11 numbers each).
+void BM_lettore_campi_voci(benchmark::State& st) {
+  const sorgenti& s = sorgenti_di(1000);
+  std::string testo;
+  std::istringstream in(s.linea + s.treno);
+  std::string riga;
+  while (std::getline(in, riga))
+    if (riga.rfind("pendenza", 0) == 0 || riga.rfind("segnale", 0) == 0) testo += riga + "\n";
+  int64_t campi = 0;
+  for (auto _ : st) {
+    lettore_campi f(testo);
+    while (!f.fine()) {
+      std::string chiave = f.testo();
+      int n = chiave[0] == 'p' ? 2 : 11;
+      for (int i = 0; i < n; ++i) benchmark::DoNotOptimize(f.numero());
+      campi += n + 1;
+    }
+  }
+  st.SetBytesProcessed(st.iterations() * static_cast<int64_t>(testo.size()));
+  st.counters["campi/s"] =
+      benchmark::Counter(static_cast<double>(campi), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_lettore_campi_voci);
+
+// The whole compile in a temporary folder: the two sources written, read,
+// finished, stamped and the three compiled files written.
+void BM_compilazione(benchmark::State& st) {
+  const int km = static_cast<int>(st.range(0));
+  const sorgenti& s = sorgenti_di(km);
+  cartella_temporanea t;
+  for (auto _ : st) {
+    Form1 f;
+    prepara(f, t.percorso, s);
+    int32_t j = 1;
+    f.memorizza_percorso(j);
+    if (f.codice_errore != 0) st.SkipWithError("the compile left an error code");
+  }
+  etichetta(st, km);
+}
+BENCHMARK(BM_compilazione)->Arg(0)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// The reading half alone (sources written, then read with the plan traced).
+void BM_lettura(benchmark::State& st) {
+  const int km = static_cast<int>(st.range(0));
+  const sorgenti& s = sorgenti_di(km);
+  cartella_temporanea t;
+  for (auto _ : st) {
+    Form1 f;
+    prepara(f, t.percorso, s);
+    f.j = 1;
+    f.memorizza_dati();
+    benchmark::DoNotOptimize(f.planimetria.x.data());
+  }
+  etichetta(st, km);
+}
+BENCHMARK(BM_lettura)->Arg(0)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// The byte images of the three compiled files, in memory only.
+void BM_immagini(benchmark::State& st) {
+  const int km = static_cast<int>(st.range(0));
+  compilato c(km);
+  int64_t byte = 0;
+  for (auto _ : st) {
+    std::string a = immagine_planimetria(c.f.planimetria);
+    std::string b = immagine_tabella(c.f.tabella_linea);
+    std::string d = immagine_percorso(c.f.celle_percorso);
+    byte += static_cast<int64_t>(a.size() + b.size() + d.size());
+    benchmark::DoNotOptimize(a.data());
+    benchmark::DoNotOptimize(b.data());
+    benchmark::DoNotOptimize(d.data());
+  }
+  st.SetBytesProcessed(byte);
+  etichetta(st, km);
+}
+BENCHMARK(BM_immagini)->Arg(0)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// The writing of the compiled files alone: images built and each file replaced.
+void BM_scrittura_file(benchmark::State& st) {
+  const int km = static_cast<int>(st.range(0));
+  compilato c(km);
+  Form1& f = c.f;
+  int64_t byte = 0;
+  for (auto _ : st) {
+    std::string a = immagine_planimetria(f.planimetria);
+    file::sostituisci(f.nome_file("_linea.dat"), a);
+    std::string b = immagine_tabella(f.tabella_linea);
+    file::sostituisci(f.nome_file("_" + f.numero_treno + ".sim"), b);
+    std::string d = immagine_percorso(f.celle_percorso);
+    file::sostituisci(f.nome_file("_" + f.numero_treno + ".dat"), d);
+    byte += static_cast<int64_t>(a.size() + b.size() + d.size());
+  }
+  st.SetBytesProcessed(byte);
+  etichetta(st, km);
+}
+BENCHMARK(BM_scrittura_file)->Arg(0)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// The same bytes, already built, replacing the same files: the floor of the
+// writing inside the process.
+void BM_solo_scrittura(benchmark::State& st) {
+  const int km = static_cast<int>(st.range(0));
+  compilato c(km);
+  Form1& f = c.f;
+  const std::string a = immagine_planimetria(f.planimetria);
+  const std::string b = immagine_tabella(f.tabella_linea);
+  const std::string d = immagine_percorso(f.celle_percorso);
+  for (auto _ : st) {
+    file::sostituisci(f.nome_file("_linea.dat"), a);
+    file::sostituisci(f.nome_file("_" + f.numero_treno + ".sim"), b);
+    file::sostituisci(f.nome_file("_" + f.numero_treno + ".dat"), d);
+  }
+  st.SetBytesProcessed(st.iterations() * static_cast<int64_t>(a.size() + b.size() + d.size()));
+  etichetta(st, km);
+}
+BENCHMARK(BM_solo_scrittura)->Arg(0)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

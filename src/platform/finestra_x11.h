@@ -1,0 +1,20 @@
+// The X11 side of `finestra`. Built without X11, or run without a reachable
+// display, every function here does nothing and leaves `s` null.
+#pragma once
+#include <string>
+
+#include "platform/finestra.h"
+
+namespace finestra_x11 {
+
+// Opens the display if needed and shows a window titled `titolo` whose only
+// content is the label; the server keeps it painted without an event loop.
+void mostra(finestra::schermo_x*& s, const std::string& titolo, const std::string& etichetta);
+// Modal box with the text and one OK button; returns when it is closed (Enter,
+// Escape, space, a click on OK, the window manager's close) or when the
+// display is lost.
+void messaggio(finestra::schermo_x*& s, const std::string& testo);
+// Closes the window and the display; `s` becomes null.
+void chiudi(finestra::schermo_x*& s);
+
+}  // namespace finestra_x11

@@ -1,0 +1,64 @@
+// scenario check: the compile's report and its warnings, writing nothing.
+#include <cstdio>
+
+#include "tool/comandi.h"
+#include "tool/compila.h"
+#include "tool/json.h"
+#include "tool/messaggi.h"
+
+namespace {
+
+void stampa_json(const esito_compilazione& e) {
+  std::string out =
+      "{\"codice_errore\":" + std::to_string(e.codice_fatale ? e.codice_fatale : e.codice_errore) +
+      ",\"posizione_errore\":" + std::to_string(e.posizione_errore);
+  if (!e.errore_io.empty()) out += ",\"errore\":" + json_testo(e.errore_io);
+  out += json_errore(e) + ",\"avvisi\":[";
+  for (size_t i = 0; i < e.avvisi.size(); ++i) out += (i ? "," : "") + json_avviso(e.avvisi[i]);
+  out += "]}\n";
+  std::fputs(out.c_str(), stdout);
+}
+
+void stampa_testo(const esito_compilazione& e) {
+  if (!e.errore_io.empty()) {
+    std::fprintf(stderr, "scenario: %s\n", e.errore_io.c_str());
+    return;
+  }
+  for (const avviso& a : e.avvisi) std::fputs(testo_avviso(a).c_str(), stdout);
+  std::fputs(testo_errore(e).c_str(), stdout);
+  const size_t n = e.avvisi.size();
+  const int32_t c = e.codice_fatale ? e.codice_fatale : e.codice_errore;
+  std::printf("%zu %s, %s\n", n, n == 1 ? "avviso" : "avvisi",
+              c == 0 ? "nessun errore" : ("errore " + std::to_string(c)).c_str());
+}
+
+}  // namespace
+
+int comando_check(const argomenti& a) {
+  opzioni_compilazione o;
+  o.conserva = false;
+  o.avvisi = true;
+  bool json = false;
+  std::vector<std::string> posizionali;
+  for (const std::string& x : a) {
+    if (x == "--json") {
+      json = true;
+    } else if (x.size() > 1 && x[0] == '-') {
+      return errore_uso("check", "unknown option '" + x + "'");
+    } else {
+      posizionali.push_back(x);
+    }
+  }
+  if (posizionali.size() != 3) return errore_uso("check", "check takes SRCDIR ROUTE TRAIN");
+  o.cartella_sorgenti = posizionali[0];
+  o.linea = posizionali[1];
+  o.treno = posizionali[2];
+  if (!nome_valido(o.linea) || !nome_valido(o.treno))
+    return errore_uso("check", "ROUTE and TRAIN must be plain names without '/'");
+  const esito_compilazione e = compila_scenario(o);
+  if (json)
+    stampa_json(e);
+  else
+    stampa_testo(e);
+  return e.stato();
+}

@@ -1,0 +1,26 @@
+// Reading the three compiled files back into the records, for `dump` and
+// `plot`. Every decoder checks that the bytes fit the layout exactly and says
+// why when they do not; none trusts a length it has not checked.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "model/records.h"
+
+enum class genere_file { nessuno, planimetria, tabella, percorso };
+
+// Kind of compiled file by the end of its name: "_linea.dat" plan, ".sim"
+// table, any other ".dat" track.
+genere_file riconosci_file(const std::string& nome);
+
+// Each returns false and sets `motivo` (Italian, for the author) when the bytes
+// do not fit the layout.
+bool decodifica_tabella(const std::string& b, tabella& t, std::string& motivo);
+bool decodifica_percorso(const std::string& b, std::vector<cella_percorso>& celle,
+                         std::string& motivo);
+bool decodifica_planimetria(const std::string& b, planimetria_linea& p, std::string& motivo);
+
+// The line drawn as one self-contained SVG document: the plan from above with
+// stations, signals and boards, and the gradient and speed-limit profiles.
+std::string disegna_linea(const tabella& t, const std::vector<cella_percorso>& celle,
+                          const planimetria_linea& p);

@@ -1,0 +1,593 @@
+// scenario dump: the three compiled files read back and printed for a person
+// or, with --json, for other tools.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file.h"
+#include "platform/testo.h"
+#include "tool/comandi.h"
+#include "tool/compilati.h"
+#include "tool/json.h"
+
+namespace {
+
+// Little-endian reader over bytes whose length the caller has checked.
+struct lettore {
+  const unsigned char* p;
+
+  uint8_t u8() { return *p++; }
+  uint16_t u16() {
+    uint16_t v = static_cast<uint16_t>(p[0] | (p[1] << 8));
+    p += 2;
+    return v;
+  }
+  int16_t i16() { return static_cast<int16_t>(u16()); }
+  uint32_t u32() {
+    uint32_t v = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+                 (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    p += 4;
+    return v;
+  }
+  int32_t i32() { return static_cast<int32_t>(u32()); }
+  double doppio() {
+    uint64_t b = u32();
+    b |= static_cast<uint64_t>(u32()) << 32;
+    double v;
+    std::memcpy(&v, &b, sizeof v);
+    return v;
+  }
+};
+
+bool finisce_con(std::string_view s, std::string_view coda) {
+  return s.size() >= coda.size() && s.substr(s.size() - coda.size()) == coda;
+}
+
+}  // namespace
+
+genere_file riconosci_file(const std::string& nome) {
+  if (finisce_con(nome, "_linea.dat")) return genere_file::planimetria;
+  if (finisce_con(nome, ".sim")) return genere_file::tabella;
+  if (finisce_con(nome, ".dat")) return genere_file::percorso;
+  return genere_file::nessuno;
+}
+
+bool decodifica_tabella(const std::string& b, tabella& t, std::string& motivo) {
+  constexpr size_t kFisso = 34;  // a record without its name
+  const auto* base = reinterpret_cast<const unsigned char*>(b.data());
+  size_t pos = 0;
+  for (int e = 0; e < kVociTabella; ++e) {
+    if (b.size() - pos < kFisso) {
+      motivo = "il file finisce dentro la voce " + std::to_string(e) + " (byte " +
+               std::to_string(pos) + " di " + std::to_string(b.size()) +
+               "): una tabella ha 87 voci di 34 byte più il nome";
+      return false;
+    }
+    lettore l{base + pos};
+    voce_linea& v = t[static_cast<size_t>(e)];
+    v.tipo = l.u8();
+    v.inizio = l.i32();
+    v.fine = l.i32();
+    v.posizione = l.i32();
+    v.opzione_1 = l.u8();
+    size_t n = l.u16();
+    if (b.size() - pos - kFisso < n) {
+      motivo = "il nome della voce " + std::to_string(e) + " dichiara " + std::to_string(n) +
+               " byte ma il file ne ha solo " + std::to_string(b.size() - pos - kFisso) +
+               " dopo la voce";
+      return false;
+    }
+    v.nome.assign(reinterpret_cast<const char*>(l.p), n);
+    l.p += n;
+    v.parametro_1 = l.i16();
+    v.parametro_2 = l.i16();
+    v.parametro_4 = l.i16();
+    v.parametro_5 = l.i16();
+    v.parametro_6 = l.i16();
+    v.parametro_3 = l.u8();
+    v.parametro_7 = l.u8();
+    v.prolunga_fine = l.u8();
+    v.opzione_2 = l.u8();
+    v.orario = l.i32();
+    pos += kFisso + n;
+  }
+  if (pos != b.size()) {
+    motivo = "dopo le 87 voci restano " + std::to_string(b.size() - pos) +
+             " byte: non è una tabella della linea";
+    return false;
+  }
+  return true;
+}
+
+bool decodifica_percorso(const std::string& b, std::vector<cella_percorso>& celle,
+                         std::string& motivo) {
+  constexpr size_t kCella = 15;
+  if (b.size() % kCella != 0) {
+    motivo = "la dimensione " + std::to_string(b.size()) +
+             " byte non è un multiplo di 15 (una cella per record): file troncato o non un "
+             "percorso";
+    return false;
+  }
+  celle.assign(b.size() / kCella, cella_percorso{});
+  lettore l{reinterpret_cast<const unsigned char*>(b.data())};
+  for (auto& c : celle) {
+    c.tipo = l.u8();
+    c.valore_1 = l.i16();
+    c.valore_2 = l.i16();
+    c.valore_3 = l.i16();
+    c.valore_4 = l.i16();
+    c.tempo = l.u8();
+    c.marcatore = l.u8();
+    c.montagna = l.u8();
+    c.velocita_limite = l.u8();
+    c.pendenza = l.u8();
+    c.aderenza = l.u8();
+  }
+  return true;
+}
+
+bool decodifica_planimetria(const std::string& b, planimetria_linea& p, std::string& motivo) {
+  struct elemento {
+    uint8_t genere;
+    double valore;
+  };
+  std::vector<elemento> el;
+  el.reserve(b.size() / 10 + 1);
+  const auto* base = reinterpret_cast<const unsigned char*>(b.data());
+  size_t pos = 0;
+  while (pos < b.size()) {
+    if (b.size() - pos < 2) {
+      motivo = "il file finisce a metà dell'etichetta dell'elemento " + std::to_string(el.size()) +
+               " (byte " + std::to_string(pos) + ")";
+      return false;
+    }
+    lettore l{base + pos};
+    uint16_t g = l.u16();
+    size_t serve = 0;
+    if (g == genere_punto::intero)
+      serve = 2;
+    else if (g == genere_punto::doppio)
+      serve = 8;
+    else if (g != genere_punto::vuoto) {
+      motivo = "etichetta " + std::to_string(g) + " sconosciuta all'elemento " +
+               std::to_string(el.size()) + " (byte " + std::to_string(pos) +
+               "): sono ammesse 0, 2 e 5";
+      return false;
+    }
+    if (b.size() - pos - 2 < serve) {
+      motivo = "il file finisce dentro il valore dell'elemento " + std::to_string(el.size()) +
+               " (byte " + std::to_string(pos) + ")";
+      return false;
+    }
+    double v = 0;
+    if (serve == 2) v = l.i16();
+    if (serve == 8) v = l.doppio();
+    el.push_back({static_cast<uint8_t>(g), v});
+    pos += 2 + serve;
+  }
+  if (el.size() % 2 != 0) {
+    motivo = "il file ha " + std::to_string(el.size()) +
+             " elementi, un numero dispari: le due colonne non sono uguali";
+    return false;
+  }
+  const size_t n = el.size() / 2;
+  p.crea(n);
+  for (size_t m = 0; m < n; ++m) {
+    if (el[m].genere != el[n + m].genere) {
+      motivo = "il punto " + std::to_string(m) + " ha genere " + std::to_string(el[m].genere) +
+               " nella prima colonna e " + std::to_string(el[n + m].genere) +
+               " nella seconda: le due colonne non corrispondono";
+      p.libera();
+      return false;
+    }
+    p.genere[m] = el[m].genere;
+    p.x[m] = el[m].valore;
+    p.y[m] = el[n + m].valore;
+  }
+  return true;
+}
+
+namespace {
+
+std::string numero(double v) {
+  char buf[40];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+std::string numero_json(double v) {
+  return std::isfinite(v) ? numero(v) : "null";
+}
+
+std::string testo_json(const std::string& cp1252) {
+  return json_testo(testo::da_1252(cp1252));
+}
+
+struct uscita_dump {
+  std::string nome;
+  size_t byte = 0;
+  bool tutto = false;
+  bool json = false;
+  std::string s;
+
+  void operator+=(const std::string& t) { s += t; }
+};
+
+// --- line table ---
+
+struct campo {
+  const char* nome;
+  int64_t valore;
+};
+
+std::vector<campo> campi_voce(const voce_linea& v) {
+  return {{"tipo", v.tipo},
+          {"inizio", v.inizio},
+          {"fine", v.fine},
+          {"posizione", v.posizione},
+          {"opzione_1", v.opzione_1},
+          {"parametro_1", v.parametro_1},
+          {"parametro_2", v.parametro_2},
+          {"parametro_4", v.parametro_4},
+          {"parametro_5", v.parametro_5},
+          {"parametro_6", v.parametro_6},
+          {"parametro_3", v.parametro_3},
+          {"parametro_7", v.parametro_7},
+          {"prolunga_fine", v.prolunga_fine},
+          {"opzione_2", v.opzione_2},
+          {"orario", v.orario}};
+}
+
+bool voce_vuota(const voce_linea& v) {
+  if (!v.nome.empty()) return false;
+  for (const auto& c : campi_voce(v))
+    if (c.valore != 0) return false;
+  return true;
+}
+
+// What the header entries hold; their fields keep the record's names.
+const char* ruolo_voce(int e) {
+  switch (e) {
+    case 81:
+    case 82:
+    case 83:
+      return "punto di riferimento: inizio = posizione, fine = progressiva, posizione = correzione";
+    case 84:
+      return "inizio = massa frenata %, fine = lunghezza del percorso, posizione = vetture";
+    case 85:
+      return "sfondi, nome della linea, parametro_1 = timbro, orario = codice st";
+    case 86:
+      return "ripetizione segnali, numero del treno, parametro_1 = sabbia, 4-6 = orologio";
+    default:
+      return nullptr;
+  }
+}
+
+std::string ora(int32_t s) {
+  if (s < 0 || s >= 7 * 24 * 3600) return "";
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", s / 3600, s / 60 % 60, s % 60);
+  return buf;
+}
+
+void tabella_testo(uscita_dump& u, const tabella& t) {
+  u += u.nome + ": tabella della linea, 87 voci, " + std::to_string(u.byte) + " byte\n";
+  for (int e = 0; e < kVociTabella;) {
+    const voce_linea& v = t[static_cast<size_t>(e)];
+    if (!u.tutto && voce_vuota(v)) {
+      int f = e;
+      while (f + 1 < kVociTabella && voce_vuota(t[static_cast<size_t>(f + 1)])) ++f;
+      u += f == e ? "voce " + std::to_string(e) + ": vuota\n"
+                  : "voci " + std::to_string(e) + "-" + std::to_string(f) + ": vuote\n";
+      e = f + 1;
+      continue;
+    }
+    u += "voce " + std::to_string(e) + ":";
+    if (const char* r = ruolo_voce(e)) u += std::string(" (") + r + ")";
+    u += "\n  nome=" + json_testo(testo::da_1252(v.nome)) + "\n ";
+    for (const auto& c : campi_voce(v))
+      u += std::string(" ") + c.nome + "=" + std::to_string(c.valore);
+    if (e >= 1 && e <= 80 && v.orario != 0 && !ora(v.orario).empty())
+      u += " (" + ora(v.orario) + ")";
+    u += "\n";
+    ++e;
+  }
+}
+
+void tabella_json(uscita_dump& u, const tabella& t) {
+  u += "{\"file\":" + json_testo(u.nome) +
+       ",\"genere\":\"tabella\",\"byte\":" + std::to_string(u.byte) + ",\"voci\":[";
+  bool primo = true;
+  for (int e = 0; e < kVociTabella; ++e) {
+    const voce_linea& v = t[static_cast<size_t>(e)];
+    if (!u.tutto && voce_vuota(v)) continue;
+    u += primo ? "\n" : ",\n";
+    primo = false;
+    u += "{\"voce\":" + std::to_string(e) + ",\"nome\":" + testo_json(v.nome);
+    for (const auto& c : campi_voce(v))
+      u += std::string(",\"") + c.nome + "\":" + std::to_string(c.valore);
+    u += "}";
+  }
+  u += "]}\n";
+}
+
+// --- track ---
+
+const char* nome_tipo(uint8_t t) {
+  switch (t) {
+    case tipo_cella::libera:
+      return "libera";
+    case tipo_cella::segnale:
+      return "segnale";
+    case tipo_cella::fine_rallentamento:
+      return "fine_rallentamento";
+    case tipo_cella::inizio_rallentamento:
+      return "inizio_rallentamento";
+    case tipo_cella::avviso_rallentamento:
+      return "avviso_rallentamento";
+    case tipo_cella::avvicinamento_avviso:
+      return "avvicinamento_avviso";
+    case tipo_cella::indicatori_v_max:
+      return "indicatori_v_max";
+    case tipo_cella::fermata:
+      return "fermata";
+    case tipo_cella::segno_montagna:
+      return "segno_montagna";
+    case tipo_cella::abbattimento:
+      return "abbattimento";
+    case tipo_cella::abbattimento_senza_velocita:
+      return "abbattimento_senza_velocita";
+    case tipo_cella::cartello:
+      return "cartello";
+    default:
+      return "sconosciuto";
+  }
+}
+
+std::vector<campo> campi_cella(const cella_percorso& c) {
+  return {
+      {"tipo", c.tipo},           {"valore_1", c.valore_1}, {"valore_2", c.valore_2},
+      {"valore_3", c.valore_3},   {"valore_4", c.valore_4}, {"tempo", c.tempo},
+      {"marcatore", c.marcatore}, {"montagna", c.montagna}, {"velocita_limite", c.velocita_limite},
+      {"pendenza", c.pendenza},   {"aderenza", c.aderenza}};
+}
+
+// A cell worth listing by default: an object or its values (cell 1 carries
+// the stamps with no object), a marker or a span.
+bool cella_notevole(const cella_percorso& c) {
+  return c.tipo != 0 || c.valore_1 != 0 || c.valore_2 != 0 || c.valore_3 != 0 || c.valore_4 != 0 ||
+         c.tempo != 0 || c.marcatore != 0 || c.montagna != 0;
+}
+
+struct tratto {
+  size_t da, a;  // cells, inclusive
+  uint8_t velocita_limite, pendenza, aderenza;
+};
+
+std::vector<tratto> profilo(const std::vector<cella_percorso>& celle) {
+  std::vector<tratto> r;
+  for (size_t i = 0; i < celle.size(); ++i) {
+    const auto& c = celle[i];
+    if (!r.empty() && r.back().velocita_limite == c.velocita_limite &&
+        r.back().pendenza == c.pendenza && r.back().aderenza == c.aderenza) {
+      r.back().a = i;
+    } else {
+      r.push_back({i, i, c.velocita_limite, c.pendenza, c.aderenza});
+    }
+  }
+  return r;
+}
+
+std::string con_segno(int v) {
+  return (v > 0 ? "+" : "") + std::to_string(v);
+}
+
+void percorso_testo(uscita_dump& u, const std::vector<cella_percorso>& celle) {
+  u += u.nome + ": percorso, " + std::to_string(celle.size()) + " celle";
+  if (!celle.empty()) u += " (0-" + std::to_string(celle.size() - 1) + ", 50 m l'una)";
+  u += ", " + std::to_string(u.byte) + " byte\n";
+  for (size_t i = 0; i < celle.size(); ++i) {
+    const auto& c = celle[i];
+    if (!u.tutto && !cella_notevole(c)) continue;
+    u += "cella " + std::to_string(i) + " (" + std::to_string(i * 50) + " m) " + nome_tipo(c.tipo) +
+         ":";
+    for (const auto& f : campi_cella(c))
+      u += std::string(" ") + f.nome + "=" + std::to_string(f.valore);
+    u += "\n";
+  }
+  u += "profilo (tratti di velocita_limite, pendenza e aderenza uguali):\n";
+  for (const auto& t : profilo(celle)) {
+    u += "  celle " + std::to_string(t.da) + "-" + std::to_string(t.a) + " (" +
+         std::to_string(t.da * 50) + "-" + std::to_string((t.a + 1) * 50) +
+         " m): velocita_limite=" + std::to_string(t.velocita_limite) + " (" +
+         std::to_string(t.velocita_limite * 5) + " km/h) pendenza=" + std::to_string(t.pendenza) +
+         " (" + con_segno(t.pendenza - 100) + " per mille) aderenza=" + std::to_string(t.aderenza) +
+         "\n";
+  }
+}
+
+void percorso_json(uscita_dump& u, const std::vector<cella_percorso>& celle) {
+  u += "{\"file\":" + json_testo(u.nome) +
+       ",\"genere\":\"percorso\",\"byte\":" + std::to_string(u.byte) +
+       ",\"numero_celle\":" + std::to_string(celle.size()) + ",\"celle\":[";
+  bool primo = true;
+  for (size_t i = 0; i < celle.size(); ++i) {
+    const auto& c = celle[i];
+    if (!u.tutto && !cella_notevole(c)) continue;
+    u += primo ? "\n" : ",\n";
+    primo = false;
+    u += "{\"cella\":" + std::to_string(i) + ",\"metri\":" + std::to_string(i * 50);
+    for (const auto& f : campi_cella(c))
+      u += std::string(",\"") + f.nome + "\":" + std::to_string(f.valore);
+    u += "}";
+  }
+  u += "],\"profilo\":[";
+  primo = true;
+  for (const auto& t : profilo(celle)) {
+    u += primo ? "\n" : ",\n";
+    primo = false;
+    u += "{\"da_cella\":" + std::to_string(t.da) + ",\"a_cella\":" + std::to_string(t.a) +
+         ",\"velocita_limite\":" + std::to_string(t.velocita_limite) +
+         ",\"pendenza\":" + std::to_string(t.pendenza) +
+         ",\"aderenza\":" + std::to_string(t.aderenza) + "}";
+  }
+  u += "]}\n";
+}
+
+// --- plan ---
+
+const char* nome_genere(uint8_t g) {
+  switch (g) {
+    case genere_punto::intero:
+      return "intero";
+    case genere_punto::doppio:
+      return "doppio";
+    default:
+      return "vuoto";
+  }
+}
+
+struct riassunto_planimetria {
+  size_t vuoti = 0, interi = 0, doppi = 0;
+  bool riquadro = false;  // false: no point has coordinates
+  double x_min = 0, x_max = 0, y_min = 0, y_max = 0;
+};
+
+riassunto_planimetria riassumi(const planimetria_linea& p) {
+  riassunto_planimetria r;
+  for (size_t m = 0; m < p.punti(); ++m) {
+    uint8_t g = p.genere[m];
+    if (g == genere_punto::vuoto) {
+      ++r.vuoti;
+      continue;
+    }
+    ++(g == genere_punto::intero ? r.interi : r.doppi);
+    double x = p.x[m], y = p.y[m];
+    if (!std::isfinite(x) || !std::isfinite(y)) continue;
+    if (!r.riquadro) {
+      r.x_min = r.x_max = x;
+      r.y_min = r.y_max = y;
+      r.riquadro = true;
+    }
+    r.x_min = std::min(r.x_min, x);
+    r.x_max = std::max(r.x_max, x);
+    r.y_min = std::min(r.y_min, y);
+    r.y_max = std::max(r.y_max, y);
+  }
+  return r;
+}
+
+constexpr size_t kPassoCampioni = 500;
+
+void planimetria_testo(uscita_dump& u, const planimetria_linea& p) {
+  u += u.nome + ": planimetria, " + std::to_string(p.punti()) + " punti";
+  if (p.punti() > 0) u += " (metri 0-" + std::to_string(p.punti() - 1) + ")";
+  u += ", " + std::to_string(u.byte) + " byte\n";
+  riassunto_planimetria r = riassumi(p);
+  u += "generi per colonna: vuoto (0) " + std::to_string(r.vuoti) + ", intero (2) " +
+       std::to_string(r.interi) + ", doppio (5) " + std::to_string(r.doppi) + "\n";
+  if (r.riquadro)
+    u += "riquadro: x da " + numero(r.x_min) + " a " + numero(r.x_max) + ", y da " +
+         numero(r.y_min) + " a " + numero(r.y_max) + "\n";
+  else
+    u += "riquadro: nessun punto con coordinate\n";
+  u += u.tutto ? "ogni punto:\n" : "un punto ogni " + std::to_string(kPassoCampioni) + ":\n";
+  const size_t passo = u.tutto ? 1 : kPassoCampioni;
+  for (size_t m = 0; m < p.punti(); m += passo) {
+    u += "punto " + std::to_string(m) + ": " + nome_genere(p.genere[m]);
+    if (p.genere[m] != genere_punto::vuoto) u += " x=" + numero(p.x[m]) + " y=" + numero(p.y[m]);
+    u += "\n";
+  }
+}
+
+void planimetria_json(uscita_dump& u, const planimetria_linea& p) {
+  riassunto_planimetria r = riassumi(p);
+  u += "{\"file\":" + json_testo(u.nome) +
+       ",\"genere\":\"planimetria\",\"byte\":" + std::to_string(u.byte) +
+       ",\"punti\":" + std::to_string(p.punti()) +
+       ",\"generi\":{\"vuoto\":" + std::to_string(r.vuoti) +
+       ",\"intero\":" + std::to_string(r.interi) + ",\"doppio\":" + std::to_string(r.doppi) + "}";
+  if (r.riquadro)
+    u += ",\"riquadro\":{\"x_min\":" + numero(r.x_min) + ",\"x_max\":" + numero(r.x_max) +
+         ",\"y_min\":" + numero(r.y_min) + ",\"y_max\":" + numero(r.y_max) + "}";
+  else
+    u += ",\"riquadro\":null";
+  u += ",\"passo\":" + std::to_string(u.tutto ? 1 : kPassoCampioni) + ",\"campioni\":[";
+  const size_t passo = u.tutto ? 1 : kPassoCampioni;
+  for (size_t m = 0; m < p.punti(); m += passo) {
+    u += m == 0 ? "\n" : ",\n";
+    u += "{\"punto\":" + std::to_string(m) + ",\"genere\":" + std::to_string(p.genere[m]);
+    if (p.genere[m] == genere_punto::vuoto)
+      u += ",\"x\":null,\"y\":null}";
+    else
+      u += ",\"x\":" + numero_json(p.x[m]) + ",\"y\":" + numero_json(p.y[m]) + "}";
+  }
+  u += "]}\n";
+}
+
+}  // namespace
+
+int comando_dump(const argomenti& a) {
+  uscita_dump u;
+  std::vector<std::string> posizionali;
+  for (const auto& s : a) {
+    if (s == "--all")
+      u.tutto = true;
+    else if (s == "--json")
+      u.json = true;
+    else if (s.size() > 1 && s[0] == '-')
+      return errore_uso("dump", "unknown option '" + s + "'");
+    else
+      posizionali.push_back(s);
+  }
+  if (posizionali.size() != 1) return errore_uso("dump", "dump takes one compiled file");
+  u.nome = posizionali[0];
+  genere_file g = riconosci_file(u.nome);
+  if (g == genere_file::nessuno)
+    return errore_uso("dump", "'" + u.nome +
+                                  "' is not a compiled file name (ROUTE_linea.dat, "
+                                  "ROUTE_TRAIN.sim or ROUTE_TRAIN.dat)");
+  std::string b;
+  if (!file::leggi(u.nome, b)) {
+    std::fprintf(stderr, "scenario: impossibile leggere %s\n", u.nome.c_str());
+    return kUscitaFallita;
+  }
+  u.byte = b.size();
+  std::string motivo;
+  bool buono = false;
+  switch (g) {
+    case genere_file::tabella: {
+      tabella t;
+      buono = decodifica_tabella(b, t, motivo);
+      if (buono) (u.json ? tabella_json : tabella_testo)(u, t);
+      break;
+    }
+    case genere_file::percorso: {
+      std::vector<cella_percorso> c;
+      buono = decodifica_percorso(b, c, motivo);
+      if (buono) (u.json ? percorso_json : percorso_testo)(u, c);
+      break;
+    }
+    case genere_file::planimetria: {
+      planimetria_linea p;
+      buono = decodifica_planimetria(b, p, motivo);
+      if (buono) (u.json ? planimetria_json : planimetria_testo)(u, p);
+      break;
+    }
+    case genere_file::nessuno:
+      break;
+  }
+  if (!buono) {
+    std::fprintf(stderr, "scenario: %s (%zu byte): %s\n", u.nome.c_str(), u.byte, motivo.c_str());
+    return kUscitaFallita;
+  }
+  std::fwrite(u.s.data(), 1, u.s.size(), stdout);
+  return std::fflush(stdout) == 0 ? kUscitaOk : kUscitaFallita;
+}

@@ -1,0 +1,18 @@
+// A compile's pending code and warnings as an author reads them: where in the
+// sources, and what it means.
+#pragma once
+#include <string>
+
+#include "tool/compila.h"
+
+// "FILE:LINE: errore N: meaning (posizione P m)", the source line and a caret
+// under the field; "" when no code is pending. Ends with a newline.
+std::string testo_errore(const esito_compilazione& e);
+// The keys "file", "riga", "colonna" and "messaggio" of the pending code where
+// they are known, each after a comma; "" when no code is pending.
+std::string json_errore(const esito_compilazione& e);
+
+// "FILE:LINE: avviso: ...", the source line and a caret. Ends with a newline.
+std::string testo_avviso(const avviso& a);
+// {"file":...,"riga":...,"colonna":...,"messaggio":...}
+std::string json_avviso(const avviso& a);

@@ -1,0 +1,263 @@
+// Compile errors that point into the sources, and `scenario check`.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "aiuti.h"
+#include "driver/form1.h"
+
+namespace {
+
+const std::string kLinea = "FerziaPS-Calvorano";
+const std::string kTreno = "24617";
+
+// The built-in sources in a folder of their own, to be changed line by line.
+struct sorgenti {
+  cartella_temporanea t;
+  sorgenti() {
+    EXPECT_EQ(esegui(std::string(SCENARIO_BIN) + " sources " + t.percorso + " >/dev/null 2>&1"), 0);
+  }
+  std::string linea() const { return t / (kLinea + "_linea.txt"); }
+  std::string treno() const { return t / (kLinea + "_" + kTreno + "-.txt"); }
+  // Replaces the first `da` in a source; returns the line `a` now stands on.
+  int cambia(const std::string& file, const std::string& da, const std::string& a) const {
+    std::string s = leggi_tutto(file);
+    const size_t p = s.find(da);
+    EXPECT_NE(p, std::string::npos) << da;
+    if (p == std::string::npos) return 0;
+    s.replace(p, da.size(), a);
+    scrivi_tutto(file, s);
+    return 1 + static_cast<int>(std::count(s.begin(), s.begin() + static_cast<long>(p), '\n'));
+  }
+  int esegui_comando(const std::string& comando, std::string* uscita) const {
+    return esegui(std::string(SCENARIO_BIN) + " " + comando + " " + t.percorso + " " + kLinea +
+                      " " + kTreno + (comando == "compile" ? " --out " + (t / "out") : "") +
+                      " 2>&1",
+                  uscita);
+  }
+  int compila(std::string* uscita) const { return esegui_comando("compile", uscita); }
+  int controlla(std::string* uscita) const { return esegui_comando("check", uscita); }
+};
+
+size_t conta(const std::string& testo, const std::string& parte) {
+  size_t n = 0;
+  for (size_t p = testo.find(parte); p != std::string::npos; p = testo.find(parte, p + 1)) ++n;
+  return n;
+}
+
+TEST(ScenarioCheck, BuiltInSourcesGiveNothingAndNothingIsWritten) {
+  sorgenti s;
+  std::string uscita;
+  EXPECT_EQ(s.controlla(&uscita), 0);
+  EXPECT_EQ(uscita, "0 avvisi, nessun errore\n");
+  size_t voci = 0;
+  for (auto& e : std::filesystem::directory_iterator(s.t.percorso)) (void)e, ++voci;
+  EXPECT_EQ(voci, 5u);  // the five sources, nothing else
+}
+
+TEST(ScenarioCheck, MisspeltKeyWrappingGradientAndCurveOutOfOrder) {
+  sorgenti s;
+  const int chiave = s.cambia(s.linea(), "pendenza,  500,   -7", "pendnza,  500,   -7");
+  const int pendenza = s.cambia(s.linea(), "pendenza,  2300,   11", "pendenza,  2300,   170");
+  const int curva = s.cambia(s.linea(), "curvad6,  3100,  100", "curvad6,  3050,  100");
+  std::string uscita;
+  ASSERT_EQ(s.controlla(&uscita), 0) << uscita;
+  EXPECT_EQ(conta(uscita, ": avviso: "), 3u) << uscita;
+  const std::string f = s.linea() + ":";
+  EXPECT_NE(uscita.find(f + std::to_string(chiave) + ": avviso: campo 'pendnza' ignorato"),
+            std::string::npos)
+      << uscita;
+  // The caret stands under the value that wraps.
+  EXPECT_NE(uscita.find(f + std::to_string(pendenza) +
+                        ": avviso: pendenza 170 per mille fuori da -100..155: diventa -86\n"
+                        "pendenza,  2300,   170\n                   ^\n"),
+            std::string::npos)
+      << uscita;
+  EXPECT_NE(uscita.find(f + std::to_string(curva) + ": avviso: la curva inizia a 3050 m"),
+            std::string::npos)
+      << uscita;
+  EXPECT_NE(uscita.find("3 avvisi, nessun errore\n"), std::string::npos);
+
+  ASSERT_EQ(s.esegui_comando("check --json", &uscita), 0);
+  EXPECT_EQ(uscita.rfind("{\"codice_errore\":0,\"posizione_errore\":0,\"avvisi\":[{\"file\":", 0),
+            0u)
+      << uscita;
+  EXPECT_EQ(conta(uscita, "\"riga\":"), 3u);
+  EXPECT_NE(uscita.find("\"riga\":" + std::to_string(chiave) + ",\"colonna\":1,"),
+            std::string::npos);
+
+  // The compile itself looks for none of this.
+  ASSERT_EQ(s.compila(&uscita), 0);
+  EXPECT_EQ(uscita.find("avviso"), std::string::npos) << uscita;
+}
+
+TEST(ScenarioCheck, RoundedSpeedDisorderOverwrittenMarkersAndLostFields) {
+  sorgenti s;
+  const int intestazione =
+      s.cambia(s.linea(), "progressiva chilometrica uno", "progressiva chilometrica UNO");
+  const int ordine = s.cambia(s.linea(), "pendenza,  900,   4", "pendenza,  450,   4");
+  const int velocita = s.cambia(s.treno(), "velocita,    1950,    60", "velocita,    1950,    63");
+  // Signals 100 m apart: the second one's markers land on the first one's.
+  const int segnale = s.cambia(s.treno(), "segnale,    9100,", "segnale,    7700,");
+  // A key as the very last field of the file is never read.
+  const int ultimo = s.cambia(s.treno(), "[fine]\r\n", "[fine]\r\nsabbia\r\n") + 1;
+  std::string uscita;
+  ASSERT_EQ(s.controlla(&uscita), 0) << uscita;
+  const std::string l = s.linea() + ":", t = s.treno() + ":";
+  for (const std::string& atteso :
+       {l + std::to_string(intestazione) + ": avviso: campo 'progressiva chilometrica UNO'",
+        l + std::to_string(ordine) + ": avviso: punto di pendenza a 450 m dopo uno a 850 m",
+        t + std::to_string(velocita) + ": avviso: velocità 63 km/h non multipla di 5: diventa 65",
+        t + std::to_string(segnale) + ": avviso: il segnale sostituisce il marcatore",
+        t + std::to_string(ultimo) + ": avviso: l'ultimo campo del file ('sabbia')"})
+    EXPECT_NE(uscita.find(atteso), std::string::npos) << atteso << "\n" << uscita;
+}
+
+// One changed source line and the code it must give, named at that line.
+struct caso {
+  bool treno;
+  const char* da;
+  const char* a;
+  const char* atteso;  // after "FILE:LINE: "
+};
+
+TEST(ScenarioCompileErrors, CodesFromBothFilesNameTheLineOfTheirEntry) {
+  const caso casi[] = {
+      {false, "37000", "2000000", "errore 1: lunghezza della linea oltre 1000000 m\n"},
+      {false, "indicatori_vmax,  2750,", "indicatori_vmax,  900,", "errore 21: un indicatore"},
+      {false, "cartello_indicatore,  16450,", "cartello_indicatore,  16250,",
+       "errore 6: un cartello indicatore cade su una cella già occupata (posizione 16250 m)"},
+      {false, "curvad5,", "curvad7,", "errore 103: "},
+      {false, "progressiva chilometrica uno,    3500,", "progressiva chilometrica uno,    3525,",
+       "errore 2: "},
+      {true, "stazione,   14250,", "stazione,   14225,",
+       "errore 8: posizione di stazione non multipla di 50 m (posizione 14225 m)\n"
+       "stazione,   14225, 12,  300,  0, 0, 0,  1,1,0,  4,1,1,   60,  14,39,51, GASPIELLO-FONTIA\n"
+       "            ^\n"},
+      {true, "segnale,    4700,", "segnale,    3000,", "errore 16: "},
+      {true, "stazione,    3500, 25", "stazione,    2400, 25", "errore 22: "},
+      {true, "velocita,   14500,", "velocita,   54500,", "errore 15: "},
+      {true, "segnale,   34400,   2, 2, 3,  0, 0,    0,  0,0,0, 0", "segnale,   34400,   2, x",
+       "errore 25: lettura fallita: il file finisce dentro una voce, o un valore non entra nel suo "
+       "campo (numero non valido)"},
+  };
+  for (const caso& c : casi) {
+    sorgenti s;
+    const std::string file = c.treno ? s.treno() : s.linea();
+    const int riga = s.cambia(file, c.da, c.a);
+    std::string uscita;
+    EXPECT_EQ(s.compila(&uscita), 1) << c.a;
+    EXPECT_NE(uscita.find(file + ":" + std::to_string(riga) + ": " + c.atteso), std::string::npos)
+        << c.a << "\n"
+        << uscita;
+  }
+}
+
+TEST(ScenarioCompileErrors, LineCodeFifteenKeepsItsPlaceThroughTheTrainRead) {
+  cartella_temporanea t;
+  scrivi_tutto(t / "r_linea.txt",
+               "[generale]\r\nlunghezza percorso, 5000\r\n[pendenze]\r\npendenza, 20000, 3\r\n"
+               "[fine]\r\n");
+  scrivi_tutto(t / "r_7-.txt", "[generale]\r\nvelocita, 0, 60\r\n[fine]\r\n");
+  std::string uscita;
+  EXPECT_EQ(esegui(std::string(SCENARIO_BIN) + " check " + t.percorso + " r 7 2>&1", &uscita), 1);
+  EXPECT_NE(
+      uscita.find(t / "r_linea.txt:4: errore 15: una posizione cade oltre la fine del "
+                      "percorso (posizione 20000 m)\npendenza, 20000, 3\n                 ^\n"),
+      std::string::npos)
+      << uscita;
+
+  // A signal in the train then ends the train read with the same code: the
+  // cause stays first, the place where the train read stopped follows.
+  sorgenti s;
+  const int riga = s.cambia(s.linea(), "pendenza,  33700,", "pendenza,  50000,");
+  ASSERT_EQ(s.compila(&uscita), 1);
+  const size_t causa = uscita.find(s.linea() + ":" + std::to_string(riga) +
+                                   ": errore 15: una posizione cade oltre la fine del percorso "
+                                   "(posizione 50000 m)");
+  const size_t nota = uscita.find(s.treno() + ":31: nota: ");
+  EXPECT_NE(causa, std::string::npos) << uscita;
+  EXPECT_NE(nota, std::string::npos) << uscita;
+  EXPECT_LT(causa, nota);
+  EXPECT_NE(uscita.find("(posizione 850 m)"), std::string::npos);
+}
+
+TEST(ScenarioCompileErrors, CodesWithoutASourceLine) {
+  std::string uscita;
+  {
+    sorgenti s;  // a missing train file is named
+    std::filesystem::remove(s.treno());
+    EXPECT_EQ(s.compila(&uscita), 1);
+    EXPECT_NE(uscita.find(s.treno() + ": errore 25: lettura fallita"), std::string::npos) << uscita;
+    EXPECT_NE(uscita.find("(il file non esiste o non si può leggere)"), std::string::npos);
+  }
+  {
+    sorgenti s;  // the finishing walk names the cell
+    s.cambia(
+        s.treno(), "[rallentamenti]\r\n",
+        "[rallentamenti]\r\nrallentamento, 10000, 60, 500, 1, 0, 0\r\nabbattimento, 9800, 50\r\n"
+        "abbattimento, 9750, 50\r\nabbattimento, 9700, 50\r\n");
+    EXPECT_EQ(s.compila(&uscita), 1);
+    EXPECT_EQ(uscita.rfind("errore 12: nessuna cella libera prima dell'inizio di un rallentamento "
+                           "(cella 201, posizione 10050 m)\n",
+                           0),
+              0u)
+        << uscita;
+    EXPECT_NE(s.esegui_comando("compile --json", &uscita), 0);
+    EXPECT_EQ(uscita.find("\"file\""), std::string::npos) << uscita;
+  }
+  {
+    sorgenti s;  // a fatal stamp check keeps the system's text and explains it
+    s.cambia(s.treno(), "segnale,     850,", "segnale,     0,");
+    EXPECT_EQ(s.compila(&uscita), 2);
+    EXPECT_NE(
+        uscita.find(" Errore n. 1250\n  posti dei timbri di formato già occupati;\n  la cella 1"),
+        std::string::npos)
+        << uscita;
+    EXPECT_NE(uscita.find("nessun file compilato è stato scritto"), std::string::npos);
+  }
+}
+
+TEST(ScenarioCheck, BadArgumentsGiveUsage) {
+  std::string uscita;
+  const std::string bin = std::string(SCENARIO_BIN) + " check ";
+  EXPECT_EQ(esegui(bin + "a b 2>&1", &uscita), 64);
+  EXPECT_NE(uscita.find("usage: scenario check SRCDIR ROUTE TRAIN"), std::string::npos);
+  EXPECT_EQ(esegui(bin + "a b c --wat 2>&1", &uscita), 64);
+  EXPECT_EQ(esegui(bin + "a ../b c 2>&1", &uscita), 64);
+}
+
+// Looking for warnings must leave every compiled byte as it was.
+TEST(Avvisi, CollectingThemChangesNoCompiledByte) {
+  sorgenti s;
+  s.cambia(s.linea(), "pendenza,  2300,   11", "pendenza,  2300,   170");
+  s.cambia(s.linea(), "curvad6,  3100,  100", "curvad6,  3050,  100");
+  s.cambia(s.treno(), "velocita,    1950,    60", "velocita,    1950,    63");
+  s.cambia(s.treno(), "segnale,    9100,", "segnale,    7700,");
+  const std::string linea = leggi_tutto(s.linea()), treno = leggi_tutto(s.treno());
+  std::vector<std::string> compilati[2];
+  std::vector<avviso> avvisi;
+  for (int giro = 0; giro < 2; ++giro) {
+    cartella_temporanea t;
+    scrivi_tutto(t / (kLinea + "_linea.txt"), linea);
+    scrivi_tutto(t / (kLinea + "_" + kTreno + "-.txt"), treno);
+    Form1 f;
+    f.cartella = t.percorso;
+    f.nome_linea = kLinea;
+    f.numero_treno = kTreno;
+    if (giro == 1) f.avvisi = &avvisi;
+    int32_t j = 1;
+    f.memorizza_percorso(j);
+    EXPECT_EQ(f.codice_errore, 0);
+    for (const std::string& coda :
+         {std::string("_linea.dat"), "_" + kTreno + ".sim", "_" + kTreno + ".dat"})
+      compilati[giro].push_back(leggi_tutto(t / (kLinea + coda)));
+  }
+  EXPECT_EQ(compilati[0], compilati[1]);
+  EXPECT_GE(avvisi.size(), 4u);
+}
+
+}  // namespace
