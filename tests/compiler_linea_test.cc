@@ -182,6 +182,13 @@ TEST(LetturaLinea, HeaderErrorsStopTheWholeRead) {
   lunga.leggi(righe({"[generale]", "lunghezza percorso, 1000001", "[fine]"}));
   EXPECT_EQ(lunga.f.tabella_linea[84].fine, 1000001);
   EXPECT_TRUE(lunga.f.celle_percorso.empty());
+  // A valid length first does not leave cells that disagree with the table.
+  lettura_prova seconda;
+  EXPECT_EQ(seconda.leggi(righe({"[generale]", "lunghezza percorso, 5000",
+                                 "lunghezza percorso, 2000000", "[fine]"})),
+            codice::lunghezza_eccessiva);
+  EXPECT_TRUE(seconda.f.celle_percorso.empty());
+  EXPECT_EQ(seconda.f.planimetria.punti(), 0u);
 }
 
 TEST(LetturaLinea, HeaderKeysAndRepetitionZone) {

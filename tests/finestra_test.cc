@@ -378,6 +378,23 @@ TEST_F(FinestraX11, LostDisplayLetsTheRunGoOn) {
   EXPECT_EQ(leggi_tutto(errore.errori), " Errore n. 1250\n");
 }
 
+// A server that does not answer (here: grabbed, as a window manager does while
+// the user places a window) must not hold the run up.
+TEST_F(FinestraX11, AServerThatDoesNotAnswerNeverHoldsTheRunUp) {
+  XGrabServer(d);
+  XSync(d, False);
+  auto inizio = steady_clock::now();
+  processo lavoro = avvia({});
+  processo errore = avvia({"errore"});
+  EXPECT_EQ(lavoro.attendi(4000), 0) << lavoro.descrivi();
+  EXPECT_EQ(errore.attendi(10000), 1) << errore.descrivi();
+  EXPECT_LT(steady_clock::now() - inizio, milliseconds(9000));
+  EXPECT_EQ(leggi_tutto(lavoro.uscita), "Attendere\n");
+  EXPECT_EQ(leggi_tutto(errore.errori), " Errore n. 1250\n");
+  XUngrabServer(d);
+  XSync(d, False);
+}
+
 #endif
 
 }  // namespace

@@ -165,7 +165,14 @@ void Form1::leggi_linea(lettore_campi& f, bool& avanti) {
       if (lunghezza < 0) throw errore_lettura{"lunghezza negativa"};
       l.lunghezza_percorso = lunghezza;
       generale.fine = lunghezza;
-      if (lunghezza > kLunghezzaMassima) return esci(codice::lunghezza_eccessiva);
+      if (lunghezza > kLunghezzaMassima) {
+        // Cells of an earlier length line would no longer match the length
+        // stored in the table: no compiled file may come from them.
+        celle_percorso.clear();
+        planimetria.libera();
+        l.ultima_cella = -1;
+        return esci(codice::lunghezza_eccessiva);
+      }
       l.lunghezza_estesa = lunghezza + kOltreLaFine;
       l.ultima_cella = static_cast<int32_t>(arrotonda(l.lunghezza_estesa, 50));
       celle_percorso.assign(static_cast<size_t>(l.ultima_cella) + 1, cella_percorso{});

@@ -3,6 +3,8 @@
 #ifndef COMPATTATORE_X11
 
 // Built without X11: the console stands in alone.
+struct finestra::schermo_x {};
+
 namespace finestra_x11 {
 void mostra(finestra::schermo_x*&, const std::string&, const std::string&) {}
 void messaggio(finestra::schermo_x*&, const std::string&) {}
@@ -19,32 +21,58 @@ void chiudi(finestra::schermo_x*&) {}
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
-#include <time.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <system_error>
 #include <thread>
 
 #include "platform/testo.h"
 
-struct finestra::schermo_x {
+// Every X call happens on a thread of its own: a server that does not answer
+// (grabbed by a window manager, stopped, far away) then holds up only that
+// thread, and the run waits for it no longer than the bounds below.
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+// How long the run waits for the window to be on the screen before it works.
+constexpr milliseconds attesa_finestra{500};
+// How long a message box may take to appear before the run gives up on it.
+constexpr milliseconds attesa_scatola{5000};
+// How long closing may take before the run leaves it to the window's thread.
+constexpr milliseconds attesa_chiusura{500};
+// Longest wait a test hook may ask for.
+constexpr long attesa_massima_ms = 60000;
+
+// What the run and the window's thread share, under `m`.
+struct condiviso {
+  std::mutex m;
+  std::condition_variable cv;
+  bool pronta = false;                   // the window is on the screen
+  bool terminata = false;                // the thread has ended: no display, or closed
+  std::optional<std::string> messaggio;  // box asked for, not yet taken
+  bool scatola_visibile = false, scatola_chiusa = false;
+  bool chiudi = false;
+};
+
+// The X side, touched only by the window's thread.
+struct x11 {
   Display* d = nullptr;
   bool perso = false;  // connection lost: only XCloseDisplay is left to do
   int n = 0;           // screen
   XFontStruct* font = nullptr;
   GC gc = nullptr;
-  unsigned long grigio = 0, bianco = 0, nero = 0, bordo = 0, bordo_attivo = 0, premuto = 0;
+  unsigned long grigio = 0, bianco = 0, nero = 0, bordo_attivo = 0, premuto = 0;
   Window principale = None;
 };
-
-namespace {
-
-using schermo_x = finestra::schermo_x;
-
-// Longest wait a test hook may ask for.
-constexpr long attesa_massima_ms = 60000;
 
 int ignora_errore(Display*, XErrorEvent*) {
   return 0;
@@ -54,39 +82,8 @@ int ignora_errore_io(Display*) {
 }
 // Replaces Xlib's exit on a lost connection: the run goes on without the window.
 void connessione_persa(Display*, void* dati) {
-  static_cast<schermo_x*>(dati)->perso = true;
+  static_cast<x11*>(dati)->perso = true;
 }
-
-// A write to a connection the server has closed raises SIGPIPE, which would end
-// the run; keep it blocked while talking to the server and drop any it left.
-struct senza_sigpipe {
-  sigset_t vecchia;
-  bool gia_pendente;
-  senza_sigpipe() {
-    sigset_t pendenti;
-    sigpending(&pendenti);
-    gia_pendente = sigismember(&pendenti, SIGPIPE) == 1;
-    sigset_t s = solo_sigpipe();
-    pthread_sigmask(SIG_BLOCK, &s, &vecchia);
-  }
-  ~senza_sigpipe() {
-    if (!gia_pendente && sigismember(&vecchia, SIGPIPE) != 1) {
-      sigset_t s = solo_sigpipe();
-      timespec zero{};
-      while (sigtimedwait(&s, nullptr, &zero) == SIGPIPE) {
-      }
-    }
-    pthread_sigmask(SIG_SETMASK, &vecchia, nullptr);
-  }
-  senza_sigpipe(const senza_sigpipe&) = delete;
-  senza_sigpipe& operator=(const senza_sigpipe&) = delete;
-  static sigset_t solo_sigpipe() {
-    sigset_t s;
-    sigemptyset(&s);
-    sigaddset(&s, SIGPIPE);
-    return s;
-  }
-};
 
 // Milliseconds from a test hook variable; 0 when unset or not a positive number.
 long millisecondi(const char* nome) {
@@ -105,55 +102,56 @@ const char* nome_programma() {
              : "compattatore";
 }
 
-unsigned long colore(const schermo_x& s, const char* nome, unsigned long riserva) {
+unsigned long colore(const x11& s, const char* nome, unsigned long riserva) {
   Colormap mappa = DefaultColormap(s.d, s.n);
   XColor c;
   if (XParseColor(s.d, mappa, nome, &c) && XAllocColor(s.d, mappa, &c)) return c.pixel;
   return riserva;
 }
 
-// Null when there is no display, or it cannot be used.
-schermo_x* apri() {
+bool apri(x11& s) {
   XSetErrorHandler(ignora_errore);
   XSetIOErrorHandler(ignora_errore_io);
-  Display* d = XOpenDisplay(nullptr);
-  if (!d) return nullptr;
-  auto* s = new schermo_x;
-  s->d = d;
-  XSetIOErrorExitHandler(d, connessione_persa, s);
-  s->n = DefaultScreen(d);
+  s.d = XOpenDisplay(nullptr);
+  if (!s.d) return false;
+  XSetIOErrorExitHandler(s.d, connessione_persa, &s);
+  s.n = DefaultScreen(s.d);
   // "fixed" exists on every server; the others only look better.
   for (const char* nome : {"-*-helvetica-medium-r-normal--12-*-*-*-*-*-iso8859-1",
                            "-*-*-medium-r-normal--13-*-*-*-p-*-iso8859-1", "fixed"}) {
-    if ((s->font = XLoadQueryFont(d, nome))) break;
+    if ((s.font = XLoadQueryFont(s.d, nome))) break;
   }
-  if (!s->font || s->perso) {
-    if (s->font && !s->perso) XFreeFont(d, s->font);
-    XCloseDisplay(d);
-    delete s;
-    return nullptr;
-  }
-  unsigned long bianco = WhitePixel(d, s->n), nero = BlackPixel(d, s->n);
-  s->grigio = colore(*s, "#F0F0F0", bianco);
-  s->bianco = bianco;
-  s->nero = nero;
-  s->bordo = colore(*s, "#ADADAD", nero);
-  s->bordo_attivo = colore(*s, "#0078D7", nero);
-  s->premuto = colore(*s, "#CCE4F7", bianco);
-  s->gc = XCreateGC(d, RootWindow(d, s->n), 0, nullptr);
-  XSetFont(d, s->gc, s->font->fid);
-  return s;
+  if (!s.font || s.perso) return false;
+  s.bianco = WhitePixel(s.d, s.n);
+  s.nero = BlackPixel(s.d, s.n);
+  s.grigio = colore(s, "#F0F0F0", s.bianco);
+  s.bordo_attivo = colore(s, "#0078D7", s.nero);
+  s.premuto = colore(s, "#CCE4F7", s.bianco);
+  s.gc = XCreateGC(s.d, RootWindow(s.d, s.n), 0, nullptr);
+  XSetFont(s.d, s.gc, s.font->fid);
+  return !s.perso;
 }
 
-int larghezza(const schermo_x& s, const std::string& t) {
+void chiudi_display(x11& s) {
+  if (!s.d) return;
+  if (!s.perso) {
+    if (s.principale != None) XDestroyWindow(s.d, s.principale);
+    if (s.gc) XFreeGC(s.d, s.gc);
+    if (s.font) XFreeFont(s.d, s.font);
+  }
+  XCloseDisplay(s.d);
+  s.d = nullptr;
+}
+
+int larghezza(const x11& s, const std::string& t) {
   return XTextWidth(s.font, t.data(), static_cast<int>(t.size()));
 }
-int altezza(const schermo_x& s) {
+int altezza(const x11& s) {
   return s.font->ascent + s.font->descent;
 }
 
 // A fixed-size top-level window centred on the screen, with its name and class.
-Window crea(schermo_x& s, int w, int h, unsigned long sfondo, const std::string& titolo) {
+Window crea(x11& s, int w, int h, unsigned long sfondo, const std::string& titolo) {
   int x = std::max(0, (DisplayWidth(s.d, s.n) - w) / 2);
   int y = std::max(0, (DisplayHeight(s.d, s.n) - h) / 2);
   XSetWindowAttributes a{};
@@ -174,7 +172,9 @@ Window crea(schermo_x& s, int w, int h, unsigned long sfondo, const std::string&
   XSetClassHint(s.d, win, &ch);
 
   if (XSizeHints* sh = XAllocSizeHints()) {
-    sh->flags = PPosition | PSize | PMinSize | PMaxSize;
+    // A position of our own choosing, so that no window manager asks the user
+    // to place the window (and holds the server meanwhile).
+    sh->flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
     sh->x = x;
     sh->y = y;
     sh->width = sh->min_width = sh->max_width = w;
@@ -192,10 +192,62 @@ Window crea(schermo_x& s, int w, int h, unsigned long sfondo, const std::string&
   return win;
 }
 
-void atomo(schermo_x& s, Window win, const char* proprieta, const char* valore) {
+void atomo(x11& s, Window win, const char* proprieta, const char* valore) {
   Atom v = XInternAtom(s.d, valore, False);
   XChangeProperty(s.d, win, XInternAtom(s.d, proprieta, False), XA_ATOM, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(&v), 1);
+}
+
+// Reads the events of `win` until `fatto` says stop, the connection is lost or
+// `scadenza` passes; false on the last two.
+template <typename Gestore>
+bool eventi(x11& s, Window win, std::optional<steady_clock::time_point> scadenza, Gestore&& fatto) {
+  while (!s.perso) {
+    while (!s.perso && XPending(s.d) > 0) {
+      XEvent e;
+      XNextEvent(s.d, &e);
+      if (e.xany.window == win && fatto(e)) return true;
+    }
+    if (s.perso) break;
+    int attesa = -1;
+    if (scadenza) {
+      auto resta = std::chrono::duration_cast<milliseconds>(*scadenza - steady_clock::now());
+      if (resta.count() <= 0) return false;
+      attesa = static_cast<int>(resta.count()) + 1;
+    }
+    XFlush(s.d);
+    pollfd p{ConnectionNumber(s.d), POLLIN, 0};
+    if (poll(&p, 1, attesa) < 0 && errno != EINTR) return false;
+  }
+  return false;
+}
+
+// Shows the main window and returns once it is mapped (or after a short while).
+void finestra_principale(x11& s, const std::string& titolo, const std::string& etichetta) {
+  std::string t = testo::a_1252(etichetta);
+  int w = std::max(240, larghezza(s, t) + 80), h = 96;
+  s.principale = crea(s, w, h, s.grigio, titolo);
+
+  // The label is drawn into the window's background: the server repaints it on
+  // every exposure by itself, while the run works without an event loop.
+  Pixmap sfondo =
+      XCreatePixmap(s.d, s.principale, static_cast<unsigned>(w), static_cast<unsigned>(h),
+                    static_cast<unsigned>(DefaultDepth(s.d, s.n)));
+  XSetForeground(s.d, s.gc, s.grigio);
+  XFillRectangle(s.d, sfondo, s.gc, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h));
+  XSetForeground(s.d, s.gc, s.nero);
+  XDrawString(s.d, sfondo, s.gc, (w - larghezza(s, t)) / 2, (h - altezza(s)) / 2 + s.font->ascent,
+              t.data(), static_cast<int>(t.size()));
+  XSetWindowBackgroundPixmap(s.d, s.principale, sfondo);
+  XFreePixmap(s.d, sfondo);
+
+  XSelectInput(s.d, s.principale, StructureNotifyMask);
+  XMapRaised(s.d, s.principale);
+  eventi(s, s.principale, steady_clock::now() + attesa_finestra,
+         [](const XEvent& e) { return e.type == MapNotify; });
+  // Nothing reads its events from here on.
+  XSelectInput(s.d, s.principale, NoEventMask);
+  XSync(s.d, False);
 }
 
 // Layout of the message box.
@@ -206,7 +258,7 @@ struct scatola {
   int tasto_x = 0, tasto_y = 0, tasto_w = 0, tasto_h = 0;
 };
 
-scatola misura(const schermo_x& s, const std::string& t) {
+scatola misura(const x11& s, const std::string& t) {
   constexpr int margine = 24, fascia = 44;
   scatola b;
   b.tasto_w = std::max(75, larghezza(s, "OK") + 24);
@@ -221,7 +273,7 @@ scatola misura(const schermo_x& s, const std::string& t) {
   return b;
 }
 
-void disegna(schermo_x& s, Window win, const scatola& b, const std::string& t, bool giu) {
+void disegna(x11& s, Window win, const scatola& b, const std::string& t, bool giu) {
   XSetForeground(s.d, s.gc, s.grigio);
   XFillRectangle(s.d, win, s.gc, 0, b.fascia_y, static_cast<unsigned>(b.w),
                  static_cast<unsigned>(b.h - b.fascia_y));
@@ -247,136 +299,190 @@ bool sul_tasto(const scatola& b, int x, int y) {
   return x >= b.tasto_x && x < b.tasto_x + b.tasto_w && y >= b.tasto_y && y < b.tasto_y + b.tasto_h;
 }
 
+// The modal box: returns when it is closed or the display is lost; `visibile`
+// is called once it is on the screen.
+template <typename Avviso>
+void mostra_scatola(x11& s, const std::string& testo_messaggio, Avviso&& visibile) {
+  std::string t = testo::a_1252(testo_messaggio);
+  scatola b = misura(s, t);
+  // No caption of its own: the application's name stands as the title.
+  Window box = crea(s, b.w, b.h, s.bianco, nome_programma());
+  if (s.principale != None) XSetTransientForHint(s.d, box, s.principale);
+  atomo(s, box, "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DIALOG");
+  atomo(s, box, "_NET_WM_STATE", "_NET_WM_STATE_MODAL");
+  Atom chiusura = XInternAtom(s.d, "WM_DELETE_WINDOW", False);
+  XSetWMProtocols(s.d, box, &chiusura, 1);
+  XSelectInput(
+      s.d, box,
+      ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask);
+  XMapRaised(s.d, box);
+
+  // Test hook: close the box by itself after a while, as if OK were pressed.
+  std::optional<steady_clock::time_point> scadenza;
+  if (long ms = millisecondi("COMPATTATORE_TEST_CHIUDI_MS"))
+    scadenza = steady_clock::now() + milliseconds(ms);
+
+  bool giu = false;
+  eventi(s, box, scadenza, [&](const XEvent& e) {
+    switch (e.type) {
+      case Expose:
+        if (e.xexpose.count == 0) disegna(s, box, b, t, giu);
+        return false;
+      case MapNotify:
+        // Without a window manager nobody else gives the box the keyboard.
+        XSetInputFocus(s.d, box, RevertToParent, CurrentTime);
+        visibile();
+        return false;
+      case KeyPress: {
+        KeySym k = XLookupKeysym(const_cast<XKeyEvent*>(&e.xkey), 0);
+        return k == XK_Return || k == XK_KP_Enter || k == XK_Escape || k == XK_space;
+      }
+      case ButtonPress:
+        if (e.xbutton.button == Button1 && sul_tasto(b, e.xbutton.x, e.xbutton.y)) {
+          giu = true;
+          disegna(s, box, b, t, giu);
+        }
+        return false;
+      case ButtonRelease:
+        if (e.xbutton.button != Button1 || !giu) return false;
+        giu = false;
+        if (sul_tasto(b, e.xbutton.x, e.xbutton.y)) return true;
+        disegna(s, box, b, t, giu);
+        return false;
+      case ClientMessage:
+        return e.xclient.format == 32 && static_cast<Atom>(e.xclient.data.l[0]) == chiusura;
+      default:
+        return false;
+    }
+  });
+
+  if (!s.perso) {
+    XDestroyWindow(s.d, box);
+    XSync(s.d, False);
+  }
+}
+
+// The window's thread: opens the display, shows the window if asked to, then
+// shows boxes on request until asked to close.
+void vita(std::shared_ptr<condiviso> c, bool con_finestra, std::string titolo,
+          std::string etichetta) {
+  // A write to a connection the server has closed raises SIGPIPE, which would
+  // end the run; on this thread it stays blocked.
+  sigset_t solo_sigpipe;
+  sigemptyset(&solo_sigpipe);
+  sigaddset(&solo_sigpipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &solo_sigpipe, nullptr);
+
+  x11 s;
+  bool aperta = apri(s);
+  if (aperta && con_finestra) finestra_principale(s, titolo, etichetta);
+
+  std::unique_lock<std::mutex> l(c->m);
+  c->pronta = aperta && !s.perso;
+  c->cv.notify_all();
+  while (aperta && !s.perso) {
+    c->cv.wait(l, [&] { return c->chiudi || c->messaggio; });
+    if (c->chiudi) break;
+    std::string t = std::move(*c->messaggio);
+    c->messaggio.reset();
+    l.unlock();
+    mostra_scatola(s, t, [&] {
+      std::lock_guard<std::mutex> g(c->m);
+      c->scatola_visibile = true;
+      c->cv.notify_all();
+    });
+    l.lock();
+    c->scatola_chiusa = true;
+    c->cv.notify_all();
+  }
+  l.unlock();
+  chiudi_display(s);
+  l.lock();
+  c->terminata = true;
+  c->cv.notify_all();
+}
+
 }  // namespace
+
+struct finestra::schermo_x {
+  std::shared_ptr<condiviso> c = std::make_shared<condiviso>();
+  std::thread t;
+};
 
 namespace finestra_x11 {
 
-void mostra(schermo_x*& s, const std::string& titolo, const std::string& etichetta) {
-  senza_sigpipe guardia;
-  if (!s) s = apri();
-  if (!s || s->perso) return;
-  if (s->principale != None) XDestroyWindow(s->d, s->principale);
+namespace {
 
-  std::string t = testo::a_1252(etichetta);
-  int w = std::max(240, larghezza(*s, t) + 80), h = 96;
-  s->principale = crea(*s, w, h, s->grigio, titolo);
+// Starts the window's thread and waits a little for the window; null when
+// there is no display.
+finestra::schermo_x* avvia(bool con_finestra, const std::string& titolo,
+                           const std::string& etichetta) {
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) return nullptr;
+  auto* s = new finestra::schermo_x;
+  try {
+    s->t = std::thread(vita, s->c, con_finestra, titolo, etichetta);
+  } catch (const std::system_error&) {
+    delete s;
+    return nullptr;
+  }
+  std::unique_lock<std::mutex> l(s->c->m);
+  s->c->cv.wait_for(l, attesa_finestra, [&] { return s->c->pronta || s->c->terminata; });
+  if (s->c->terminata) {
+    l.unlock();
+    s->t.join();
+    delete s;
+    return nullptr;
+  }
+  return s;
+}
 
-  // The label is drawn into the window's background: the server repaints it on
-  // every exposure by itself, while the run works without an event loop.
-  Pixmap sfondo =
-      XCreatePixmap(s->d, s->principale, static_cast<unsigned>(w), static_cast<unsigned>(h),
-                    static_cast<unsigned>(DefaultDepth(s->d, s->n)));
-  XSetForeground(s->d, s->gc, s->grigio);
-  XFillRectangle(s->d, sfondo, s->gc, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h));
-  XSetForeground(s->d, s->gc, s->nero);
-  XDrawString(s->d, sfondo, s->gc, (w - larghezza(*s, t)) / 2,
-              (h - altezza(*s)) / 2 + s->font->ascent, t.data(), static_cast<int>(t.size()));
-  XSetWindowBackgroundPixmap(s->d, s->principale, sfondo);
-  XFreePixmap(s->d, sfondo);
+}  // namespace
 
-  XMapRaised(s->d, s->principale);
-  XSync(s->d, False);
-
+void mostra(finestra::schermo_x*& s, const std::string& titolo, const std::string& etichetta) {
+  chiudi(s);
+  s = avvia(true, titolo, etichetta);
+  bool pronta = false;
+  if (s) {
+    std::lock_guard<std::mutex> g(s->c->m);
+    pronta = s->c->pronta;
+  }
   // Test hook: keep the window up a while so that it can be photographed.
-  if (long ms = millisecondi("COMPATTATORE_TEST_ATTESA_MS"))
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  if (long ms = pronta ? millisecondi("COMPATTATORE_TEST_ATTESA_MS") : 0)
+    std::this_thread::sleep_for(milliseconds(ms));
 }
 
-void messaggio(schermo_x*& s, const std::string& testo_messaggio) {
-  senza_sigpipe guardia;
-  if (!s) s = apri();
-  if (!s || s->perso) return;
-  Display* d = s->d;
-
-  std::string t = testo::a_1252(testo_messaggio);
-  scatola b = misura(*s, t);
-  // No caption of its own: the application's name stands as the title.
-  Window box = crea(*s, b.w, b.h, s->bianco, nome_programma());
-  if (s->principale != None) XSetTransientForHint(d, box, s->principale);
-  atomo(*s, box, "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DIALOG");
-  atomo(*s, box, "_NET_WM_STATE", "_NET_WM_STATE_MODAL");
-  Atom chiusura = XInternAtom(d, "WM_DELETE_WINDOW", False);
-  XSetWMProtocols(d, box, &chiusura, 1);
-  XSelectInput(
-      d, box,
-      ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask);
-  XMapRaised(d, box);
-  XFlush(d);
-
-  // Test hook: close the box by itself after a while, as if OK were pressed.
-  long ms = millisecondi("COMPATTATORE_TEST_CHIUDI_MS");
-  auto scadenza = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-
-  bool chiuso = false, giu = false;
-  while (!chiuso && !s->perso) {
-    while (!chiuso && !s->perso && XPending(d) > 0) {
-      XEvent e;
-      XNextEvent(d, &e);
-      if (e.xany.window != box) continue;
-      switch (e.type) {
-        case Expose:
-          if (e.xexpose.count == 0) disegna(*s, box, b, t, giu);
-          break;
-        case MapNotify:
-          // Without a window manager nobody else gives the box the keyboard.
-          XSetInputFocus(d, box, RevertToParent, CurrentTime);
-          break;
-        case KeyPress: {
-          KeySym k = XLookupKeysym(&e.xkey, 0);
-          chiuso = k == XK_Return || k == XK_KP_Enter || k == XK_Escape || k == XK_space;
-          break;
-        }
-        case ButtonPress:
-          if (e.xbutton.button == Button1 && sul_tasto(b, e.xbutton.x, e.xbutton.y)) {
-            giu = true;
-            disegna(*s, box, b, t, giu);
-          }
-          break;
-        case ButtonRelease:
-          if (e.xbutton.button == Button1 && giu) {
-            giu = false;
-            chiuso = sul_tasto(b, e.xbutton.x, e.xbutton.y);
-            if (!chiuso) disegna(*s, box, b, t, giu);
-          }
-          break;
-        case ClientMessage:
-          chiuso = e.xclient.format == 32 && static_cast<Atom>(e.xclient.data.l[0]) == chiusura;
-          break;
-        default:
-          break;
-      }
-    }
-    if (chiuso || s->perso) break;
-
-    int attesa = -1;
-    if (ms > 0) {
-      auto resta = std::chrono::duration_cast<std::chrono::milliseconds>(
-          scadenza - std::chrono::steady_clock::now());
-      if (resta.count() <= 0) break;
-      attesa = static_cast<int>(resta.count()) + 1;
-    }
-    XFlush(d);
-    pollfd p{ConnectionNumber(d), POLLIN, 0};
-    int pronti = poll(&p, 1, attesa);
-    if (pronti < 0 && errno != EINTR) break;
-    // A hang-up with nothing to read: XPending above finds the loss next time.
-  }
-
-  if (!s->perso) {
-    XDestroyWindow(d, box);
-    XSync(d, False);
-  }
-}
-
-void chiudi(schermo_x*& s) {
+void messaggio(finestra::schermo_x*& s, const std::string& testo_messaggio) {
+  if (!s) s = avvia(false, "", "");
   if (!s) return;
-  senza_sigpipe guardia;
-  if (!s->perso) {
-    if (s->principale != None) XDestroyWindow(s->d, s->principale);
-    XFreeGC(s->d, s->gc);
-    XFreeFont(s->d, s->font);
+  condiviso& c = *s->c;
+  std::unique_lock<std::mutex> l(c.m);
+  if (c.terminata) return;
+  c.messaggio = testo_messaggio;
+  c.scatola_visibile = c.scatola_chiusa = false;
+  c.cv.notify_all();
+  // A box that cannot get on the screen is not waited for; one that is there
+  // waits for the user.
+  if (!c.cv.wait_for(l, attesa_scatola,
+                     [&] { return c.scatola_visibile || c.scatola_chiusa || c.terminata; }))
+    return;
+  c.cv.wait(l, [&] { return c.scatola_chiusa || c.terminata; });
+}
+
+void chiudi(finestra::schermo_x*& s) {
+  if (!s) return;
+  bool finita;
+  {
+    std::unique_lock<std::mutex> l(s->c->m);
+    s->c->chiudi = true;
+    s->c->cv.notify_all();
+    finita = s->c->cv.wait_for(l, attesa_chiusura, [&] { return s->c->terminata; });
   }
-  XCloseDisplay(s->d);
+  // A thread still held up by the server finishes by itself, or with the process.
+  if (finita)
+    s->t.join();
+  else
+    s->t.detach();
   delete s;
   s = nullptr;
 }

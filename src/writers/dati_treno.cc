@@ -27,8 +27,9 @@ const char* const kTreno[] = {
     "velocita,   11900,   105",
     "velocita,   14500,   140",
     "[stazioni]",
-    "stazione,       0,  8,  500,  1, 1, 0,  4,1,0,  2,1,1,    1,  14,25, 0, FERZIA PORTA "
-    "SOLVENTRA",
+    // clang-format off
+    "stazione,       0,  8,  500,  1, 1, 0,  4,1,0,  2,1,1,    1,  14,25, 0, FERZIA PORTA SOLVENTRA",
+    // clang-format on
     "stazione,    2050, 25,  200,  0, 0, 0,  0,0,0,  0,0,0,    0,   0, 0, 0, BIVIO ROVENELLO",
     "stazione,    3500, 25,  200,  0, 0, 0,  0,0,0,  0,0,0,    0,   0, 0, 0, BIVIO SCADO",
     "stazione,    5750,  4,  700,  1, 1, 0,  4,1,0,  2,1,1,   80,  14,31, 7, FERZIA VELSANTE",
