@@ -1,4 +1,5 @@
 // The plan of the line, one point per metre, bent by the curves.
+#include <algorithm>
 #include <cstdint>
 
 #include "driver/form1.h"
@@ -12,21 +13,6 @@ constexpr int64_t kPuntoMassimo = 1000000;
 // The last point a step may set: the final two points of the plan stay empty.
 int64_t ultimo_punto(const planimetria_linea& p) {
   return static_cast<int64_t>(p.punti()) - 3;
-}
-
-// Sets point i from the two before it: straight on, or turned by k.
-void passo(planimetria_linea& p, int64_t n, bool curvo, double k) {
-  const size_t i = static_cast<size_t>(n);
-  const double dx = p.x[i - 1] - p.x[i - 2];
-  const double dy = p.y[i - 1] - p.y[i - 2];
-  if (curvo) {
-    p.x[i] = p.x[i - 1] + (dx + k * dy);
-    p.y[i] = p.y[i - 1] + (dy - k * dx);
-  } else {
-    p.x[i] = p.x[i - 1] + dx;
-    p.y[i] = p.y[i - 1] + dy;
-  }
-  p.genere[i] = genere_punto::doppio;
 }
 
 }  // namespace
@@ -47,28 +33,49 @@ void Form1::inizia_planimetria() {
   planimetria.genere[1] = genere_punto::intero;
 }
 
+// Steps from point i on while i <= fino (and within the plan), straight or
+// turned by k, with the last two points kept at hand. Returns false past the
+// 1000000 bound when `limite` is set.
+namespace {
+bool passi(planimetria_linea& p, int64_t& i, int64_t fino, int64_t ultimo, bool curvo, double k,
+           bool limite) {
+  if (i > fino || i > ultimo) return true;
+  double* x = p.x.data();
+  double* y = p.y.data();
+  uint8_t* g = p.genere.data();
+  double x2 = x[i - 2], y2 = y[i - 2], x1 = x[i - 1], y1 = y[i - 1];
+  const int64_t fine = std::min(fino, ultimo);
+  while (i <= fine) {
+    const double dx = x1 - x2;
+    const double dy = y1 - y2;
+    double xn, yn;
+    if (curvo) {
+      xn = x1 + (dx + k * dy);
+      yn = y1 + (dy - k * dx);
+    } else {
+      xn = x1 + dx;
+      yn = y1 + dy;
+    }
+    x[i] = xn;
+    y[i] = yn;
+    g[i] = genere_punto::doppio;
+    x2 = x1, y2 = y1, x1 = xn, y1 = yn;
+    if (++i > kPuntoMassimo && limite) return false;
+  }
+  return true;
+}
+}  // namespace
+
 bool Form1::curva(int64_t s, int64_t n, int classe, bool sinistra) {
   if (classe < 1 || classe > 6) return false;
   const double k = sinistra ? -kCurvatura[classe] : kCurvatura[classe];
   int64_t& i = lettura.indice_planimetria;
   const int64_t ultimo = ultimo_punto(planimetria);
-  // Straight up to the start, then bent for n steps; a curve running past the
-  // plan's end stops there.
-  while (i <= s) {
-    if (i > ultimo) return true;
-    passo(planimetria, i, false, 0.0);
-    if (++i > kPuntoMassimo) return false;
-  }
-  while (i <= s + n) {
-    if (i > ultimo) return true;
-    passo(planimetria, i, true, k);
-    if (++i > kPuntoMassimo) return false;
-  }
-  return true;
+  if (!passi(planimetria, i, s, ultimo, false, 0.0, true)) return false;
+  return passi(planimetria, i, s + n, ultimo, true, k, true);
 }
 
 void Form1::fine_planimetria() {
   int64_t& i = lettura.indice_planimetria;
-  const int64_t ultimo = ultimo_punto(planimetria);
-  for (; i <= ultimo; ++i) passo(planimetria, i, false, 0.0);
+  passi(planimetria, i, ultimo_punto(planimetria), ultimo_punto(planimetria), false, 0.0, false);
 }

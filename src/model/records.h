@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/memoria.h"
+
 // One record of the line table. Field order is the order of the table file.
 struct voce_linea {
   uint8_t tipo = 0;
@@ -63,16 +65,16 @@ inline bool cella_libera(const cella_percorso& c) {
 // Kind of a plan element, as tagged in the plan file.
 namespace genere_punto {
 constexpr uint8_t vuoto = 0;
-constexpr uint8_t intero = 2;   // 16-bit integer
-constexpr uint8_t doppio = 5;   // 64-bit double
+constexpr uint8_t intero = 2;  // 16-bit integer
+constexpr uint8_t doppio = 5;  // 64-bit double
 }  // namespace genere_punto
 
 // The plan, one point per metre. Both coordinates of a point always share
 // their kind, so one kind byte per point serves both columns.
 struct planimetria_linea {
-  std::vector<double> x;
-  std::vector<double> y;
-  std::vector<uint8_t> genere;
+  std::vector<double, alloca_grande<double>> x;
+  std::vector<double, alloca_grande<double>> y;
+  std::vector<uint8_t, alloca_grande<uint8_t>> genere;
 
   size_t punti() const { return genere.size(); }
   void crea(size_t n) {

@@ -30,7 +30,9 @@ void Form1::scrivi_file_compilati() {
   timbri.valore_2 = static_cast<int16_t>(codice_gara_og());
 
   if (j != 0 && planimetria.punti() > 0) {
-    file::sostituisci(nome_file("_linea.dat"), immagine_planimetria(planimetria));
+    file::sostituzione f(nome_file("_linea.dat"));
+    planimetria_a_pezzi(planimetria, 1 << 18, [&](std::string_view d) { f.scrivi(d); });
+    f.chiudi();
     planimetria.libera();  // the largest record; not needed any more
   }
   file::sostituisci(nome_file("_" + numero_treno + ".sim"), immagine_tabella(tabella_linea));

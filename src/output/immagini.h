@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/numeri.h"
@@ -136,14 +137,45 @@ inline std::string immagine_percorso(const std::vector<cella_percorso>& celle) {
 }
 
 // Line plan file: every first coordinate, then every second one, each as a
-// 2-byte kind tag (0 empty, 2 16-bit integer, 5 double) and its value.
-inline std::string immagine_planimetria(const planimetria_linea& p) {
+// 2-byte kind tag (0 empty, 2 16-bit integer, 5 double) and its value. Handed
+// to `consegna` in pieces of about `pezzo` bytes, so the 20 MB of a 1000 km
+// line never stand in memory at once.
+template <typename F>
+void planimetria_a_pezzi(const planimetria_linea& p, size_t pezzo, F&& consegna) {
   const size_t n = std::min({p.punti(), p.x.size(), p.y.size()});
-  size_t colonna = 0;
-  for (size_t m = 0; m < n; ++m) colonna += immagini::dimensione_punto(p.genere[m]);
-  std::string b(2 * colonna, '\0');
-  immagini::scrittore s{b.data()};
-  for (size_t m = 0; m < n; ++m) immagini::scrivi_punto(s, p.genere[m], p.x[m]);
-  for (size_t m = 0; m < n; ++m) immagini::scrivi_punto(s, p.genere[m], p.y[m]);
+  static_assert(std::endian::native == std::endian::little, "the short way copies native bytes");
+  constexpr uint16_t kEtichettaDoppio = genere_punto::doppio;
+  constexpr size_t kBlocco = 4096;  // elements between two checks of the buffer
+  std::string b(pezzo + kBlocco * 10, '\0');
+  const uint8_t* g = p.genere.data();
+  for (int colonna = 0; colonna < 2; ++colonna) {
+    const double* v = colonna == 0 ? p.x.data() : p.y.data();
+    char* q = b.data();
+    for (size_t m = 0; m < n;) {
+      const size_t fino = std::min(n, m + kBlocco);
+      for (; m < fino; ++m) {
+        if (g[m] == genere_punto::doppio) {  // nearly every point: the short way
+          std::memcpy(q, &kEtichettaDoppio, 2);
+          std::memcpy(q + 2, v + m, 8);
+          q += 10;
+        } else {
+          immagini::scrittore s{q};
+          immagini::scrivi_punto(s, g[m], v[m]);
+          q = s.p;
+        }
+      }
+      if (static_cast<size_t>(q - b.data()) >= pezzo) {
+        consegna(std::string_view(b.data(), static_cast<size_t>(q - b.data())));
+        q = b.data();
+      }
+    }
+    consegna(std::string_view(b.data(), static_cast<size_t>(q - b.data())));
+  }
+}
+
+// The whole line plan file in one buffer.
+inline std::string immagine_planimetria(const planimetria_linea& p) {
+  std::string b;
+  planimetria_a_pezzi(p, size_t{1} << 18, [&](std::string_view d) { b.append(d); });
   return b;
 }

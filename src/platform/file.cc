@@ -43,36 +43,49 @@ bool leggi(const std::string& nome, std::string& dati) {
 }
 
 void sostituisci(const std::string& nome, std::string_view dati) {
-  std::string temp = nome + ".tmp-XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) fallisci(nome, errno);
+  sostituzione f(nome);
+  f.scrivi(dati);
+  f.chiudi();
+}
+
+sostituzione::sostituzione(const std::string& nome) : nome_(nome), temp_(nome + ".tmp-XXXXXX") {
+  fd_ = ::mkstemp(temp_.data());
+  if (fd_ < 0) fallisci(nome, errno);
+}
+sostituzione::~sostituzione() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    ::unlink(temp_.c_str());
+  }
+}
+void sostituzione::scrivi(std::string_view dati) {
   const char* p = dati.data();
   size_t resto = dati.size();
   while (resto > 0) {
-    ssize_t n = ::write(fd, p, resto);
+    ssize_t n = ::write(fd_, p, resto);
     if (n < 0) {
       if (errno == EINTR) continue;
-      int err = errno;
-      ::close(fd);
-      ::unlink(temp.c_str());
-      fallisci(nome, err);
+      fallisci(nome_, errno);
     }
     p += n;
     resto -= static_cast<size_t>(n);
   }
-  // mkstemp creates the file 0600; give it the usual mode of a new file.
+}
+void sostituzione::chiudi() {
   mode_t maschera = ::umask(0);
   ::umask(maschera);
-  ::fchmod(fd, 0666 & ~maschera);
+  ::fchmod(fd_, 0666 & ~maschera);
+  int fd = fd_;
+  fd_ = -1;
   if (::close(fd) != 0) {
     int err = errno;
-    ::unlink(temp.c_str());
-    fallisci(nome, err);
+    ::unlink(temp_.c_str());
+    fallisci(nome_, err);
   }
-  if (::rename(temp.c_str(), nome.c_str()) != 0) {
+  if (::rename(temp_.c_str(), nome_.c_str()) != 0) {
     int err = errno;
-    ::unlink(temp.c_str());
-    fallisci(nome, err);
+    ::unlink(temp_.c_str());
+    fallisci(nome_, err);
   }
 }
 

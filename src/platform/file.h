@@ -18,6 +18,19 @@ bool leggi(const std::string& nome, std::string& dati);
 // Replaces the file whole with `dati`: written to a temporary file in the same
 // folder, then renamed over the target, so a failed write never loses the old file.
 void sostituisci(const std::string& nome, std::string_view dati);
+// Replaces a file whole with bytes given in pieces: a temporary file in the
+// same folder, renamed over the target by chiudi().
+class sostituzione {
+ public:
+  explicit sostituzione(const std::string& nome);
+  ~sostituzione();
+  void scrivi(std::string_view dati);
+  void chiudi();
+
+ private:
+  std::string nome_, temp_;
+  int fd_ = -1;
+};
 // Deletes the file if it exists; a file that cannot be deleted is a failure.
 void cancella(const std::string& nome);
 
