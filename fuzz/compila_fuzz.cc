@@ -263,6 +263,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dati, size_t n) {
   const std::string treno = con_treno ? ingresso.substr(taglio + 1) : std::string();
 
   Form1 f;
+  f.con_finestra = false;  // 1250 and 1251 are checked here, not shown
   f.cartella = c.percorso;
   f.nome_linea = kLinea;
   f.numero_treno = kTreno;

@@ -20,8 +20,10 @@ void Form1::Form_Load() {
 }
 
 void Form1::errore(const std::string& a) {
-  schermo.messaggio(" Errore n. " + a);
-  schermo.chiudi();
+  if (con_finestra) {
+    schermo.messaggio(" Errore n. " + a);
+    schermo.chiudi();
+  }
   throw fine_programma{1, static_cast<int32_t>(std::stol(a))};
 }
 

@@ -39,6 +39,9 @@ class Form1 {
   // Window.
   std::string Label1 = "Attendere";
   finestra schermo;
+  // The authors' tool compiles without a window: it reports a fatal stamp code
+  // itself.
+  bool con_finestra = true;
 
   // Reader working state and where the reader stopped.
   stato_lettura lettura;

@@ -64,6 +64,7 @@ esito_compilazione compila_scenario(const opzioni_compilazione& o) {
     cartella_privata tmp(uscita);
 
     Form1 f;
+    f.con_finestra = false;
     f.cartella = tmp.percorso;
     f.nome_linea = o.linea;
     f.numero_treno = o.treno;
