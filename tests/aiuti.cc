@@ -51,3 +51,10 @@ int esegui(const std::string& comando, std::string* uscita) {
   if (uscita) *uscita = testo;
   return WIFEXITED(stato) ? WEXITSTATUS(stato) : 128 + WTERMSIG(stato);
 }
+
+namespace {
+// The tests never show a real window: a message box would wait for its OK.
+// The window tests start their own X server and hand its DISPLAY to the
+// programs they run.
+const bool kSenzaSchermo = (unsetenv("DISPLAY"), true);
+}  // namespace

@@ -134,11 +134,10 @@ bool apri(x11& s) {
 
 void chiudi_display(x11& s) {
   if (!s.d) return;
-  if (!s.perso) {
-    if (s.principale != None) XDestroyWindow(s.d, s.principale);
-    if (s.gc) XFreeGC(s.d, s.gc);
-    if (s.font) XFreeFont(s.d, s.font);
-  }
+  // Safe on a lost connection too: the requests go nowhere, the memory is freed.
+  if (s.principale != None) XDestroyWindow(s.d, s.principale);
+  if (s.gc) XFreeGC(s.d, s.gc);
+  if (s.font) XFreeFont(s.d, s.font);
   XCloseDisplay(s.d);
   s.d = nullptr;
 }
