@@ -20,7 +20,8 @@ constexpr voce kTabella[] = {
     {stazione_posizione, "posizione di stazione non multipla di 50 m"},
     {stazione_lunghezza, "lunghezza di stazione non multipla di 100 m"},
     {troppe_stazioni, "troppe stazioni per lo spazio rimasto nella tabella della linea"},
-    {regola_segnale, "nessuna cella libera prima di un segnale davanti a un avviso di rallentamento"},
+    {regola_segnale,
+     "nessuna cella libera prima di un segnale davanti a un avviso di rallentamento"},
     {regola_avvicinamento, "nessuna cella libera prima dell'inizio di un rallentamento"},
     {regola_interno,
      "nessuna cella libera per un punto di controllo nel rallentamento o prima del segnale "
@@ -30,7 +31,8 @@ constexpr voce kTabella[] = {
     {avviso_occupato, "la cella di avviso di un rallentamento è occupata"},
     {inizio_occupato, "la cella di inizio di un rallentamento è occupata"},
     {fine_occupata, "la cella di fine di un rallentamento è occupata"},
-    {avvicinamento_occupato, "una delle quattro celle prima dell'avviso di rallentamento è occupata"},
+    {avvicinamento_occupato,
+     "una delle quattro celle prima dell'avviso di rallentamento è occupata"},
     {indicatori_occupati, "un indicatore di velocità massima cade su una cella occupata"},
     {stazioni_vicine, "una zona di stazione inizia meno di 350 m dopo la fine della precedente"},
     {fermata_iniziale, "il punto di fermata di una stazione cadrebbe nella cella 1 o prima"},
@@ -51,6 +53,8 @@ std::string_view significato(int32_t c) {
   return {};
 }
 
-bool noto(int32_t c) { return c == nessuno || !significato(c).empty(); }
+bool noto(int32_t c) {
+  return c == nessuno || !significato(c).empty();
+}
 
 }  // namespace codice

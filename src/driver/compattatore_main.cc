@@ -6,8 +6,10 @@
 #include "driver/form1.h"
 #include "platform/cartella.h"
 #include "platform/file.h"
+#include "platform/processo.h"
 
 int main() {
+  processo::prepara_console();
   Form1 form;
   form.cartella = cartella_programma();
   try {
@@ -15,7 +17,7 @@ int main() {
   } catch (const fine_programma& fine) {
     return fine.stato;
   } catch (const file::errore_scrittura& e) {
-    std::fprintf(stderr, "compattatore: %s\n", e.what());
+    form.schermo.guasto(std::string("compattatore: ") + e.what());
     return 1;
   }
   if (form.codice_errore != codice::nessuno) {

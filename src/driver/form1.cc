@@ -1,6 +1,7 @@
 #include "driver/form1.h"
 
 #include "driver/predefiniti.h"
+#include "platform/file.h"
 
 void Form1::Form_Load() {
   nome_linea = kNomeLineaPredefinito;
@@ -28,5 +29,5 @@ void Form1::errore(const std::string& a) {
 }
 
 std::string Form1::nome_file(const std::string& coda) const {
-  return cartella + "/" + nome_linea + coda;
+  return file::percorso(cartella, nome_linea + coda);
 }

@@ -1,8 +1,11 @@
-// File access of the run: whole-file reads, replace-by-rename writes.
+// File access of the run: whole-file reads, replace-by-rename writes, and the
+// folders the authors' tool works in. Names are UTF-8 text everywhere; each
+// platform converts them to its own form.
 #pragma once
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace file {
 
@@ -12,6 +15,11 @@ struct errore_scrittura : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The separator between a folder and a name: "\" on Windows, "/" elsewhere.
+extern const char separatore[];
+// Folder, separator and name, by plain concatenation.
+std::string percorso(const std::string& cartella, const std::string& nome);
+
 bool esiste(const std::string& nome);
 // Reads the whole file into `dati`; false when it cannot be opened.
 bool leggi(const std::string& nome, std::string& dati);
@@ -19,19 +27,41 @@ bool leggi(const std::string& nome, std::string& dati);
 // folder, then renamed over the target, so a failed write never loses the old file.
 void sostituisci(const std::string& nome, std::string_view dati);
 // Replaces a file whole with bytes given in pieces: a temporary file in the
-// same folder, renamed over the target by chiudi().
+// same folder, renamed over the target by chiudi(). Destroyed before chiudi(),
+// it removes the temporary file and leaves the target as it was.
 class sostituzione {
  public:
   explicit sostituzione(const std::string& nome);
   ~sostituzione();
+  sostituzione(const sostituzione&) = delete;
+  sostituzione& operator=(const sostituzione&) = delete;
   void scrivi(std::string_view dati);
   void chiudi();
 
  private:
   std::string nome_, temp_;
-  int fd_ = -1;
+  void* h_ = nullptr;  // the platform's handle of the temporary file
 };
 // Deletes the file if it exists; a file that cannot be deleted is a failure.
 void cancella(const std::string& nome);
+// Moves a file over another in the same file system (a failure throws).
+void rinomina(const std::string& da, const std::string& a);
+
+// Creates the folder and the ones above it; false when it cannot.
+bool crea_cartelle(const std::string& cartella);
+// The names (not paths) of the entries of a folder; empty when it cannot be read.
+std::vector<std::string> elenco(const std::string& cartella);
+// The system's folder for temporary files.
+std::string cartella_temporanea_sistema();
+
+// A new, private folder inside `dentro`, removed with all it holds when the
+// object goes.
+struct cartella_privata {
+  std::string percorso;
+  explicit cartella_privata(const std::string& dentro);
+  ~cartella_privata();
+  cartella_privata(const cartella_privata&) = delete;
+  cartella_privata& operator=(const cartella_privata&) = delete;
+};
 
 }  // namespace file

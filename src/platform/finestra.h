@@ -18,6 +18,10 @@ struct finestra {
   // Modal box with one OK button; returns when it is closed.
   void messaggio(const std::string& testo);
   void chiudi();
+  // Reports a failure that ends the run (a file that cannot be written) where
+  // the user sees it: standard error, and on Windows, which gives the program no
+  // console, a message box.
+  void guasto(const std::string& testo);
 
   // The open display and window; null when the console stands in.
   struct schermo_x;

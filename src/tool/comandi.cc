@@ -1,7 +1,6 @@
 #include "tool/comandi.h"
 
 #include <cstdio>
-#include <filesystem>
 
 #include "driver/form1.h"
 #include "driver/predefiniti.h"
@@ -12,14 +11,14 @@
 #include "tool/messaggi.h"
 
 bool nome_valido(const std::string& nome) {
-  return !nome.empty() && nome.find('/') == std::string::npos && nome != "." && nome != ".." &&
+  return !nome.empty() && nome.find('/') == std::string::npos &&
+         nome.find('\\') == std::string::npos && nome != "." && nome != ".." &&
          nome.find('\0') == std::string::npos;
 }
 
 int comando_sources(const argomenti& a) {
   if (a.size() != 1) return errore_uso("sources", "sources takes one folder");
-  std::error_code ec;
-  std::filesystem::create_directories(a[0], ec);
+  file::crea_cartelle(a[0]);
   Form1 f;
   f.cartella = a[0];
   f.nome_linea = kNomeLineaPredefinito;

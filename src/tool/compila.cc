@@ -1,39 +1,17 @@
 #include "tool/compila.h"
 
-#include <stdlib.h>
-
-#include <filesystem>
-#include <system_error>
-
 #include "driver/codici.h"
 #include "driver/form1.h"
 #include "platform/file.h"
 #include "tool/comandi.h"
 
-namespace fs = std::filesystem;
-
 namespace {
-
-// A temporary folder inside the output folder, so the compiled files reach
-// their place by a rename on the same file system.
-struct cartella_privata {
-  std::string percorso;
-  explicit cartella_privata(const std::string& dentro) {
-    std::string modello = dentro + "/.scenario-XXXXXX";
-    if (!mkdtemp(modello.data()))
-      throw file::errore_scrittura("impossibile creare una cartella temporanea in " + dentro);
-    percorso = modello;
-  }
-  ~cartella_privata() {
-    std::error_code ec;
-    fs::remove_all(percorso, ec);
-  }
-};
 
 // A reader's file name in the private folder, as the author knows it.
 void nome_autore(posizione_sorgente& p, const std::string& cartella) {
   if (p.file.empty()) return;
-  p.file = (fs::path(cartella) / fs::path(p.file).filename()).string();
+  auto fine = p.file.rfind(file::separatore);
+  p.file = file::percorso(cartella, fine == std::string::npos ? p.file : p.file.substr(fine + 1));
 }
 
 void copia_se_esiste(const std::string& da, const std::string& a) {
@@ -54,14 +32,13 @@ esito_compilazione compila_scenario(const opzioni_compilazione& o) {
   esito_compilazione esito;
   try {
     std::string uscita = o.cartella_uscita.empty() ? o.cartella_sorgenti : o.cartella_uscita;
-    std::error_code ec;
-    if (o.conserva) {
-      fs::create_directories(uscita, ec);
-    } else {
-      uscita = fs::temp_directory_path(ec).string();
-      if (ec) throw file::errore_scrittura("nessuna cartella temporanea: " + ec.message());
-    }
-    cartella_privata tmp(uscita);
+    if (o.conserva)
+      file::crea_cartelle(uscita);
+    else
+      uscita = file::cartella_temporanea_sistema();
+    // Inside the output folder, so the compiled files reach their place by a
+    // rename on the same file system.
+    file::cartella_privata tmp(uscita);
 
     Form1 f;
     f.con_finestra = false;
@@ -70,12 +47,12 @@ esito_compilazione compila_scenario(const opzioni_compilazione& o) {
     f.numero_treno = o.treno;
     const std::string nome_linea_txt = o.linea + "_linea.txt";
     const std::string nome_treno_txt = o.linea + "_" + o.treno + "-.txt";
-    copia_se_esiste(o.cartella_sorgenti + "/" + nome_linea_txt,
-                    tmp.percorso + "/" + nome_linea_txt);
-    copia_se_esiste(o.cartella_sorgenti + "/" + nome_treno_txt,
-                    tmp.percorso + "/" + nome_treno_txt);
+    copia_se_esiste(file::percorso(o.cartella_sorgenti, nome_linea_txt),
+                    file::percorso(tmp.percorso, nome_linea_txt));
+    copia_se_esiste(file::percorso(o.cartella_sorgenti, nome_treno_txt),
+                    file::percorso(tmp.percorso, nome_treno_txt));
 
-    esito.file_linea = (fs::path(o.cartella_sorgenti) / nome_linea_txt).string();
+    esito.file_linea = file::percorso(o.cartella_sorgenti, nome_linea_txt);
     if (o.avvisi) f.avvisi = &esito.avvisi;
     int32_t j = o.planimetria ? 1 : 0;
     try {
@@ -97,11 +74,9 @@ esito_compilazione compila_scenario(const opzioni_compilazione& o) {
     const std::string compilati[] = {o.linea + "_linea.dat", o.linea + "_" + o.treno + ".sim",
                                      o.linea + "_" + o.treno + ".dat"};
     for (const auto& nome : compilati) {
-      std::string da = tmp.percorso + "/" + nome;
+      std::string da = file::percorso(tmp.percorso, nome);
       if (!file::esiste(da)) continue;
-      std::string a = uscita + "/" + nome;
-      fs::rename(da, a, ec);
-      if (ec) throw file::errore_scrittura("impossibile scrivere " + a + ": " + ec.message());
+      file::rinomina(da, file::percorso(uscita, nome));
       esito.files.push_back(nome);
     }
   } catch (const file::errore_scrittura& e) {

@@ -10,7 +10,6 @@
 #include <charconv>
 #include <cstdarg>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -539,11 +538,10 @@ int comando_generate(const argomenti& a) {
     return errore_uso("generate", "ROUTE and TRAIN must be plain names without '/'");
 
   scenario_generato g = genera_scenario(o);
-  const std::string nome_linea = cartella + "/" + linea + "_linea.txt";
-  const std::string nome_treno = cartella + "/" + linea + "_" + treno + "-.txt";
+  const std::string nome_linea = file::percorso(cartella, linea + "_linea.txt");
+  const std::string nome_treno = file::percorso(cartella, linea + "_" + treno + "-.txt");
   try {
-    std::error_code ec;
-    std::filesystem::create_directories(cartella, ec);
+    file::crea_cartelle(cartella);
     file::sostituisci(nome_linea, g.linea);
     file::sostituisci(nome_treno, g.treno);
   } catch (const file::errore_scrittura& e) {

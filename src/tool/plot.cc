@@ -1,14 +1,11 @@
 // scenario plot: the compiled line drawn as one self-contained SVG, the plan
 // from above and, under it, the gradient and speed-limit profiles.
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
+#include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "driver/codici.h"
@@ -17,8 +14,6 @@
 #include "tool/comandi.h"
 #include "tool/compila.h"
 #include "tool/compilati.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -732,33 +727,14 @@ std::string disegna_linea(const tabella& t, const std::vector<cella_percorso>& c
 
 namespace {
 
-// A folder of our own for the compile, removed with everything in it.
-struct cartella_temporanea_plot {
-  std::string percorso;
-  bool crea() {
-    std::error_code ec;
-    fs::path base = fs::temp_directory_path(ec);
-    if (ec) base = "/tmp";
-    std::string modello = (base / "scenario-plot-XXXXXX").string();
-    if (!mkdtemp(modello.data())) return false;
-    percorso = modello;
-    return true;
-  }
-  ~cartella_temporanea_plot() {
-    if (percorso.empty()) return;
-    std::error_code ec;
-    fs::remove_all(percorso, ec);
-  }
-};
-
 // Reads and decodes the three compiled files; false with a message when one
 // is missing, unreadable or does not fit its layout.
 bool leggi_compilati(const std::string& dir, const std::string& linea, const std::string& treno,
                      tabella& t, std::vector<cella_percorso>& c, planimetria_linea& p,
                      std::string& errore) {
-  const std::string n_pianta = dir + "/" + linea + "_linea.dat";
-  const std::string n_tabella = dir + "/" + linea + "_" + treno + ".sim";
-  const std::string n_percorso = dir + "/" + linea + "_" + treno + ".dat";
+  const std::string n_pianta = file::percorso(dir, linea + "_linea.dat");
+  const std::string n_tabella = file::percorso(dir, linea + "_" + treno + ".sim");
+  const std::string n_percorso = file::percorso(dir, linea + "_" + treno + ".dat");
   std::string b, motivo;
   if (!file::leggi(n_tabella, b)) return errore = "impossibile leggere " + n_tabella, false;
   if (!decodifica_tabella(b, t, motivo)) return errore = n_tabella + ": " + motivo, false;
@@ -807,16 +783,18 @@ int comando_plot(const argomenti& a) {
       return kUscitaFallita;
     }
   } else {
-    cartella_temporanea_plot tmp;
-    if (!tmp.crea()) {
-      std::fprintf(stderr, "scenario: impossibile creare una cartella temporanea\n");
+    std::optional<file::cartella_privata> tmp;
+    try {
+      tmp.emplace(file::cartella_temporanea_sistema());
+    } catch (const file::errore_scrittura& e) {
+      std::fprintf(stderr, "scenario: %s\n", e.what());
       return kUscitaFallita;
     }
     opzioni_compilazione o;
     o.cartella_sorgenti = cartella;
     o.linea = linea;
     o.treno = treno;
-    o.cartella_uscita = tmp.percorso;
+    o.cartella_uscita = tmp->percorso;
     o.planimetria = true;
     esito_compilazione e = compila_scenario(o);
     if (!e.errore_io.empty()) {
@@ -836,7 +814,7 @@ int comando_plot(const argomenti& a) {
                    e.codice_errore, senso.empty() ? "" : ": ", senso.c_str(), e.posizione_errore);
       return kUscitaCodice;
     }
-    if (!leggi_compilati(tmp.percorso, linea, treno, t, celle, p, errore)) {
+    if (!leggi_compilati(tmp->percorso, linea, treno, t, celle, p, errore)) {
       std::fprintf(stderr, "scenario: %s\n", errore.c_str());
       return kUscitaFallita;
     }

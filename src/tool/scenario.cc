@@ -48,7 +48,8 @@ const sottocomando kComandi[] = {
 
 void aiuto(FILE* out) {
   std::fprintf(out, "usage: scenario SUBCOMMAND ARGS...\n\nSubcommands:\n");
-  for (const auto& c : kComandi) std::fprintf(out, "  scenario %s\n      %s\n", c.sintassi, c.descrizione);
+  for (const auto& c : kComandi)
+    std::fprintf(out, "  scenario %s\n      %s\n", c.sintassi, c.descrizione);
   std::fprintf(out,
                "\nExit status: 0 success; 1 the compile left an error code; 2 \" Errore n. 1250\"\n"
                "or \" Errore n. 1251\" (nothing written), an unreadable file or an I/O failure;\n"

@@ -1,4 +1,8 @@
 // scenario: the authors' tool around the compiler.
+#include "platform/processo.h"
 #include "tool/comandi.h"
 
-int main(int argc, char** argv) { return esegui_scenario(argomenti(argv + 1, argv + argc)); }
+int main(int argc, char** argv) {
+  processo::prepara_console();
+  return esegui_scenario(processo::argomenti(argc, argv));
+}

@@ -1,4 +1,4 @@
-#include "platform/finestra_x11.h"
+#include "platform/posix/finestra_x11.h"
 
 #ifndef COMPATTATORE_X11
 

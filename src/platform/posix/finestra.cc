@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "platform/finestra_x11.h"
+#include "platform/posix/finestra_x11.h"
 
 namespace {
 constexpr char titolo[] = "Form1";
@@ -36,6 +36,12 @@ void finestra::messaggio(const std::string& testo) {
   std::fputc('\n', stderr);
   std::fflush(stderr);
   finestra_x11::messaggio(x, testo);
+}
+
+void finestra::guasto(const std::string& testo) {
+  std::fputs(testo.c_str(), stderr);
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
 }
 
 void finestra::chiudi() {

@@ -1,11 +1,15 @@
 #include "platform/file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace file {
 namespace {
@@ -14,7 +18,20 @@ namespace {
   throw errore_scrittura("impossibile scrivere " + nome + ": " + std::strerror(err));
 }
 
+int fd_di(void* h) {
+  return static_cast<int>(reinterpret_cast<intptr_t>(h)) - 1;
+}
+void* h_di(int fd) {
+  return reinterpret_cast<void*>(static_cast<intptr_t>(fd) + 1);
+}
+
 }  // namespace
+
+const char separatore[] = "/";
+
+std::string percorso(const std::string& cartella, const std::string& nome) {
+  return cartella + separatore + nome;
+}
 
 bool esiste(const std::string& nome) {
   struct stat st;
@@ -49,12 +66,13 @@ void sostituisci(const std::string& nome, std::string_view dati) {
 }
 
 sostituzione::sostituzione(const std::string& nome) : nome_(nome), temp_(nome + ".tmp-XXXXXX") {
-  fd_ = ::mkstemp(temp_.data());
-  if (fd_ < 0) fallisci(nome, errno);
+  int fd = ::mkstemp(temp_.data());
+  if (fd < 0) fallisci(nome, errno);
+  h_ = h_di(fd);
 }
 sostituzione::~sostituzione() {
-  if (fd_ >= 0) {
-    ::close(fd_);
+  if (h_) {
+    ::close(fd_di(h_));
     ::unlink(temp_.c_str());
   }
 }
@@ -62,7 +80,7 @@ void sostituzione::scrivi(std::string_view dati) {
   const char* p = dati.data();
   size_t resto = dati.size();
   while (resto > 0) {
-    ssize_t n = ::write(fd_, p, resto);
+    ssize_t n = ::write(fd_di(h_), p, resto);
     if (n < 0) {
       if (errno == EINTR) continue;
       fallisci(nome_, errno);
@@ -74,9 +92,9 @@ void sostituzione::scrivi(std::string_view dati) {
 void sostituzione::chiudi() {
   mode_t maschera = ::umask(0);
   ::umask(maschera);
-  ::fchmod(fd_, 0666 & ~maschera);
-  int fd = fd_;
-  fd_ = -1;
+  int fd = fd_di(h_);
+  ::fchmod(fd, 0666 & ~maschera);
+  h_ = nullptr;
   if (::close(fd) != 0) {
     int err = errno;
     ::unlink(temp_.c_str());
@@ -92,6 +110,47 @@ void sostituzione::chiudi() {
 void cancella(const std::string& nome) {
   if (::unlink(nome.c_str()) != 0 && errno != ENOENT)
     throw errore_scrittura("impossibile cancellare " + nome + ": " + std::strerror(errno));
+}
+
+void rinomina(const std::string& da, const std::string& a) {
+  if (::rename(da.c_str(), a.c_str()) != 0) fallisci(a, errno);
+}
+
+bool crea_cartelle(const std::string& cartella) {
+  std::error_code ec;
+  std::filesystem::create_directories(cartella, ec);
+  struct stat st;
+  return ::stat(cartella.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::vector<std::string> elenco(const std::string& cartella) {
+  std::vector<std::string> nomi;
+  DIR* d = ::opendir(cartella.c_str());
+  if (!d) return nomi;
+  while (const dirent* e = ::readdir(d)) {
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+      nomi.emplace_back(e->d_name);
+  }
+  ::closedir(d);
+  return nomi;
+}
+
+std::string cartella_temporanea_sistema() {
+  const char* t = std::getenv("TMPDIR");
+  return t && *t ? std::string(t) : std::string("/tmp");
+}
+
+cartella_privata::cartella_privata(const std::string& dentro) {
+  std::string modello = file::percorso(dentro, ".scenario-XXXXXX");
+  if (!::mkdtemp(modello.data()))
+    throw errore_scrittura("impossibile creare una cartella temporanea in " + dentro + ": " +
+                           std::strerror(errno));
+  percorso = modello;
+}
+
+cartella_privata::~cartella_privata() {
+  std::error_code ec;
+  std::filesystem::remove_all(percorso, ec);
 }
 
 }  // namespace file

@@ -1,0 +1,11 @@
+#include "platform/processo.h"
+
+namespace processo {
+
+std::vector<std::string> argomenti(int argc, char** argv) {
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+void prepara_console() {}
+
+}  // namespace processo
