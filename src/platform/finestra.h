@@ -1,7 +1,7 @@
 // The program's window: a label shown while the run works, and a modal message box.
 // The label always goes to standard output and the message to standard error
 // too, so runs without a display, and the scripts that read them, see the same
-// texts. With a display the window is real (X11).
+// texts. With a display the window is real (X11 on Linux, Win32 on Windows).
 #pragma once
 #include <string>
 
@@ -23,7 +23,7 @@ struct finestra {
   // console, a message box.
   void guasto(const std::string& testo);
 
-  // The open display and window; null when the console stands in.
-  struct schermo_x;
-  schermo_x* x = nullptr;
+  // The platform's open window; null when the console stands in.
+  struct nativa;
+  nativa* n = nullptr;
 };

@@ -72,6 +72,10 @@ int esegui_scenario(const argomenti& args) {
     return kUscitaUso;
   }
   const std::string& primo = args[0];
+  if (primo == "--version" || primo == "-V") {
+    std::printf("scenario %s\n", COMPATTATORE_VERSIONE);
+    return kUscitaOk;
+  }
   if (primo == "--help" || primo == "-h" || primo == "help") {
     aiuto(stdout);
     return kUscitaOk;

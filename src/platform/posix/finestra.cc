@@ -13,12 +13,12 @@ finestra::~finestra() {
   chiudi();
 }
 
-finestra::finestra(finestra&& altra) noexcept : x(std::exchange(altra.x, nullptr)) {}
+finestra::finestra(finestra&& altra) noexcept : n(std::exchange(altra.n, nullptr)) {}
 
 finestra& finestra::operator=(finestra&& altra) noexcept {
   if (this != &altra) {
     chiudi();
-    x = std::exchange(altra.x, nullptr);
+    n = std::exchange(altra.n, nullptr);
   }
   return *this;
 }
@@ -28,14 +28,14 @@ void finestra::mostra(const std::string& etichetta) {
   std::fputs(etichetta.c_str(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
-  finestra_x11::mostra(x, titolo, etichetta);
+  finestra_x11::mostra(n, titolo, etichetta);
 }
 
 void finestra::messaggio(const std::string& testo) {
   std::fputs(testo.c_str(), stderr);
   std::fputc('\n', stderr);
   std::fflush(stderr);
-  finestra_x11::messaggio(x, testo);
+  finestra_x11::messaggio(n, testo);
 }
 
 void finestra::guasto(const std::string& testo) {
@@ -45,5 +45,5 @@ void finestra::guasto(const std::string& testo) {
 }
 
 void finestra::chiudi() {
-  finestra_x11::chiudi(x);
+  finestra_x11::chiudi(n);
 }

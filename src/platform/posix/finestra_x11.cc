@@ -3,12 +3,12 @@
 #ifndef COMPATTATORE_X11
 
 // Built without X11: the console stands in alone.
-struct finestra::schermo_x {};
+struct finestra::nativa {};
 
 namespace finestra_x11 {
-void mostra(finestra::schermo_x*&, const std::string&, const std::string&) {}
-void messaggio(finestra::schermo_x*&, const std::string&) {}
-void chiudi(finestra::schermo_x*&) {}
+void mostra(finestra::nativa*&, const std::string&, const std::string&) {}
+void messaggio(finestra::nativa*&, const std::string&) {}
+void chiudi(finestra::nativa*&) {}
 }  // namespace finestra_x11
 
 #else
@@ -403,7 +403,7 @@ void vita(std::shared_ptr<condiviso> c, bool con_finestra, std::string titolo,
 
 }  // namespace
 
-struct finestra::schermo_x {
+struct finestra::nativa {
   std::shared_ptr<condiviso> c = std::make_shared<condiviso>();
   std::thread t;
 };
@@ -414,11 +414,11 @@ namespace {
 
 // Starts the window's thread and waits a little for the window; null when
 // there is no display.
-finestra::schermo_x* avvia(bool con_finestra, const std::string& titolo,
-                           const std::string& etichetta) {
+finestra::nativa* avvia(bool con_finestra, const std::string& titolo,
+                        const std::string& etichetta) {
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display) return nullptr;
-  auto* s = new finestra::schermo_x;
+  auto* s = new finestra::nativa;
   try {
     s->t = std::thread(vita, s->c, con_finestra, titolo, etichetta);
   } catch (const std::system_error&) {
@@ -438,7 +438,7 @@ finestra::schermo_x* avvia(bool con_finestra, const std::string& titolo,
 
 }  // namespace
 
-void mostra(finestra::schermo_x*& s, const std::string& titolo, const std::string& etichetta) {
+void mostra(finestra::nativa*& s, const std::string& titolo, const std::string& etichetta) {
   chiudi(s);
   s = avvia(true, titolo, etichetta);
   bool pronta = false;
@@ -451,7 +451,7 @@ void mostra(finestra::schermo_x*& s, const std::string& titolo, const std::strin
     std::this_thread::sleep_for(milliseconds(ms));
 }
 
-void messaggio(finestra::schermo_x*& s, const std::string& testo_messaggio) {
+void messaggio(finestra::nativa*& s, const std::string& testo_messaggio) {
   if (!s) s = avvia(false, "", "");
   if (!s) return;
   condiviso& c = *s->c;
@@ -468,7 +468,7 @@ void messaggio(finestra::schermo_x*& s, const std::string& testo_messaggio) {
   c.cv.wait(l, [&] { return c.scatola_chiusa || c.terminata; });
 }
 
-void chiudi(finestra::schermo_x*& s) {
+void chiudi(finestra::nativa*& s) {
   if (!s) return;
   bool finita;
   {

@@ -1,0 +1,224 @@
+#include "platform/file.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "platform/windows/utf16.h"
+
+namespace file {
+namespace {
+
+[[noreturn]] void fallisci(const std::string& nome, DWORD err) {
+  throw errore_scrittura("impossibile scrivere " + nome + ": " + utf16::motivo(err));
+}
+
+// Six letters that no other name made now, by this or another process, is
+// likely to share; a clash is caught by CREATE_NEW and retried.
+std::string suffisso() {
+  static std::atomic<uint64_t> contatore{0};
+  uint64_t v = GetTickCount64() ^ (uint64_t{GetCurrentProcessId()} << 32) ^
+               (contatore.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+  v ^= v >> 29;
+  v *= 0xBF58476D1CE4E5B9ull;
+  v ^= v >> 32;
+  static const char lettere[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::string s;
+  for (int i = 0; i < 6; ++i, v /= 36) s += lettere[v % 36];
+  return s;
+}
+
+bool cartella_esiste(const std::wstring& w) {
+  DWORD a = GetFileAttributesW(w.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void rimuovi_albero(const std::wstring& cartella) {
+  WIN32_FIND_DATAW d;
+  HANDLE h = FindFirstFileW((cartella + L"\\*").c_str(), &d);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring nome = d.cFileName;
+      if (nome == L"." || nome == L"..") continue;
+      std::wstring p = cartella + L"\\" + nome;
+      if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        rimuovi_albero(p);
+      } else {
+        SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(p.c_str());
+      }
+    } while (FindNextFileW(h, &d));
+    FindClose(h);
+  }
+  RemoveDirectoryW(cartella.c_str());
+}
+
+}  // namespace
+
+const char separatore[] = "\\";
+
+std::string percorso(const std::string& cartella, const std::string& nome) {
+  return cartella + separatore + nome;
+}
+
+bool esiste(const std::string& nome) {
+  DWORD a = GetFileAttributesW(utf16::da_utf8(nome).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool leggi(const std::string& nome, std::string& dati) {
+  HANDLE h = CreateFileW(utf16::da_utf8(nome).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  dati.clear();
+  LARGE_INTEGER dim;
+  if (GetFileSizeEx(h, &dim) && dim.QuadPart > 0) dati.reserve(static_cast<size_t>(dim.QuadPart));
+  char buf[1 << 16];
+  bool ok = true;
+  for (;;) {
+    DWORD n = 0;
+    if (!ReadFile(h, buf, sizeof buf, &n, nullptr)) {
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    dati.append(buf, n);
+  }
+  CloseHandle(h);
+  return ok;
+}
+
+void sostituisci(const std::string& nome, std::string_view dati) {
+  sostituzione f(nome);
+  f.scrivi(dati);
+  f.chiudi();
+}
+
+sostituzione::sostituzione(const std::string& nome) : nome_(nome) {
+  for (int prova = 0; prova < 100; ++prova) {
+    temp_ = nome + ".tmp-" + suffisso();
+    HANDLE h = CreateFileW(utf16::da_utf8(temp_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      h_ = h;
+      return;
+    }
+    DWORD err = GetLastError();
+    if (err != ERROR_FILE_EXISTS && err != ERROR_ALREADY_EXISTS) fallisci(nome, err);
+  }
+  fallisci(nome, ERROR_FILE_EXISTS);
+}
+
+sostituzione::~sostituzione() {
+  if (h_) {
+    CloseHandle(h_);
+    DeleteFileW(utf16::da_utf8(temp_).c_str());
+  }
+}
+
+void sostituzione::scrivi(std::string_view dati) {
+  const char* p = dati.data();
+  size_t resto = dati.size();
+  while (resto > 0) {
+    DWORD pezzo = resto > (1u << 30) ? (1u << 30) : static_cast<DWORD>(resto);
+    DWORD n = 0;
+    if (!WriteFile(h_, p, pezzo, &n, nullptr)) fallisci(nome_, GetLastError());
+    p += n;
+    resto -= n;
+  }
+}
+
+void sostituzione::chiudi() {
+  HANDLE h = h_;
+  h_ = nullptr;
+  const std::wstring temp = utf16::da_utf8(temp_);
+  if (!CloseHandle(h)) {
+    DWORD err = GetLastError();
+    DeleteFileW(temp.c_str());
+    fallisci(nome_, err);
+  }
+  if (!MoveFileExW(temp.c_str(), utf16::da_utf8(nome_).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DWORD err = GetLastError();
+    DeleteFileW(temp.c_str());
+    fallisci(nome_, err);
+  }
+}
+
+void cancella(const std::string& nome) {
+  if (!DeleteFileW(utf16::da_utf8(nome).c_str())) {
+    DWORD err = GetLastError();
+    if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND)
+      throw errore_scrittura("impossibile cancellare " + nome + ": " + utf16::motivo(err));
+  }
+}
+
+void rinomina(const std::string& da, const std::string& a) {
+  if (!MoveFileExW(utf16::da_utf8(da).c_str(), utf16::da_utf8(a).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    fallisci(a, GetLastError());
+}
+
+bool crea_cartelle(const std::string& cartella) {
+  const std::wstring w = utf16::da_utf8(cartella);
+  // Each folder from the top down; the drive ("C:") or share ("\\host\share")
+  // that starts the path is never created.
+  size_t inizio = 0;
+  if (w.size() >= 2 && w[1] == L':') inizio = 2;
+  if (w.rfind(L"\\\\", 0) == 0) {
+    inizio = w.find_first_of(L"\\/", 2);
+    inizio = inizio == std::wstring::npos ? w.size() : w.find_first_of(L"\\/", inizio + 1);
+    if (inizio == std::wstring::npos) inizio = w.size();
+  }
+  for (size_t i = inizio + 1; i <= w.size(); ++i) {
+    if (i == w.size() || w[i] == L'\\' || w[i] == L'/') {
+      std::wstring parte = w.substr(0, i);
+      if (!cartella_esiste(parte)) CreateDirectoryW(parte.c_str(), nullptr);
+    }
+  }
+  return cartella_esiste(w);
+}
+
+std::vector<std::string> elenco(const std::string& cartella) {
+  std::vector<std::string> nomi;
+  WIN32_FIND_DATAW d;
+  HANDLE h = FindFirstFileW((utf16::da_utf8(cartella) + L"\\*").c_str(), &d);
+  if (h == INVALID_HANDLE_VALUE) return nomi;
+  do {
+    std::wstring nome = d.cFileName;
+    if (nome != L"." && nome != L"..") nomi.push_back(utf16::a_utf8(nome));
+  } while (FindNextFileW(h, &d));
+  FindClose(h);
+  return nomi;
+}
+
+std::string cartella_temporanea_sistema() {
+  wchar_t buf[MAX_PATH + 2];
+  DWORD n = GetTempPathW(MAX_PATH + 2, buf);
+  if (n == 0 || n > MAX_PATH + 1) return ".";
+  std::wstring w(buf, n);
+  while (w.size() > 3 && (w.back() == L'\\' || w.back() == L'/')) w.pop_back();
+  return utf16::a_utf8(w);
+}
+
+cartella_privata::cartella_privata(const std::string& dentro) {
+  for (int prova = 0; prova < 100; ++prova) {
+    std::string nome = file::percorso(dentro, ".scenario-" + suffisso());
+    if (CreateDirectoryW(utf16::da_utf8(nome).c_str(), nullptr)) {
+      percorso = nome;
+      return;
+    }
+    DWORD err = GetLastError();
+    if (err != ERROR_ALREADY_EXISTS)
+      throw errore_scrittura("impossibile creare una cartella temporanea in " + dentro + ": " +
+                             utf16::motivo(err));
+  }
+  throw errore_scrittura("impossibile creare una cartella temporanea in " + dentro);
+}
+
+cartella_privata::~cartella_privata() {
+  if (!percorso.empty()) rimuovi_albero(utf16::da_utf8(percorso));
+}
+
+}  // namespace file
