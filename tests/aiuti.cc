@@ -1,60 +1,14 @@
 #include "aiuti.h"
 
-#include <sys/stat.h>
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
-
-cartella_temporanea::cartella_temporanea() {
-  std::string modello = (std::filesystem::temp_directory_path() / "compattatore-XXXXXX").string();
-  if (!mkdtemp(modello.data())) throw std::runtime_error("mkdtemp");
-  percorso = modello;
-}
-
-cartella_temporanea::~cartella_temporanea() {
-  std::error_code ec;
-  std::filesystem::permissions(percorso, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ec);
-  std::filesystem::remove_all(percorso, ec);
-}
 
 std::string leggi_tutto(const std::string& nome) {
-  std::ifstream in(nome, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  std::string dati;
+  return file::leggi(nome, dati) ? dati : std::string();
 }
 
 void scrivi_tutto(const std::string& nome, const std::string& dati) {
   std::ofstream out(nome, std::ios::binary | std::ios::trunc);
   out << dati;
 }
-
-bool esiste_file(const std::string& nome) {
-  struct stat st;
-  return ::stat(nome.c_str(), &st) == 0;
-}
-
-int esegui(const std::string& comando, std::string* uscita) {
-  FILE* p = popen(comando.c_str(), "r");
-  if (!p) return -1;
-  std::string testo;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) testo.append(buf, n);
-  int stato = pclose(p);
-  if (uscita) *uscita = testo;
-  return WIFEXITED(stato) ? WEXITSTATUS(stato) : 128 + WTERMSIG(stato);
-}
-
-namespace {
-// The tests never show a real window: a message box would wait for its OK.
-// The window tests start their own X server and hand its DISPLAY to the
-// programs they run.
-const bool kSenzaSchermo = (unsetenv("DISPLAY"), true);
-}  // namespace

@@ -1,6 +1,9 @@
-// Helpers for the tests: temporary folders and whole-file access.
+// Helpers for the tests: temporary folders, whole-file access and the programs
+// under test, the same on every platform.
 #pragma once
 #include <string>
+
+#include "platform/file.h"
 
 struct cartella_temporanea {
   std::string percorso;
@@ -8,12 +11,21 @@ struct cartella_temporanea {
   ~cartella_temporanea();
   cartella_temporanea(const cartella_temporanea&) = delete;
   cartella_temporanea& operator=(const cartella_temporanea&) = delete;
-  std::string operator/(const std::string& nome) const { return percorso + "/" + nome; }
+  std::string operator/(const std::string& nome) const { return file::percorso(percorso, nome); }
 };
 
 std::string leggi_tutto(const std::string& nome);
 void scrivi_tutto(const std::string& nome, const std::string& dati);
+// A file or a folder of that name exists.
 bool esiste_file(const std::string& nome);
 
-// Runs a shell command and returns its exit status; output in `uscita` if given.
+// The executable's name in a folder: "compattatore" or "compattatore.exe".
+extern const std::string kCompattatore;
+// A built program (COMPATTATORE_BIN, SCENARIO_BIN...) as a command can name it.
+std::string programma(const char* bin);
+
+// Runs a command and returns its exit status; standard output in `uscita` if
+// given. The command is a program and its arguments, with the redirections
+// ">FILE", "2>FILE", "2>&1" and "/dev/null" as in a shell; on Windows nothing
+// else of a shell is there, and a command it cannot run returns 127.
 int esegui(const std::string& comando, std::string* uscita = nullptr);

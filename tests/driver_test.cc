@@ -16,8 +16,8 @@ const char* const kCompilati[] = {"FerziaPS-Calvorano_linea.dat", "FerziaPS-Calv
                                   "FerziaPS-Calvorano_24617.dat"};
 
 std::string copia_programma(const cartella_temporanea& t) {
-  std::string exe = t / "compattatore";
-  fs::copy_file(COMPATTATORE_BIN, exe);
+  std::string exe = t / kCompattatore;
+  fs::copy_file(programma(COMPATTATORE_BIN), exe);
   return exe;
 }
 

@@ -14,13 +14,13 @@ namespace fs = std::filesystem;
 namespace {
 
 int scenario(const std::string& args, std::string* uscita = nullptr) {
-  return esegui(std::string(SCENARIO_BIN) + " " + args + (uscita ? " 2>&1" : " >/dev/null 2>&1"),
+  return esegui(programma(SCENARIO_BIN) + " " + args + (uscita ? " 2>&1" : " >/dev/null 2>&1"),
                 uscita);
 }
 
 // Runs the tool with its standard output into a file.
 int scenario_in(const std::string& args, const std::string& file) {
-  return esegui(std::string(SCENARIO_BIN) + " " + args + " >" + file + " 2>/dev/null");
+  return esegui(programma(SCENARIO_BIN) + " " + args + " >" + file + " 2>/dev/null");
 }
 
 bool contiene(const std::string& testo, const std::string& parte) {
@@ -32,8 +32,8 @@ class DumpIncorporato : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir = std::make_unique<cartella_temporanea>();
-    fs::copy_file(COMPATTATORE_BIN, *dir / "compattatore");
-    ASSERT_EQ(esegui(*dir / "compattatore >/dev/null 2>&1"), 0);
+    fs::copy_file(programma(COMPATTATORE_BIN), *dir / kCompattatore);
+    ASSERT_EQ(esegui(*dir / kCompattatore + " >/dev/null 2>&1"), 0);
   }
   static void TearDownTestSuite() { dir.reset(); }
   static std::string f(const std::string& coda) { return *dir / ("FerziaPS-Calvorano" + coda); }

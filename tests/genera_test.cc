@@ -60,7 +60,7 @@ std::vector<std::pair<int, int>> curve(const std::string& linea) {
 }
 
 int scenario(const std::string& args, std::string* uscita = nullptr) {
-  return esegui(std::string(SCENARIO_BIN) + " " + args + " 2>&1", uscita);
+  return esegui(programma(SCENARIO_BIN) + " " + args + " 2>&1", uscita);
 }
 
 // Compiles a generated scenario and checks that nothing was refused or

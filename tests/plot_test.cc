@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 namespace {
 
 int scenario(const std::string& args, std::string* uscita = nullptr) {
-  return esegui(std::string(SCENARIO_BIN) + " " + args + (uscita ? " 2>&1" : " >/dev/null 2>&1"),
+  return esegui(programma(SCENARIO_BIN) + " " + args + (uscita ? " 2>&1" : " >/dev/null 2>&1"),
                 uscita);
 }
 
@@ -158,8 +158,8 @@ TEST(Plot, BuiltInLineFromSourcesAndFromCompiledFiles) {
   EXPECT_EQ(n, 5u);
 
   // The same drawing from the program's own compiled files.
-  fs::copy_file(COMPATTATORE_BIN, t / "compattatore");
-  ASSERT_EQ(esegui(t / "compattatore >/dev/null 2>&1"), 0);
+  fs::copy_file(programma(COMPATTATORE_BIN), t / kCompattatore);
+  ASSERT_EQ(esegui(t / kCompattatore + " >/dev/null 2>&1"), 0);
   ASSERT_EQ(scenario("plot --from-compiled " + t.percorso + " FerziaPS-Calvorano 24617 -o " +
                      (t / "b.svg")),
             0);
@@ -242,8 +242,8 @@ TEST(Plot, BadArgumentsFailedCompileAndBadFiles) {
   // Compiled files missing or cut short.
   EXPECT_EQ(scenario("plot --from-compiled " + (t / "vuota") + " R 1 -o " + out, &u), 2);
   EXPECT_TRUE(contiene(u, "R_1.sim")) << u;
-  fs::copy_file(COMPATTATORE_BIN, t / "compattatore");
-  ASSERT_EQ(esegui(t / "compattatore >/dev/null 2>&1"), 0);
+  fs::copy_file(programma(COMPATTATORE_BIN), t / kCompattatore);
+  ASSERT_EQ(esegui(t / kCompattatore + " >/dev/null 2>&1"), 0);
   std::string traccia = leggi_tutto(t / "FerziaPS-Calvorano_24617.dat");
   scrivi_tutto(t / "FerziaPS-Calvorano_24617.dat", traccia.substr(0, 1000));
   EXPECT_EQ(

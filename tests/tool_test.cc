@@ -5,19 +5,20 @@
 
 #include "aiuti.h"
 #include "driver/form1.h"
+#include "tool/json.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kSorgenti[] = {
-    "FerziaPS-Calvorano_linea.txt", "FerziaPS-Calvorano_24617-.txt",
-    "FerziaPS-Calvorano_24617_note.txt", "FerziaPS-Calvorano_24617_rallentamenti.txt",
-    "FerziaPS-Calvorano_24617_scheda_treno.txt"};
+const char* const kSorgenti[] = {"FerziaPS-Calvorano_linea.txt", "FerziaPS-Calvorano_24617-.txt",
+                                 "FerziaPS-Calvorano_24617_note.txt",
+                                 "FerziaPS-Calvorano_24617_rallentamenti.txt",
+                                 "FerziaPS-Calvorano_24617_scheda_treno.txt"};
 
 // Runs the tool; with `uscita`, collects its standard output and error.
 int scenario(const std::string& args, std::string* uscita = nullptr) {
-  return esegui(std::string(SCENARIO_BIN) + " " + args + (uscita ? " 2>&1" : " >/dev/null 2>&1"),
+  return esegui(programma(SCENARIO_BIN) + " " + args + (uscita ? " 2>&1" : " >/dev/null 2>&1"),
                 uscita);
 }
 
@@ -58,20 +59,21 @@ TEST(ScenarioUsage, BadArgumentsGiveStatus64AndUnwritableFolder2) {
 
 TEST(ScenarioCompile, SameFilesAsCompattatoreAndSourcesUntouched) {
   cartella_temporanea t;
-  fs::copy_file(COMPATTATORE_BIN, t / "compattatore");
-  ASSERT_EQ(esegui(t / "compattatore >/dev/null 2>&1"), 0);
+  fs::copy_file(programma(COMPATTATORE_BIN), t / kCompattatore);
+  ASSERT_EQ(esegui(t / kCompattatore + " >/dev/null 2>&1"), 0);
   ASSERT_EQ(scenario("sources " + (t / "src")), 0);
   std::string linea = leggi_tutto(t / "src/FerziaPS-Calvorano_linea.txt");
   std::string treno = leggi_tutto(t / "src/FerziaPS-Calvorano_24617-.txt");
   std::string uscita;
-  ASSERT_EQ(scenario("compile " + (t / "src") + " FerziaPS-Calvorano 24617 --out " +
-                                (t / "out") + " --json",
-                            &uscita),
+  ASSERT_EQ(scenario("compile " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "out") +
+                         " --json",
+                     &uscita),
             0)
       << uscita;
-  EXPECT_EQ(uscita,
-            "{\"codice_errore\":0,\"posizione_errore\":0,\"files\":[\"FerziaPS-Calvorano_linea.dat\","
-            "\"FerziaPS-Calvorano_24617.sim\",\"FerziaPS-Calvorano_24617.dat\"]}\n");
+  EXPECT_EQ(
+      uscita,
+      "{\"codice_errore\":0,\"posizione_errore\":0,\"files\":[\"FerziaPS-Calvorano_linea.dat\","
+      "\"FerziaPS-Calvorano_24617.sim\",\"FerziaPS-Calvorano_24617.dat\"]}\n");
   for (auto n : {"FerziaPS-Calvorano_linea.dat", "FerziaPS-Calvorano_24617.sim",
                  "FerziaPS-Calvorano_24617.dat"})
     EXPECT_EQ(leggi_tutto(t / (std::string("out/") + n)), leggi_tutto(t / n)) << n;
@@ -94,15 +96,16 @@ TEST(ScenarioCompile, PendingCodeAndNoPlan) {
   EXPECT_EQ(scenario("compile " + (t / "src") + " r 7 --no-plan --json", &uscita), 1);
   EXPECT_EQ(uscita,
             "{\"codice_errore\":15,\"posizione_errore\":20000,\"files\":[\"r_7.sim\",\"r_7.dat\"],"
-            "\"file\":\"" + (t / "src/r_linea.txt") +
-                "\",\"riga\":4,\"colonna\":18,\"messaggio\":\"errore 15: una posizione cade oltre la "
+            "\"file\":" +
+                json_testo(file::percorso(t / "src", "r_linea.txt")) +
+                ",\"riga\":4,\"colonna\":18,\"messaggio\":\"errore 15: una posizione cade oltre la "
                 "fine del percorso (posizione 20000 m)\"}\n");
   EXPECT_FALSE(esiste_file(t / "src/r_linea.dat"));
-  EXPECT_TRUE(esiste_file(t / "src/r_linea.txt"));
+  EXPECT_TRUE(esiste_file(file::percorso(t / "src", "r_linea.txt")));
   // A missing line description leaves no compiled file.
   EXPECT_EQ(scenario("compile " + (t / "src") + " manca 7 --json", &uscita), 1);
-  EXPECT_EQ(uscita, "{\"codice_errore\":101,\"posizione_errore\":0,\"files\":[],\"file\":\"" +
-                        (t / "src/manca_linea.txt") +
-                        "\",\"messaggio\":\"errore 101: il file di descrizione della linea non "
+  EXPECT_EQ(uscita, "{\"codice_errore\":101,\"posizione_errore\":0,\"files\":[],\"file\":" +
+                        json_testo(file::percorso(t / "src", "manca_linea.txt")) +
+                        ",\"messaggio\":\"errore 101: il file di descrizione della linea non "
                         "esiste\"}\n");
 }

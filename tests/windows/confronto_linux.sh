@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The Windows programs under Wine against the Linux ones, byte for byte:
+# compattatore.exe in a fresh folder (with blanks and "ù" in its path) and
+# `scenario.exe compile` of generated scenarios.
+# Usage: confronto_linux.sh WINE WIN_BIN_DIR LINUX_BIN_DIR
+set -u
+wine=$1 win=$2 lin=$3
+export WINEDEBUG=-all
+unset DISPLAY
+lavoro=$(mktemp -d)
+trap 'rm -rf "$lavoro"' EXIT
+fallito=0
+male() { echo "FALLITO: $*"; fallito=1; }
+uguali() {  # folder A, folder B: the same names and bytes
+  local a=$1 b=$2
+  [ "$(ls "$a")" = "$(ls "$b")" ] || { male "file diversi: $(ls "$a" | tr '\n' ' ') / $(ls "$b" | tr '\n' ' ')"; return; }
+  for f in "$a"/*; do cmp -s "$f" "$b/$(basename "$f")" || male "differisce: $(basename "$f") ($a, $b)"; done
+}
+
+w="$lavoro/Scenari di prova/Linea più lunga" l="$lavoro/linux"
+mkdir -p "$w" "$l"
+cp "$win/compattatore.exe" "$w/" && cp "$lin/compattatore" "$l/"
+"$wine" "$w/compattatore.exe" >/dev/null 2>&1 || male "compattatore.exe: stato $?"
+"$l/compattatore" >/dev/null 2>&1 || male "compattatore: stato $?"
+rm "$w/compattatore.exe" "$l/compattatore"
+[ "$(ls "$w" | wc -l)" -eq 6 ] || male "compattatore.exe ha lasciato: $(ls "$w" | tr '\n' ' ')"
+uguali "$w" "$l"
+
+n=0
+for km in 1 5 37 120; do
+  for seme in 1 2 3; do
+    s="$lavoro/src-$km-$seme"
+    "$lin/scenario" generate "$s" Linea 9 --km "$km" --seed "$seme" >/dev/null || male "generate $km $seme"
+    for piano in "" --no-plan; do
+      rm -rf "$lavoro/a" "$lavoro/b"
+      "$lin/scenario" compile "$s" Linea 9 --out "$lavoro/a" $piano >/dev/null
+      "$wine" "$win/scenario.exe" compile "$s" Linea 9 --out "$lavoro/b" $piano >/dev/null
+      uguali "$lavoro/a" "$lavoro/b"
+      n=$((n + 1))
+    done
+  done
+done
+[ "$fallito" -eq 0 ] && echo "Windows e Linux: stessi byte (compattatore e $n compilazioni)"
+exit "$fallito"

@@ -1,0 +1,86 @@
+// What only Windows has: wide paths, MoveFileExW replacement, the Win32 window.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "aiuti.h"
+#include "platform/file.h"
+#include "platform/finestra.h"
+#include "platform/windows/utf16.h"
+
+namespace {
+
+const char* const kFile[] = {"FerziaPS-Calvorano_24617_note.txt",
+                             "FerziaPS-Calvorano_24617_rallentamenti.txt",
+                             "FerziaPS-Calvorano_24617_scheda_treno.txt",
+                             "FerziaPS-Calvorano_linea.dat",
+                             "FerziaPS-Calvorano_24617.sim",
+                             "FerziaPS-Calvorano_24617.dat"};
+
+void copia(const std::string& da, const std::string& a) {
+  ASSERT_TRUE(CopyFileW(utf16::da_utf8(da).c_str(), utf16::da_utf8(a).c_str(), FALSE));
+}
+
+}  // namespace
+
+TEST(Windows, FolderWithSpacesAndAccentsGetsTheSameFiles) {
+  cartella_temporanea t;
+  const std::string semplice = t / "semplice";
+  const std::string larga = t / "Scenari di prova";
+  const std::string lunga = file::percorso(larga, "Linea pi\xC3\xB9 lunga");  // "più"
+  ASSERT_TRUE(file::crea_cartelle(semplice));
+  ASSERT_TRUE(file::crea_cartelle(lunga));
+  for (const std::string& d : {semplice, lunga}) {
+    copia(programma(COMPATTATORE_BIN), file::percorso(d, kCompattatore));
+    EXPECT_EQ(esegui("\"" + file::percorso(d, kCompattatore) + "\" >/dev/null 2>&1"), 0) << d;
+  }
+  for (const char* n : kFile) {
+    std::string a = leggi_tutto(file::percorso(semplice, n));
+    EXPECT_FALSE(a.empty()) << n;
+    EXPECT_EQ(leggi_tutto(file::percorso(lunga, n)), a) << n;
+  }
+  EXPECT_EQ(file::elenco(lunga).size(), 7u);  // the sources are gone, nothing else left
+}
+
+// A target the system will not let go (open elsewhere without sharing)
+// keeps its old bytes, and no temporary file stays.
+TEST(Windows, ReplacementThatCannotMoveKeepsTheOldFile) {
+  cartella_temporanea t;
+  const std::string nome = t / "a.dat";
+  scrivi_tutto(nome, "vecchio");
+  HANDLE h = CreateFileW(utf16::da_utf8(nome).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  try {
+    file::sostituisci(nome, "nuovo");
+    ADD_FAILURE() << "replaced an open file";
+  } catch (const file::errore_scrittura& e) {
+    EXPECT_NE(std::string(e.what()).find(nome), std::string::npos) << e.what();
+  }
+  CloseHandle(h);
+  EXPECT_EQ(leggi_tutto(nome), "vecchio");
+  EXPECT_EQ(file::elenco(t.percorso).size(), 1u);
+}
+
+TEST(Windows, NamesJoinWithBackslash) {
+  EXPECT_EQ(file::percorso("C:\\Scenari", "a.txt"), "C:\\Scenari\\a.txt");
+}
+
+// The window needs a desktop; under Wine without a display there is none.
+TEST(Windows, WindowForm1ShowsTheLabelAndTheBoxCloses) {
+  finestra f;
+  f.mostra("Attendere");
+  HWND w = FindWindowW(L"Form1", L"Form1");
+  if (!f.n || !w) GTEST_SKIP() << "no desktop for windows";
+  HWND etichetta = FindWindowExW(w, nullptr, L"STATIC", nullptr);
+  ASSERT_NE(etichetta, nullptr);
+  wchar_t testo[32] = {};
+  GetWindowTextW(etichetta, testo, 32);
+  EXPECT_STREQ(testo, L"Attendere");
+  _putenv("COMPATTATORE_TEST_CHIUDI_MS=200");
+  f.messaggio(" Errore n. 1250");  // returns once the hook presses OK
+  _putenv("COMPATTATORE_TEST_CHIUDI_MS=");
+  f.chiudi();
+  EXPECT_EQ(FindWindowW(L"Form1", L"Form1"), nullptr);
+}
