@@ -9,6 +9,11 @@ set -u
 wine=$1 compattatore=$2 demo=$3 prove=$4
 for p in Xvfb xdotool "$wine"; do command -v "$p" >/dev/null 2>&1 || { echo "manca $p"; exit 77; }; done
 export WINEDEBUG=-all
+# Wine's desktop belongs to its server: one started by a run without a display
+# would have no windows for us. Wait until every earlier Wine process is gone.
+wineserver=$(dirname "$(command -v "$wine")")/wineserver
+[ -x "$wineserver" ] || wineserver=wineserver
+"$wineserver" -w 2>/dev/null
 
 lavoro=$(mktemp -d)
 xvfb=""
