@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Every test of every configuration, in this order:
+#   build       Linux, the tests of today (GoogleTest, X11 window tests on a private Xvfb)
+#   build-asan  Linux with AddressSanitizer and UndefinedBehaviorSanitizer
+#   build-fuzz  clang++ libFuzzer harnesses, 60 s each
+#   build-win   Windows (mingw-w64), the whole suite under Wine, the window on
+#               Xvfb, and the bytes against the Linux build
+set -euo pipefail
+cd "$(dirname "$0")/.."
+export WINEDEBUG=-all
+
+cmake -S . -B build
+cmake --build build -j2
+ctest --test-dir build --output-on-failure
+
+cmake -S . -B build-asan -DCOMPATTATORE_SANITIZE=ON
+cmake --build build-asan -j2
+ctest --test-dir build-asan --output-on-failure
+
+cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCOMPATTATORE_FUZZ=ON -DCOMPATTATORE_TESTS=OFF
+cmake --build build-fuzz -j2
+ctest --test-dir build-fuzz --output-on-failure
+
+cmake -S . -B build-win --toolchain cmake/mingw-w64.cmake -DCOMPATTATORE_LINUX_BIN="$PWD/build/bin"
+cmake --build build-win -j2
+# Wine's own folder made once, before any test, with no display (so nothing
+# asks for a click) and without the .NET and HTML add-ons it would offer.
+(unset DISPLAY; WINEDLLOVERRIDES="mscoree,mshtml=" "$(sed -n 's/^COMPATTATORE_WINE:[A-Z]*=//p' build-win/CMakeCache.txt)" wineboot --init)
+ctest --test-dir build-win -j2 --output-on-failure
