@@ -89,7 +89,26 @@ stato=$?
 [ "$stato" -eq 1 ] || male "finestra_demo.exe uscito con $stato, atteso 1"
 grep -q " Errore n. 1250" "$lavoro/uscita" || male "messaggio: $(cat "$lavoro/uscita")"
 
-# 3. The in-process test of the window and its label, with a desktop.
+# 3. A failed write: a box names the file, and the program ends with status 1
+# once it is closed; the files written before it stay.
+guasto="$lavoro/guasto"
+mkdir -p "$guasto/FerziaPS-Calvorano_24617_note.txt"
+cp "$compattatore" "$guasto/compattatore.exe"
+timeout 60 "$wine" "$guasto/compattatore.exe" >/dev/null 2>"$lavoro/errori" &
+run=$!
+if id=$(aspetta_finestra '^compattatore$' 20); then
+  xdotool windowfocus "$id" 2>/dev/null
+  xdotool key Return
+else
+  male "nessuna scatola per la scrittura fallita"
+fi
+wait "$run"
+stato=$?
+[ "$stato" -eq 1 ] || male "scrittura fallita: stato $stato, atteso 1"
+grep -q "FerziaPS-Calvorano_24617_note.txt" "$lavoro/errori" || male "motivo: $(cat "$lavoro/errori")"
+[ -f "$guasto/FerziaPS-Calvorano_linea.txt" ] || male "la descrizione della linea scritta prima non c'è più"
+
+# 4. The in-process test of the window and its label, with a desktop.
 timeout 60 "$wine" "$prove" --gtest_filter='Windows.Window*' >"$lavoro/prove" 2>&1 || male "$(cat "$lavoro/prove")"
 grep -q "SKIPPED" "$lavoro/prove" && male "il test della finestra non ha trovato il desktop"
 

@@ -43,6 +43,16 @@ TEST(Windows, FolderWithSpacesAndAccentsGetsTheSameFiles) {
   EXPECT_EQ(file::elenco(lunga).size(), 7u);  // the sources are gone, nothing else left
 }
 
+// Arguments reach the tool whole, whatever the system's code page.
+TEST(Windows, ToolTakesFolderNamesOutsideTheCodePage) {
+  cartella_temporanea t;
+  const std::string d = t / "Linea pi\xC3\xB9 lunga \xE2\x80\x94 \xCE\xB1";  // "più — α"
+  const std::string bin = "\"" + programma(SCENARIO_BIN) + "\" ";
+  ASSERT_EQ(esegui(bin + "sources \"" + d + "\" >/dev/null 2>&1"), 0);
+  ASSERT_EQ(esegui(bin + "compile \"" + d + "\" FerziaPS-Calvorano 24617 >/dev/null 2>&1"), 0);
+  EXPECT_EQ(leggi_tutto(file::percorso(d, "FerziaPS-Calvorano_linea.dat")).size(), 879964u);
+}
+
 // A target the system will not let go (open elsewhere without sharing)
 // keeps its old bytes, and no temporary file stays.
 TEST(Windows, ReplacementThatCannotMoveKeepsTheOldFile) {
