@@ -9,7 +9,7 @@
 #include "platform/processo.h"
 
 int main() {
-  processo::prepara_console();
+  processo::prepara();
   Form1 form;
   form.cartella = cartella_programma();
   try {

@@ -28,7 +28,8 @@ bool leggi(const std::string& nome, std::string& dati);
 void sostituisci(const std::string& nome, std::string_view dati);
 // Replaces a file whole with bytes given in pieces: a temporary file in the
 // same folder, renamed over the target by chiudi(). Destroyed before chiudi(),
-// it removes the temporary file and leaves the target as it was.
+// it removes the temporary file and leaves the target as it was; so does an
+// interruption of the program (Ctrl-C, a closed terminal, kill) while it lives.
 class sostituzione {
  public:
   explicit sostituzione(const std::string& nome);
@@ -41,6 +42,7 @@ class sostituzione {
  private:
   std::string nome_, temp_;
   void* h_ = nullptr;  // the platform's handle of the temporary file
+  int posto_ = -1;     // where an interruption finds the temporary file's name
 };
 // Deletes the file if it exists; a file that cannot be deleted is a failure.
 void cancella(const std::string& nome);
@@ -55,9 +57,10 @@ std::vector<std::string> elenco(const std::string& cartella);
 std::string cartella_temporanea_sistema();
 
 // A new, private folder inside `dentro`, removed with all it holds when the
-// object goes.
+// object goes, or when the program is interrupted.
 struct cartella_privata {
   std::string percorso;
+  int posto = -1;
   explicit cartella_privata(const std::string& dentro);
   ~cartella_privata();
   cartella_privata(const cartella_privata&) = delete;

@@ -8,7 +8,11 @@ namespace processo {
 // The arguments after the program's name, as UTF-8 text whatever the system's
 // code page.
 std::vector<std::string> argomenti(int argc, char** argv);
-// Readies standard output and error for UTF-8 text.
-void prepara_console();
+// Readies the process, first thing in main: standard output and error for
+// UTF-8 text; a write past a file-size limit fails like any other write (it
+// does not kill the program); an interruption (Ctrl-C, a closed terminal,
+// kill) removes the temporary files and folders being written, then ends the
+// program as the interruption would have.
+void prepara();
 
 }  // namespace processo

@@ -3,6 +3,6 @@
 #include "tool/comandi.h"
 
 int main(int argc, char** argv) {
-  processo::prepara_console();
+  processo::prepara();
   return esegui_scenario(processo::argomenti(argc, argv));
 }

@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/posix/interruzione.h"
+
 namespace file {
 namespace {
 
@@ -66,15 +68,26 @@ void sostituisci(const std::string& nome, std::string_view dati) {
 }
 
 sostituzione::sostituzione(const std::string& nome) : nome_(nome), temp_(nome + ".tmp-XXXXXX") {
-  int fd = ::mkstemp(temp_.data());
-  if (fd < 0) fallisci(nome, errno);
+  // The name is made in the slot an interruption reads, so the file is never
+  // there without the handler knowing it.
+  char* posto = nullptr;
+  posto_ = interruzione::registra(temp_, false, posto);
+  int fd = ::mkstemp(posto ? posto : temp_.data());
+  if (fd < 0) {
+    int err = errno;
+    interruzione::libera(posto_);
+    fallisci(nome, err);
+  }
+  if (posto) temp_ = posto;
   h_ = h_di(fd);
+  interruzione::punto_di_prova();
 }
 sostituzione::~sostituzione() {
   if (h_) {
     ::close(fd_di(h_));
     ::unlink(temp_.c_str());
   }
+  interruzione::libera(posto_);
 }
 void sostituzione::scrivi(std::string_view dati) {
   const char* p = dati.data();
@@ -103,8 +116,13 @@ void sostituzione::chiudi() {
   if (::rename(temp_.c_str(), nome_.c_str()) != 0) {
     int err = errno;
     ::unlink(temp_.c_str());
+    interruzione::libera(posto_);
+    posto_ = -1;
     fallisci(nome_, err);
   }
+  // From here the name is the target's: an interruption must leave it.
+  interruzione::libera(posto_);
+  posto_ = -1;
 }
 
 void cancella(const std::string& nome) {
@@ -142,15 +160,21 @@ std::string cartella_temporanea_sistema() {
 
 cartella_privata::cartella_privata(const std::string& dentro) {
   std::string modello = file::percorso(dentro, ".scenario-XXXXXX");
-  if (!::mkdtemp(modello.data()))
+  char* buffer = nullptr;
+  posto = interruzione::registra(modello, true, buffer);
+  if (!::mkdtemp(buffer ? buffer : modello.data())) {
+    int err = errno;
+    interruzione::libera(posto);
     throw errore_scrittura("impossibile creare una cartella temporanea in " + dentro + ": " +
-                           std::strerror(errno));
-  percorso = modello;
+                           std::strerror(err));
+  }
+  percorso = buffer ? buffer : modello;
 }
 
 cartella_privata::~cartella_privata() {
   std::error_code ec;
   std::filesystem::remove_all(percorso, ec);
+  interruzione::libera(posto);
 }
 
 }  // namespace file

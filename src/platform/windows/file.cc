@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/windows/interruzione.h"
 #include "platform/windows/utf16.h"
 
 namespace file {
@@ -98,12 +99,18 @@ void sostituisci(const std::string& nome, std::string_view dati) {
 sostituzione::sostituzione(const std::string& nome) : nome_(nome) {
   for (int prova = 0; prova < 100; ++prova) {
     temp_ = nome + ".tmp-" + suffisso();
-    HANDLE h = CreateFileW(utf16::da_utf8(temp_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    const std::wstring temp = utf16::da_utf8(temp_);
+    // Known to an interruption before it exists; shared for deletion, so the
+    // console handler can remove it while it is still open.
+    posto_ = interruzione::registra(temp, false);
+    HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       h_ = h;
       return;
     }
+    interruzione::libera(posto_);
+    posto_ = -1;
     DWORD err = GetLastError();
     if (err != ERROR_FILE_EXISTS && err != ERROR_ALREADY_EXISTS) fallisci(nome, err);
   }
@@ -115,6 +122,7 @@ sostituzione::~sostituzione() {
     CloseHandle(h_);
     DeleteFileW(utf16::da_utf8(temp_).c_str());
   }
+  interruzione::libera(posto_);
 }
 
 void sostituzione::scrivi(std::string_view dati) {
@@ -144,6 +152,8 @@ void sostituzione::chiudi() {
     DeleteFileW(temp.c_str());
     fallisci(nome_, err);
   }
+  interruzione::libera(posto_);
+  posto_ = -1;
 }
 
 void cancella(const std::string& nome) {
@@ -205,11 +215,15 @@ std::string cartella_temporanea_sistema() {
 cartella_privata::cartella_privata(const std::string& dentro) {
   for (int prova = 0; prova < 100; ++prova) {
     std::string nome = file::percorso(dentro, ".scenario-" + suffisso());
-    if (CreateDirectoryW(utf16::da_utf8(nome).c_str(), nullptr)) {
+    const std::wstring w = utf16::da_utf8(nome);
+    posto = interruzione::registra(w, true);
+    if (CreateDirectoryW(w.c_str(), nullptr)) {
       percorso = nome;
       return;
     }
     DWORD err = GetLastError();
+    interruzione::libera(posto);
+    posto = -1;
     if (err != ERROR_ALREADY_EXISTS)
       throw errore_scrittura("impossibile creare una cartella temporanea in " + dentro + ": " +
                              utf16::motivo(err));
@@ -219,6 +233,7 @@ cartella_privata::cartella_privata(const std::string& dentro) {
 
 cartella_privata::~cartella_privata() {
   if (!percorso.empty()) rimuovi_albero(utf16::da_utf8(percorso));
+  interruzione::libera(posto);
 }
 
 }  // namespace file

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "platform/windows/interruzione.h"
 #include "platform/windows/utf16.h"
 
 namespace processo {
@@ -29,7 +30,8 @@ void ripristina() {
 }
 }  // namespace
 
-void prepara_console() {
+void prepara() {
+  interruzione::installa();
   pagina_originale = GetConsoleOutputCP();
   if (pagina_originale != 0 && pagina_originale != CP_UTF8 && SetConsoleOutputCP(CP_UTF8))
     std::atexit(ripristina);

@@ -1,0 +1,108 @@
+#include "platform/posix/interruzione.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace interruzione {
+namespace {
+
+enum : int { libero = 0, occupato = 1, file_temp = 2, cartella_temp = 3 };
+
+struct posto {
+  std::atomic<int> stato{libero};
+  char nome[4096];
+};
+posto posti[16];
+
+// Empties a private folder (it holds plain files only) with calls that are
+// safe in a signal handler.
+void svuota(const char* cartella) {
+  int fd = ::open(cartella, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  alignas(8) char buf[4096];
+  for (;;) {
+    long n = ::syscall(SYS_getdents64, fd, buf, sizeof buf);
+    if (n <= 0) break;
+    for (long i = 0; i < n;) {
+      // struct linux_dirent64: ino (8), off (8), reclen (2), type (1), name
+      unsigned short lunghezza;
+      std::memcpy(&lunghezza, buf + i + 16, sizeof lunghezza);
+      const char* nome = buf + i + 19;
+      if (std::strcmp(nome, ".") != 0 && std::strcmp(nome, "..") != 0) ::unlinkat(fd, nome, 0);
+      i += lunghezza;
+    }
+  }
+  ::close(fd);
+}
+
+extern "C" void all_interruzione(int segnale) {
+  const int err = errno;
+  for (auto& p : posti)
+    if (p.stato.load(std::memory_order_acquire) == file_temp) ::unlink(p.nome);
+  for (auto& p : posti) {
+    if (p.stato.load(std::memory_order_acquire) == cartella_temp) {
+      svuota(p.nome);
+      ::rmdir(p.nome);
+    }
+  }
+  // The signal is blocked while its handler runs: with the default action
+  // back, it ends the program as soon as the handler returns.
+  ::signal(segnale, SIG_DFL);
+  ::raise(segnale);
+  errno = err;
+}
+
+}  // namespace
+
+int registra(const std::string& nome, bool cartella, char*& buffer) {
+  buffer = nullptr;
+  if (nome.size() >= sizeof posti[0].nome) return -1;
+  for (int i = 0; i < static_cast<int>(std::size(posti)); ++i) {
+    int atteso = libero;
+    if (!posti[i].stato.compare_exchange_strong(atteso, occupato)) continue;
+    std::memcpy(posti[i].nome, nome.c_str(), nome.size() + 1);
+    posti[i].stato.store(cartella ? cartella_temp : file_temp, std::memory_order_release);
+    buffer = posti[i].nome;
+    return i;
+  }
+  return -1;
+}
+
+void libera(int posto) {
+  if (posto >= 0) posti[posto].stato.store(libero, std::memory_order_release);
+}
+
+void installa() {
+  ::signal(SIGXFSZ, SIG_IGN);
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction prima {};
+    ::sigaction(s, nullptr, &prima);
+    if (prima.sa_handler == SIG_IGN) continue;  // started to ignore it (nohup): keep ignoring
+    struct sigaction a {};
+    a.sa_handler = all_interruzione;
+    sigemptyset(&a.sa_mask);
+    for (int altro : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&a.sa_mask, altro);
+    ::sigaction(s, &a, nullptr);
+  }
+}
+
+void punto_di_prova() {
+  static const char* prova = std::getenv("COMPATTATORE_TEST_SEGNALE");
+  static std::atomic<int> contati{0};
+  if (!prova || !*prova) return;
+  char* fine = nullptr;
+  long n = std::strtol(prova, &fine, 10);
+  if (*fine != ':') return;
+  long segnale = std::strtol(fine + 1, nullptr, 10);
+  if (contati.fetch_add(1) + 1 == n) ::raise(static_cast<int>(segnale));
+}
+
+}  // namespace interruzione

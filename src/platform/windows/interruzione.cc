@@ -1,0 +1,77 @@
+#include "platform/windows/interruzione.h"
+
+#include <windows.h>
+
+#include <mutex>
+#include <vector>
+
+namespace interruzione {
+namespace {
+
+struct posto {
+  bool usato = false, cartella = false;
+  std::wstring nome;
+};
+
+// The handler runs on a thread of its own while the run goes on: both sides
+// hold the lock.
+std::mutex m;
+std::vector<posto> posti;
+
+void rimuovi_albero(const std::wstring& cartella) {
+  WIN32_FIND_DATAW d;
+  HANDLE h = FindFirstFileW((cartella + L"\\*").c_str(), &d);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring nome = d.cFileName;
+      if (nome == L"." || nome == L"..") continue;
+      std::wstring p = cartella + L"\\" + nome;
+      if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        rimuovi_albero(p);
+      else
+        DeleteFileW(p.c_str());
+    } while (FindNextFileW(h, &d));
+    FindClose(h);
+  }
+  RemoveDirectoryW(cartella.c_str());
+}
+
+BOOL WINAPI all_interruzione(DWORD evento) {
+  if (evento != CTRL_C_EVENT && evento != CTRL_BREAK_EVENT && evento != CTRL_CLOSE_EVENT &&
+      evento != CTRL_LOGOFF_EVENT && evento != CTRL_SHUTDOWN_EVENT)
+    return FALSE;
+  std::lock_guard<std::mutex> l(m);
+  // Temporary files are opened with FILE_SHARE_DELETE: deleting one still
+  // open leaves it to vanish when the process ends.
+  for (const posto& p : posti)
+    if (p.usato && !p.cartella) DeleteFileW(p.nome.c_str());
+  for (const posto& p : posti)
+    if (p.usato && p.cartella) rimuovi_albero(p.nome);
+  posti.clear();
+  return FALSE;  // the system's own handler ends the program
+}
+
+}  // namespace
+
+int registra(const std::wstring& nome, bool cartella) {
+  std::lock_guard<std::mutex> l(m);
+  for (size_t i = 0; i < posti.size(); ++i) {
+    if (!posti[i].usato) {
+      posti[i] = {true, cartella, nome};
+      return static_cast<int>(i);
+    }
+  }
+  posti.push_back({true, cartella, nome});
+  return static_cast<int>(posti.size() - 1);
+}
+
+void libera(int posto) {
+  std::lock_guard<std::mutex> l(m);
+  if (posto >= 0 && static_cast<size_t>(posto) < posti.size()) posti[posto].usato = false;
+}
+
+void installa() {
+  SetConsoleCtrlHandler(all_interruzione, TRUE);
+}
+
+}  // namespace interruzione

@@ -1,0 +1,13 @@
+// What Ctrl-C or the closing of the console cleans up: the temporary files
+// and the private folders alive at that moment.
+#pragma once
+#include <string>
+
+namespace interruzione {
+
+int registra(const std::wstring& nome, bool cartella);
+void libera(int posto);
+// The console's control handler.
+void installa();
+
+}  // namespace interruzione
