@@ -425,7 +425,12 @@ double disegna_pianta(disegno& d, pianta& pt, const std::vector<stazione_plot>& 
   d += "<g transform=\"translate(0 " + f1(dy) + ")\">\n";
   {
     // The track, sampled about every 2 px.
-    size_t passo = std::max<size_t>(1, static_cast<size_t>(2 / pt.scala));
+    // A plan spread over an absurd extent (a damaged file) gives a step past
+    // the last point: clamp before the conversion, which would overflow.
+    const double voluto = 2 / pt.scala;
+    const size_t passo = voluto >= 1 && voluto < static_cast<double>(pt.ultimo)
+                             ? static_cast<size_t>(voluto)
+                             : (voluto >= 1 ? std::max<size_t>(1, pt.ultimo) : 1);
     std::string percorso;
     bool aperto = false;
     for (size_t m = 0;; m = std::min(m + passo, pt.ultimo)) {
