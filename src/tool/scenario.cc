@@ -44,6 +44,9 @@ const sottocomando kComandi[] = {
      "      speed and adhesion points, that compiles without an error code. The same seed\n"
      "      (default 1) gives the same files.",
      comando_generate},
+    {"decompile", "decompile DIR ROUTE TRAIN [--out SRCDIR] [--force] [--json]", "decompile",
+     comando_decompile},
+    {"diff", "diff DIR_A DIR_B ROUTE TRAIN [--json]", "diff", comando_diff},
 };
 
 void aiuto(FILE* out) {
