@@ -106,6 +106,22 @@ std::vector<punto_profilo> punti_profilo(const std::vector<int>& v, int ultima) 
   return r;
 }
 
+bool resti_sotto_fermata(const cella_percorso& c) {
+  return c.tipo == tipo_cella::fermata &&
+         (c.valore_2 != 0 || c.valore_3 != 0 || c.valore_4 != 0 || c.tempo != 0);
+}
+
+bool segnale_sotto_fermata(const std::vector<cella_percorso>& celle, size_t i) {
+  const cella_percorso& c = celle[i];
+  if (!resti_sotto_fermata(c)) return false;
+  if (c.tempo != 0) return true;
+  const int r = ((c.valore_4 % 10) + 10) % 10;
+  for (size_t k = 1; k <= 4 && 2 * k <= i; ++k)
+    if (celle[i - 2 * k].marcatore == static_cast<uint8_t>(10 * r + static_cast<int>(k)))
+      return true;
+  return false;
+}
+
 bool voce_libera(const voce_linea& v) {
   return v.nome.empty() && v.tipo == 0 && v.inizio == 0 && v.fine == 0 && v.posizione == 0 &&
          v.opzione_1 == 0 && v.parametro_1 == 0 && v.parametro_2 == 0 && v.parametro_3 == 0 &&

@@ -103,3 +103,9 @@ std::vector<punto_profilo> punti_profilo(const std::vector<int>& celle, int ulti
 int numero_stazioni(const tabella& t);
 // Whether an entry of the table holds nothing at all.
 bool voce_libera(const voce_linea& v);
+
+// A station's stop cell keeps the values 2 to 4 and the time of the object it
+// replaced. True when they are those of a signal: a time, or markers of its
+// kinds before it. False for a board, or for nothing at all.
+bool resti_sotto_fermata(const cella_percorso& c);
+bool segnale_sotto_fermata(const std::vector<cella_percorso>& celle, size_t i);

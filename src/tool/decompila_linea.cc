@@ -277,9 +277,11 @@ std::pair<int64_t, int64_t> velocita_coppia(int v) {
 void indicatori(const scenario_compilato& c, sezione_sorgente& s) {
   for (size_t i = 0; i < c.celle.size(); ++i) {
     const cella_percorso& x = c.celle[i];
-    if (x.tipo != tipo_cella::indicatori_v_max) continue;
+    // A board that a station's stop cell replaced keeps all but its first speeds.
+    const bool sotto = resti_sotto_fermata(x) && !segnale_sotto_fermata(c.celle, i);
+    if (x.tipo != tipo_cella::indicatori_v_max && !sotto) continue;
     const int64_t p = (static_cast<int64_t>(i) - 1) * 50;
-    auto [vas, vad] = velocita_coppia(x.valore_1);
+    auto [vas, vad] = velocita_coppia(sotto ? 0 : x.valore_1);
     auto [vbs, vbd] = velocita_coppia(x.valore_2);
     auto [vcs, vcd] = velocita_coppia(x.valore_3);
     auto [ss, sd] = cifre(x.valore_4, 10);
@@ -301,7 +303,7 @@ void cartelli(const scenario_compilato& c, sezione_sorgente& s, std::vector<std:
   std::vector<size_t> fermate;
   for (size_t i = 0; i < c.celle.size(); ++i) {
     const cella_percorso& x = c.celle[i];
-    if (x.tipo == tipo_cella::fermata) fermate.push_back(i);
+    if (x.tipo == tipo_cella::fermata && !resti_sotto_fermata(x)) fermate.push_back(i);
     if (x.tipo != tipo_cella::cartello) continue;
     if (x.valore_1 > stazioni + 1 && x.valore_1 <= 80)
       celle[static_cast<size_t>(x.valore_1)].push_back(i);

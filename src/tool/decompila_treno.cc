@@ -41,6 +41,7 @@ struct scrittore {
   riga_sorgente riga;
   std::vector<std::pair<size_t, uint8_t>> marcatori;  // cell, value
   int stazione = 0;                                   // its entry, 0 for a signal
+  int prima_di = 0;  // a signal that the stop cell of this station replaced
 };
 
 struct lavoro {
@@ -118,8 +119,15 @@ void stazioni(const scenario_compilato& c, lavoro& w, std::vector<scrittore>& s)
 
 void segnali(lavoro& w, std::vector<scrittore>& s) {
   for (size_t i = 0; i < w.celle.size(); ++i) {
-    const cella_percorso& c = w.celle[i];
-    if (c.tipo != tipo_cella::segnale) continue;
+    cella_percorso c = w.celle[i];
+    int prima_di = 0;
+    if (segnale_sotto_fermata(w.celle, i)) {
+      // Its first values went with the stop cell.
+      prima_di = c.valore_1;
+      c.valore_1 = 0;
+    } else if (c.tipo != tipo_cella::segnale) {
+      continue;
+    }
     w.spiegata[i] = true;
     const int64_t p = (static_cast<int64_t>(i) - 1) * 50;
     auto [rapp, r] = cifre(c.valore_4, 10);
@@ -131,6 +139,7 @@ void segnali(lavoro& w, std::vector<scrittore>& s) {
     auto [s2, d2] = cifre(c.valore_2, 10);
     auto [s3, d3] = cifre(c.valore_3, 10);
     scrittore x;
+    x.prima_di = prima_di;
     x.riga =
         voce("segnale",
              {n(p), n(sx), n(s1), n(s2), n(s3), n(rapp), n(dx), n(d1), n(d2), n(d3), n(tempo)}, p);
@@ -158,6 +167,7 @@ std::vector<size_t> ordine_marcatori(const std::vector<scrittore>& s, lavoro& w)
       if (fatto[j]) continue;
       const scrittore& x = s[j];
       if (x.stazione != 0 && x.stazione != stazione_alta) continue;
+      if (x.prima_di != 0 && stazione_alta >= x.prima_di) continue;
       bool va = true;
       for (auto [cella, valore] : x.marcatori)
         if (!presa[cella] && w.celle[cella].marcatore != valore) va = false;
