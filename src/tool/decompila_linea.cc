@@ -93,7 +93,8 @@ void intestazione(const scenario_compilato& c, sezione_sorgente& s,
                    " non ottenibili");
     if (codici != 9) codici = 4;
   }
-  s.righe.push_back(voce("ripetizione segnali " + n(codici) + " codici", {n(r.inizio), n(r.fine)}));
+  s.righe.push_back(voce("ripetizione segnali " + n(codici) + " codici", {n(r.inizio), n(r.fine)},
+                         kSenzaPosizione, "ripetizione segnali"));
 }
 
 // --- curves ---
