@@ -221,40 +221,78 @@ void montagne(const scenario_compilato& c, int ultima, sezione_sorgente& s,
       ++i;
       continue;
     }
-    int64_t a = i, b = i;
+    const int64_t a = i;
+    int64_t b = i;
     while (b + 1 <= u && celle[static_cast<size_t>(b + 1)].montagna == m) ++b;
     i = b + 1;
-    // Markers stand every fourth cell from the span's first one.
-    std::vector<int64_t> segni;
-    for (int64_t x = a; x <= b; ++x)
-      if (celle[static_cast<size_t>(x)].tipo == tipo_cella::segno_montagna) segni.push_back(x);
-    if (!segni.empty() && (segni[0] - a + 1) % 4 != 0 && a == 0) {
-      // A span that starts before the line: its cells count from there.
-      const int64_t r = (segni[0] + 1) % 4;
-      a = r == 0 ? 0 : r - 4;
-    }
-    for (int64_t x : segni)
-      if ((x - a + 1) % 4 != 0) {
-        note.push_back("cella " + n(x) + ": segno di montagna fuori dal passo della montagna");
+    // Markers stand every fourth cell from a span's first one, where the cell
+    // was free: a run whose markers stop, or change step, is several spans.
+    auto tipo = [&](int64_t x) { return celle[static_cast<size_t>(x)].tipo; };
+    auto segno = [&](int64_t x) { return tipo(x) == tipo_cella::segno_montagna; };
+    // Whether a cell of the step from s before `prima` was left free.
+    auto passo_libero = [&](int64_t s, int64_t prima) {
+      for (int64_t x = s + 3; x < prima; x += 4)
+        if (x >= 0 && tipo(x) == tipo_cella::libera) return true;
+      return false;
+    };
+    struct tratto {
+      int64_t a, b;
+      bool segni;
+    };
+    std::vector<tratto> tratti;
+    for (int64_t cur = a; cur <= b;) {
+      int64_t x = cur;
+      while (x <= b && !segno(x)) ++x;
+      if (x > b) {
+        tratti.push_back({cur, b, false});
         break;
       }
-    const int64_t inizio = a * 50, fine = (b + 1) * 50;
-    if (inizio + 100 > 50 * u) note.push_back("cella " + n(a) + ": montagna oltre l'ultima cella");
-    int tipo = m;
-    if (!segni.empty())
-      tipo = m + 10;
-    else if (m > 10)
-      tipo = m - 256;  // kept to 8 bits, and no markers
-    // A span closer than 150 m to the one read before it becomes kind 3: an
-    // empty span far behind stands in between.
-    if (scritte > 0 && inizio - fine_prima <= kDistanzaGap && m != 3) {
-      const int64_t vuota = inizio > kDistanzaGap ? 0 : -200;
-      s.righe.push_back(voce("montagna", {n(vuota), n(vuota), "0"}, vuota));
-      ++scritte;
+      int64_t inizio = cur;
+      if ((x - inizio + 1) % 4 != 0 || passo_libero(inizio, x)) {
+        if (cur == 0) {
+          // A span that starts before the line: its cells count from there.
+          const int64_t r = (x + 1) % 4;
+          inizio = r == 0 ? 0 : r - 4;
+        } else {
+          inizio = x - 3;
+        }
+        if ((inizio < cur && cur != 0) || passo_libero(inizio, x)) {
+          note.push_back("cella " + n(x) + ": segno di montagna fuori dal passo della montagna");
+          inizio = std::max(inizio, cur);
+        }
+      }
+      if (inizio > cur) tratti.push_back({cur, inizio - 1, false});
+      int64_t fine = b;
+      for (int64_t y = x + 1; y <= b; ++y) {
+        const bool al_passo = (y - inizio + 1) % 4 == 0;
+        if ((al_passo && tipo(y) == tipo_cella::libera) || (!al_passo && segno(y))) {
+          fine = y - 1;
+          break;
+        }
+      }
+      tratti.push_back({inizio, fine, true});
+      cur = fine + 1;
     }
-    s.righe.push_back(voce("montagna", {n(inizio), n(fine), n(tipo)}, inizio));
-    ++scritte;
-    fine_prima = fine;
+    for (const tratto& t : tratti) {
+      const int64_t inizio = t.a * 50, fine = (t.b + 1) * 50;
+      if (inizio + 100 > 50 * u)
+        note.push_back("cella " + n(t.a) + ": montagna oltre l'ultima cella");
+      int genere = m;
+      if (t.segni)
+        genere = m + 10;
+      else if (m > 10)
+        genere = m - 256;  // kept to 8 bits, and no markers
+      // A span closer than 150 m to the one read before it becomes kind 3: an
+      // empty span far behind stands in between.
+      if (scritte > 0 && inizio - fine_prima <= kDistanzaGap && m != 3) {
+        const int64_t vuota = inizio > kDistanzaGap ? 0 : -200;
+        s.righe.push_back(voce("montagna", {n(vuota), n(vuota), "0"}, vuota));
+        ++scritte;
+      }
+      s.righe.push_back(voce("montagna", {n(inizio), n(fine), n(genere)}, inizio));
+      ++scritte;
+      fine_prima = fine;
+    }
   }
   if (segni_fuori) note.push_back("segni di montagna fuori da ogni montagna");
   if (scritte > kMontagneMassime)

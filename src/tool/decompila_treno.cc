@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "driver/form1.h"
 #include "model/numeri.h"
 #include "tool/decompila.h"
 
@@ -243,33 +242,141 @@ void rallentamenti(lavoro& w, sezione_sorgente& sez) {
   }
 }
 
+// The finishing walk run again over the compiled cells, deciding for each
+// point of 180 km/h it meets whether the walk made it or the source gave it.
+// The walk marks the first free cell it tries, so a point it tries is taken
+// as its own; only inside a slow slowdown, where the count from the last mark
+// matters, the choice looks at where the next mark stands.
+class cammino_guidato {
+ public:
+  enum stato : uint8_t { occupata, libera, dubbia, punto };
+
+  explicit cammino_guidato(const std::vector<cella_percorso>& c) : celle_(c), st_(c.size()) {
+    for (size_t i = 0; i < c.size(); ++i) {
+      const cella_percorso& x = c[i];
+      if (x.tipo == tipo_cella::abbattimento)
+        st_[i] = x.valore_1 == kVelocitaMarca ? dubbia : punto;
+      else
+        st_[i] = cella_libera(x) ? libera : occupata;
+    }
+    marcata_.assign(c.size(), false);
+  }
+
+  void esegui() {
+    const int u = static_cast<int>(celle_.size()) - 1;
+    for (int i = 1; i <= u - 2; ++i) {
+      const uint8_t t = celle_[static_cast<size_t>(i)].tipo;
+      if (t == tipo_cella::avviso_rallentamento) {
+        for (int k = 1; k <= 20; ++k) {
+          const int m = i - k;
+          if (m < 3) break;
+          if (!di_tipo(m, tipo_cella::segnale)) continue;
+          if (!marca_se_libera(m - 1)) marca_se_libera(m - 2);
+        }
+      } else if (t == tipo_cella::inizio_rallentamento) {
+        for (int vicino : {5, 11, 18}) {
+          if (i <= vicino + 2) continue;
+          for (int d = vicino; d <= vicino + 2; ++d)
+            if (marca_se_libera(i - d)) break;
+        }
+        const int e = interno(i, u, celle_[static_cast<size_t>(i)].valore_1 < 110);
+        const int fino = std::min(e + 12, u);
+        for (int m = e; m <= fino; ++m) {
+          if (!di_tipo(m, tipo_cella::segnale)) continue;
+          if (!marca_se_libera(m - 1)) marca_se_libera(m - 2);
+          break;
+        }
+      }
+    }
+  }
+
+  // The walk put a point where the compiled cells have none.
+  bool contraddetta = false;
+  std::vector<bool> marcata_;
+
+ private:
+  bool esiste(int i) const { return i >= 0 && i < static_cast<int>(celle_.size()); }
+  bool di_tipo(int i, uint8_t t) const {
+    return esiste(i) && celle_[static_cast<size_t>(i)].tipo == t;
+  }
+  bool incerta(int i) const { return esiste(i) && st_[static_cast<size_t>(i)] == dubbia; }
+  bool disponibile(int i) const {
+    return esiste(i) &&
+           (st_[static_cast<size_t>(i)] == libera || st_[static_cast<size_t>(i)] == dubbia);
+  }
+  void marca(int i) {
+    if (st_[static_cast<size_t>(i)] == libera) contraddetta = true;
+    st_[static_cast<size_t>(i)] = punto;
+    marcata_[static_cast<size_t>(i)] = true;
+  }
+  bool marca_se_libera(int i) {
+    if (!disponibile(i)) return false;
+    marca(i);
+    return true;
+  }
+  // Whether the step at n = 8 on cell t would mark a cell the compiled
+  // cells have a point in (or mark nothing); the walk ends at `fine`.
+  bool coerente(int t, int fine) const {
+    if (t > fine) return true;
+    for (int c : {t, t - 1, t + 1})
+      if (disponibile(c)) return st_[static_cast<size_t>(c)] == dubbia;
+    return true;
+  }
+  int interno(int i, int u, bool marca_punti) {
+    int fine = i;
+    while (fine < u && !di_tipo(fine + 1, tipo_cella::fine_rallentamento)) ++fine;
+    fine = std::min(fine + 1, u);
+    int k = i, n = 0;
+    while (k < u) {
+      ++k;
+      ++n;
+      if (marca_punti && n == 8) {
+        // The walk marks k, or k - 1 when k is taken, or k + 1 when both are;
+        // a point of 180 there may be the source's. Of the three ways, the
+        // first whose next step (8 cells after its mark) agrees with the cells.
+        const bool presa_k = !disponibile(k) || incerta(k);
+        const bool presa_k1 = !disponibile(k - 1) || incerta(k - 1);
+        int scelta = -1;
+        if (incerta(k) && coerente(k + 8, fine))
+          scelta = 0;
+        else if (presa_k && incerta(k - 1) && coerente(k + 7, fine))
+          scelta = 1;
+        else if (presa_k && presa_k1 && incerta(k + 1) && coerente(k + 9, fine))
+          scelta = 2;
+        if (scelta >= 1 && disponibile(k)) st_[static_cast<size_t>(k)] = punto;
+        if (scelta == 2 && disponibile(k - 1)) st_[static_cast<size_t>(k - 1)] = punto;
+        if (disponibile(k)) {
+          marca(k);
+          n = 0;
+        } else if (disponibile(k - 1)) {
+          marca(k - 1);
+          n = 1;
+        } else if (disponibile(k + 1)) {
+          marca(k + 1);
+          n = -1;
+        }
+      }
+      if (di_tipo(k, tipo_cella::fine_rallentamento)) break;
+    }
+    return k;
+  }
+
+  const std::vector<cella_percorso>& celle_;
+  std::vector<stato> st_;
+};
+
 // Speed-reduction points: those of the source, not the ones the finishing
-// walk adds. The walk is run again on the cells without any point it could
-// have made; a point it does not make again came from the source.
+// walk adds (a source point the walk only lowered to 180 stays).
 void abbattimenti(lavoro& w, sezione_sorgente& sez) {
   const auto& celle = w.celle;
-  Form1 f;
-  f.con_finestra = false;
-  f.celle_percorso = celle;
-  for (auto& x : f.celle_percorso)
-    if (x.tipo == tipo_cella::abbattimento && x.valore_1 == kVelocitaMarca) {
-      x.tipo = tipo_cella::libera;
-      x.valore_1 = 0;
-    }
-  const std::vector<cella_percorso> prima = f.celle_percorso;
-  f.rifinisci_percorso();
-  bool extra = false;
+  cammino_guidato g(celle);
+  g.esegui();
   for (size_t i = 0; i < celle.size(); ++i) {
     const cella_percorso& x = celle[i];
-    const cella_percorso& r = f.celle_percorso[i];
-    const bool marcata =
-        prima[i].tipo != tipo_cella::abbattimento && r.tipo == tipo_cella::abbattimento;
-    if (x.tipo != tipo_cella::abbattimento && x.tipo != tipo_cella::abbattimento_senza_velocita) {
-      if (marcata) extra = true;
+    if (x.tipo != tipo_cella::abbattimento && x.tipo != tipo_cella::abbattimento_senza_velocita)
       continue;
-    }
     w.spiegata[i] = true;
-    if (x.tipo == tipo_cella::abbattimento && marcata && r.valore_1 == x.valore_1) continue;
+    if (g.marcata_[i]) continue;
     const int64_t p = static_cast<int64_t>(i) * 50;
     int64_t valore = 0;
     if (x.tipo == tipo_cella::abbattimento)
@@ -279,7 +386,7 @@ void abbattimenti(lavoro& w, sezione_sorgente& sez) {
                        ": abbattimento senza velocità con un valore");
     sez.righe.push_back(voce("abbattimento", {n(p), n(valore)}, p));
   }
-  if (extra)
+  if (g.contraddetta)
     w.note.push_back(
         "le regole di rifinitura mettono punti di abbattimento dove i file compilati non ne hanno");
 }
