@@ -211,13 +211,26 @@ void montagne(const scenario_compilato& c, int ultima, sezione_sorgente& s,
               std::vector<std::string>& note) {
   const auto& celle = c.celle;
   const int64_t u = ultima;
-  int64_t fine_prima = 0;
-  int scritte = 0;
+  auto tipo = [&](int64_t x) { return celle[static_cast<size_t>(x)].tipo; };
+  auto segno = [&](int64_t x) { return tipo(x) == tipo_cella::segno_montagna; };
+  // Whether a cell of the step from s before `prima` was left free.
+  auto passo_libero = [&](int64_t s, int64_t prima) {
+    for (int64_t x = s + 3; x < prima; x += 4)
+      if (x >= 0 && tipo(x) == tipo_cella::libera) return true;
+    return false;
+  };
+  struct tratto {
+    int64_t a, b;
+    bool segni;
+    int m;
+  };
+  // In the order they are read: a later span overwrites an earlier one's kind.
+  std::vector<tratto> tratti;
   bool segni_fuori = false;
   for (int64_t i = 0; i <= u;) {
     const int m = celle[static_cast<size_t>(i)].montagna;
     if (m == 0) {
-      if (celle[static_cast<size_t>(i)].tipo == tipo_cella::segno_montagna) segni_fuori = true;
+      if (segno(i)) segni_fuori = true;
       ++i;
       continue;
     }
@@ -227,27 +240,15 @@ void montagne(const scenario_compilato& c, int ultima, sezione_sorgente& s,
     i = b + 1;
     // Markers stand every fourth cell from a span's first one, where the cell
     // was free: a run whose markers stop, or change step, is several spans.
-    auto tipo = [&](int64_t x) { return celle[static_cast<size_t>(x)].tipo; };
-    auto segno = [&](int64_t x) { return tipo(x) == tipo_cella::segno_montagna; };
-    // Whether a cell of the step from s before `prima` was left free.
-    auto passo_libero = [&](int64_t s, int64_t prima) {
-      for (int64_t x = s + 3; x < prima; x += 4)
-        if (x >= 0 && tipo(x) == tipo_cella::libera) return true;
-      return false;
-    };
-    struct tratto {
-      int64_t a, b;
-      bool segni;
-    };
-    std::vector<tratto> tratti;
     for (int64_t cur = a; cur <= b;) {
       int64_t x = cur;
       while (x <= b && !segno(x)) ++x;
       if (x > b) {
-        tratti.push_back({cur, b, false});
+        tratti.push_back({cur, b, false, m});
         break;
       }
       int64_t inizio = cur;
+      bool prima = false;  // it starts under the spans before it
       if ((x - inizio + 1) % 4 != 0 || passo_libero(inizio, x)) {
         if (cur == 0) {
           // A span that starts before the line: its cells count from there.
@@ -255,13 +256,15 @@ void montagne(const scenario_compilato& c, int ultima, sezione_sorgente& s,
           inizio = r == 0 ? 0 : r - 4;
         } else {
           inizio = x - 3;
+          prima = inizio < cur;
+          for (int64_t y = std::max<int64_t>(inizio, 0); prima && y < cur; ++y)
+            if (celle[static_cast<size_t>(y)].montagna == 0) prima = false;
+          if (inizio < 0 || (inizio < cur && !prima)) inizio = cur;
         }
-        if ((inizio < cur && cur != 0) || passo_libero(inizio, x)) {
+        if (passo_libero(inizio, x) || (x - inizio + 1) % 4 != 0)
           note.push_back("cella " + n(x) + ": segno di montagna fuori dal passo della montagna");
-          inizio = std::max(inizio, cur);
-        }
       }
-      if (inizio > cur) tratti.push_back({cur, inizio - 1, false});
+      if (inizio > cur) tratti.push_back({cur, inizio - 1, false, m});
       int64_t fine = b;
       for (int64_t y = x + 1; y <= b; ++y) {
         const bool al_passo = (y - inizio + 1) % 4 == 0;
@@ -270,29 +273,38 @@ void montagne(const scenario_compilato& c, int ultima, sezione_sorgente& s,
           break;
         }
       }
-      tratti.push_back({inizio, fine, true});
+      if (prima) {
+        // Read before the spans it reaches under, which then take their cells back.
+        size_t k = tratti.size();
+        while (k > 0 && tratti[k - 1].b >= inizio) --k;
+        tratti.insert(tratti.begin() + static_cast<std::ptrdiff_t>(k), {inizio, fine, true, m});
+      } else {
+        tratti.push_back({inizio, fine, true, m});
+      }
       cur = fine + 1;
     }
-    for (const tratto& t : tratti) {
-      const int64_t inizio = t.a * 50, fine = (t.b + 1) * 50;
-      if (inizio + 100 > 50 * u)
-        note.push_back("cella " + n(t.a) + ": montagna oltre l'ultima cella");
-      int genere = m;
-      if (t.segni)
-        genere = m + 10;
-      else if (m > 10)
-        genere = m - 256;  // kept to 8 bits, and no markers
-      // A span closer than 150 m to the one read before it becomes kind 3: an
-      // empty span far behind stands in between.
-      if (scritte > 0 && inizio - fine_prima <= kDistanzaGap && m != 3) {
-        const int64_t vuota = inizio > kDistanzaGap ? 0 : -200;
-        s.righe.push_back(voce("montagna", {n(vuota), n(vuota), "0"}, vuota));
-        ++scritte;
-      }
-      s.righe.push_back(voce("montagna", {n(inizio), n(fine), n(genere)}, inizio));
+  }
+  int64_t fine_prima = 0;
+  int scritte = 0;
+  for (const tratto& t : tratti) {
+    const int64_t inizio = t.a * 50, fine = (t.b + 1) * 50;
+    if (inizio + 100 > 50 * u)
+      note.push_back("cella " + n(t.a) + ": montagna oltre l'ultima cella");
+    int genere = t.m;
+    if (t.segni)
+      genere = t.m + 10;
+    else if (t.m > 10)
+      genere = t.m - 256;  // kept to 8 bits, and no markers
+    // A span closer than 150 m to the one read before it becomes kind 3: an
+    // empty span far behind stands in between.
+    if (scritte > 0 && inizio - fine_prima <= kDistanzaGap && t.m != 3) {
+      const int64_t vuota = inizio > kDistanzaGap ? 0 : inizio - 200;
+      s.righe.push_back(voce("montagna", {n(vuota), n(vuota), "0"}, vuota));
       ++scritte;
-      fine_prima = fine;
     }
+    s.righe.push_back(voce("montagna", {n(inizio), n(fine), n(genere)}, inizio));
+    ++scritte;
+    fine_prima = fine;
   }
   if (segni_fuori) note.push_back("segni di montagna fuori da ogni montagna");
   if (scritte > kMontagneMassime)
