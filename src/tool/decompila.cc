@@ -312,14 +312,6 @@ std::vector<differenza> confronta_compilati(const scenario_compilato& a,
 
 namespace {
 
-struct esito_decompilazione {
-  std::vector<std::string> files;
-  bool identico = false;
-  std::vector<differenza> differenze;
-  std::vector<std::string> inesprimibili;
-  std::string controllo;  // what went wrong with the check compile
-};
-
 void stampa_json(const esito_decompilazione& e) {
   std::string s = "{\"files\":[";
   for (size_t i = 0; i < e.files.size(); ++i) s += (i ? "," : "") + json_testo(e.files[i]);
@@ -356,46 +348,24 @@ void stampa_testo(const esito_decompilazione& e) {
 
 }  // namespace
 
-int comando_decompile(const argomenti& a) {
-  std::string uscita;
-  bool forza = false, json = false;
-  std::vector<std::string> posizionali;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i] == "--out") {
-      if (i + 1 >= a.size()) return errore_uso("decompile", "--out vuole una cartella");
-      uscita = a[++i];
-    } else if (a[i] == "--force") {
-      forza = true;
-    } else if (a[i] == "--json") {
-      json = true;
-    } else if (a[i].size() > 1 && a[i][0] == '-') {
-      return errore_uso("decompile", "opzione sconosciuta '" + a[i] + "'");
-    } else {
-      posizionali.push_back(a[i]);
-    }
-  }
-  if (posizionali.size() != 3) return errore_uso("decompile", "decompile vuole DIR ROUTE TRAIN");
-  const std::string &cartella = posizionali[0], &linea = posizionali[1], &treno = posizionali[2];
-  if (!nome_valido(linea) || !nome_valido(treno))
-    return errore_uso("decompile", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
-  if (uscita.empty()) uscita = cartella;
-
+esito_decompilazione decompila_cartella(const opzioni_decompilazione& o) {
+  esito_decompilazione e;
+  const std::string uscita = o.uscita.empty() ? o.cartella : o.uscita;
   scenario_compilato s;
   std::string motivo;
-  if (!leggi_compilato(cartella, linea, treno, s, motivo)) {
-    std::fprintf(stderr, "scenario: %s\n", motivo.c_str());
-    return kUscitaFallita;
+  if (!leggi_compilato(o.cartella, o.linea, o.treno, s, motivo)) {
+    e.errore = motivo;
+    return e;
   }
   decompilazione d = decompila(s);
-  const std::string n_linea = file::percorso(uscita, nome_sorgente_linea(linea));
-  const std::string n_treno = file::percorso(uscita, nome_sorgente_treno(linea, treno));
-  esito_decompilazione e;
   e.inesprimibili = d.inesprimibili;
+  const std::string n_linea = file::percorso(uscita, nome_sorgente_linea(o.linea));
+  const std::string n_treno = file::percorso(uscita, nome_sorgente_treno(o.linea, o.treno));
   try {
     for (const auto& n : {n_linea, n_treno})
-      if (!forza && file::esiste(n)) {
-        std::fprintf(stderr, "scenario: %s esiste già: --force per sostituirlo\n", n.c_str());
-        return kUscitaFallita;
+      if (!o.forza && file::esiste(n)) {
+        e.errore = n + " esiste già: --force per sostituirlo";
+        return e;
       }
     if (!file::crea_cartelle(uscita)) throw file::errore_scrittura("impossibile creare " + uscita);
     file::sostituisci(n_linea, d.linea.dati);
@@ -405,31 +375,62 @@ int comando_decompile(const argomenti& a) {
     // The check: compile what was written, in a private folder inside the
     // output folder, and compare byte for byte.
     file::cartella_privata prova(uscita);
-    opzioni_compilazione o;
-    o.cartella_sorgenti = uscita;
-    o.cartella_uscita = prova.percorso;
-    o.linea = linea;
-    o.treno = treno;
-    o.planimetria = s.con_planimetria;
-    esito_compilazione c = compila_scenario(o);
-    scenario_compilato r;
-    if (!c.errore_io.empty()) {
-      e.controllo = "compilazione di controllo non riuscita: " + c.errore_io;
-    } else if (c.codice_fatale != 0) {
+    opzioni_compilazione c;
+    c.cartella_sorgenti = uscita;
+    c.cartella_uscita = prova.percorso;
+    c.linea = o.linea;
+    c.treno = o.treno;
+    c.planimetria = s.con_planimetria;
+    esito_compilazione r = compila_scenario(c);
+    scenario_compilato ritorno;
+    if (!r.errore_io.empty()) {
+      e.controllo = "compilazione di controllo non riuscita: " + r.errore_io;
+    } else if (r.codice_fatale != 0) {
       e.controllo = "la compilazione di controllo finisce con l'errore " +
-                    to_string(c.codice_fatale) + " e non scrive nulla";
-    } else if (!leggi_compilato(prova.percorso, linea, treno, r, motivo)) {
+                    to_string(r.codice_fatale) + " e non scrive nulla";
+    } else if (!leggi_compilato(prova.percorso, o.linea, o.treno, ritorno, motivo)) {
       e.controllo = "file della compilazione di controllo: " + motivo;
     } else {
-      e.differenze = confronta_compilati(s, r, kDifferenzeMostrate);
+      e.differenze = confronta_compilati(s, ritorno, kDifferenzeMostrate);
       e.identico = e.differenze.empty();
-      if (!e.identico && c.codice_errore != 0)
+      if (!e.identico && r.codice_errore != 0)
         e.controllo = "la compilazione di controllo lascia il codice " +
-                      to_string(c.codice_errore) + " (posizione " + to_string(c.posizione_errore) +
+                      to_string(r.codice_errore) + " (posizione " + to_string(r.posizione_errore) +
                       " m)";
     }
   } catch (const file::errore_scrittura& x) {
-    std::fprintf(stderr, "scenario: %s\n", x.what());
+    e.errore = x.what();
+  }
+  return e;
+}
+
+int comando_decompile(const argomenti& a) {
+  opzioni_decompilazione o;
+  bool json = false;
+  std::vector<std::string> posizionali;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == "--out") {
+      if (i + 1 >= a.size()) return errore_uso("decompile", "--out vuole una cartella");
+      o.uscita = a[++i];
+    } else if (a[i] == "--force") {
+      o.forza = true;
+    } else if (a[i] == "--json") {
+      json = true;
+    } else if (a[i].size() > 1 && a[i][0] == '-') {
+      return errore_uso("decompile", "opzione sconosciuta '" + a[i] + "'");
+    } else {
+      posizionali.push_back(a[i]);
+    }
+  }
+  if (posizionali.size() != 3) return errore_uso("decompile", "decompile vuole DIR ROUTE TRAIN");
+  o.cartella = posizionali[0];
+  o.linea = posizionali[1];
+  o.treno = posizionali[2];
+  if (!nome_valido(o.linea) || !nome_valido(o.treno))
+    return errore_uso("decompile", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
+  const esito_decompilazione e = decompila_cartella(o);
+  if (!e.errore.empty()) {
+    std::fprintf(stderr, "scenario: %s\n", e.errore.c_str());
     return kUscitaFallita;
   }
   if (json)

@@ -66,6 +66,26 @@ struct differenza {
 std::vector<differenza> confronta_compilati(const scenario_compilato& a,
                                             const scenario_compilato& b, size_t massimo);
 
+struct opzioni_decompilazione {
+  std::string cartella;  // DIR, where the compiled files are
+  std::string linea, treno;
+  std::string uscita;  // SRCDIR; empty: DIR
+  bool forza = false;  // replace sources that exist
+};
+
+struct esito_decompilazione {
+  std::string errore;  // unreadable or inconsistent input, a source in the way, a failed write
+  std::vector<std::string> files;  // the sources written
+  bool identico = false;           // the check compile gave the same bytes
+  std::vector<differenza> differenze;
+  std::vector<std::string> inesprimibili;
+  std::string controllo;  // what went wrong with the check compile
+};
+
+// Reads, decompiles, writes the two sources and compiles them again in a
+// private folder inside SRCDIR to compare the bytes. Prints nothing.
+esito_decompilazione decompila_cartella(const opzioni_decompilazione& o);
+
 // Internal steps, shared by the two halves.
 struct sezione_sorgente;
 void decompila_linea(const scenario_compilato& s, std::vector<sezione_sorgente>& sezioni,
