@@ -34,11 +34,11 @@ const char* const kCompilati[] = {"_linea.dat", "_7.sim", "_7.dat"};
 // Compiles SRC (ROUTE x, TRAIN 7) into DIR, decompiles DIR alone into RIT and
 // compiles RIT again: the three files must come back byte for byte.
 void andata_e_ritorno(const cartella_temporanea& t, const std::string& linea,
-                      const std::string& treno, bool planimetria = true) {
+                      const std::string& treno, bool planimetria = true, int stato = 0) {
   fs::create_directories(t / "src");
   scrivi_tutto(t / "src/x_linea.txt", linea);
   scrivi_tutto(t / "src/x_7-.txt", treno);
-  ASSERT_EQ(scenario("compile " + (t / "src") + " x 7 --out " + (t / "dir")), 0);
+  ASSERT_EQ(scenario("compile " + (t / "src") + " x 7 --out " + (t / "dir")), stato);
   if (!planimetria) fs::remove(t / "dir/x_linea.dat");
   std::string uscita;
   EXPECT_EQ(scenario("decompile " + (t / "dir") + " x 7 --out " + (t / "rit"), &uscita), 0)
@@ -190,6 +190,18 @@ TEST(Decompile, WithoutPlanTheLineHasNoCurves) {
   andata_e_ritorno(t, leggi_tutto(t / "l"), leggi_tutto(t / "t"), false);
   const std::string linea = leggi_tutto(t / "rit/x_linea.txt");
   EXPECT_NE(linea.find("[curve]\r\n[pendenze]\r\n"), std::string::npos) << linea;
+}
+
+// A read that a code ended early leaves its profiles without their run-out:
+// the sources end them with a point of 0.
+TEST(Decompile, FilesWrittenAfterAPendingCodeComeBack) {
+  cartella_temporanea t;
+  ASSERT_EQ(scenario("sources " + (t / "b")), 0);
+  std::string treno = leggi_tutto(t / "b/FerziaPS-Calvorano_24617-.txt");
+  const std::string doppio = "segnale,     850,   2, 2, 5,  6, 1,    0,  0,0,0, 0\r\n";
+  treno.insert(treno.find("segnale,    1950"), doppio);
+  andata_e_ritorno(t, leggi_tutto(t / "b/FerziaPS-Calvorano_linea.txt"), treno, true, 1);
+  EXPECT_NE(leggi_tutto(t / "rit/x_7-.txt").find("velocita, 14500,   0\r\n"), std::string::npos);
 }
 
 TEST(Decompile, EditedDamagedAndInconsistentInputs) {

@@ -106,6 +106,11 @@ std::vector<punto_profilo> punti_profilo(const std::vector<int>& v, int ultima) 
   return r;
 }
 
+std::pair<int64_t, int64_t> cifre(int v, int base) {
+  const int64_t q = v >= 0 ? v / base : -((-int64_t{v} + base - 1) / base);
+  return {q, v - base * q};
+}
+
 bool resti_sotto_fermata(const cella_percorso& c) {
   return c.tipo == tipo_cella::fermata &&
          (c.valore_2 != 0 || c.valore_3 != 0 || c.valore_4 != 0 || c.tempo != 0);

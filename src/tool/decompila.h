@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/records.h"
@@ -118,6 +119,9 @@ struct punto_profilo {
   int valore;
 };
 std::vector<punto_profilo> punti_profilo(const std::vector<int>& celle, int ultima);
+
+// v = q * base + r with r from 0 to base - 1: a packed pair of digits.
+std::pair<int64_t, int64_t> cifre(int v, int base);
 
 // Stations fill entries 1 upward without a gap: the count of them.
 int numero_stazioni(const tabella& t);

@@ -313,11 +313,6 @@ void montagne(const scenario_compilato& c, int ultima, sezione_sorgente& s,
 
 // --- boards ---
 
-std::pair<int64_t, int64_t> cifre(int v, int base) {
-  int64_t q = v >= 0 ? v / base : -((-int64_t{v} + base - 1) / base);
-  return {q, v - base * q};
-}
-
 // Two speeds packed as s * 20 + d / 5: both multiples of 5, the first one
 // taking the hundreds.
 std::pair<int64_t, int64_t> velocita_coppia(int v) {

@@ -30,11 +30,6 @@ riga_sorgente voce(std::string chiave, std::vector<std::string> valori,
   return r;
 }
 
-std::pair<int64_t, int64_t> cifre(int v, int base) {
-  int64_t q = v >= 0 ? v / base : -((-int64_t{v} + base - 1) / base);
-  return {q, v - base * q};
-}
-
 // Something that writes approach markers: a station or a signal.
 struct scrittore {
   riga_sorgente riga;
