@@ -4,13 +4,14 @@
 #
 #   bench/andata_ritorno.sh [SCENARIO_BIN] [SEEDS] [KM...]
 #
-# Defaults: build/bin/scenario, 300 seeds, lengths 1 to 1000 km spread over
-# the seeds. Prints one line per failure and a summary; exit 1 on any failure.
+# Defaults: build/bin/scenario, 300 seeds, each with its own length from 1 to
+# 1000 km (the first 1 km, the last 1000 km); given lengths are taken in turn.
+# Prints one line per failure and a summary; exit 1 on any failure.
 set -u
 BIN=${1:-build/bin/scenario}
 SEMI=${2:-300}
 shift 2 2>/dev/null || shift $#
-LUNGHEZZE=${*:-"1 2 5 13 37 80 150 333 600 1000"}
+LUNGHEZZE=${*:-}
 LAVORO=$(mktemp -d "${TMPDIR:-/tmp}/andata-ritorno-XXXXXX")
 trap 'rm -rf "$LAVORO"' EXIT
 
@@ -18,10 +19,16 @@ prove=0
 falliti=0
 s=1
 while [ "$s" -le "$SEMI" ]; do
-  # Each seed takes one length, in turn, so every length meets many seeds.
-  set -- $LUNGHEZZE
-  i=$(( (s - 1) % $# + 1 ))
-  eval km=\${$i}
+  if [ -n "$LUNGHEZZE" ]; then
+    # Each seed takes one length, in turn, so every length meets many seeds.
+    set -- $LUNGHEZZE
+    i=$(( (s - 1) % $# + 1 ))
+    eval km=\${$i}
+  elif [ "$s" -eq "$SEMI" ]; then
+    km=1000
+  else
+    km=$(( 1 + (s - 1) * 337 % 1000 ))
+  fi
   rm -rf "$LAVORO"/*
   mkdir -p "$LAVORO/sorgenti" "$LAVORO/compilati" "$LAVORO/ritorno"
   "$BIN" generate "$LAVORO/sorgenti" gen 1 --km "$km" --seed "$s" >/dev/null &&
@@ -47,5 +54,5 @@ while [ "$s" -le "$SEMI" ]; do
   prove=$((prove + 1))
   s=$((s + 1))
 done
-echo "andata e ritorno: $((prove - falliti)) identiche su $prove ($LUNGHEZZE km)"
+echo "andata e ritorno: $((prove - falliti)) identiche su $prove (${LUNGHEZZE:-da 1 a 1000} km)"
 [ "$falliti" -eq 0 ]

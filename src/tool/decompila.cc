@@ -329,7 +329,7 @@ void stampa_json(const esito_decompilazione& e) {
   }
   s += "],\"inesprimibili\":[";
   for (size_t i = 0; i < e.inesprimibili.size(); ++i)
-    s += (i ? "," : "") + json_testo(testo::da_1252(e.inesprimibili[i]));
+    s += (i ? "," : "") + json_testo(e.inesprimibili[i]);
   s += "]";
   if (!e.controllo.empty()) s += ",\"controllo\":" + json_testo(e.controllo);
   s += "}\n";
@@ -348,7 +348,7 @@ void stampa_testo(const esito_decompilazione& e) {
     std::printf("  %s, %s: %s nei file letti, %s dai sorgenti scritti\n", d.file.c_str(),
                 d.dove.c_str(), d.atteso.c_str(), d.ottenuto.c_str());
   for (const auto& n : e.inesprimibili)
-    std::printf("  non esprimibile: %s\n", testo::da_1252(n).c_str());
+    std::printf("  non esprimibile: %s\n", n.c_str());
 }
 
 }  // namespace

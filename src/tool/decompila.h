@@ -49,7 +49,7 @@ struct sorgente_decompilata {
 
 struct decompilazione {
   sorgente_decompilata linea, treno;
-  // What the compiled files hold that no source line gives (Italian).
+  // What the compiled files hold that no source line gives (Italian, UTF-8).
   std::vector<std::string> inesprimibili;
 };
 
