@@ -206,8 +206,11 @@ sorgente_decompilata componi(const std::vector<sezione_sorgente>& sezioni) {
 decompilazione decompila(const scenario_compilato& s) {
   decompilazione d;
   std::vector<sezione_sorgente> linea, treno;
-  decompila_linea(s, linea, d.inesprimibili);
-  decompila_treno(s, treno, d.inesprimibili);
+  // The stamps of cell 1 went over values that had to be 0.
+  std::vector<cella_percorso> celle = s.celle;
+  if (celle.size() > 1) celle[1].valore_1 = celle[1].valore_2 = 0;
+  decompila_linea(s, celle, linea, d.inesprimibili);
+  decompila_treno(s, celle, treno, d.inesprimibili);
   d.linea = componi(linea);
   d.treno = componi(treno);
   return d;
@@ -347,8 +350,7 @@ void stampa_testo(const esito_decompilazione& e) {
   for (const differenza& d : e.differenze)
     std::printf("  %s, %s: %s nei file letti, %s dai sorgenti scritti\n", d.file.c_str(),
                 d.dove.c_str(), d.atteso.c_str(), d.ottenuto.c_str());
-  for (const auto& n : e.inesprimibili)
-    std::printf("  non esprimibile: %s\n", n.c_str());
+  for (const auto& n : e.inesprimibili) std::printf("  non esprimibile: %s\n", n.c_str());
 }
 
 }  // namespace

@@ -89,10 +89,11 @@ esito_decompilazione decompila_cartella(const opzioni_decompilazione& o);
 
 // Internal steps, shared by the two halves.
 struct sezione_sorgente;
-void decompila_linea(const scenario_compilato& s, std::vector<sezione_sorgente>& sezioni,
-                     std::vector<std::string>& note);
-void decompila_treno(const scenario_compilato& s, std::vector<sezione_sorgente>& sezioni,
-                     std::vector<std::string>& note);
+// `celle` are the compiled cells without the stamps of cell 1.
+void decompila_linea(const scenario_compilato& s, const std::vector<cella_percorso>& celle,
+                     std::vector<sezione_sorgente>& sezioni, std::vector<std::string>& note);
+void decompila_treno(const scenario_compilato& s, const std::vector<cella_percorso>& celle,
+                     std::vector<sezione_sorgente>& sezioni, std::vector<std::string>& note);
 
 // One entry line before layout: its key, its values, and what `diff` matches by.
 struct riga_sorgente {

@@ -198,18 +198,17 @@ void curve(const scenario_compilato& c, int ultima, sezione_sorgente& s,
 
 // --- gradients ---
 
-void pendenze(const scenario_compilato& c, int ultima, sezione_sorgente& s) {
-  std::vector<int> v(c.celle.size());
-  for (size_t i = 0; i < v.size(); ++i) v[i] = c.celle[i].pendenza;
+void pendenze(const std::vector<cella_percorso>& celle, int ultima, sezione_sorgente& s) {
+  std::vector<int> v(celle.size());
+  for (size_t i = 0; i < v.size(); ++i) v[i] = celle[i].pendenza;
   for (const punto_profilo& q : punti_profilo(v, ultima))
     s.righe.push_back(voce("pendenza", {n(q.posizione), n(q.valore - 100)}, q.posizione));
 }
 
 // --- spans ---
 
-void montagne(const scenario_compilato& c, int ultima, sezione_sorgente& s,
+void montagne(const std::vector<cella_percorso>& celle, int ultima, sezione_sorgente& s,
               std::vector<std::string>& note) {
-  const auto& celle = c.celle;
   const int64_t u = ultima;
   auto tipo = [&](int64_t x) { return celle[static_cast<size_t>(x)].tipo; };
   auto segno = [&](int64_t x) { return tipo(x) == tipo_cella::segno_montagna; };
@@ -320,11 +319,11 @@ std::pair<int64_t, int64_t> velocita_coppia(int v) {
   return {5 * q, 5 * r};
 }
 
-void indicatori(const scenario_compilato& c, sezione_sorgente& s) {
-  for (size_t i = 0; i < c.celle.size(); ++i) {
-    const cella_percorso& x = c.celle[i];
+void indicatori(const std::vector<cella_percorso>& celle, sezione_sorgente& s) {
+  for (size_t i = 0; i < celle.size(); ++i) {
+    const cella_percorso& x = celle[i];
     // A board that a station's stop cell replaced keeps all but its first speeds.
-    const bool sotto = resti_sotto_fermata(x) && !segnale_sotto_fermata(c.celle, i);
+    const bool sotto = resti_sotto_fermata(x) && !segnale_sotto_fermata(celle, i);
     if (x.tipo != tipo_cella::indicatori_v_max && !sotto) continue;
     const int64_t p = (static_cast<int64_t>(i) - 1) * 50;
     auto [vas, vad] = velocita_coppia(sotto ? 0 : x.valore_1);
@@ -342,31 +341,31 @@ void indicatori(const scenario_compilato& c, sezione_sorgente& s) {
 
 // --- named signs ---
 
-void cartelli(const scenario_compilato& c, sezione_sorgente& s, std::vector<std::string>& note) {
-  const tabella& t = c.tabella_linea;
+void cartelli(const tabella& t, const std::vector<cella_percorso>& celle, sezione_sorgente& s,
+              std::vector<std::string>& note) {
   const int stazioni = numero_stazioni(t);
-  std::vector<std::vector<size_t>> celle(81);
+  std::vector<std::vector<size_t>> voci_celle(81);
   std::vector<size_t> fermate;
-  for (size_t i = 0; i < c.celle.size(); ++i) {
-    const cella_percorso& x = c.celle[i];
+  for (size_t i = 0; i < celle.size(); ++i) {
+    const cella_percorso& x = celle[i];
     if (x.tipo == tipo_cella::fermata && !resti_sotto_fermata(x)) fermate.push_back(i);
     if (x.tipo != tipo_cella::cartello) continue;
     if (x.valore_1 > stazioni + 1 && x.valore_1 <= 80)
-      celle[static_cast<size_t>(x.valore_1)].push_back(i);
+      voci_celle[static_cast<size_t>(x.valore_1)].push_back(i);
     else
       note.push_back("cella " + n(static_cast<int64_t>(i)) + ": cartello della voce " +
                      n(x.valore_1) + ", che non può contenerne");
   }
   int ultima_voce = 81;  // the lowest sign entry
   for (int e = stazioni + 2; e <= 80; ++e)
-    if (!celle[static_cast<size_t>(e)].empty() || !voce_libera(t[static_cast<size_t>(e)])) {
+    if (!voci_celle[static_cast<size_t>(e)].empty() || !voce_libera(t[static_cast<size_t>(e)])) {
       ultima_voce = e;
       break;
     }
   size_t fermata = 0;
   for (int e = 80; e >= ultima_voce; --e) {
     const voce_linea& v = t[static_cast<size_t>(e)];
-    const auto& dove = celle[static_cast<size_t>(e)];
+    const auto& dove = voci_celle[static_cast<size_t>(e)];
     int64_t cella;
     if (!dove.empty()) {
       cella = static_cast<int64_t>(dove[0]);
@@ -393,20 +392,20 @@ void cartelli(const scenario_compilato& c, sezione_sorgente& s, std::vector<std:
 
 }  // namespace
 
-void decompila_linea(const scenario_compilato& c, std::vector<sezione_sorgente>& sezioni,
-                     std::vector<std::string>& note) {
-  const int ultima = static_cast<int>(c.celle.size()) - 1;
+void decompila_linea(const scenario_compilato& c, const std::vector<cella_percorso>& celle,
+                     std::vector<sezione_sorgente>& sezioni, std::vector<std::string>& note) {
+  const int ultima = static_cast<int>(celle.size()) - 1;
   sezioni.push_back({"[generale]", {}});
   intestazione(c, sezioni.back(), note);
   sezioni.push_back({"[curve]", {}});
   curve(c, ultima, sezioni.back(), note);
   sezioni.push_back({"[pendenze]", {}});
-  pendenze(c, ultima, sezioni.back());
+  pendenze(celle, ultima, sezioni.back());
   sezioni.push_back({"[montagne]", {}});
-  montagne(c, ultima, sezioni.back(), note);
+  montagne(celle, ultima, sezioni.back(), note);
   sezioni.push_back({"[cartelli]", {}});
-  indicatori(c, sezioni.back());
+  indicatori(celle, sezioni.back());
   sezioni.push_back({"[indicazioni]", {}});
-  cartelli(c, sezioni.back(), note);
+  cartelli(c.tabella_linea, celle, sezioni.back(), note);
   sezioni.push_back({"[fine]", {}});
 }

@@ -388,13 +388,10 @@ void abbattimenti(lavoro& w, sezione_sorgente& sez) {
 
 }  // namespace
 
-void decompila_treno(const scenario_compilato& c, std::vector<sezione_sorgente>& sezioni,
-                     std::vector<std::string>& note) {
+void decompila_treno(const scenario_compilato& c, const std::vector<cella_percorso>& celle,
+                     std::vector<sezione_sorgente>& sezioni, std::vector<std::string>& note) {
   const tabella& t = c.tabella_linea;
-  lavoro w{c.celle, std::vector<bool>(c.celle.size(), false), note,
-           static_cast<int>(c.celle.size()) - 1};
-  // The stamps of cell 1 went over values that had to be 0.
-  if (w.celle.size() > 1) w.celle[1].valore_1 = w.celle[1].valore_2 = 0;
+  lavoro w{celle, std::vector<bool>(celle.size(), false), note, static_cast<int>(celle.size()) - 1};
 
   sezioni.push_back({"[generale]", {}});
   auto& g = sezioni.back().righe;
