@@ -350,7 +350,13 @@ void stampa_testo(const esito_decompilazione& e) {
   for (const differenza& d : e.differenze)
     std::printf("  %s, %s: %s nei file letti, %s dai sorgenti scritti\n", d.file.c_str(),
                 d.dove.c_str(), d.atteso.c_str(), d.ottenuto.c_str());
-  for (const auto& n : e.inesprimibili) std::printf("  non esprimibile: %s\n", n.c_str());
+  // A damaged file can hold thousands of them; --json lists them all.
+  constexpr size_t kNoteMostrate = 20;
+  for (size_t i = 0; i < e.inesprimibili.size() && i < kNoteMostrate; ++i)
+    std::printf("  non esprimibile: %s\n", e.inesprimibili[i].c_str());
+  if (e.inesprimibili.size() > kNoteMostrate)
+    std::printf("  e altro ancora che nessun sorgente esprime (%zu in tutto; --json le elenca)\n",
+                e.inesprimibili.size());
 }
 
 }  // namespace
