@@ -227,7 +227,9 @@ TEST(Decompile, EditedDamagedAndInconsistentInputs) {
     for (auto& e : fs::directory_iterator(t / "rotto")) (void)e, ++n;
     EXPECT_EQ(n, 3u) << uscita;
   }
-  EXPECT_EQ(scenario("decompile " + (t / "manca") + " x 7"), 2);
+  EXPECT_EQ(scenario("decompile " + (t / "manca") + " x 7 --json", &uscita), 2);
+  EXPECT_EQ(uscita, "{\"files\":[],\"identico\":false,\"errore\":\"impossibile leggere " +
+                        (t / "manca/x_7.sim") + "\"}\n");
   EXPECT_EQ(scenario("decompile " + (t / "dir") + " x", &uscita), 64);
   EXPECT_NE(uscita.find("uso: scenario decompile DIR ROUTE TRAIN"), std::string::npos);
   EXPECT_EQ(scenario("decompile " + (t / "dir") + " ../x 7"), 64);

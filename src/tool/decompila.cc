@@ -443,7 +443,11 @@ int comando_decompile(const argomenti& a) {
     return errore_uso("decompile", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
   const esito_decompilazione e = decompila_cartella(o);
   if (!e.errore.empty()) {
-    std::fprintf(stderr, "scenario: %s\n", e.errore.c_str());
+    if (json)
+      std::printf("{\"files\":[],\"identico\":false,\"errore\":%s}\n",
+                  json_testo(e.errore).c_str());
+    else
+      std::fprintf(stderr, "scenario: %s\n", e.errore.c_str());
     return kUscitaFallita;
   }
   if (json)

@@ -77,7 +77,10 @@ int comando_diff(const argomenti& a) {
   std::string motivo;
   if (!leggi_compilato(posizionali[0], linea, treno, sa, motivo) ||
       !leggi_compilato(posizionali[1], linea, treno, sb, motivo)) {
-    std::fprintf(stderr, "scenario: %s\n", motivo.c_str());
+    if (json)
+      std::printf("{\"uguali\":false,\"errore\":%s}\n", json_testo(motivo).c_str());
+    else
+      std::fprintf(stderr, "scenario: %s\n", motivo.c_str());
     return kUscitaFallita;
   }
   const decompilazione da = decompila(sa), db = decompila(sb);
