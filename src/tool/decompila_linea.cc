@@ -1,8 +1,10 @@
 // The line description back from the compiled records: header, curves from
 // the plan, gradients, mountain spans, speed boards and named signs.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/numeri.h"
