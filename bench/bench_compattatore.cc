@@ -17,6 +17,7 @@
 #include "driver/predefiniti.h"
 #include "output/immagini.h"
 #include "platform/file.h"
+#include "tool/decompila.h"
 #include "tool/genera.h"
 
 namespace {
@@ -235,6 +236,32 @@ void BM_solo_scrittura(benchmark::State& st) {
   etichetta(st, km);
 }
 BENCHMARK(BM_solo_scrittura)->Arg(0)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// The whole decompile of a compiled line, its check included: the three files
+// read, the two sources written, compiled again and compared. The goal is at
+// most ten times BM_compilazione of the same line.
+void BM_decompilazione(benchmark::State& st) {
+  const int km = static_cast<int>(st.range(0));
+  const sorgenti& s = sorgenti_di(km);
+  cartella_temporanea t;
+  {
+    Form1 f;
+    prepara(f, t.percorso, s);
+    int32_t j = 1;
+    f.memorizza_percorso(j);
+  }
+  opzioni_decompilazione o;
+  o.cartella = t.percorso;
+  o.linea = s.nome_linea;
+  o.treno = s.numero_treno;
+  o.forza = true;
+  for (auto _ : st) {
+    esito_decompilazione e = decompila_cartella(o);
+    if (!e.identico) st.SkipWithError("the round trip is not identical");
+  }
+  etichetta(st, km);
+}
+BENCHMARK(BM_decompilazione)->Arg(0)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -226,7 +226,7 @@ TEST(ScenarioCheck, BadArgumentsGiveUsage) {
   std::string uscita;
   const std::string bin = programma(SCENARIO_BIN) + " check ";
   EXPECT_EQ(esegui(bin + "a b 2>&1", &uscita), 64);
-  EXPECT_NE(uscita.find("usage: scenario check SRCDIR ROUTE TRAIN"), std::string::npos);
+  EXPECT_NE(uscita.find("uso: scenario check SRCDIR ROUTE TRAIN"), std::string::npos);
   EXPECT_EQ(esegui(bin + "a b c --wat 2>&1", &uscita), 64);
   EXPECT_EQ(esegui(bin + "a ../b c 2>&1", &uscita), 64);
 }

@@ -153,7 +153,7 @@ TEST(Dump, BadArgumentsAndUnreadableFiles) {
   cartella_temporanea t;
   std::string u;
   EXPECT_EQ(scenario("dump", &u), 64);
-  EXPECT_TRUE(contiene(u, "usage: scenario dump FILE")) << u;
+  EXPECT_TRUE(contiene(u, "uso: scenario dump FILE")) << u;
   EXPECT_EQ(scenario("dump a.dat b.dat", &u), 64);
   EXPECT_EQ(scenario("dump a.dat --wat", &u), 64);
   EXPECT_EQ(scenario("dump " + (t / "note.txt"), &u), 64);

@@ -169,7 +169,7 @@ TEST(Genera, CommandWritesTheSourcesAndChecksItsArguments) {
         "generate d g 9 --km 5x", "generate d g 9 --km", "generate d g 9 --km 5 --seed -1",
         "generate d g/x 9 --km 5", "generate d g --km 5", "generate d g 9 --km 5 --fast"}) {
     EXPECT_EQ(scenario(std::string(sbagliato), &uscita), 64) << sbagliato;
-    EXPECT_NE(uscita.find("usage: scenario generate"), std::string::npos) << uscita;
+    EXPECT_NE(uscita.find("uso: scenario generate"), std::string::npos) << uscita;
   }
   EXPECT_EQ(scenario("generate /dev/null/sotto g 9 --km 1", &uscita), 2);
   EXPECT_NE(uscita.find("/dev/null/sotto"), std::string::npos) << uscita;

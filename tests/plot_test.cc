@@ -226,7 +226,7 @@ TEST(Plot, BadArgumentsFailedCompileAndBadFiles) {
   std::string u;
   const std::string out = t / "x.svg";
   EXPECT_EQ(scenario("plot", &u), 64);
-  EXPECT_TRUE(contiene(u, "usage: scenario plot")) << u;
+  EXPECT_TRUE(contiene(u, "uso: scenario plot")) << u;
   EXPECT_EQ(scenario("plot a b c", &u), 64);  // no -o
   EXPECT_EQ(scenario("plot a b -o " + out, &u), 64);
   EXPECT_EQ(scenario("plot a b c -o", &u), 64);

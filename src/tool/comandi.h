@@ -8,7 +8,7 @@ using argomenti = std::vector<std::string>;
 
 // Exit statuses shared by the subcommands.
 constexpr int kUscitaOk = 0;
-constexpr int kUscitaCodice = 1;  // a compile code is pending
+constexpr int kUscitaCodice = 1;   // a compile code is pending
 constexpr int kUscitaFallita = 2;  // fatal stamp check, I/O failure, unreadable file
 constexpr int kUscitaUso = 64;     // usage error
 
@@ -25,6 +25,8 @@ int comando_check(const argomenti& a);
 int comando_dump(const argomenti& a);
 int comando_plot(const argomenti& a);
 int comando_generate(const argomenti& a);
+int comando_decompile(const argomenti& a);
+int comando_diff(const argomenti& a);
 
 // Runs the tool with the arguments after its name.
 int esegui_scenario(const argomenti& args);

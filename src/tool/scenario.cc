@@ -8,52 +8,73 @@ namespace {
 
 const sottocomando kComandi[] = {
     {"sources", "sources DIR",
-     "writes the five text files of the built-in scenario into DIR (created if missing);\n"
-     "      compiles nothing. Start a scenario of your own from them.",
+     "scrive in DIR (creata se manca) i cinque file di testo dello scenario predefinito;\n"
+     "      non compila nulla. Da lì si parte per uno scenario proprio.",
      comando_sources},
     {"compile", "compile SRCDIR ROUTE TRAIN [--out DIR] [--no-plan] [--json]",
-     "compiles SRCDIR/ROUTE_linea.txt and SRCDIR/ROUTE_TRAIN-.txt. The sources are copied to a\n"
-     "      private temporary folder first, so they are never changed or deleted. The compiled\n"
-     "      files ROUTE_linea.dat (not with --no-plan), ROUTE_TRAIN.sim and ROUTE_TRAIN.dat go\n"
-     "      to DIR (default SRCDIR). --json prints one line:\n"
-     "      {\"codice_errore\":N,\"posizione_errore\":M,\"files\":[...]}, with \"file\",\n"
-     "      \"riga\", \"colonna\" and \"messaggio\" where a code is pending.",
+     "compila SRCDIR/ROUTE_linea.txt e SRCDIR/ROUTE_TRAIN-.txt. I sorgenti vengono prima copiati\n"
+     "      in una cartella temporanea privata, così non sono mai cambiati né cancellati. I file\n"
+     "      compilati ROUTE_linea.dat (non con --no-plan), ROUTE_TRAIN.sim e ROUTE_TRAIN.dat "
+     "vanno\n"
+     "      in DIR (predefinita: SRCDIR). --json stampa una riga:\n"
+     "      {\"codice_errore\":N,\"posizione_errore\":M,\"files\":[...]}, con \"file\",\n"
+     "      \"riga\", \"colonna\" e \"messaggio\" quando resta un codice.",
      comando_compile},
     {"check", "check SRCDIR ROUTE TRAIN [--json]",
-     "compiles as compile does, keeping nothing, and reports the pending code and warnings\n"
-     "      (FILE:LINE: avviso: ...) for what the compile accepts silently: fields that are no\n"
-     "      key, values that wrap or are rounded, entries out of position order, markers\n"
-     "      overwritten.\n"
-     "      Exit status 0 with warnings only. --json prints one line with \"avvisi\":[...].",
+     "compila come compile senza tenere nulla e riporta il codice rimasto e gli avvisi\n"
+     "      (FILE:RIGA: avviso: ...) per ciò che la compilazione accetta in silenzio: campi che\n"
+     "      non sono chiavi, valori che si troncano o si arrotondano, voci fuori ordine di\n"
+     "      posizione, marcatori sostituiti.\n"
+     "      Stato d'uscita 0 con i soli avvisi. --json stampa una riga con \"avvisi\":[...].",
      comando_check},
     {"dump", "dump FILE [--all] [--json]",
-     "prints a compiled file readably: ROUTE_TRAIN.sim (line table by entry, empty entries\n"
-     "      folded), ROUTE_TRAIN.dat (track cells with an object, a marker or a span, and a\n"
-     "      profile summary) or ROUTE_linea.dat (plan: counts, bounding box, every 500th point).\n"
-     "      --all lists every entry, cell or point; --json prints the same as JSON.",
+     "stampa in modo leggibile un file compilato: ROUTE_TRAIN.sim (tabella della linea per voce,\n"
+     "      voci vuote raggruppate), ROUTE_TRAIN.dat (celle del percorso con un oggetto, un\n"
+     "      marcatore o una montagna, e un riassunto dei profili) o ROUTE_linea.dat (planimetria:\n"
+     "      conteggi, riquadro, un punto ogni 500). --all elenca ogni voce, cella o punto;\n"
+     "      --json stampa lo stesso in JSON.",
      comando_dump},
     {"plot", "plot (SRCDIR | --from-compiled DIR) ROUTE TRAIN -o FILE.svg",
-     "draws the line as one self-contained SVG: the plan from above with stations, signals\n"
-     "      and boards, and under it the gradient and speed-limit profiles against distance.\n"
-     "      Compiles SRCDIR in a private temporary folder (nothing is written beside the\n"
-     "      sources), or reads the three compiled files in DIR with --from-compiled.",
+     "disegna la linea in un solo SVG autonomo: la planimetria dall'alto con stazioni, segnali\n"
+     "      e cartelli, e sotto i profili di pendenza e di velocità limite lungo la linea.\n"
+     "      Compila SRCDIR in una cartella temporanea privata (nulla viene scritto accanto ai\n"
+     "      sorgenti), oppure legge i tre file compilati di DIR con --from-compiled.",
      comando_plot},
     {"generate", "generate DIR ROUTE TRAIN --km N [--seed S]",
-     "writes DIR/ROUTE_linea.txt and DIR/ROUTE_TRAIN-.txt: a synthetic line of N km (1 to 1000)\n"
-     "      with curves, gradients, spans, boards, named signs, signals, slowdowns, stations,\n"
-     "      speed and adhesion points, that compiles without an error code. The same seed\n"
-     "      (default 1) gives the same files.",
+     "scrive DIR/ROUTE_linea.txt e DIR/ROUTE_TRAIN-.txt: una linea sintetica di N km (da 1 a\n"
+     "      1000) con curve, pendenze, montagne, cartelli, cartelli indicatori, segnali,\n"
+     "      rallentamenti, stazioni, punti di velocità e di aderenza, che si compila senza codici\n"
+     "      d'errore. Lo stesso seme (predefinito 1) dà gli stessi file.",
      comando_generate},
+    {"decompile", "decompile DIR ROUTE TRAIN [--out SRCDIR] [--force] [--json]",
+     "riscrive i sorgenti dai file compilati DIR/ROUTE_TRAIN.sim, DIR/ROUTE_TRAIN.dat e, se c'è,\n"
+     "      DIR/ROUTE_linea.dat: SRCDIR/ROUTE_linea.txt e SRCDIR/ROUTE_TRAIN-.txt (predefinita:\n"
+     "      DIR), nella forma dei sorgenti predefiniti. Non sostituisce un sorgente che esiste\n"
+     "      già se non con --force. Poi li compila in una cartella privata e confronta i byte:\n"
+     "      stato 0 se l'andata e ritorno è identica, 1 con le prime differenze (voce, cella o\n"
+     "      punto) e ciò che nessun sorgente può esprimere. Senza ROUTE_linea.dat la linea non\n"
+     "      ha curve e va compilata con --no-plan. --json stampa una riga con \"files\",\n"
+     "      \"identico\", \"differenze\" e \"inesprimibili\".",
+     comando_decompile},
+    {"diff", "diff DIR_A DIR_B ROUTE TRAIN [--json]",
+     "confronta due versioni compilate dello stesso scenario voce per voce: voci aggiunte,\n"
+     "      tolte o cambiate (l'orario di una stazione, il tipo di un segnale, le velocità di un\n"
+     "      cartello, un tratto del profilo di velocità), ciascuna con la sua posizione e la sua\n"
+     "      riga nei sorgenti decompilati di A e di B. Stato 0 se le due versioni si compilano\n"
+     "      dalle stesse voci, 1 se differiscono. --json stampa una riga.",
+     comando_diff},
 };
 
 void aiuto(FILE* out) {
-  std::fprintf(out, "usage: scenario SUBCOMMAND ARGS...\n\nSubcommands:\n");
+  std::fprintf(out, "uso: scenario SOTTOCOMANDO ARGOMENTI...\n\nSottocomandi:\n");
   for (const auto& c : kComandi)
     std::fprintf(out, "  scenario %s\n      %s\n", c.sintassi, c.descrizione);
-  std::fprintf(out,
-               "\nExit status: 0 success; 1 the compile left an error code; 2 \" Errore n. 1250\"\n"
-               "or \" Errore n. 1251\" (nothing written), an unreadable file or an I/O failure;\n"
-               "64 a usage error.\n");
+  std::fprintf(
+      out,
+      "\nStato d'uscita: 0 riuscito; 1 la compilazione lascia un codice d'errore (decompile:\n"
+      "l'andata e ritorno non è identica; diff: le versioni differiscono); 2 \" Errore n.\n"
+      "1250\" o \" Errore n. 1251\" (nulla scritto), un file illeggibile o incoerente, un\n"
+      "errore di scrittura; 64 un errore d'uso.\n");
 }
 
 }  // namespace
@@ -61,8 +82,8 @@ void aiuto(FILE* out) {
 int errore_uso(const char* nome, const std::string& motivo) {
   std::fprintf(stderr, "scenario: %s\n", motivo.c_str());
   for (const auto& c : kComandi)
-    if (std::strcmp(c.nome, nome) == 0) std::fprintf(stderr, "usage: scenario %s\n", c.sintassi);
-  std::fprintf(stderr, "Try 'scenario --help'.\n");
+    if (std::strcmp(c.nome, nome) == 0) std::fprintf(stderr, "uso: scenario %s\n", c.sintassi);
+  std::fprintf(stderr, "Vedere 'scenario --help'.\n");
   return kUscitaUso;
 }
 
@@ -83,7 +104,7 @@ int esegui_scenario(const argomenti& args) {
   for (const auto& c : kComandi) {
     if (primo == c.nome) return c.esegui(argomenti(args.begin() + 1, args.end()));
   }
-  std::fprintf(stderr, "scenario: unknown subcommand '%s'\n\n", primo.c_str());
+  std::fprintf(stderr, "scenario: sottocomando sconosciuto '%s'\n\n", primo.c_str());
   aiuto(stderr);
   return kUscitaUso;
 }

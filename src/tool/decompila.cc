@@ -1,0 +1,458 @@
+// scenario decompile: the two sources back from the compiled files, written
+// in the layout of the built-in ones and checked by compiling them again.
+#include "tool/decompila.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+#include "model/numeri.h"
+#include "platform/file.h"
+#include "platform/testo.h"
+#include "tool/comandi.h"
+#include "tool/compila.h"
+#include "tool/compilati.h"
+#include "tool/json.h"
+
+namespace {
+
+using std::to_string;
+
+constexpr int64_t kLunghezzaMassima = 1000000;
+constexpr size_t kDifferenzeMostrate = 10;
+
+}  // namespace
+
+std::string nome_tabella(const std::string& linea, const std::string& treno) {
+  return linea + "_" + treno + ".sim";
+}
+std::string nome_percorso(const std::string& linea, const std::string& treno) {
+  return linea + "_" + treno + ".dat";
+}
+std::string nome_planimetria(const std::string& linea) {
+  return linea + "_linea.dat";
+}
+std::string nome_sorgente_linea(const std::string& linea) {
+  return linea + "_linea.txt";
+}
+std::string nome_sorgente_treno(const std::string& linea, const std::string& treno) {
+  return linea + "_" + treno + "-.txt";
+}
+
+bool leggi_compilato(const std::string& cartella, const std::string& linea,
+                     const std::string& treno, scenario_compilato& s, std::string& motivo) {
+  const std::string n_tabella = file::percorso(cartella, nome_tabella(linea, treno));
+  const std::string n_percorso = file::percorso(cartella, nome_percorso(linea, treno));
+  const std::string n_pianta = file::percorso(cartella, nome_planimetria(linea));
+  std::string perche;
+  if (!file::leggi(n_tabella, s.byte_tabella))
+    return motivo = "impossibile leggere " + n_tabella, false;
+  if (!decodifica_tabella(s.byte_tabella, s.tabella_linea, perche))
+    return motivo = n_tabella + ": " + perche, false;
+  if (!file::leggi(n_percorso, s.byte_percorso))
+    return motivo = "impossibile leggere " + n_percorso, false;
+  if (!decodifica_percorso(s.byte_percorso, s.celle, perche))
+    return motivo = n_percorso + ": " + perche, false;
+  s.con_planimetria = file::esiste(n_pianta);
+  if (s.con_planimetria) {
+    if (!file::leggi(n_pianta, s.byte_planimetria))
+      return motivo = "impossibile leggere " + n_pianta, false;
+    if (!decodifica_planimetria(s.byte_planimetria, s.planimetria, perche))
+      return motivo = n_pianta + ": " + perche, false;
+  }
+  // The three files must describe one line length.
+  const int64_t l = s.tabella_linea[84].fine;
+  if (l < 0 || l > kLunghezzaMassima)
+    return motivo =
+               n_tabella + ": lunghezza del percorso " + to_string(l) + " m fuori da 0..1000000",
+           false;
+  const int64_t celle = arrotonda(l + 7000, 50) + 1;
+  if (static_cast<int64_t>(s.celle.size()) != celle)
+    return motivo = n_percorso + ": " + to_string(s.celle.size()) + " celle, ma la linea di " +
+                    to_string(l) + " m ne ha " + to_string(celle),
+           false;
+  if (s.con_planimetria && static_cast<int64_t>(s.planimetria.punti()) != l + 7001)
+    return motivo = n_pianta + ": " + to_string(s.planimetria.punti()) + " punti, ma la linea di " +
+                    to_string(l) + " m ne ha " + to_string(l + 7001),
+           false;
+  return true;
+}
+
+std::vector<punto_profilo> punti_profilo(const std::vector<int>& v, int ultima) {
+  std::vector<punto_profilo> r;
+  if (v.empty() || ultima < 3) return r;
+  // The reader stores cells 0 to ultima - 3 at least; a value beyond them
+  // comes from points at the very end.
+  int fino = ultima - 2;
+  for (int i = ultima; i >= fino; --i)
+    if (v[static_cast<size_t>(i)] != 0) {
+      fino = i + 1;
+      break;
+    }
+  const int normali = std::min(fino, ultima - 2);
+  r.push_back({0, v[0]});
+  for (int c = 1; c < normali; ++c)
+    if (v[static_cast<size_t>(c)] != v[static_cast<size_t>(c - 1)])
+      r.push_back({int64_t{c} * 50, v[static_cast<size_t>(c)]});
+  if (fino > ultima - 2) {
+    // A point at the last cell the test allows, then points behind it (at
+    // 50 m), each of which fills one more cell.
+    const int c = ultima - 2;
+    if (r.back().posizione != int64_t{c} * 50)
+      r.push_back({int64_t{c} * 50, v[static_cast<size_t>(c)]});
+    for (int d = c + 1; d < fino; ++d) r.push_back({50, v[static_cast<size_t>(d)]});
+  }
+  return r;
+}
+
+std::pair<int64_t, int64_t> cifre(int v, int base) {
+  const int64_t q = v >= 0 ? v / base : -((-int64_t{v} + base - 1) / base);
+  return {q, v - base * q};
+}
+
+bool resti_sotto_fermata(const cella_percorso& c) {
+  return c.tipo == tipo_cella::fermata &&
+         (c.valore_2 != 0 || c.valore_3 != 0 || c.valore_4 != 0 || c.tempo != 0);
+}
+
+bool segnale_sotto_fermata(const std::vector<cella_percorso>& celle, size_t i) {
+  const cella_percorso& c = celle[i];
+  if (!resti_sotto_fermata(c)) return false;
+  if (c.tempo != 0) return true;
+  const int r = ((c.valore_4 % 10) + 10) % 10;
+  for (size_t k = 1; k <= 4 && 2 * k <= i; ++k)
+    if (celle[i - 2 * k].marcatore == static_cast<uint8_t>(10 * r + static_cast<int>(k)))
+      return true;
+  return false;
+}
+
+bool voce_libera(const voce_linea& v) {
+  return v.nome.empty() && v.tipo == 0 && v.inizio == 0 && v.fine == 0 && v.posizione == 0 &&
+         v.opzione_1 == 0 && v.parametro_1 == 0 && v.parametro_2 == 0 && v.parametro_3 == 0 &&
+         v.parametro_4 == 0 && v.parametro_5 == 0 && v.parametro_6 == 0 && v.parametro_7 == 0 &&
+         v.prolunga_fine == 0 && v.opzione_2 == 0 && v.orario == 0;
+}
+
+int numero_stazioni(const tabella& t) {
+  int n = 0;
+  while (n + 1 <= 80 && !voce_libera(t[static_cast<size_t>(n + 1)])) ++n;
+  return n >= 79 ? 0 : n;  // no gap below the signs: they are all signs
+}
+
+bool testo_campo(const std::string& t, std::string& campo) {
+  campo = t;
+  if (t.find_first_of("\r\n") != std::string::npos) return false;
+  const bool bordi =
+      !t.empty() && (t.front() == ' ' || t.front() == '\t' || t.back() == ' ' || t.back() == '\t');
+  const bool quota = bordi || t.find(',') != std::string::npos || (!t.empty() && t[0] == '"');
+  if (!quota) return true;
+  campo = "\"" + t + "\"";
+  return t.find('"') == std::string::npos;
+}
+
+namespace {
+
+std::string a_sinistra(const std::string& s, size_t w) {
+  return s.size() >= w ? s : s + std::string(w - s.size(), ' ');
+}
+std::string a_destra(const std::string& s, size_t w) {
+  return s.size() >= w ? s : std::string(w - s.size(), ' ') + s;
+}
+
+bool ha_testo(const riga_sorgente& r) {
+  return r.genere == "stazione" || r.genere == "cartello_indicatore";
+}
+
+// One entry a line, the columns of each section aligned, CR LF.
+sorgente_decompilata componi(const std::vector<sezione_sorgente>& sezioni) {
+  sorgente_decompilata out;
+  int riga = 0;
+  auto scrivi = [&](const std::string& s) {
+    out.dati += s;
+    out.dati += "\r\n";
+    ++riga;
+  };
+  for (const sezione_sorgente& s : sezioni) {
+    scrivi(s.testa);
+    size_t chiave = 0;
+    std::vector<size_t> larghe;
+    for (const riga_sorgente& r : s.righe) {
+      chiave = std::max(chiave, r.chiave.size() + 1);
+      if (larghe.size() < r.valori.size()) larghe.resize(r.valori.size(), 0);
+      for (size_t i = 0; i < r.valori.size(); ++i)
+        if (!(ha_testo(r) && i + 1 == r.valori.size()))
+          larghe[i] = std::max(larghe[i], r.valori[i].size());
+    }
+    for (const riga_sorgente& r : s.righe) {
+      std::string t = a_sinistra(r.chiave + ",", chiave);
+      std::string campi = r.chiave;
+      for (size_t i = 0; i < r.valori.size(); ++i) {
+        const bool testo = ha_testo(r) && i + 1 == r.valori.size();
+        t += " " + (testo ? r.valori[i] : a_destra(r.valori[i], larghe[i]));
+        if (i + 1 < r.valori.size()) t += ",";
+        campi += "," + r.valori[i];
+      }
+      while (!t.empty() && t.back() == ' ') t.pop_back();
+      scrivi(t);
+      out.voci.push_back({r.genere, r.posizione, t, campi, riga});
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+decompilazione decompila(const scenario_compilato& s) {
+  decompilazione d;
+  std::vector<sezione_sorgente> linea, treno;
+  // The stamps of cell 1 went over values that had to be 0.
+  std::vector<cella_percorso> celle = s.celle;
+  if (celle.size() > 1) celle[1].valore_1 = celle[1].valore_2 = 0;
+  decompila_linea(s, celle, linea, d.inesprimibili);
+  decompila_treno(s, celle, treno, d.inesprimibili);
+  d.linea = componi(linea);
+  d.treno = componi(treno);
+  return d;
+}
+
+// --- comparison ---
+
+namespace {
+
+struct campo_valore {
+  const char* nome;
+  int64_t valore;
+};
+
+std::vector<campo_valore> campi_voce(const voce_linea& v) {
+  return {{"tipo", v.tipo},
+          {"inizio", v.inizio},
+          {"fine", v.fine},
+          {"posizione", v.posizione},
+          {"opzione_1", v.opzione_1},
+          {"parametro_1", v.parametro_1},
+          {"parametro_2", v.parametro_2},
+          {"parametro_4", v.parametro_4},
+          {"parametro_5", v.parametro_5},
+          {"parametro_6", v.parametro_6},
+          {"parametro_3", v.parametro_3},
+          {"parametro_7", v.parametro_7},
+          {"prolunga_fine", v.prolunga_fine},
+          {"opzione_2", v.opzione_2},
+          {"orario", v.orario}};
+}
+
+std::vector<campo_valore> campi_cella(const cella_percorso& c) {
+  return {
+      {"tipo", c.tipo},           {"valore_1", c.valore_1}, {"valore_2", c.valore_2},
+      {"valore_3", c.valore_3},   {"valore_4", c.valore_4}, {"tempo", c.tempo},
+      {"marcatore", c.marcatore}, {"montagna", c.montagna}, {"velocita_limite", c.velocita_limite},
+      {"pendenza", c.pendenza},   {"aderenza", c.aderenza}};
+}
+
+std::string numero(double v) {
+  char buf[40];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+std::string punto(const planimetria_linea& p, size_t m, bool y) {
+  if (p.genere[m] == genere_punto::vuoto) return "vuoto";
+  return numero(y ? p.y[m] : p.x[m]) + (p.genere[m] == genere_punto::intero ? " (intero)" : "");
+}
+
+}  // namespace
+
+std::vector<differenza> confronta_compilati(const scenario_compilato& a,
+                                            const scenario_compilato& b, size_t massimo) {
+  std::vector<differenza> d;
+  auto aggiungi = [&](differenza x) {
+    if (d.size() < massimo) d.push_back(std::move(x));
+  };
+  const std::string ft = "tabella", fp = "percorso", fl = "planimetria";
+  if (a.byte_tabella != b.byte_tabella) {
+    for (int e = 0; e < kVociTabella && d.size() < massimo; ++e) {
+      const voce_linea& x = a.tabella_linea[static_cast<size_t>(e)];
+      const voce_linea& y = b.tabella_linea[static_cast<size_t>(e)];
+      const std::string dove = "voce " + to_string(e) + " campo ";
+      if (x.nome != y.nome)
+        aggiungi({ft, dove + "nome", json_testo(testo::da_1252(x.nome)),
+                  json_testo(testo::da_1252(y.nome))});
+      auto cx = campi_voce(x), cy = campi_voce(y);
+      for (size_t i = 0; i < cx.size(); ++i)
+        if (cx[i].valore != cy[i].valore)
+          aggiungi({ft, dove + cx[i].nome, to_string(cx[i].valore), to_string(cy[i].valore)});
+    }
+  }
+  if (a.byte_percorso != b.byte_percorso) {
+    if (a.celle.size() != b.celle.size())
+      aggiungi({fp, "numero di celle", to_string(a.celle.size()), to_string(b.celle.size())});
+    const size_t n = std::min(a.celle.size(), b.celle.size());
+    for (size_t i = 0; i < n && d.size() < massimo; ++i) {
+      auto cx = campi_cella(a.celle[i]), cy = campi_cella(b.celle[i]);
+      for (size_t k = 0; k < cx.size(); ++k)
+        if (cx[k].valore != cy[k].valore)
+          aggiungi({fp,
+                    "cella " + to_string(i) + " (" + to_string(i * 50) + " m) campo " + cx[k].nome,
+                    to_string(cx[k].valore), to_string(cy[k].valore)});
+    }
+  }
+  if (a.con_planimetria != b.con_planimetria) {
+    aggiungi({fl, "file", a.con_planimetria ? "presente" : "assente",
+              b.con_planimetria ? "presente" : "assente"});
+  } else if (a.con_planimetria && a.byte_planimetria != b.byte_planimetria) {
+    const planimetria_linea &p = a.planimetria, &q = b.planimetria;
+    if (p.punti() != q.punti())
+      aggiungi({fl, "numero di punti", to_string(p.punti()), to_string(q.punti())});
+    const size_t n = std::min(p.punti(), q.punti());
+    for (size_t m = 0; m < n && d.size() < massimo; ++m) {
+      for (bool y : {false, true}) {
+        const std::string u = punto(p, m, y), v = punto(q, m, y);
+        if (u != v) aggiungi({fl, "punto " + to_string(m) + (y ? " y" : " x"), u, v});
+      }
+    }
+  }
+  return d;
+}
+
+// --- the subcommand ---
+
+namespace {
+
+void stampa_json(const esito_decompilazione& e) {
+  std::string s = "{\"files\":[";
+  for (size_t i = 0; i < e.files.size(); ++i) s += (i ? "," : "") + json_testo(e.files[i]);
+  s += "],\"identico\":" + std::string(e.identico ? "true" : "false") + ",\"differenze\":[";
+  for (size_t i = 0; i < e.differenze.size(); ++i) {
+    const differenza& d = e.differenze[i];
+    s += (i ? "," : "") + std::string("{\"file\":") + json_testo(d.file) +
+         ",\"dove\":" + json_testo(d.dove) + ",\"atteso\":" + json_testo(d.atteso) +
+         ",\"ottenuto\":" + json_testo(d.ottenuto) + "}";
+  }
+  s += "],\"inesprimibili\":[";
+  for (size_t i = 0; i < e.inesprimibili.size(); ++i)
+    s += (i ? "," : "") + json_testo(e.inesprimibili[i]);
+  s += "]";
+  if (!e.controllo.empty()) s += ",\"controllo\":" + json_testo(e.controllo);
+  s += "}\n";
+  std::fputs(s.c_str(), stdout);
+}
+
+void stampa_testo(const esito_decompilazione& e) {
+  for (const auto& f : e.files) std::printf("scritto %s\n", f.c_str());
+  if (e.identico) {
+    std::printf("andata e ritorno identica: i sorgenti scritti si compilano negli stessi byte\n");
+    return;
+  }
+  std::printf("andata e ritorno diversa: i sorgenti scritti non danno gli stessi byte\n");
+  if (!e.controllo.empty()) std::printf("  %s\n", e.controllo.c_str());
+  for (const differenza& d : e.differenze)
+    std::printf("  %s, %s: %s nei file letti, %s dai sorgenti scritti\n", d.file.c_str(),
+                d.dove.c_str(), d.atteso.c_str(), d.ottenuto.c_str());
+  // A damaged file can hold thousands of them; --json lists them all.
+  constexpr size_t kNoteMostrate = 20;
+  for (size_t i = 0; i < e.inesprimibili.size() && i < kNoteMostrate; ++i)
+    std::printf("  non esprimibile: %s\n", e.inesprimibili[i].c_str());
+  if (e.inesprimibili.size() > kNoteMostrate)
+    std::printf("  e altro ancora che nessun sorgente esprime (%zu in tutto; --json le elenca)\n",
+                e.inesprimibili.size());
+}
+
+}  // namespace
+
+esito_decompilazione decompila_cartella(const opzioni_decompilazione& o) {
+  esito_decompilazione e;
+  const std::string uscita = o.uscita.empty() ? o.cartella : o.uscita;
+  scenario_compilato s;
+  std::string motivo;
+  if (!leggi_compilato(o.cartella, o.linea, o.treno, s, motivo)) {
+    e.errore = motivo;
+    return e;
+  }
+  decompilazione d = decompila(s);
+  e.inesprimibili = d.inesprimibili;
+  const std::string n_linea = file::percorso(uscita, nome_sorgente_linea(o.linea));
+  const std::string n_treno = file::percorso(uscita, nome_sorgente_treno(o.linea, o.treno));
+  try {
+    for (const auto& n : {n_linea, n_treno})
+      if (!o.forza && file::esiste(n)) {
+        e.errore = n + " esiste già: --force per sostituirlo";
+        return e;
+      }
+    if (!file::crea_cartelle(uscita)) throw file::errore_scrittura("impossibile creare " + uscita);
+    file::sostituisci(n_linea, d.linea.dati);
+    file::sostituisci(n_treno, d.treno.dati);
+    e.files = {n_linea, n_treno};
+
+    // The check: compile what was written, in a private folder inside the
+    // output folder, and compare byte for byte.
+    file::cartella_privata prova(uscita);
+    opzioni_compilazione c;
+    c.cartella_sorgenti = uscita;
+    c.cartella_uscita = prova.percorso;
+    c.linea = o.linea;
+    c.treno = o.treno;
+    c.planimetria = s.con_planimetria;
+    esito_compilazione r = compila_scenario(c);
+    scenario_compilato ritorno;
+    if (!r.errore_io.empty()) {
+      e.controllo = "compilazione di controllo non riuscita: " + r.errore_io;
+    } else if (r.codice_fatale != 0) {
+      e.controllo = "la compilazione di controllo finisce con l'errore " +
+                    to_string(r.codice_fatale) + " e non scrive nulla";
+    } else if (!leggi_compilato(prova.percorso, o.linea, o.treno, ritorno, motivo)) {
+      e.controllo = "file della compilazione di controllo: " + motivo;
+    } else {
+      e.differenze = confronta_compilati(s, ritorno, kDifferenzeMostrate);
+      e.identico = e.differenze.empty();
+      if (!e.identico && r.codice_errore != 0)
+        e.controllo = "la compilazione di controllo lascia il codice " +
+                      to_string(r.codice_errore) + " (posizione " + to_string(r.posizione_errore) +
+                      " m)";
+    }
+  } catch (const file::errore_scrittura& x) {
+    e.errore = x.what();
+  }
+  return e;
+}
+
+int comando_decompile(const argomenti& a) {
+  opzioni_decompilazione o;
+  bool json = false;
+  std::vector<std::string> posizionali;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == "--out") {
+      if (i + 1 >= a.size()) return errore_uso("decompile", "--out vuole una cartella");
+      o.uscita = a[++i];
+    } else if (a[i] == "--force") {
+      o.forza = true;
+    } else if (a[i] == "--json") {
+      json = true;
+    } else if (a[i].size() > 1 && a[i][0] == '-') {
+      return errore_uso("decompile", "opzione sconosciuta '" + a[i] + "'");
+    } else {
+      posizionali.push_back(a[i]);
+    }
+  }
+  if (posizionali.size() != 3) return errore_uso("decompile", "decompile vuole DIR ROUTE TRAIN");
+  o.cartella = posizionali[0];
+  o.linea = posizionali[1];
+  o.treno = posizionali[2];
+  if (!nome_valido(o.linea) || !nome_valido(o.treno))
+    return errore_uso("decompile", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
+  const esito_decompilazione e = decompila_cartella(o);
+  if (!e.errore.empty()) {
+    if (json)
+      std::printf("{\"files\":[],\"identico\":false,\"errore\":%s}\n",
+                  json_testo(e.errore).c_str());
+    else
+      std::fprintf(stderr, "scenario: %s\n", e.errore.c_str());
+    return kUscitaFallita;
+  }
+  if (json)
+    stampa_json(e);
+  else
+    stampa_testo(e);
+  return e.identico ? kUscitaOk : kUscitaCodice;
+}

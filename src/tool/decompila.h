@@ -1,0 +1,136 @@
+// Sources back from the compiled files: the line and train descriptions that
+// compile to the very same bytes, and the comparison of two compiled scenarios.
+#pragma once
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "model/records.h"
+
+// The three compiled files of one scenario, as bytes and decoded.
+struct scenario_compilato {
+  std::string byte_tabella, byte_percorso, byte_planimetria;
+  tabella tabella_linea;
+  std::vector<cella_percorso> celle;
+  planimetria_linea planimetria;
+  bool con_planimetria = false;  // ROUTE_linea.dat was there
+};
+
+// Names of the compiled files and of the two sources in a folder.
+std::string nome_tabella(const std::string& linea, const std::string& treno);
+std::string nome_percorso(const std::string& linea, const std::string& treno);
+std::string nome_planimetria(const std::string& linea);
+std::string nome_sorgente_linea(const std::string& linea);
+std::string nome_sorgente_treno(const std::string& linea, const std::string& treno);
+
+// Reads DIR/ROUTE_TRAIN.sim, DIR/ROUTE_TRAIN.dat and, when present,
+// DIR/ROUTE_linea.dat. False, with the reason in Italian, when one cannot be
+// read, does not fit its layout or disagrees with the others in size.
+bool leggi_compilato(const std::string& cartella, const std::string& linea,
+                     const std::string& treno, scenario_compilato& s, std::string& motivo);
+
+constexpr int64_t kSenzaPosizione = std::numeric_limits<int64_t>::min();
+
+// One entry of a decompiled source, for `diff`.
+struct voce_sorgente {
+  std::string genere;  // what it is: "segnale", "stazione", "velocita", "lunghezza percorso"...
+  int64_t posizione = kSenzaPosizione;  // metres along the line, where it has one
+  std::string testo;                    // the line as written (single-byte)
+  std::string campi;                    // key and values without the alignment
+  int riga = 0;                         // its line in the file, from 1
+};
+
+struct sorgente_decompilata {
+  std::string dati;  // CR LF lines, single-byte text
+  std::vector<voce_sorgente> voci;
+};
+
+struct decompilazione {
+  sorgente_decompilata linea, treno;
+  // What the compiled files hold that no source line gives (Italian, UTF-8).
+  std::vector<std::string> inesprimibili;
+};
+
+decompilazione decompila(const scenario_compilato& s);
+
+// A record where two compiled scenarios differ, decoded as `dump` decodes it.
+struct differenza {
+  std::string file;      // which compiled file
+  std::string dove;      // "voce 12 campo orario", "cella 230 campo tipo", "punto 551 x"
+  std::string atteso;    // in the first scenario
+  std::string ottenuto;  // in the second
+};
+
+// The first `massimo` differences between two scenarios, in file order.
+std::vector<differenza> confronta_compilati(const scenario_compilato& a,
+                                            const scenario_compilato& b, size_t massimo);
+
+struct opzioni_decompilazione {
+  std::string cartella;  // DIR, where the compiled files are
+  std::string linea, treno;
+  std::string uscita;  // SRCDIR; empty: DIR
+  bool forza = false;  // replace sources that exist
+};
+
+struct esito_decompilazione {
+  std::string errore;  // unreadable or inconsistent input, a source in the way, a failed write
+  std::vector<std::string> files;  // the sources written
+  bool identico = false;           // the check compile gave the same bytes
+  std::vector<differenza> differenze;
+  std::vector<std::string> inesprimibili;
+  std::string controllo;  // what went wrong with the check compile
+};
+
+// Reads, decompiles, writes the two sources and compiles them again in a
+// private folder inside SRCDIR to compare the bytes. Prints nothing.
+esito_decompilazione decompila_cartella(const opzioni_decompilazione& o);
+
+// Internal steps, shared by the two halves.
+struct sezione_sorgente;
+// `celle` are the compiled cells without the stamps of cell 1.
+void decompila_linea(const scenario_compilato& s, const std::vector<cella_percorso>& celle,
+                     std::vector<sezione_sorgente>& sezioni, std::vector<std::string>& note);
+void decompila_treno(const scenario_compilato& s, const std::vector<cella_percorso>& celle,
+                     std::vector<sezione_sorgente>& sezioni, std::vector<std::string>& note);
+
+// One entry line before layout: its key, its values, and what `diff` matches by.
+struct riga_sorgente {
+  std::string chiave;
+  std::vector<std::string> valori;
+  std::string genere;
+  int64_t posizione = kSenzaPosizione;
+};
+
+struct sezione_sorgente {
+  std::string testa;  // "[generale]", "[curve]"...
+  std::vector<riga_sorgente> righe;
+};
+
+// A text value as the field reader gives it back: quoted when it holds a
+// comma or blanks at its ends. False when no field can give it.
+bool testo_campo(const std::string& t, std::string& campo);
+
+// A profile of one value per cell, as the readers store it: points at the
+// cells where the value changes. `valore` is the stored cell value; the caller
+// turns it into the source value.
+struct punto_profilo {
+  int64_t posizione;
+  int valore;
+};
+std::vector<punto_profilo> punti_profilo(const std::vector<int>& celle, int ultima);
+
+// v = q * base + r with r from 0 to base - 1: a packed pair of digits.
+std::pair<int64_t, int64_t> cifre(int v, int base);
+
+// Stations fill entries 1 upward without a gap: the count of them.
+int numero_stazioni(const tabella& t);
+// Whether an entry of the table holds nothing at all.
+bool voce_libera(const voce_linea& v);
+
+// A station's stop cell keeps the values 2 to 4 and the time of the object it
+// replaced. True when they are those of a signal: a time, or markers of its
+// kinds before it. False for a board, or for nothing at all.
+bool resti_sotto_fermata(const cella_percorso& c);
+bool segnale_sotto_fermata(const std::vector<cella_percorso>& celle, size_t i);
