@@ -7,6 +7,7 @@
 #include <string>
 
 #include "aiuti.h"
+#include "tool/json.h"
 
 namespace fs = std::filesystem;
 
@@ -228,8 +229,9 @@ TEST(Decompile, EditedDamagedAndInconsistentInputs) {
     EXPECT_EQ(n, 3u) << uscita;
   }
   EXPECT_EQ(scenario("decompile " + (t / "manca") + " x 7 --json", &uscita), 2);
-  EXPECT_EQ(uscita, "{\"files\":[],\"identico\":false,\"errore\":\"impossibile leggere " +
-                        (t / "manca/x_7.sim") + "\"}\n");
+  const std::string atteso =
+      json_testo("impossibile leggere " + file::percorso(t / "manca", "x_7.sim"));
+  EXPECT_EQ(uscita, "{\"files\":[],\"identico\":false,\"errore\":" + atteso + "}\n");
   EXPECT_EQ(scenario("decompile " + (t / "dir") + " x", &uscita), 64);
   EXPECT_NE(uscita.find("uso: scenario decompile DIR ROUTE TRAIN"), std::string::npos);
   EXPECT_EQ(scenario("decompile " + (t / "dir") + " ../x 7"), 64);
