@@ -44,17 +44,17 @@ int comando_check(const argomenti& a) {
     if (x == "--json") {
       json = true;
     } else if (x.size() > 1 && x[0] == '-') {
-      return errore_uso("check", "unknown option '" + x + "'");
+      return errore_uso("check", "opzione sconosciuta '" + x + "'");
     } else {
       posizionali.push_back(x);
     }
   }
-  if (posizionali.size() != 3) return errore_uso("check", "check takes SRCDIR ROUTE TRAIN");
+  if (posizionali.size() != 3) return errore_uso("check", "check vuole SRCDIR ROUTE TRAIN");
   o.cartella_sorgenti = posizionali[0];
   o.linea = posizionali[1];
   o.treno = posizionali[2];
   if (!nome_valido(o.linea) || !nome_valido(o.treno))
-    return errore_uso("check", "ROUTE and TRAIN must be plain names without '/'");
+    return errore_uso("check", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
   const esito_compilazione e = compila_scenario(o);
   if (json)
     stampa_json(e);

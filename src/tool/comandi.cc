@@ -17,7 +17,7 @@ bool nome_valido(const std::string& nome) {
 }
 
 int comando_sources(const argomenti& a) {
-  if (a.size() != 1) return errore_uso("sources", "sources takes one folder");
+  if (a.size() != 1) return errore_uso("sources", "sources vuole una cartella");
   file::crea_cartelle(a[0]);
   Form1 f;
   f.cartella = a[0];
@@ -66,24 +66,24 @@ int comando_compile(const argomenti& a) {
   std::vector<std::string> posizionali;
   for (size_t i = 0; i < a.size(); ++i) {
     if (a[i] == "--out") {
-      if (i + 1 >= a.size()) return errore_uso("compile", "--out needs a folder");
+      if (i + 1 >= a.size()) return errore_uso("compile", "--out vuole una cartella");
       o.cartella_uscita = a[++i];
     } else if (a[i] == "--no-plan") {
       o.planimetria = false;
     } else if (a[i] == "--json") {
       json = true;
     } else if (a[i].size() > 1 && a[i][0] == '-') {
-      return errore_uso("compile", "unknown option '" + a[i] + "'");
+      return errore_uso("compile", "opzione sconosciuta '" + a[i] + "'");
     } else {
       posizionali.push_back(a[i]);
     }
   }
-  if (posizionali.size() != 3) return errore_uso("compile", "compile takes SRCDIR ROUTE TRAIN");
+  if (posizionali.size() != 3) return errore_uso("compile", "compile vuole SRCDIR ROUTE TRAIN");
   o.cartella_sorgenti = posizionali[0];
   o.linea = posizionali[1];
   o.treno = posizionali[2];
   if (!nome_valido(o.linea) || !nome_valido(o.treno))
-    return errore_uso("compile", "ROUTE and TRAIN must be plain names without '/'");
+    return errore_uso("compile", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
   esito_compilazione e = compila_scenario(o);
   if (json)
     stampa_json(e);

@@ -543,17 +543,17 @@ int comando_dump(const argomenti& a) {
     else if (s == "--json")
       u.json = true;
     else if (s.size() > 1 && s[0] == '-')
-      return errore_uso("dump", "unknown option '" + s + "'");
+      return errore_uso("dump", "opzione sconosciuta '" + s + "'");
     else
       posizionali.push_back(s);
   }
-  if (posizionali.size() != 1) return errore_uso("dump", "dump takes one compiled file");
+  if (posizionali.size() != 1) return errore_uso("dump", "dump vuole un file compilato");
   u.nome = posizionali[0];
   genere_file g = riconosci_file(u.nome);
   if (g == genere_file::nessuno)
     return errore_uso("dump", "'" + u.nome +
-                                  "' is not a compiled file name (ROUTE_linea.dat, "
-                                  "ROUTE_TRAIN.sim or ROUTE_TRAIN.dat)");
+                                  "' non è il nome di un file compilato (ROUTE_linea.dat, "
+                                  "ROUTE_TRAIN.sim o ROUTE_TRAIN.dat)");
   std::string b;
   if (!file::leggi(u.nome, b)) {
     std::fprintf(stderr, "scenario: impossibile leggere %s\n", u.nome.c_str());

@@ -514,28 +514,28 @@ int comando_generate(const argomenti& a) {
   std::vector<std::string> posizionali;
   for (size_t i = 0; i < a.size(); ++i) {
     if (a[i] == "--km" || a[i] == "--seed") {
-      if (i + 1 >= a.size()) return errore_uso("generate", a[i] + " needs a value");
+      if (i + 1 >= a.size()) return errore_uso("generate", a[i] + " vuole un valore");
       const std::string& v = a[++i];
       if (a[i - 1] == "--km") {
         if (!numero(v, o.km) || o.km < 1 || o.km > kKmMassimi)
-          return errore_uso("generate", "--km takes a whole number from 1 to 1000");
+          return errore_uso("generate", "--km vuole un numero intero da 1 a 1000");
         km = true;
       } else if (!numero(v, o.seme)) {
-        return errore_uso("generate", "--seed takes a whole number from 0 to 2^64-1");
+        return errore_uso("generate", "--seed vuole un numero intero da 0 a 2^64-1");
       }
     } else if (a[i].size() > 1 && a[i][0] == '-') {
-      return errore_uso("generate", "unknown option '" + a[i] + "'");
+      return errore_uso("generate", "opzione sconosciuta '" + a[i] + "'");
     } else {
       posizionali.push_back(a[i]);
     }
   }
-  if (posizionali.size() != 3) return errore_uso("generate", "generate takes DIR ROUTE TRAIN");
-  if (!km) return errore_uso("generate", "--km is required");
+  if (posizionali.size() != 3) return errore_uso("generate", "generate vuole DIR ROUTE TRAIN");
+  if (!km) return errore_uso("generate", "manca --km");
   const std::string& cartella = posizionali[0];
   const std::string& linea = posizionali[1];
   const std::string& treno = posizionali[2];
   if (!nome_valido(linea) || !nome_valido(treno))
-    return errore_uso("generate", "ROUTE and TRAIN must be plain names without '/'");
+    return errore_uso("generate", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
 
   scenario_generato g = genera_scenario(o);
   const std::string nome_linea = file::percorso(cartella, linea + "_linea.txt");

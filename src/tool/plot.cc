@@ -758,25 +758,25 @@ int comando_plot(const argomenti& a) {
   std::vector<std::string> posizionali;
   for (size_t i = 0; i < a.size(); ++i) {
     if (a[i] == "-o" || a[i] == "--output") {
-      if (i + 1 >= a.size()) return errore_uso("plot", "-o needs a file name");
+      if (i + 1 >= a.size()) return errore_uso("plot", "-o vuole un nome di file");
       uscita = a[++i];
     } else if (a[i] == "--from-compiled") {
       compilati = true;
     } else if (a[i].size() > 1 && a[i][0] == '-') {
-      return errore_uso("plot", "unknown option '" + a[i] + "'");
+      return errore_uso("plot", "opzione sconosciuta '" + a[i] + "'");
     } else {
       posizionali.push_back(a[i]);
     }
   }
   if (posizionali.size() != 3)
-    return errore_uso("plot", compilati ? "plot --from-compiled takes DIR ROUTE TRAIN"
-                                        : "plot takes SRCDIR ROUTE TRAIN");
-  if (uscita.empty()) return errore_uso("plot", "plot needs -o FILE.svg");
+    return errore_uso("plot", compilati ? "plot --from-compiled vuole DIR ROUTE TRAIN"
+                                        : "plot vuole SRCDIR ROUTE TRAIN");
+  if (uscita.empty()) return errore_uso("plot", "plot vuole -o FILE.svg");
   const std::string& cartella = posizionali[0];
   const std::string& linea = posizionali[1];
   const std::string& treno = posizionali[2];
   if (!nome_valido(linea) || !nome_valido(treno))
-    return errore_uso("plot", "ROUTE and TRAIN must be plain names without '/'");
+    return errore_uso("plot", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
 
   tabella t;
   std::vector<cella_percorso> celle;
