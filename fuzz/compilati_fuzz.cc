@@ -1,7 +1,9 @@
 // The readers of compiled files in the authors' tool (dump, plot
 // --from-compiled, decompile with its check, diff), fed three files that come
 // from anywhere, with what must hold after every input: a result or a clear
-// refusal, nothing written but into the output folder, the inputs untouched.
+// refusal (exit 0, 1 or 2), nothing written but the expected files into the
+// output folder, the inputs untouched, a diff of an input with itself empty.
+// Time and memory are bounded by the run's -timeout and -malloc_limit_mb.
 //
 // Input: one byte of options, three 32-bit little-endian lengths, then the
 // table file (.sim), the track file (.dat) and the plan file (_linea.dat), in
@@ -118,9 +120,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dati, size_t n) {
     corri(comando_dump, a);
   }
   corri(comando_plot, {"--from-compiled", in, kLinea, kTreno, "-o", l.out + "/linea.svg"});
+  // The sources come back into out/ and are compiled again there to check them.
+  argomenti d{in, kLinea, kTreno, "--out", l.out, "--force"};
+  if (opzioni & 2) d.push_back("--json");
+  corri(comando_decompile, d);
+  // The input against itself: the same entries, or the same refusal.
+  if (corri(comando_diff, {in, in, kLinea, kTreno}) == kUscitaCodice)
+    violata("diff vede differenze tra un ingresso e sé stesso");
 
-  // Nothing but the inputs in in/, unchanged; nothing left in the temporary
-  // folder; nothing beside the three folders.
+  // Nothing but the inputs in in/, unchanged; in out/ only what the readers
+  // write; nothing left in the temporary folder; nothing beside the three.
   std::vector<std::string> r = voci(l.radice);
   if (r.size() != 3) violata("file fuori dalle cartelle di lavoro");
   if (voci(l.in).size() != ingressi.size()) violata("file nuovi tra gli ingressi");
@@ -128,6 +137,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dati, size_t n) {
     std::string letti;
     if (!file::leggi(l.in + "/" + nome, letti) || letti != b) violata("ingresso cambiato", nome);
   }
+  for (const auto& n : voci(l.out))
+    if (n != "linea.svg" && n != std::string(kLinea) + "_linea.txt" &&
+        n != std::string(kLinea) + "_" + kTreno + "-.txt")
+      violata("file inatteso tra le uscite", n);
   if (!voci(l.tmp).empty()) violata("file lasciati nella cartella temporanea", voci(l.tmp)[0]);
   for (const auto& d : {l.in, l.out}) svuota(d);
   return 0;
