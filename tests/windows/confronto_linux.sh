@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows programs under Wine against the Linux ones, byte for byte:
 # compattatore.exe in a fresh folder (with blanks and "ù" in its path) and
-# `scenario.exe compile` of generated scenarios.
+# `scenario.exe compile` and `decompile` of generated scenarios.
 # Usage: confronto_linux.sh WINE WIN_BIN_DIR LINUX_BIN_DIR
 set -u
 wine=$1 win=$2 lin=$3
@@ -36,9 +36,14 @@ for km in 1 5 37 120; do
       "$lin/scenario" compile "$s" Linea 9 --out "$lavoro/a" $piano >/dev/null
       "$wine" "$win/scenario.exe" compile "$s" Linea 9 --out "$lavoro/b" $piano >/dev/null
       uguali "$lavoro/a" "$lavoro/b"
+      # The sources back from the compiled files, with the check compile.
+      rm -rf "$lavoro/da" "$lavoro/db"
+      "$lin/scenario" decompile "$lavoro/a" Linea 9 --out "$lavoro/da" >/dev/null || male "decompile $km $seme $piano"
+      "$wine" "$win/scenario.exe" decompile "$lavoro/a" Linea 9 --out "$lavoro/db" >/dev/null || male "decompile.exe $km $seme $piano"
+      uguali "$lavoro/da" "$lavoro/db"
       n=$((n + 1))
     done
   done
 done
-[ "$fallito" -eq 0 ] && echo "Windows e Linux: stessi byte (compattatore e $n compilazioni)"
+[ "$fallito" -eq 0 ] && echo "Windows e Linux: stessi byte (compattatore, $n compilazioni e decompilazioni)"
 exit "$fallito"
