@@ -2,6 +2,7 @@
 // `plot`. Every decoder checks that the bytes fit the layout exactly and says
 // why when they do not; none trusts a length it has not checked.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,14 @@ bool decodifica_tabella(const std::string& b, tabella& t, std::string& motivo);
 bool decodifica_percorso(const std::string& b, std::vector<cella_percorso>& celle,
                          std::string& motivo);
 bool decodifica_planimetria(const std::string& b, planimetria_linea& p, std::string& motivo);
+
+// The fields of a table entry and of a track cell, named, in file order.
+struct campo_valore {
+  const char* nome;
+  int64_t valore;
+};
+std::vector<campo_valore> campi_voce(const voce_linea& v);
+std::vector<campo_valore> campi_cella(const cella_percorso& c);
 
 // The line drawn as one self-contained SVG document: the plan from above with
 // stations, signals and boards, and the gradient and speed-limit profiles.

@@ -222,29 +222,6 @@ struct uscita_dump {
 
 // --- line table ---
 
-struct campo {
-  const char* nome;
-  int64_t valore;
-};
-
-std::vector<campo> campi_voce(const voce_linea& v) {
-  return {{"tipo", v.tipo},
-          {"inizio", v.inizio},
-          {"fine", v.fine},
-          {"posizione", v.posizione},
-          {"opzione_1", v.opzione_1},
-          {"parametro_1", v.parametro_1},
-          {"parametro_2", v.parametro_2},
-          {"parametro_4", v.parametro_4},
-          {"parametro_5", v.parametro_5},
-          {"parametro_6", v.parametro_6},
-          {"parametro_3", v.parametro_3},
-          {"parametro_7", v.parametro_7},
-          {"prolunga_fine", v.prolunga_fine},
-          {"opzione_2", v.opzione_2},
-          {"orario", v.orario}};
-}
-
 bool voce_vuota(const voce_linea& v) {
   if (!v.nome.empty()) return false;
   for (const auto& c : campi_voce(v))
@@ -349,14 +326,6 @@ const char* nome_tipo(uint8_t t) {
     default:
       return "sconosciuto";
   }
-}
-
-std::vector<campo> campi_cella(const cella_percorso& c) {
-  return {
-      {"tipo", c.tipo},           {"valore_1", c.valore_1}, {"valore_2", c.valore_2},
-      {"valore_3", c.valore_3},   {"valore_4", c.valore_4}, {"tempo", c.tempo},
-      {"marcatore", c.marcatore}, {"montagna", c.montagna}, {"velocita_limite", c.velocita_limite},
-      {"pendenza", c.pendenza},   {"aderenza", c.aderenza}};
 }
 
 // A cell worth listing by default: an object or its values (cell 1 carries

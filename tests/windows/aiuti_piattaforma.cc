@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "aiuti.h"
+#include "platform/windows/interruzione.h"
 #include "platform/windows/utf16.h"
 
 cartella_temporanea::cartella_temporanea() {
@@ -19,29 +20,8 @@ cartella_temporanea::cartella_temporanea() {
   }
 }
 
-namespace {
-void rimuovi(const std::wstring& cartella) {
-  WIN32_FIND_DATAW d;
-  HANDLE h = FindFirstFileW((cartella + L"\\*").c_str(), &d);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring nome = d.cFileName;
-      if (nome == L"." || nome == L"..") continue;
-      std::wstring p = cartella + L"\\" + nome;
-      SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        rimuovi(p);
-      else
-        DeleteFileW(p.c_str());
-    } while (FindNextFileW(h, &d));
-    FindClose(h);
-  }
-  RemoveDirectoryW(cartella.c_str());
-}
-}  // namespace
-
 cartella_temporanea::~cartella_temporanea() {
-  rimuovi(utf16::da_utf8(percorso));
+  interruzione::rimuovi_albero(utf16::da_utf8(percorso));
 }
 
 bool esiste_file(const std::string& nome) {

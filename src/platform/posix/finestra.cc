@@ -9,20 +9,6 @@ namespace {
 constexpr char titolo[] = "Form1";
 }
 
-finestra::~finestra() {
-  chiudi();
-}
-
-finestra::finestra(finestra&& altra) noexcept : n(std::exchange(altra.n, nullptr)) {}
-
-finestra& finestra::operator=(finestra&& altra) noexcept {
-  if (this != &altra) {
-    chiudi();
-    n = std::exchange(altra.n, nullptr);
-  }
-  return *this;
-}
-
 // The console copy comes first, so the text is out even if the display is slow.
 void finestra::mostra(const std::string& etichetta) {
   std::fputs(etichetta.c_str(), stdout);

@@ -35,26 +35,6 @@ bool cartella_esiste(const std::wstring& w) {
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void rimuovi_albero(const std::wstring& cartella) {
-  WIN32_FIND_DATAW d;
-  HANDLE h = FindFirstFileW((cartella + L"\\*").c_str(), &d);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring nome = d.cFileName;
-      if (nome == L"." || nome == L"..") continue;
-      std::wstring p = cartella + L"\\" + nome;
-      if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        rimuovi_albero(p);
-      } else {
-        SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(p.c_str());
-      }
-    } while (FindNextFileW(h, &d));
-    FindClose(h);
-  }
-  RemoveDirectoryW(cartella.c_str());
-}
-
 }  // namespace
 
 const char separatore[] = "\\";
@@ -232,7 +212,7 @@ cartella_privata::cartella_privata(const std::string& dentro) {
 }
 
 cartella_privata::~cartella_privata() {
-  if (!percorso.empty()) rimuovi_albero(utf16::da_utf8(percorso));
+  if (!percorso.empty()) interruzione::rimuovi_albero(utf16::da_utf8(percorso));
   interruzione::libera(posto);
 }
 

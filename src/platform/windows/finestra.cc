@@ -79,20 +79,6 @@ int scatola(HWND padre, const std::string& testo, UINT stile) {
 
 }  // namespace
 
-finestra::~finestra() {
-  chiudi();
-}
-
-finestra::finestra(finestra&& altra) noexcept : n(std::exchange(altra.n, nullptr)) {}
-
-finestra& finestra::operator=(finestra&& altra) noexcept {
-  if (this != &altra) {
-    chiudi();
-    n = std::exchange(altra.n, nullptr);
-  }
-  return *this;
-}
-
 void finestra::mostra(const std::string& etichetta) {
   scrivi(stdout, etichetta);
   HINSTANCE istanza = GetModuleHandleW(nullptr);

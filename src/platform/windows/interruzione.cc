@@ -18,24 +18,6 @@ struct posto {
 std::mutex m;
 std::vector<posto> posti;
 
-void rimuovi_albero(const std::wstring& cartella) {
-  WIN32_FIND_DATAW d;
-  HANDLE h = FindFirstFileW((cartella + L"\\*").c_str(), &d);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring nome = d.cFileName;
-      if (nome == L"." || nome == L"..") continue;
-      std::wstring p = cartella + L"\\" + nome;
-      if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        rimuovi_albero(p);
-      else
-        DeleteFileW(p.c_str());
-    } while (FindNextFileW(h, &d));
-    FindClose(h);
-  }
-  RemoveDirectoryW(cartella.c_str());
-}
-
 BOOL WINAPI all_interruzione(DWORD evento) {
   if (evento != CTRL_C_EVENT && evento != CTRL_BREAK_EVENT && evento != CTRL_CLOSE_EVENT &&
       evento != CTRL_LOGOFF_EVENT && evento != CTRL_SHUTDOWN_EVENT)
@@ -52,6 +34,25 @@ BOOL WINAPI all_interruzione(DWORD evento) {
 }
 
 }  // namespace
+
+void rimuovi_albero(const std::wstring& cartella) {
+  WIN32_FIND_DATAW d;
+  HANDLE h = FindFirstFileW((cartella + L"\\*").c_str(), &d);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring nome = d.cFileName;
+      if (nome == L"." || nome == L"..") continue;
+      std::wstring p = cartella + L"\\" + nome;
+      SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        rimuovi_albero(p);
+      else
+        DeleteFileW(p.c_str());
+    } while (FindNextFileW(h, &d));
+    FindClose(h);
+  }
+  RemoveDirectoryW(cartella.c_str());
+}
 
 int registra(const std::wstring& nome, bool cartella) {
   std::lock_guard<std::mutex> l(m);

@@ -7,6 +7,8 @@ namespace interruzione {
 
 int registra(const std::wstring& nome, bool cartella);
 void libera(int posto);
+// Removes a folder with all it holds, read-only files included.
+void rimuovi_albero(const std::wstring& cartella);
 // The console's control handler.
 void installa();
 
