@@ -363,6 +363,8 @@ struct scenario_minimo {
     f.celle_percorso.resize(150);
     f.planimetria.crea(3);
     f.planimetria.genere = {genere_punto::intero, genere_punto::doppio, genere_punto::vuoto};
+    f.planimetria.x = {3, 0.5, 0};
+    f.planimetria.y = {-4, 2.25, 0};
     f.j = 1;
   }
   std::string piano() const { return dir / "Linea_linea.dat"; }
