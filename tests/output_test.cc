@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <initializer_list>
@@ -7,6 +11,8 @@
 #include "driver/codici.h"
 #include "driver/form1.h"
 #include "output/immagini.h"
+#include "platform/file.h"
+#include "tool/compilati.h"
 
 namespace {
 
@@ -393,6 +399,68 @@ TEST(FileCompilati, StampsAndWritesTheThreeFiles) {
   EXPECT_EQ(t.substr(o85 + 16, n), "Linea");
   EXPECT_EQ(u16_a(t, o85 + 16 + n), 610);
   EXPECT_EQ(i32_a(t, o85 + 30 + n), s.f.codice_gara_st());
+}
+
+namespace {
+
+// A plan long enough for the two columns to be written at once, with a few
+// short elements inside so that the second column's place is not 10 bytes a point.
+void pianta_lunga(planimetria_linea& p) {
+  p.crea(300000);
+  for (size_t m = 0; m < p.punti(); ++m) {
+    const bool intero = m % 997 == 0;  // 16-bit values: kept whole
+    p.genere[m] = intero ? genere_punto::intero : genere_punto::doppio;
+    p.x[m] = intero ? static_cast<double>(m / 997) : static_cast<double>(m) * 0.5;
+    p.y[m] = -p.x[m];
+  }
+  p.genere[p.punti() - 1] = genere_punto::vuoto;
+}
+
+}  // namespace
+
+TEST(FileCompilati, LongPlanColumnsAtTheirPlaces) {
+  scenario_minimo s;
+  pianta_lunga(s.f.planimetria);
+  const planimetria_linea piano = s.f.planimetria;
+  s.f.scrivi_file_compilati();
+  planimetria_linea letta;
+  std::string motivo;
+  ASSERT_TRUE(decodifica_planimetria(leggi_tutto(s.piano()), letta, motivo)) << motivo;
+  ASSERT_EQ(letta.punti(), piano.punti());
+  for (size_t m = 0; m + 1 < piano.punti(); ++m) {
+    ASSERT_EQ(letta.genere[m], piano.genere[m]) << m;
+    ASSERT_EQ(letta.x[m], piano.x[m]) << m;
+    ASSERT_EQ(letta.y[m], piano.y[m]) << m;
+  }
+}
+
+TEST(FileCompilati, LongPlanFailingMidwayKeepsTheOldFile) {
+  scenario_minimo s;
+  pianta_lunga(s.f.planimetria);
+  scrivi_tutto(s.piano(), "vecchio");
+  // In a child, with writes past 4 MB refused: the second column fails
+  // while the first is written.
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit r{4 << 20, 4 << 20};
+    ::setrlimit(RLIMIT_FSIZE, &r);
+    try {
+      s.f.scrivi_file_compilati();
+    } catch (const file::errore_scrittura& e) {
+      ::_exit(std::string(e.what()).find("Linea_linea.dat") != std::string::npos ? 3 : 4);
+    }
+    ::_exit(5);
+  }
+  ASSERT_GT(pid, 0);
+  int stato = 0;
+  ASSERT_EQ(::waitpid(pid, &stato, 0), pid);
+  ASSERT_TRUE(WIFEXITED(stato));
+  EXPECT_EQ(WEXITSTATUS(stato), 3);
+  EXPECT_EQ(leggi_tutto(s.piano()), "vecchio");
+  std::string elenco;
+  esegui("ls -A " + s.dir.percorso, &elenco);
+  EXPECT_EQ(elenco, "Linea_linea.dat\n");
 }
 
 TEST(FileCompilati, NoPlanFileWithoutThePlanSwitch) {

@@ -53,6 +53,27 @@ TEST(File, ReplaceKeepsNoOldBytesAndLeavesNoTemporaryFile) {
   EXPECT_EQ(elenco, "a.txt\n");
 }
 
+TEST(File, PiecesAtOffsetsInAnyOrderAndNothingBeforeClosing) {
+  cartella_temporanea t;
+  scrivi_tutto(t / "a.dat", "vecchio");
+  {
+    file::sostituzione f(t / "a.dat");
+    f.scrivi_a(5, "mondo");
+    f.scrivi_a(0, "ciao ");
+    EXPECT_EQ(leggi_tutto(t / "a.dat"), "vecchio");
+    f.chiudi();
+  }
+  EXPECT_EQ(leggi_tutto(t / "a.dat"), "ciao mondo");
+  {
+    file::sostituzione f(t / "a.dat");
+    f.scrivi_a(0, "perso");
+  }  // never closed: the old file stays, the temporary one goes
+  EXPECT_EQ(leggi_tutto(t / "a.dat"), "ciao mondo");
+  std::string elenco;
+  esegui("ls -A " + t.percorso, &elenco);
+  EXPECT_EQ(elenco, "a.dat\n");
+}
+
 TEST(File, FailedReplaceNamesTheFileAndKeepsTheOld) {
   if (geteuid() == 0) {
     // root writes into read-only folders; use a missing folder instead
