@@ -191,6 +191,24 @@ void BM_immagini(benchmark::State& st) {
 }
 BENCHMARK(BM_immagini)->Arg(0)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
 
+// The plan file encoded in pieces, both columns, nothing written: what the
+// encoding costs beside the write.
+void BM_codifica_planimetria(benchmark::State& st) {
+  const int km = static_cast<int>(st.range(0));
+  compilato c(km);
+  int64_t byte = 0;
+  for (auto _ : st) {
+    for (int colonna = 0; colonna < 2; ++colonna)
+      colonna_a_pezzi(c.f.planimetria, colonna, size_t{1} << 18, [&](uint64_t, std::string_view d) {
+        benchmark::DoNotOptimize(d.data());
+        byte += static_cast<int64_t>(d.size());
+      });
+  }
+  st.SetBytesProcessed(byte);
+  etichetta(st, km);
+}
+BENCHMARK(BM_codifica_planimetria)->Arg(1000)->Unit(benchmark::kMillisecond);
+
 // The writing of the compiled files alone, as the compile does it: stamps,
 // check codes, the plan written in pieces, the table and the track.
 void BM_scrittura_file(benchmark::State& st) {

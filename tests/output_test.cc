@@ -7,6 +7,9 @@
 #include "driver/codici.h"
 #include "driver/form1.h"
 #include "output/immagini.h"
+#include "platform/file.h"
+#include "scenario_minimo.h"
+#include "tool/compilati.h"
 
 namespace {
 
@@ -349,29 +352,6 @@ TEST(Immagini, PlanTagsAndColumns) {
   EXPECT_EQ(b.substr(colonna), y);
 }
 
-namespace {
-
-struct scenario_minimo {
-  cartella_temporanea dir;
-  Form1 f;
-  scenario_minimo() {
-    f.cartella = dir.percorso;
-    f.nome_linea = "Linea";
-    f.numero_treno = "12";
-    f.tabella_linea[85].nome = "Linea";
-    f.tabella_linea[86].nome = "12";
-    f.celle_percorso.resize(150);
-    f.planimetria.crea(3);
-    f.planimetria.genere = {genere_punto::intero, genere_punto::doppio, genere_punto::vuoto};
-    f.j = 1;
-  }
-  std::string piano() const { return dir / "Linea_linea.dat"; }
-  std::string tabella_file() const { return dir / "Linea_12.sim"; }
-  std::string percorso() const { return dir / "Linea_12.dat"; }
-};
-
-}  // namespace
-
 TEST(FileCompilati, StampsAndWritesTheThreeFiles) {
   scenario_minimo s;
   planimetria_linea piano = s.f.planimetria;
@@ -391,6 +371,22 @@ TEST(FileCompilati, StampsAndWritesTheThreeFiles) {
   EXPECT_EQ(t.substr(o85 + 16, n), "Linea");
   EXPECT_EQ(u16_a(t, o85 + 16 + n), 610);
   EXPECT_EQ(i32_a(t, o85 + 30 + n), s.f.codice_gara_st());
+}
+
+TEST(FileCompilati, LongPlanColumnsAtTheirPlaces) {
+  scenario_minimo s;
+  pianta_lunga(s.f.planimetria);
+  const planimetria_linea piano = s.f.planimetria;
+  s.f.scrivi_file_compilati();
+  planimetria_linea letta;
+  std::string motivo;
+  ASSERT_TRUE(decodifica_planimetria(leggi_tutto(s.piano()), letta, motivo)) << motivo;
+  ASSERT_EQ(letta.punti(), piano.punti());
+  for (size_t m = 0; m + 1 < piano.punti(); ++m) {
+    ASSERT_EQ(letta.genere[m], piano.genere[m]) << m;
+    ASSERT_EQ(letta.x[m], piano.x[m]) << m;
+    ASSERT_EQ(letta.y[m], piano.y[m]) << m;
+  }
 }
 
 TEST(FileCompilati, NoPlanFileWithoutThePlanSwitch) {

@@ -50,6 +50,25 @@ TEST(File, ReplaceKeepsNoOldBytesAndLeavesNoTemporaryFile) {
   EXPECT_EQ(file::elenco(t.percorso), std::vector<std::string>{"a.txt"});
 }
 
+TEST(File, PiecesAtOffsetsInAnyOrderAndNothingBeforeClosing) {
+  cartella_temporanea t;
+  scrivi_tutto(t / "a.dat", "vecchio");
+  {
+    file::sostituzione f(t / "a.dat");
+    f.scrivi_a(5, "mondo");
+    f.scrivi_a(0, "ciao ");
+    EXPECT_EQ(leggi_tutto(t / "a.dat"), "vecchio");
+    f.chiudi();
+  }
+  EXPECT_EQ(leggi_tutto(t / "a.dat"), "ciao mondo");
+  {
+    file::sostituzione f(t / "a.dat");
+    f.scrivi_a(0, "perso");
+  }  // never closed: the old file stays, the temporary one goes
+  EXPECT_EQ(leggi_tutto(t / "a.dat"), "ciao mondo");
+  EXPECT_EQ(file::elenco(t.percorso), std::vector<std::string>{"a.dat"});
+}
+
 TEST(Errore, ShowsTheMessageAndEndsTheRun) {
   Form1 f;
   testing::internal::CaptureStderr();

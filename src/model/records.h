@@ -70,16 +70,20 @@ constexpr uint8_t doppio = 5;  // 64-bit double
 }  // namespace genere_punto
 
 // The plan, one point per metre. Both coordinates of a point always share
-// their kind, so one kind byte per point serves both columns.
+// their kind, so one kind byte per point serves both columns. An empty point
+// has no value: x and y are read only where the kind is not `vuoto`.
 struct planimetria_linea {
   std::vector<double, alloca_grande<double>> x;
   std::vector<double, alloca_grande<double>> y;
   std::vector<uint8_t, alloca_grande<uint8_t>> genere;
 
   size_t punti() const { return genere.size(); }
+  // All points empty. The coordinates are left unset (see alloca_grande).
   void crea(size_t n) {
-    x.assign(n, 0.0);
-    y.assign(n, 0.0);
+    x.clear();
+    y.clear();
+    x.resize(n);
+    y.resize(n);
     genere.assign(n, genere_punto::vuoto);
   }
   void libera() {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -136,46 +137,74 @@ inline std::string immagine_percorso(const std::vector<cella_percorso>& celle) {
   return b;
 }
 
-// Line plan file: every first coordinate, then every second one, each as a
-// 2-byte kind tag (0 empty, 2 16-bit integer, 5 double) and its value. Handed
-// to `consegna` in pieces of about `pezzo` bytes, so the 20 MB of a 1000 km
-// line never stand in memory at once.
-template <typename F>
-void planimetria_a_pezzi(const planimetria_linea& p, size_t pezzo, F&& consegna) {
-  const size_t n = std::min({p.punti(), p.x.size(), p.y.size()});
+namespace immagini {
+
+// Points written: a plan whose arrays disagree in length gives the shortest.
+inline size_t punti_scritti(const planimetria_linea& p) {
+  return std::min({p.punti(), p.x.size(), p.y.size()});
+}
+// Bytes of one column of the plan file; both columns share the kinds, so the
+// second column starts right after this many bytes.
+inline uint64_t byte_colonna(const planimetria_linea& p) {
+  uint64_t b = 0;
+  const size_t n = punti_scritti(p);
+  for (size_t m = 0; m < n; ++m) b += dimensione_punto(p.genere[m]);
+  return b;
+}
+
+// Elements m to fine - 1 of one column, encoded at q; returns the end.
+inline char* codifica_colonna(const uint8_t* g, const double* v, size_t m, size_t fine, char* q) {
   static_assert(std::endian::native == std::endian::little, "the short way copies native bytes");
   constexpr uint16_t kEtichettaDoppio = genere_punto::doppio;
-  constexpr size_t kBlocco = 4096;  // elements between two checks of the buffer
-  std::string b(pezzo + kBlocco * 10, '\0');
-  const uint8_t* g = p.genere.data();
-  for (int colonna = 0; colonna < 2; ++colonna) {
-    const double* v = colonna == 0 ? p.x.data() : p.y.data();
-    char* q = b.data();
-    for (size_t m = 0; m < n;) {
-      const size_t fino = std::min(n, m + kBlocco);
-      for (; m < fino; ++m) {
-        if (g[m] == genere_punto::doppio) {  // nearly every point: the short way
-          std::memcpy(q, &kEtichettaDoppio, 2);
-          std::memcpy(q + 2, v + m, 8);
-          q += 10;
-        } else {
-          immagini::scrittore s{q};
-          immagini::scrivi_punto(s, g[m], v[m]);
-          q = s.p;
-        }
-      }
-      if (static_cast<size_t>(q - b.data()) >= pezzo) {
-        consegna(std::string_view(b.data(), static_cast<size_t>(q - b.data())));
-        q = b.data();
-      }
+  for (; m < fine; ++m) {
+    if (g[m] == genere_punto::doppio) {  // nearly every point: the short way
+      std::memcpy(q, &kEtichettaDoppio, 2);
+      std::memcpy(q + 2, v + m, 8);
+      q += 10;
+    } else {
+      scrittore s{q};
+      scrivi_punto(s, g[m],
+                   g[m] == genere_punto::vuoto ? 0.0 : v[m]);  // an empty point has no value
+      q = s.p;
     }
-    consegna(std::string_view(b.data(), static_cast<size_t>(q - b.data())));
+  }
+  return q;
+}
+
+}  // namespace immagini
+
+// One column of the line plan file (0: every first coordinate, 1: every
+// second), each element a 2-byte kind tag (0 empty, 2 16-bit integer,
+// 5 double) and its value. The second column follows the first whole. Handed
+// to `consegna(offset, bytes)` in pieces of about `pezzo` bytes with their
+// place in the file, so the 20 MB of a 1000 km line never stand in memory at
+// once and the two columns can be written at the same time.
+template <typename F>
+void colonna_a_pezzi(const planimetria_linea& p, int colonna, size_t pezzo, F&& consegna) {
+  const size_t n = immagini::punti_scritti(p);
+  constexpr size_t kBlocco = 4096;  // elements between two checks of the buffer
+  std::unique_ptr<char[]> b(new char[pezzo + kBlocco * 10]);
+  uint64_t offset = colonna == 0 ? 0 : immagini::byte_colonna(p);
+  const double* v = colonna == 0 ? p.x.data() : p.y.data();
+  char* q = b.get();
+  for (size_t m = 0; m < n;) {
+    const size_t fino = std::min(n, m + kBlocco);
+    q = immagini::codifica_colonna(p.genere.data(), v, m, fino, q);
+    m = fino;
+    const size_t pieni = static_cast<size_t>(q - b.get());
+    if (pieni >= pezzo || m == n) {
+      consegna(offset, std::string_view(b.get(), pieni));
+      offset += pieni;
+      q = b.get();
+    }
   }
 }
 
 // The whole line plan file in one buffer.
 inline std::string immagine_planimetria(const planimetria_linea& p) {
-  std::string b;
-  planimetria_a_pezzi(p, size_t{1} << 18, [&](std::string_view d) { b.append(d); });
+  std::string b(2 * immagini::byte_colonna(p), '\0');
+  for (int colonna = 0; colonna < 2; ++colonna)
+    colonna_a_pezzi(p, colonna, size_t{1} << 18,
+                    [&](uint64_t o, std::string_view d) { b.replace(o, d.size(), d); });
   return b;
 }

@@ -2,6 +2,7 @@
 // folders the authors' tool works in. Names are UTF-8 text everywhere; each
 // platform converts them to its own form.
 #pragma once
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -37,6 +38,11 @@ class sostituzione {
   sostituzione(const sostituzione&) = delete;
   sostituzione& operator=(const sostituzione&) = delete;
   void scrivi(std::string_view dati);
+  // Writes at a byte offset of the temporary file; a file is written either
+  // this way or by scrivi(), not both. Calls from several threads at once are
+  // safe when their ranges do not overlap; a gap left between ranges reads as
+  // zeros.
+  void scrivi_a(uint64_t offset, std::string_view dati);
   void chiudi();
 
  private:

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <new>
+#include <utility>
 
 namespace memoria {
 // Blocks of 2 MB or more, aligned to 2 MB and offered to the system as huge
@@ -12,6 +13,8 @@ void libera_pagine(void* p, size_t byte);
 }  // namespace memoria
 
 // A 1000 km plan then costs a few dozen page faults instead of thousands.
+// Elements made without a value are left uninitialised: the plan sets every
+// value it keeps, and a zero fill first would cost a pass over 16 MB.
 template <typename T>
 struct alloca_grande {
   using value_type = T;
@@ -31,6 +34,14 @@ struct alloca_grande {
   void deallocate(T* p, size_t n) {
     if (n * sizeof(T) < kPagina) return std::allocator<T>{}.deallocate(p, n);
     memoria::libera_pagine(p, n * sizeof(T));
+  }
+  template <typename U>
+  void construct(U* p) noexcept(noexcept(::new (static_cast<void*>(p)) U)) {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... A>
+  void construct(U* p, A&&... a) {
+    ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
   }
   template <typename U>
   bool operator==(const alloca_grande<U>&) const {

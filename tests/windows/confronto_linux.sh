@@ -27,7 +27,7 @@ rm "$w/compattatore.exe" "$l/compattatore"
 uguali "$w" "$l"
 
 n=0
-for km in 1 5 37 120; do
+for km in 1 5 37 120 400; do
   for seme in 1 2 3; do
     s="$lavoro/src-$km-$seme"
     "$lin/scenario" generate "$s" Linea 9 --km "$km" --seed "$seme" >/dev/null || male "generate $km $seme"

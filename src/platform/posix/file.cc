@@ -102,6 +102,20 @@ void sostituzione::scrivi(std::string_view dati) {
     resto -= static_cast<size_t>(n);
   }
 }
+void sostituzione::scrivi_a(uint64_t offset, std::string_view dati) {
+  const char* p = dati.data();
+  size_t resto = dati.size();
+  while (resto > 0) {
+    ssize_t n = ::pwrite(fd_di(h_), p, resto, static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fallisci(nome_, errno);
+    }
+    p += n;
+    offset += static_cast<uint64_t>(n);
+    resto -= static_cast<size_t>(n);
+  }
+}
 void sostituzione::chiudi() {
   mode_t maschera = ::umask(0);
   ::umask(maschera);

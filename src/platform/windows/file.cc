@@ -117,6 +117,25 @@ void sostituzione::scrivi(std::string_view dati) {
   }
 }
 
+// An OVERLAPPED offset on a handle opened for plain writes: the write goes to
+// that place, and each call is one request of its own, so two threads may
+// write their own ranges at once. scrivi() is never mixed with it on one file.
+void sostituzione::scrivi_a(uint64_t offset, std::string_view dati) {
+  const char* p = dati.data();
+  size_t resto = dati.size();
+  while (resto > 0) {
+    DWORD pezzo = resto > (1u << 30) ? (1u << 30) : static_cast<DWORD>(resto);
+    OVERLAPPED o{};
+    o.Offset = static_cast<DWORD>(offset);
+    o.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD n = 0;
+    if (!WriteFile(h_, p, pezzo, &n, &o)) fallisci(nome_, GetLastError());
+    p += n;
+    offset += n;
+    resto -= n;
+  }
+}
+
 void sostituzione::chiudi() {
   HANDLE h = h_;
   h_ = nullptr;
