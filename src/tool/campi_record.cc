@@ -1,3 +1,5 @@
+#include <charconv>
+
 #include "tool/compilati.h"
 
 std::vector<campo_valore> campi_voce(const voce_linea& v) {
@@ -24,4 +26,10 @@ std::vector<campo_valore> campi_cella(const cella_percorso& c) {
       {"valore_3", c.valore_3},   {"valore_4", c.valore_4}, {"tempo", c.tempo},
       {"marcatore", c.marcatore}, {"montagna", c.montagna}, {"velocita_limite", c.velocita_limite},
       {"pendenza", c.pendenza},   {"aderenza", c.aderenza}};
+}
+
+std::string numero_esatto(double v) {
+  char buf[40];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
 }

@@ -21,6 +21,9 @@ bool decodifica_percorso(const std::string& b, std::vector<cella_percorso>& cell
                          std::string& motivo);
 bool decodifica_planimetria(const std::string& b, planimetria_linea& p, std::string& motivo);
 
+// A plan coordinate in its shortest text that reads back to the same double.
+std::string numero_esatto(double v);
+
 // The fields of a table entry and of a track cell, named, in file order.
 struct campo_valore {
   const char* nome;

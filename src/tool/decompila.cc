@@ -220,15 +220,10 @@ decompilazione decompila(const scenario_compilato& s) {
 
 namespace {
 
-std::string numero(double v) {
-  char buf[40];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
-
 std::string punto(const planimetria_linea& p, size_t m, bool y) {
   if (p.genere[m] == genere_punto::vuoto) return "vuoto";
-  return numero(y ? p.y[m] : p.x[m]) + (p.genere[m] == genere_punto::intero ? " (intero)" : "");
+  return numero_esatto(y ? p.y[m] : p.x[m]) +
+         (p.genere[m] == genere_punto::intero ? " (intero)" : "");
 }
 
 }  // namespace

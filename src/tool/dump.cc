@@ -196,14 +196,8 @@ bool decodifica_planimetria(const std::string& b, planimetria_linea& p, std::str
 
 namespace {
 
-std::string numero(double v) {
-  char buf[40];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
-
 std::string numero_json(double v) {
-  return std::isfinite(v) ? numero(v) : "null";
+  return std::isfinite(v) ? numero_esatto(v) : "null";
 }
 
 std::string testo_json(const std::string& cp1252) {
@@ -463,15 +457,16 @@ void planimetria_testo(uscita_dump& u, const planimetria_linea& p) {
   u += "generi per colonna: vuoto (0) " + std::to_string(r.vuoti) + ", intero (2) " +
        std::to_string(r.interi) + ", doppio (5) " + std::to_string(r.doppi) + "\n";
   if (r.riquadro)
-    u += "riquadro: x da " + numero(r.x_min) + " a " + numero(r.x_max) + ", y da " +
-         numero(r.y_min) + " a " + numero(r.y_max) + "\n";
+    u += "riquadro: x da " + numero_esatto(r.x_min) + " a " + numero_esatto(r.x_max) + ", y da " +
+         numero_esatto(r.y_min) + " a " + numero_esatto(r.y_max) + "\n";
   else
     u += "riquadro: nessun punto con coordinate\n";
   u += u.tutto ? "ogni punto:\n" : "un punto ogni " + std::to_string(kPassoCampioni) + ":\n";
   const size_t passo = u.tutto ? 1 : kPassoCampioni;
   for (size_t m = 0; m < p.punti(); m += passo) {
     u += "punto " + std::to_string(m) + ": " + nome_genere(p.genere[m]);
-    if (p.genere[m] != genere_punto::vuoto) u += " x=" + numero(p.x[m]) + " y=" + numero(p.y[m]);
+    if (p.genere[m] != genere_punto::vuoto)
+      u += " x=" + numero_esatto(p.x[m]) + " y=" + numero_esatto(p.y[m]);
     u += "\n";
   }
 }
@@ -484,8 +479,9 @@ void planimetria_json(uscita_dump& u, const planimetria_linea& p) {
        ",\"generi\":{\"vuoto\":" + std::to_string(r.vuoti) +
        ",\"intero\":" + std::to_string(r.interi) + ",\"doppio\":" + std::to_string(r.doppi) + "}";
   if (r.riquadro)
-    u += ",\"riquadro\":{\"x_min\":" + numero(r.x_min) + ",\"x_max\":" + numero(r.x_max) +
-         ",\"y_min\":" + numero(r.y_min) + ",\"y_max\":" + numero(r.y_max) + "}";
+    u += ",\"riquadro\":{\"x_min\":" + numero_esatto(r.x_min) +
+         ",\"x_max\":" + numero_esatto(r.x_max) + ",\"y_min\":" + numero_esatto(r.y_min) +
+         ",\"y_max\":" + numero_esatto(r.y_max) + "}";
   else
     u += ",\"riquadro\":null";
   u += ",\"passo\":" + std::to_string(u.tutto ? 1 : kPassoCampioni) + ",\"campioni\":[";
