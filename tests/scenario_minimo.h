@@ -26,8 +26,8 @@ struct scenario_minimo {
   std::string percorso() const { return dir / "Linea_12.dat"; }
 };
 
-// A plan long enough for the two columns to be written at once, with a few
-// short elements inside so that the second column's place is not 10 bytes a point.
+// A long plan with a few short elements inside, so that the second column's
+// place is not 10 bytes a point.
 inline void pianta_lunga(planimetria_linea& p) {
   p.crea(300000);
   for (size_t m = 0; m < p.punti(); ++m) {

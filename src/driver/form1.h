@@ -3,6 +3,7 @@
 // its own subsystem.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -10,6 +11,7 @@
 
 #include "compiler/stato_lettura.h"
 #include "model/records.h"
+#include "output/flusso_planimetria.h"
 #include "platform/finestra.h"
 
 class lettore_campi;
@@ -35,6 +37,12 @@ class Form1 {
   tabella tabella_linea;
   std::vector<cella_percorso> celle_percorso;  // empty while no cells exist
   planimetria_linea planimetria;               // empty while no plan exists
+  // The plan file being written while a long plan is traced: plans of at
+  // least `punti_in_flusso` points (the tests move the bound), in a read that
+  // memorizza_percorso makes (a read alone keeps the plan in its arrays).
+  std::unique_ptr<flusso_planimetria> flusso;
+  size_t punti_in_flusso = kPuntiInFlusso;
+  bool scrive_in_lettura = false;
 
   // Window.
   std::string Label1 = "Attendere";
@@ -65,6 +73,8 @@ class Form1 {
 
   // compiler/
   void memorizza_dati();
+  // Drops the plan file begun by the read, leaving the plan in its arrays.
+  void planimetria_dal_flusso();
   void progressive_ordina();
   void memo_montagna(int32_t& inizio, int32_t& fine, int32_t& tipo);
   void memo_indicatori_v_max(int32_t posizione, int32_t& vas, int32_t& vbs, int32_t& vcs,
@@ -98,6 +108,7 @@ class Form1 {
   void crea_planimetria();
   void inizia_planimetria();
   bool curva(int64_t s, int64_t n, int classe, bool sinistra);  // false: code 103
+  bool passi_planimetria(int64_t fino, bool curvo, double k, bool limite);
   void fine_planimetria();
 };
 

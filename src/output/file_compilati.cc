@@ -1,8 +1,5 @@
 // Stamps the format marks and check codes, then writes the compiled files.
-#include <exception>
 #include <string>
-#include <system_error>
-#include <thread>
 
 #include "driver/codici.h"
 #include "driver/form1.h"
@@ -14,45 +11,8 @@ namespace {
 constexpr int16_t kTimbroTabella = 610;
 constexpr int16_t kTimbroPercorso = 5121;
 
-// Below this many points a second thread costs more than it saves.
-constexpr size_t kPuntiPerDueFili = size_t{1} << 17;
-
 void scrivi_colonna(file::sostituzione& f, const planimetria_linea& p, int colonna) {
   colonna_a_pezzi(p, colonna, 1 << 18, [&](uint64_t o, std::string_view d) { f.scrivi_a(o, d); });
-}
-
-// A long plan has its two columns encoded and written at once, each at its
-// own place in the file: the second on a thread of its own. A failure on
-// either side is thrown here once both are done, so the temporary file is
-// removed only when nothing writes to it any more.
-void scrivi_planimetria(file::sostituzione& f, const planimetria_linea& p) {
-  std::thread seconda;
-  std::exception_ptr fallita;
-  if (p.punti() >= kPuntiPerDueFili) {
-    try {
-      seconda = std::thread([&] {
-        try {
-          scrivi_colonna(f, p, 1);
-        } catch (...) {
-          fallita = std::current_exception();
-        }
-      });
-    } catch (const std::system_error&) {
-      // no thread to be had: the second column follows the first
-    }
-  }
-  try {
-    scrivi_colonna(f, p, 0);
-  } catch (...) {
-    if (seconda.joinable()) seconda.join();
-    throw;
-  }
-  if (seconda.joinable()) {
-    seconda.join();
-    if (fallita) std::rethrow_exception(fallita);
-  } else {
-    scrivi_colonna(f, p, 1);
-  }
 }
 
 }  // namespace
@@ -74,9 +34,19 @@ void Form1::scrivi_file_compilati() {
   timbri.valore_2 = static_cast<int16_t>(codice_gara_og());
 
   if (j != 0 && planimetria.punti() > 0) {
-    file::sostituzione f(nome_file("_linea.dat"));
-    scrivi_planimetria(f, planimetria);
-    f.chiudi();
+    if (flusso && flusso->completo(planimetria)) {
+      flusso->finisci(planimetria);
+    } else {
+      // A short plan, or one the read left traced only in part, whose layout
+      // is known only now.
+      planimetria_dal_flusso();
+      file::sostituzione f(nome_file("_linea.dat"));
+      f.riserva(2 * immagini::byte_colonna(planimetria));
+      scrivi_colonna(f, planimetria, 0);
+      scrivi_colonna(f, planimetria, 1);
+      f.chiudi();
+    }
+    flusso.reset();
     planimetria.libera();  // the largest record; not needed any more
   }
   file::sostituisci(nome_file("_" + numero_treno + ".sim"), immagine_tabella(tabella_linea));

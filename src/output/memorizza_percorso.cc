@@ -41,6 +41,17 @@ void Form1::memorizza_percorso(int32_t& j) {
   // before the line length.
   celle_percorso.clear();
   planimetria.libera();
+  // A plan file begun by the read and not finished by the write goes, however
+  // the compile ends, and the plan is left in its arrays.
+  struct fine_flusso {
+    Form1& f;
+    ~fine_flusso() {
+      f.scrive_in_lettura = false;
+      f.planimetria_dal_flusso();
+    }
+  } fine{*this};
+  flusso.reset();
+  scrive_in_lettura = true;
 
   memorizza_dati();
   if (celle_percorso.empty()) return;  // nothing to finish or write

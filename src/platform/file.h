@@ -43,6 +43,11 @@ class sostituzione {
   // safe when their ranges do not overlap; a gap left between ranges reads as
   // zeros.
   void scrivi_a(uint64_t offset, std::string_view dati);
+  // Sets aside room on the disk for this many bytes before they are written,
+  // where the file system can: the writes then find their blocks ready. The
+  // file's size is still what is written; a refusal is no failure, the writes
+  // meet whatever it was.
+  void riserva(uint64_t byte);
   void chiudi();
 
  private:

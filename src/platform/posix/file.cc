@@ -116,6 +116,9 @@ void sostituzione::scrivi_a(uint64_t offset, std::string_view dati) {
     resto -= static_cast<size_t>(n);
   }
 }
+void sostituzione::riserva(uint64_t byte) {
+  ::fallocate(fd_di(h_), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(byte));
+}
 void sostituzione::chiudi() {
   mode_t maschera = ::umask(0);
   ::umask(maschera);

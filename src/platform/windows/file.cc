@@ -136,6 +136,12 @@ void sostituzione::scrivi_a(uint64_t offset, std::string_view dati) {
   }
 }
 
+void sostituzione::riserva(uint64_t byte) {
+  FILE_ALLOCATION_INFO a{};
+  a.AllocationSize.QuadPart = static_cast<LONGLONG>(byte);
+  SetFileInformationByHandle(h_, FileAllocationInfo, &a, sizeof a);
+}
+
 void sostituzione::chiudi() {
   HANDLE h = h_;
   h_ = nullptr;
