@@ -116,6 +116,20 @@ TEST(Finestra, WithoutADisplayTheConsoleStandsInAtOnce) {
   }
 }
 
+// Most of a short run is the loader's work: libX11 and the five libraries
+// behind it are loaded only for a window, and the C++ runtime is linked in.
+TEST(Finestra, NeitherProgramNeedsLibX11ToStart) {
+  for (const char* bin : {COMPATTATORE_BIN, SCENARIO_BIN}) {
+    std::string dinamica;
+    ASSERT_EQ(esegui(std::string("readelf -d ") + bin, &dinamica), 0) << bin;
+    ASSERT_NE(dinamica.find("(NEEDED)"), std::string::npos) << dinamica;
+    EXPECT_EQ(dinamica.find("libX11"), std::string::npos) << bin << "\n" << dinamica;
+#if defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
+    EXPECT_EQ(dinamica.find("libstdc++"), std::string::npos) << bin << "\n" << dinamica;
+#endif
+  }
+}
+
 #ifdef COMPATTATORE_X11
 
 bool presente(const std::string& programma) {

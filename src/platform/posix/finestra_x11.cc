@@ -17,6 +17,7 @@ void chiudi(finestra::nativa*&) {}
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <dlfcn.h>
 #include <errno.h>
 #include <poll.h>
 #include <pthread.h>
@@ -63,8 +64,83 @@ struct condiviso {
   bool chiudi = false;
 };
 
+// Every Xlib function this file calls. libX11 (and libxcb and the rest behind
+// it) is loaded only when a window is about to be made: every run without a
+// display, and every `scenario` run, starts without the cost of loading them,
+// and a machine without libX11 runs the console stand-in alone. The headers
+// still give the types, the constants and the macros that only read `Display`.
+#define FUNZIONI_XLIB(F)        \
+  F(XAllocColor)                \
+  F(XAllocSizeHints)            \
+  F(XAllocWMHints)              \
+  F(XChangeProperty)            \
+  F(XCloseDisplay)              \
+  F(XCreateGC)                  \
+  F(XCreatePixmap)              \
+  F(XCreateWindow)              \
+  F(XDestroyWindow)             \
+  F(XDrawRectangle)             \
+  F(XDrawString)                \
+  F(XFillRectangle)             \
+  F(XFlush)                     \
+  F(XFree)                      \
+  F(XFreeFont)                  \
+  F(XFreeGC)                    \
+  F(XFreePixmap)                \
+  F(XInternAtom)                \
+  F(XLoadQueryFont)             \
+  F(XLookupKeysym)              \
+  F(XMapRaised)                 \
+  F(XNextEvent)                 \
+  F(XOpenDisplay)               \
+  F(XParseColor)                \
+  F(XPending)                   \
+  F(XSelectInput)               \
+  F(XSetClassHint)              \
+  F(XSetErrorHandler)           \
+  F(XSetFont)                   \
+  F(XSetForeground)             \
+  F(XSetIOErrorExitHandler)     \
+  F(XSetIOErrorHandler)         \
+  F(XSetInputFocus)             \
+  F(XSetTransientForHint)       \
+  F(XSetWMHints)                \
+  F(XSetWMNormalHints)          \
+  F(XSetWMProtocols)            \
+  F(XSetWindowBackgroundPixmap) \
+  F(XStoreName)                 \
+  F(XSync)                      \
+  F(XTextWidth)
+
+struct libreria_x {
+#define PUNTATORE(nome) decltype(&::nome) nome = nullptr;
+  FUNZIONI_XLIB(PUNTATORE)
+#undef PUNTATORE
+};
+
+// libX11 with all of the functions above, loaded once per process by the first
+// window's thread (a later window's thread may start while an earlier one is
+// still held up by its server: the static's initialisation is thread-safe);
+// null when the library or one of them is missing, as with a libX11 older than
+// the lost-connection handler the run relies on. Never unloaded: a window's
+// thread that `chiudi` left to finish by itself may still be inside it.
+const libreria_x* carica_libreria_x() {
+  static const libreria_x* const caricata = []() -> const libreria_x* {
+    void* libreria = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+    if (!libreria) return nullptr;
+    static libreria_x x;
+#define CERCA(nome) \
+  if (!(x.nome = reinterpret_cast<decltype(&::nome)>(dlsym(libreria, #nome)))) return nullptr;
+    FUNZIONI_XLIB(CERCA)
+#undef CERCA
+    return &x;
+  }();
+  return caricata;
+}
+
 // The X side, touched only by the window's thread.
 struct x11 {
+  const libreria_x* x = nullptr;
   Display* d = nullptr;
   bool perso = false;  // connection lost: only XCloseDisplay is left to do
   int n = 0;           // screen
@@ -105,21 +181,22 @@ const char* nome_programma() {
 unsigned long colore(const x11& s, const char* nome, unsigned long riserva) {
   Colormap mappa = DefaultColormap(s.d, s.n);
   XColor c;
-  if (XParseColor(s.d, mappa, nome, &c) && XAllocColor(s.d, mappa, &c)) return c.pixel;
+  if (s.x->XParseColor(s.d, mappa, nome, &c) && s.x->XAllocColor(s.d, mappa, &c)) return c.pixel;
   return riserva;
 }
 
 bool apri(x11& s) {
-  XSetErrorHandler(ignora_errore);
-  XSetIOErrorHandler(ignora_errore_io);
-  s.d = XOpenDisplay(nullptr);
+  if (!(s.x = carica_libreria_x())) return false;
+  s.x->XSetErrorHandler(ignora_errore);
+  s.x->XSetIOErrorHandler(ignora_errore_io);
+  s.d = s.x->XOpenDisplay(nullptr);
   if (!s.d) return false;
-  XSetIOErrorExitHandler(s.d, connessione_persa, &s);
+  s.x->XSetIOErrorExitHandler(s.d, connessione_persa, &s);
   s.n = DefaultScreen(s.d);
   // "fixed" exists on every server; the others only look better.
   for (const char* nome : {"-*-helvetica-medium-r-normal--12-*-*-*-*-*-iso8859-1",
                            "-*-*-medium-r-normal--13-*-*-*-p-*-iso8859-1", "fixed"}) {
-    if ((s.font = XLoadQueryFont(s.d, nome))) break;
+    if ((s.font = s.x->XLoadQueryFont(s.d, nome))) break;
   }
   if (!s.font || s.perso) return false;
   s.bianco = WhitePixel(s.d, s.n);
@@ -127,23 +204,23 @@ bool apri(x11& s) {
   s.grigio = colore(s, "#F0F0F0", s.bianco);
   s.bordo_attivo = colore(s, "#0078D7", s.nero);
   s.premuto = colore(s, "#CCE4F7", s.bianco);
-  s.gc = XCreateGC(s.d, RootWindow(s.d, s.n), 0, nullptr);
-  XSetFont(s.d, s.gc, s.font->fid);
+  s.gc = s.x->XCreateGC(s.d, RootWindow(s.d, s.n), 0, nullptr);
+  s.x->XSetFont(s.d, s.gc, s.font->fid);
   return !s.perso;
 }
 
 void chiudi_display(x11& s) {
   if (!s.d) return;
   // Safe on a lost connection too: the requests go nowhere, the memory is freed.
-  if (s.principale != None) XDestroyWindow(s.d, s.principale);
-  if (s.gc) XFreeGC(s.d, s.gc);
-  if (s.font) XFreeFont(s.d, s.font);
-  XCloseDisplay(s.d);
+  if (s.principale != None) s.x->XDestroyWindow(s.d, s.principale);
+  if (s.gc) s.x->XFreeGC(s.d, s.gc);
+  if (s.font) s.x->XFreeFont(s.d, s.font);
+  s.x->XCloseDisplay(s.d);
   s.d = nullptr;
 }
 
 int larghezza(const x11& s, const std::string& t) {
-  return XTextWidth(s.font, t.data(), static_cast<int>(t.size()));
+  return s.x->XTextWidth(s.font, t.data(), static_cast<int>(t.size()));
 }
 int altezza(const x11& s) {
   return s.font->ascent + s.font->descent;
@@ -155,22 +232,22 @@ Window crea(x11& s, int w, int h, unsigned long sfondo, const std::string& titol
   int y = std::max(0, (DisplayHeight(s.d, s.n) - h) / 2);
   XSetWindowAttributes a{};
   a.background_pixel = sfondo;
-  Window win = XCreateWindow(s.d, RootWindow(s.d, s.n), x, y, static_cast<unsigned>(w),
-                             static_cast<unsigned>(h), 0, CopyFromParent, InputOutput,
-                             CopyFromParent, CWBackPixel, &a);
+  Window win = s.x->XCreateWindow(s.d, RootWindow(s.d, s.n), x, y, static_cast<unsigned>(w),
+                                  static_cast<unsigned>(h), 0, CopyFromParent, InputOutput,
+                                  CopyFromParent, CWBackPixel, &a);
 
   std::string latino = testo::a_1252(titolo);  // WM_NAME is Latin-1
-  XStoreName(s.d, win, latino.c_str());
-  XChangeProperty(s.d, win, XInternAtom(s.d, "_NET_WM_NAME", False),
-                  XInternAtom(s.d, "UTF8_STRING", False), 8, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(titolo.data()),
-                  static_cast<int>(titolo.size()));
+  s.x->XStoreName(s.d, win, latino.c_str());
+  s.x->XChangeProperty(s.d, win, s.x->XInternAtom(s.d, "_NET_WM_NAME", False),
+                       s.x->XInternAtom(s.d, "UTF8_STRING", False), 8, PropModeReplace,
+                       reinterpret_cast<const unsigned char*>(titolo.data()),
+                       static_cast<int>(titolo.size()));
 
   std::string classe_nome = nome_programma(), classe = "Compattatore";
   XClassHint ch{classe_nome.data(), classe.data()};
-  XSetClassHint(s.d, win, &ch);
+  s.x->XSetClassHint(s.d, win, &ch);
 
-  if (XSizeHints* sh = XAllocSizeHints()) {
+  if (XSizeHints* sh = s.x->XAllocSizeHints()) {
     // A position of our own choosing, so that no window manager asks the user
     // to place the window (and holds the server meanwhile).
     sh->flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
@@ -178,23 +255,23 @@ Window crea(x11& s, int w, int h, unsigned long sfondo, const std::string& titol
     sh->y = y;
     sh->width = sh->min_width = sh->max_width = w;
     sh->height = sh->min_height = sh->max_height = h;
-    XSetWMNormalHints(s.d, win, sh);
-    XFree(sh);
+    s.x->XSetWMNormalHints(s.d, win, sh);
+    s.x->XFree(sh);
   }
-  if (XWMHints* wh = XAllocWMHints()) {
+  if (XWMHints* wh = s.x->XAllocWMHints()) {
     wh->flags = InputHint | StateHint;
     wh->input = True;
     wh->initial_state = NormalState;
-    XSetWMHints(s.d, win, wh);
-    XFree(wh);
+    s.x->XSetWMHints(s.d, win, wh);
+    s.x->XFree(wh);
   }
   return win;
 }
 
 void atomo(x11& s, Window win, const char* proprieta, const char* valore) {
-  Atom v = XInternAtom(s.d, valore, False);
-  XChangeProperty(s.d, win, XInternAtom(s.d, proprieta, False), XA_ATOM, 32, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(&v), 1);
+  Atom v = s.x->XInternAtom(s.d, valore, False);
+  s.x->XChangeProperty(s.d, win, s.x->XInternAtom(s.d, proprieta, False), XA_ATOM, 32,
+                       PropModeReplace, reinterpret_cast<const unsigned char*>(&v), 1);
 }
 
 // Reads the events of `win` until `fatto` says stop, the connection is lost or
@@ -202,9 +279,9 @@ void atomo(x11& s, Window win, const char* proprieta, const char* valore) {
 template <typename Gestore>
 bool eventi(x11& s, Window win, std::optional<steady_clock::time_point> scadenza, Gestore&& fatto) {
   while (!s.perso) {
-    while (!s.perso && XPending(s.d) > 0) {
+    while (!s.perso && s.x->XPending(s.d) > 0) {
       XEvent e;
-      XNextEvent(s.d, &e);
+      s.x->XNextEvent(s.d, &e);
       if (e.xany.window == win && fatto(e)) return true;
     }
     if (s.perso) break;
@@ -214,7 +291,7 @@ bool eventi(x11& s, Window win, std::optional<steady_clock::time_point> scadenza
       if (resta.count() <= 0) return false;
       attesa = static_cast<int>(resta.count()) + 1;
     }
-    XFlush(s.d);
+    s.x->XFlush(s.d);
     pollfd p{ConnectionNumber(s.d), POLLIN, 0};
     if (poll(&p, 1, attesa) < 0 && errno != EINTR) return false;
   }
@@ -230,23 +307,23 @@ void finestra_principale(x11& s, const std::string& titolo, const std::string& e
   // The label is drawn into the window's background: the server repaints it on
   // every exposure by itself, while the run works without an event loop.
   Pixmap sfondo =
-      XCreatePixmap(s.d, s.principale, static_cast<unsigned>(w), static_cast<unsigned>(h),
-                    static_cast<unsigned>(DefaultDepth(s.d, s.n)));
-  XSetForeground(s.d, s.gc, s.grigio);
-  XFillRectangle(s.d, sfondo, s.gc, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h));
-  XSetForeground(s.d, s.gc, s.nero);
-  XDrawString(s.d, sfondo, s.gc, (w - larghezza(s, t)) / 2, (h - altezza(s)) / 2 + s.font->ascent,
-              t.data(), static_cast<int>(t.size()));
-  XSetWindowBackgroundPixmap(s.d, s.principale, sfondo);
-  XFreePixmap(s.d, sfondo);
+      s.x->XCreatePixmap(s.d, s.principale, static_cast<unsigned>(w), static_cast<unsigned>(h),
+                         static_cast<unsigned>(DefaultDepth(s.d, s.n)));
+  s.x->XSetForeground(s.d, s.gc, s.grigio);
+  s.x->XFillRectangle(s.d, sfondo, s.gc, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h));
+  s.x->XSetForeground(s.d, s.gc, s.nero);
+  s.x->XDrawString(s.d, sfondo, s.gc, (w - larghezza(s, t)) / 2,
+                   (h - altezza(s)) / 2 + s.font->ascent, t.data(), static_cast<int>(t.size()));
+  s.x->XSetWindowBackgroundPixmap(s.d, s.principale, sfondo);
+  s.x->XFreePixmap(s.d, sfondo);
 
-  XSelectInput(s.d, s.principale, StructureNotifyMask);
-  XMapRaised(s.d, s.principale);
+  s.x->XSelectInput(s.d, s.principale, StructureNotifyMask);
+  s.x->XMapRaised(s.d, s.principale);
   eventi(s, s.principale, steady_clock::now() + attesa_finestra,
          [](const XEvent& e) { return e.type == MapNotify; });
   // Nothing reads its events from here on.
-  XSelectInput(s.d, s.principale, NoEventMask);
-  XSync(s.d, False);
+  s.x->XSelectInput(s.d, s.principale, NoEventMask);
+  s.x->XSync(s.d, False);
 }
 
 // Layout of the message box.
@@ -273,25 +350,25 @@ scatola misura(const x11& s, const std::string& t) {
 }
 
 void disegna(x11& s, Window win, const scatola& b, const std::string& t, bool giu) {
-  XSetForeground(s.d, s.gc, s.grigio);
-  XFillRectangle(s.d, win, s.gc, 0, b.fascia_y, static_cast<unsigned>(b.w),
-                 static_cast<unsigned>(b.h - b.fascia_y));
-  XSetForeground(s.d, s.gc, s.nero);
-  XDrawString(s.d, win, s.gc, b.testo_x, b.testo_y, t.data(), static_cast<int>(t.size()));
+  s.x->XSetForeground(s.d, s.gc, s.grigio);
+  s.x->XFillRectangle(s.d, win, s.gc, 0, b.fascia_y, static_cast<unsigned>(b.w),
+                      static_cast<unsigned>(b.h - b.fascia_y));
+  s.x->XSetForeground(s.d, s.gc, s.nero);
+  s.x->XDrawString(s.d, win, s.gc, b.testo_x, b.testo_y, t.data(), static_cast<int>(t.size()));
 
-  XSetForeground(s.d, s.gc, giu ? s.premuto : s.bianco);
-  XFillRectangle(s.d, win, s.gc, b.tasto_x, b.tasto_y, static_cast<unsigned>(b.tasto_w),
-                 static_cast<unsigned>(b.tasto_h));
+  s.x->XSetForeground(s.d, s.gc, giu ? s.premuto : s.bianco);
+  s.x->XFillRectangle(s.d, win, s.gc, b.tasto_x, b.tasto_y, static_cast<unsigned>(b.tasto_w),
+                      static_cast<unsigned>(b.tasto_h));
   // The only button is the default one: its border shows it.
-  XSetForeground(s.d, s.gc, s.bordo_attivo);
-  XDrawRectangle(s.d, win, s.gc, b.tasto_x, b.tasto_y, static_cast<unsigned>(b.tasto_w - 1),
-                 static_cast<unsigned>(b.tasto_h - 1));
-  XDrawRectangle(s.d, win, s.gc, b.tasto_x + 1, b.tasto_y + 1, static_cast<unsigned>(b.tasto_w - 3),
-                 static_cast<unsigned>(b.tasto_h - 3));
-  XSetForeground(s.d, s.gc, s.nero);
+  s.x->XSetForeground(s.d, s.gc, s.bordo_attivo);
+  s.x->XDrawRectangle(s.d, win, s.gc, b.tasto_x, b.tasto_y, static_cast<unsigned>(b.tasto_w - 1),
+                      static_cast<unsigned>(b.tasto_h - 1));
+  s.x->XDrawRectangle(s.d, win, s.gc, b.tasto_x + 1, b.tasto_y + 1,
+                      static_cast<unsigned>(b.tasto_w - 3), static_cast<unsigned>(b.tasto_h - 3));
+  s.x->XSetForeground(s.d, s.gc, s.nero);
   int ok_x = b.tasto_x + (b.tasto_w - larghezza(s, "OK")) / 2;
   int ok_y = b.tasto_y + (b.tasto_h - altezza(s)) / 2 + s.font->ascent;
-  XDrawString(s.d, win, s.gc, ok_x, ok_y, "OK", 2);
+  s.x->XDrawString(s.d, win, s.gc, ok_x, ok_y, "OK", 2);
 }
 
 bool sul_tasto(const scatola& b, int x, int y) {
@@ -306,15 +383,15 @@ void mostra_scatola(x11& s, const std::string& testo_messaggio, Avviso&& visibil
   scatola b = misura(s, t);
   // No caption of its own: the application's name stands as the title.
   Window box = crea(s, b.w, b.h, s.bianco, nome_programma());
-  if (s.principale != None) XSetTransientForHint(s.d, box, s.principale);
+  if (s.principale != None) s.x->XSetTransientForHint(s.d, box, s.principale);
   atomo(s, box, "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DIALOG");
   atomo(s, box, "_NET_WM_STATE", "_NET_WM_STATE_MODAL");
-  Atom chiusura = XInternAtom(s.d, "WM_DELETE_WINDOW", False);
-  XSetWMProtocols(s.d, box, &chiusura, 1);
-  XSelectInput(
+  Atom chiusura = s.x->XInternAtom(s.d, "WM_DELETE_WINDOW", False);
+  s.x->XSetWMProtocols(s.d, box, &chiusura, 1);
+  s.x->XSelectInput(
       s.d, box,
       ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask);
-  XMapRaised(s.d, box);
+  s.x->XMapRaised(s.d, box);
 
   // Test hook: close the box by itself after a while, as if OK were pressed.
   std::optional<steady_clock::time_point> scadenza;
@@ -329,11 +406,11 @@ void mostra_scatola(x11& s, const std::string& testo_messaggio, Avviso&& visibil
         return false;
       case MapNotify:
         // Without a window manager nobody else gives the box the keyboard.
-        XSetInputFocus(s.d, box, RevertToParent, CurrentTime);
+        s.x->XSetInputFocus(s.d, box, RevertToParent, CurrentTime);
         visibile();
         return false;
       case KeyPress: {
-        KeySym k = XLookupKeysym(const_cast<XKeyEvent*>(&e.xkey), 0);
+        KeySym k = s.x->XLookupKeysym(const_cast<XKeyEvent*>(&e.xkey), 0);
         return k == XK_Return || k == XK_KP_Enter || k == XK_Escape || k == XK_space;
       }
       case ButtonPress:
@@ -356,8 +433,8 @@ void mostra_scatola(x11& s, const std::string& testo_messaggio, Avviso&& visibil
   });
 
   if (!s.perso) {
-    XDestroyWindow(s.d, box);
-    XSync(s.d, False);
+    s.x->XDestroyWindow(s.d, box);
+    s.x->XSync(s.d, False);
   }
 }
 

@@ -1,5 +1,6 @@
 // The X11 side of `finestra`. Built without X11, or run without a reachable
-// display, every function here does nothing and leaves `s` null.
+// display or without libX11.so.6 (loaded at run time, by the first window),
+// every function here does nothing and leaves `s` null.
 #pragma once
 #include <string>
 
