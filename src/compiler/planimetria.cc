@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
-#include <system_error>
 
 #include "driver/form1.h"
 
@@ -42,8 +41,6 @@ void Form1::inizia_planimetria() {
   } catch (const file::errore_scrittura&) {
     // No file to write into yet: the plan is written whole at the end, where
     // the same fault is met and reported.
-  } catch (const std::system_error&) {
-    // No thread to be had: the same.
   } catch (const std::bad_alloc&) {
     // No memory for the pieces: the same.
   }

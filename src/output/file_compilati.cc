@@ -12,7 +12,7 @@ constexpr int16_t kTimbroTabella = 610;
 constexpr int16_t kTimbroPercorso = 5121;
 
 void scrivi_colonna(file::sostituzione& f, const planimetria_linea& p, int colonna) {
-  colonna_a_pezzi(p, colonna, 1 << 18, [&](uint64_t o, std::string_view d) { f.scrivi_a(o, d); });
+  colonna_a_pezzi(p, colonna, 1 << 20, [&](uint64_t o, std::string_view d) { f.scrivi_a(o, d); });
 }
 
 }  // namespace
