@@ -11,10 +11,6 @@ namespace {
 constexpr int16_t kTimbroTabella = 610;
 constexpr int16_t kTimbroPercorso = 5121;
 
-void scrivi_colonna(file::sostituzione& f, const planimetria_linea& p, int colonna) {
-  colonna_a_pezzi(p, colonna, 1 << 20, [&](uint64_t o, std::string_view d) { f.scrivi_a(o, d); });
-}
-
 }  // namespace
 
 void Form1::scrivi_file_compilati() {
@@ -42,8 +38,8 @@ void Form1::scrivi_file_compilati() {
       planimetria_dal_flusso();
       file::sostituzione f(nome_file("_linea.dat"));
       f.riserva(2 * immagini::byte_colonna(planimetria));
-      scrivi_colonna(f, planimetria, 0);
-      scrivi_colonna(f, planimetria, 1);
+      planimetria_a_pezzi(planimetria, size_t{1} << 20,
+                          [&](uint64_t o, std::string_view d) { f.scrivi_a(o, d); });
       f.chiudi();
     }
     flusso.reset();

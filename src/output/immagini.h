@@ -173,29 +173,32 @@ inline char* codifica_colonna(const uint8_t* g, const double* v, size_t m, size_
 
 }  // namespace immagini
 
-// One column of the line plan file (0: every first coordinate, 1: every
-// second), each element a 2-byte kind tag (0 empty, 2 16-bit integer,
-// 5 double) and its value. The second column follows the first whole. Handed
-// to `consegna(offset, bytes)` in pieces of about `pezzo` bytes with their
-// place in the file, so the 20 MB of a 1000 km line never stand in memory at
-// once and the two columns can be written at the same time.
+// The line plan file: the first coordinate of every point, then the second,
+// each element a 2-byte kind tag (0 empty, 2 16-bit integer, 5 double) and
+// its value. Handed to `consegna(offset, bytes)` in pieces of about `pezzo`
+// bytes with their place in the file, so the 20 MB of a 1000 km line never
+// stand in memory at once; one buffer, no larger than a column, serves both.
 template <typename F>
-void colonna_a_pezzi(const planimetria_linea& p, int colonna, size_t pezzo, F&& consegna) {
+void planimetria_a_pezzi(const planimetria_linea& p, size_t pezzo, F&& consegna) {
   const size_t n = immagini::punti_scritti(p);
+  const uint64_t byte = immagini::byte_colonna(p);
   constexpr size_t kBlocco = 4096;  // elements between two checks of the buffer
-  std::unique_ptr<char[]> b(new char[pezzo + kBlocco * 10]);
-  uint64_t offset = colonna == 0 ? 0 : immagini::byte_colonna(p);
-  const double* v = colonna == 0 ? p.x.data() : p.y.data();
-  char* q = b.get();
-  for (size_t m = 0; m < n;) {
-    const size_t fino = std::min(n, m + kBlocco);
-    q = immagini::codifica_colonna(p.genere.data(), v, m, fino, q);
-    m = fino;
-    const size_t pieni = static_cast<size_t>(q - b.get());
-    if (pieni >= pezzo || m == n) {
-      consegna(offset, std::string_view(b.get(), pieni));
-      offset += pieni;
-      q = b.get();
+  const size_t misura = static_cast<size_t>(std::min<uint64_t>(pezzo, byte)) + kBlocco * 10;
+  std::unique_ptr<char[]> b(new char[misura]);
+  for (int colonna = 0; colonna < 2; ++colonna) {
+    uint64_t offset = colonna == 0 ? 0 : byte;
+    const double* v = colonna == 0 ? p.x.data() : p.y.data();
+    char* q = b.get();
+    for (size_t m = 0; m < n;) {
+      const size_t fino = std::min(n, m + kBlocco);
+      q = immagini::codifica_colonna(p.genere.data(), v, m, fino, q);
+      m = fino;
+      const size_t pieni = static_cast<size_t>(q - b.get());
+      if (pieni >= pezzo || m == n) {
+        consegna(offset, std::string_view(b.get(), pieni));
+        offset += pieni;
+        q = b.get();
+      }
     }
   }
 }
@@ -203,8 +206,7 @@ void colonna_a_pezzi(const planimetria_linea& p, int colonna, size_t pezzo, F&& 
 // The whole line plan file in one buffer.
 inline std::string immagine_planimetria(const planimetria_linea& p) {
   std::string b(2 * immagini::byte_colonna(p), '\0');
-  for (int colonna = 0; colonna < 2; ++colonna)
-    colonna_a_pezzi(p, colonna, size_t{1} << 18,
-                    [&](uint64_t o, std::string_view d) { b.replace(o, d.size(), d); });
+  planimetria_a_pezzi(p, size_t{1} << 20,
+                      [&](uint64_t o, std::string_view d) { b.replace(o, d.size(), d); });
   return b;
 }

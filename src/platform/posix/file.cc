@@ -120,8 +120,13 @@ void sostituzione::riserva(uint64_t byte) {
   ::fallocate(fd_di(h_), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(byte));
 }
 void sostituzione::chiudi() {
-  mode_t maschera = ::umask(0);
-  ::umask(maschera);
+  // The mask is read once: it can only be read by setting it, and a program
+  // that writes eight files need not set it sixteen times.
+  static const mode_t maschera = [] {
+    mode_t m = ::umask(0);
+    ::umask(m);
+    return m;
+  }();
   int fd = fd_di(h_);
   ::fchmod(fd, 0666 & ~maschera);
   h_ = nullptr;
