@@ -79,6 +79,42 @@ TEST(FlussoPlanimetria, SameBytesAsThePlanWrittenWhole) {
   }
 }
 
+// A board in cell 1 takes a stamp slot: the run ends with 1250 where the
+// files are written, after the plan was streamed whole.
+TEST(FlussoPlanimetria, RunEndedBeforeTheWriteLeavesThePlanInItsArrays) {
+  cartella_temporanea t;
+  Form1 f;
+  f.con_finestra = false;
+  f.cartella = t.percorso;
+  f.nome_linea = "L";
+  f.numero_treno = "3";
+  f.punti_in_flusso = 4;
+  scenario_generato g = genera_scenario({20, 9, 4});
+  g.linea.insert(g.linea.find("cartello_indicatore"), "cartello_indicatore, 10, (uno)\r\n");
+  file::sostituisci(f.file_linea(), g.linea);
+  file::sostituisci(f.file_treno(), g.treno);
+  scrivi_tutto(t / "L_linea.dat", "vecchio");
+  int32_t j = 1;
+  EXPECT_THROW(f.memorizza_percorso(j), fine_programma);
+  EXPECT_EQ(leggi_tutto(t / "L_linea.dat"), "vecchio");
+  EXPECT_EQ(file::elenco(t.percorso), std::vector<std::string>{"L_linea.dat"});
+  // The same points as a read that keeps them in the arrays.
+  Form1 r;
+  r.cartella = t.percorso;
+  r.nome_linea = "L";
+  r.numero_treno = "3";
+  r.j = 1;
+  file::sostituisci(r.file_linea(), g.linea);
+  file::sostituisci(r.file_treno(), g.treno);
+  r.memorizza_dati();
+  ASSERT_EQ(f.planimetria.punti(), r.planimetria.punti());
+  EXPECT_TRUE(f.planimetria.genere == r.planimetria.genere);
+  for (size_t m = 0; m + 2 < r.planimetria.punti(); ++m) {
+    ASSERT_EQ(f.planimetria.x[m], r.planimetria.x[m]) << m;
+    ASSERT_EQ(f.planimetria.y[m], r.planimetria.y[m]) << m;
+  }
+}
+
 TEST(FlussoPlanimetria, NotFinishedLeavesTheOldFile) {
   cartella_temporanea t;
   const std::string nome = t / "L_linea.dat";
