@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <list>
 #include <map>
 #include <optional>
 #include <string>
@@ -216,6 +217,9 @@ class FinestraX11 : public testing::Test {
 
   void SetUp() override {
     if (!presente("Xvfb") || !presente("xwd")) GTEST_SKIP() << "Xvfb or xwd not installed";
+    avvia_server();
+  }
+  void avvia_server() {
     int p[2];
     ASSERT_EQ(pipe(p), 0);
     server = fork();
@@ -238,6 +242,7 @@ class FinestraX11 : public testing::Test {
     while (numero.find('\n') == std::string::npos && poll(&attesa, 1, 10000) == 1 &&
            read(p[0], &c, 1) == 1)
       numero += c;
+    display.clear();
     if (numero.find('\n') != std::string::npos) display = ":" + numero.substr(0, numero.find('\n'));
     close(p[0]);
     ASSERT_FALSE(display.empty()) << "Xvfb did not start";
@@ -390,6 +395,28 @@ TEST_F(FinestraX11, LostDisplayLetsTheRunGoOn) {
   EXPECT_EQ(lavoro.attendi(10000), 0);
   EXPECT_EQ(errore.attendi(5000), 1);
   EXPECT_EQ(leggi_tutto(errore.errori), " Errore n. 1250\n");
+}
+
+// A display lost at any moment of a window's start, even while it is being
+// opened, must not end the run through Xlib's own exit (status 1).
+TEST_F(FinestraX11, DisplayLostWhileWindowsOpenLetsEveryRunGoOn) {
+  for (int giro = 0; giro < 10; ++giro) {
+    if (giro > 0) {
+      ASSERT_NO_FATAL_FAILURE(avvia_server());
+    }
+    std::list<processo> demo;
+    for (int k = 0; k < 6; ++k)
+      demo.emplace_back(t, std::vector<std::string>{},
+                        std::map<std::string, std::string>{{"DISPLAY", display},
+                                                           {"COMPATTATORE_TEST_ATTESA_MS", ""},
+                                                           {"COMPATTATORE_TEST_CHIUDI_MS", ""}});
+    std::this_thread::sleep_for(milliseconds(2 + 4 * giro));
+    XCloseDisplay(d);
+    d = nullptr;
+    ferma_server();
+    for (processo& p : demo)
+      EXPECT_EQ(p.attendi(10000), 0) << "round " << giro << ": " << p.descrivi();
+  }
 }
 
 // A server that does not answer (here: grabbed, as a window manager does while

@@ -153,7 +153,15 @@ struct x11 {
 int ignora_errore(Display*, XErrorEvent*) {
   return 0;
 }
+// Set on a window's thread once its display has the exit handler below.
+thread_local bool uscita_sostituita = false;
+
 int ignora_errore_io(Display*) {
+  // Lost while the display was still being opened, before the handler below
+  // was on it: Xlib would end the process as soon as this returns. The thread
+  // stays here instead, like one held up by a server that does not answer,
+  // and the run waits for it no longer than its bounds.
+  while (!uscita_sostituita) std::this_thread::sleep_for(std::chrono::hours(1));
   return 0;
 }
 // Replaces Xlib's exit on a lost connection: the run goes on without the window.
@@ -192,6 +200,7 @@ bool apri(x11& s) {
   s.d = s.x->XOpenDisplay(nullptr);
   if (!s.d) return false;
   s.x->XSetIOErrorExitHandler(s.d, connessione_persa, &s);
+  uscita_sostituita = true;
   s.n = DefaultScreen(s.d);
   // "fixed" exists on every server; the others only look better.
   for (const char* nome : {"-*-helvetica-medium-r-normal--12-*-*-*-*-*-iso8859-1",
