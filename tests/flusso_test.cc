@@ -17,13 +17,18 @@ struct compilato {
   std::vector<std::string> elenco;
 };
 
+// A run of route "L", train 3, in folder t.
+void prepara(Form1& f, const cartella_temporanea& t) {
+  f.cartella = t.percorso;
+  f.nome_linea = "L";
+  f.numero_treno = "3";
+}
+
 // Compiles the sources with plans of `soglia` points or more streamed.
 compilato compila(const std::string& linea, const std::string& treno, size_t soglia) {
   cartella_temporanea t;
   Form1 f;
-  f.cartella = t.percorso;
-  f.nome_linea = "L";
-  f.numero_treno = "3";
+  prepara(f, t);
   f.punti_in_flusso = soglia;
   file::sostituisci(f.file_linea(), linea);
   file::sostituisci(f.file_treno(), treno);
@@ -85,9 +90,7 @@ TEST(FlussoPlanimetria, RunEndedBeforeTheWriteLeavesThePlanInItsArrays) {
   cartella_temporanea t;
   Form1 f;
   f.con_finestra = false;
-  f.cartella = t.percorso;
-  f.nome_linea = "L";
-  f.numero_treno = "3";
+  prepara(f, t);
   f.punti_in_flusso = 4;
   scenario_generato g = genera_scenario({20, 9, 4});
   g.linea.insert(g.linea.find("cartello_indicatore"), "cartello_indicatore, 10, (uno)\r\n");
@@ -100,9 +103,7 @@ TEST(FlussoPlanimetria, RunEndedBeforeTheWriteLeavesThePlanInItsArrays) {
   EXPECT_EQ(file::elenco(t.percorso), std::vector<std::string>{"L_linea.dat"});
   // The same points as a read that keeps them in the arrays.
   Form1 r;
-  r.cartella = t.percorso;
-  r.nome_linea = "L";
-  r.numero_treno = "3";
+  prepara(r, t);
   r.j = 1;
   file::sostituisci(r.file_linea(), g.linea);
   file::sostituisci(r.file_treno(), g.treno);
