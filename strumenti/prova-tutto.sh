@@ -5,7 +5,11 @@
 #   build-fuzz  clang++ libFuzzer harnesses, 60 s each
 #   build-win   Windows (mingw-w64), the whole suite under Wine, the window on
 #               Xvfb, and the bytes against the Linux build
+# First the packages these need and the machine lacks are installed.
 set -euo pipefail
+# Called before the cd, so that the command it suggests when it needs root
+# is right for the folder this was started from.
+bash "$(dirname "$0")/installa-dipendenze.sh"
 cd "$(dirname "$0")/.."
 export WINEDEBUG=-all
 
