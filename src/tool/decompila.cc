@@ -7,12 +7,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "driver/form1.h"
 #include "model/numeri.h"
 #include "platform/file.h"
 #include "platform/testo.h"
 #include "tool/comandi.h"
 #include "tool/compila.h"
 #include "tool/compilati.h"
+#include "tool/decompila_interno.h"
 #include "tool/json.h"
 
 namespace {
@@ -79,67 +81,6 @@ bool leggi_compilato(const std::string& cartella, const std::string& linea,
   return true;
 }
 
-std::vector<punto_profilo> punti_profilo(const std::vector<int>& v, int ultima) {
-  std::vector<punto_profilo> r;
-  if (v.empty() || ultima < 3) return r;
-  // The reader stores cells 0 to ultima - 3 at least; a value beyond them
-  // comes from points at the very end.
-  int fino = ultima - 2;
-  for (int i = ultima; i >= fino; --i)
-    if (v[static_cast<size_t>(i)] != 0) {
-      fino = i + 1;
-      break;
-    }
-  const int normali = std::min(fino, ultima - 2);
-  r.push_back({0, v[0]});
-  for (int c = 1; c < normali; ++c)
-    if (v[static_cast<size_t>(c)] != v[static_cast<size_t>(c - 1)])
-      r.push_back({int64_t{c} * 50, v[static_cast<size_t>(c)]});
-  if (fino > ultima - 2) {
-    // A point at the last cell the test allows, then points behind it (at
-    // 50 m), each of which fills one more cell.
-    const int c = ultima - 2;
-    if (r.back().posizione != int64_t{c} * 50)
-      r.push_back({int64_t{c} * 50, v[static_cast<size_t>(c)]});
-    for (int d = c + 1; d < fino; ++d) r.push_back({50, v[static_cast<size_t>(d)]});
-  }
-  return r;
-}
-
-std::pair<int64_t, int64_t> cifre(int v, int base) {
-  const int64_t q = v >= 0 ? v / base : -((-int64_t{v} + base - 1) / base);
-  return {q, v - base * q};
-}
-
-bool resti_sotto_fermata(const cella_percorso& c) {
-  return c.tipo == tipo_cella::fermata &&
-         (c.valore_2 != 0 || c.valore_3 != 0 || c.valore_4 != 0 || c.tempo != 0);
-}
-
-bool segnale_sotto_fermata(const std::vector<cella_percorso>& celle, size_t i) {
-  const cella_percorso& c = celle[i];
-  if (!resti_sotto_fermata(c)) return false;
-  if (c.tempo != 0) return true;
-  const int r = ((c.valore_4 % 10) + 10) % 10;
-  for (size_t k = 1; k <= 4 && 2 * k <= i; ++k)
-    if (celle[i - 2 * k].marcatore == static_cast<uint8_t>(10 * r + static_cast<int>(k)))
-      return true;
-  return false;
-}
-
-bool voce_libera(const voce_linea& v) {
-  return v.nome.empty() && v.tipo == 0 && v.inizio == 0 && v.fine == 0 && v.posizione == 0 &&
-         v.opzione_1 == 0 && v.parametro_1 == 0 && v.parametro_2 == 0 && v.parametro_3 == 0 &&
-         v.parametro_4 == 0 && v.parametro_5 == 0 && v.parametro_6 == 0 && v.parametro_7 == 0 &&
-         v.prolunga_fine == 0 && v.opzione_2 == 0 && v.orario == 0;
-}
-
-int numero_stazioni(const tabella& t) {
-  int n = 0;
-  while (n + 1 <= 80 && !voce_libera(t[static_cast<size_t>(n + 1)])) ++n;
-  return n >= 79 ? 0 : n;  // no gap below the signs: they are all signs
-}
-
 bool testo_campo(const std::string& t, std::string& campo) {
   campo = t;
   if (t.find_first_of("\r\n") != std::string::npos) return false;
@@ -201,16 +142,76 @@ sorgente_decompilata componi(const std::vector<sezione_sorgente>& sezioni) {
   return out;
 }
 
+// Header entries hold only what the readers put there, and the stamps.
+void controlla_tabella(analisi& a) {
+  const tabella& t = a.s.tabella_linea;
+  for (int e = 81; e <= 86; ++e) {
+    voce_linea v = t[static_cast<size_t>(e)];
+    v.inizio = v.fine = v.posizione = 0;
+    if (e == 85) v.parametro_1 = 0, v.orario = 0;
+    if (e == 86) v.parametro_1 = v.parametro_4 = v.parametro_5 = v.parametro_6 = 0;
+    if (e >= 85) v.nome.clear();
+    if (!voce_libera(v)) a.nota("voce " + n(e) + ": campi che nessun lettore scrive");
+  }
+  Form1 f;
+  f.tabella_linea = t;
+  f.tabella_linea[85].orario = 0;
+  if (t[85].parametro_1 != 610 || t[85].orario != f.codice_gara_st())
+    a.nota("voce 85: timbro o codice st che la scrittura non dà (610 e " + n(f.codice_gara_st()) +
+           ")");
+  if (a.s.celle.size() > 1 &&
+      (a.s.celle[1].valore_1 != 5121 || a.s.celle[1].valore_2 != f.codice_gara_og()))
+    a.nota("cella 1: timbro o codice og che la scrittura non dà (5121 e " + n(f.codice_gara_og()) +
+           ")");
+}
+
+// A line read that stopped read no train: nothing of it may be there.
+void controlla_treno_vuoto(analisi& a) {
+  const tabella& t = a.s.tabella_linea;
+  bool pieno = t[84].inizio || t[84].posizione || t[86].parametro_1 || t[86].parametro_4 ||
+               t[86].parametro_5 || t[86].parametro_6;
+  for (int e = 1; e <= 80 - a.cartelli; ++e)
+    pieno = pieno || !voce_libera(t[static_cast<size_t>(e)]);
+  const bool testata = a.linea == lettura_linea::ferma_testata;
+  for (const cella_percorso& x : a.celle) {
+    pieno = pieno || x.velocita_limite || x.aderenza || x.marcatore;
+    if (testata) pieno = pieno || x.tipo || x.pendenza || x.montagna;
+  }
+  if (pieno)
+    a.nota(testata ? "la lettura della linea si ferma nell'intestazione, ma le celle o il treno "
+                     "hanno valori"
+                   : "la lettura della linea si ferma nel corpo, ma il treno è stato letto");
+}
+
+// Every object in the cells comes from an entry.
+void controlla_celle(analisi& a) {
+  size_t restano = 0, prima = 0;
+  for (size_t i = 0; i < a.celle.size(); ++i)
+    if (a.celle[i].tipo != tipo_cella::libera && !a.spiegata[i] && restano++ == 0) prima = i;
+  if (restano == 0) return;
+  a.nota("cella " + n(static_cast<int64_t>(prima)) + ": oggetto di tipo " + n(a.celle[prima].tipo) +
+         " che nessuna voce dà" +
+         (restano > 1 ? " (e altre " + n(static_cast<int64_t>(restano - 1)) + " celle)" : ""));
+}
+
 }  // namespace
 
 decompilazione decompila(const scenario_compilato& s) {
   decompilazione d;
+  analisi a(s, d.inesprimibili, d.tracce);
+  controlla_tabella(a);
+  analizza_lettura_linea(a);
+  analizza_cartelli(a);
+  if (a.linea == lettura_linea::intera) {
+    analizza_stazioni(a);
+    analizza_oggetti_treno(a);
+  } else {
+    controlla_treno_vuoto(a);
+  }
   std::vector<sezione_sorgente> linea, treno;
-  // The stamps of cell 1 went over values that had to be 0.
-  std::vector<cella_percorso> celle = s.celle;
-  if (celle.size() > 1) celle[1].valore_1 = celle[1].valore_2 = 0;
-  decompila_linea(s, celle, linea, d.inesprimibili);
-  decompila_treno(s, celle, treno, d.inesprimibili);
+  scrivi_linea(a, linea);
+  scrivi_treno(a, treno);
+  controlla_celle(a);
   d.linea = componi(linea);
   d.treno = componi(treno);
   return d;
@@ -297,6 +298,8 @@ void stampa_json(const esito_decompilazione& e) {
   s += "],\"inesprimibili\":[";
   for (size_t i = 0; i < e.inesprimibili.size(); ++i)
     s += (i ? "," : "") + json_testo(e.inesprimibili[i]);
+  s += "],\"tracce\":[";
+  for (size_t i = 0; i < e.tracce.size(); ++i) s += (i ? "," : "") + json_testo(e.tracce[i]);
   s += "]";
   if (!e.controllo.empty()) s += ",\"controllo\":" + json_testo(e.controllo);
   s += "}\n";
@@ -305,6 +308,7 @@ void stampa_json(const esito_decompilazione& e) {
 
 void stampa_testo(const esito_decompilazione& e) {
   for (const auto& f : e.files) std::printf("scritto %s\n", f.c_str());
+  for (const auto& t : e.tracce) std::printf("%s\n", t.c_str());
   if (e.identico) {
     std::printf("andata e ritorno identica: i sorgenti scritti si compilano negli stessi byte\n");
     return;
@@ -336,6 +340,7 @@ esito_decompilazione decompila_cartella(const opzioni_decompilazione& o) {
   }
   decompilazione d = decompila(s);
   e.inesprimibili = d.inesprimibili;
+  e.tracce = d.tracce;
   const std::string n_linea = file::percorso(uscita, nome_sorgente_linea(o.linea));
   const std::string n_treno = file::percorso(uscita, nome_sorgente_treno(o.linea, o.treno));
   try {

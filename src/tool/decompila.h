@@ -51,6 +51,8 @@ struct decompilazione {
   sorgente_decompilata linea, treno;
   // What the compiled files hold that no source line gives (Italian, UTF-8).
   std::vector<std::string> inesprimibili;
+  // Where a read stopped before the end of its file, as the bytes show it.
+  std::vector<std::string> tracce;
 };
 
 decompilazione decompila(const scenario_compilato& s);
@@ -80,6 +82,7 @@ struct esito_decompilazione {
   bool identico = false;           // the check compile gave the same bytes
   std::vector<differenza> differenze;
   std::vector<std::string> inesprimibili;
+  std::vector<std::string> tracce;
   std::string controllo;  // what went wrong with the check compile
 };
 
@@ -87,50 +90,6 @@ struct esito_decompilazione {
 // private folder inside SRCDIR to compare the bytes. Prints nothing.
 esito_decompilazione decompila_cartella(const opzioni_decompilazione& o);
 
-// Internal steps, shared by the two halves.
-struct sezione_sorgente;
-// `celle` are the compiled cells without the stamps of cell 1.
-void decompila_linea(const scenario_compilato& s, const std::vector<cella_percorso>& celle,
-                     std::vector<sezione_sorgente>& sezioni, std::vector<std::string>& note);
-void decompila_treno(const scenario_compilato& s, const std::vector<cella_percorso>& celle,
-                     std::vector<sezione_sorgente>& sezioni, std::vector<std::string>& note);
-
-// One entry line before layout: its key, its values, and what `diff` matches by.
-struct riga_sorgente {
-  std::string chiave;
-  std::vector<std::string> valori;
-  std::string genere;
-  int64_t posizione = kSenzaPosizione;
-};
-
-struct sezione_sorgente {
-  std::string testa;  // "[generale]", "[curve]"...
-  std::vector<riga_sorgente> righe;
-};
-
 // A text value as the field reader gives it back: quoted when it holds a
 // comma or blanks at its ends. False when no field can give it.
 bool testo_campo(const std::string& t, std::string& campo);
-
-// A profile of one value per cell, as the readers store it: points at the
-// cells where the value changes. `valore` is the stored cell value; the caller
-// turns it into the source value.
-struct punto_profilo {
-  int64_t posizione;
-  int valore;
-};
-std::vector<punto_profilo> punti_profilo(const std::vector<int>& celle, int ultima);
-
-// v = q * base + r with r from 0 to base - 1: a packed pair of digits.
-std::pair<int64_t, int64_t> cifre(int v, int base);
-
-// Stations fill entries 1 upward without a gap: the count of them.
-int numero_stazioni(const tabella& t);
-// Whether an entry of the table holds nothing at all.
-bool voce_libera(const voce_linea& v);
-
-// A station's stop cell keeps the values 2 to 4 and the time of the object it
-// replaced. True when they are those of a signal: a time, or markers of its
-// kinds before it. False for a board, or for nothing at all.
-bool resti_sotto_fermata(const cella_percorso& c);
-bool segnale_sotto_fermata(const std::vector<cella_percorso>& celle, size_t i);

@@ -1,5 +1,6 @@
-// The line description back from the compiled records: header, curves from
-// the plan, gradients, mountain spans, speed boards and named signs.
+// The line description back from the compiled records: how far its read got,
+// the header, the curves from the plan, the gradients, the speed boards and
+// the named signs (the spans have a file of their own).
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -8,107 +9,83 @@
 #include <vector>
 
 #include "model/numeri.h"
-#include "tool/decompila.h"
+#include "tool/decompila_interno.h"
 
 namespace {
 
-using std::to_string;
-
-constexpr int64_t kDistanzaGap = 150;  // spans closer than this get kind 3
-constexpr int kMontagneMassime = 80;
 constexpr int64_t kPuntoMassimo = 1000000;
+constexpr int64_t kMin32 = INT32_MIN;
 
-riga_sorgente voce(std::string chiave, std::vector<std::string> valori,
-                   int64_t posizione = kSenzaPosizione, std::string genere = "") {
-  riga_sorgente r;
-  if (genere.empty()) genere = chiave;
-  r.chiave = std::move(chiave);
-  r.valori = std::move(valori);
-  r.genere = std::move(genere);
-  r.posizione = posizione;
-  return r;
+// The highest position the reader accepts for an entry: (p + 100) / 50 may
+// not exceed the last cell.
+int64_t posizione_massima(const analisi& a) {
+  return 50 * int64_t{a.ultima} - 100;
 }
 
-std::string n(int64_t v) {
-  return to_string(v);
-}
+// --- reference points ---
 
 struct punto_km {
   int64_t posizione = 0, progressiva = 0, correzione = 0;
 };
 
-// The three reference points as read: the sort and the correction of 100 m
-// must give back entries 81, 82 and 83 (largest position first).
-void progressive(const tabella& t, sezione_sorgente& s, std::vector<std::string>& note) {
-  punto_km e[3];
-  bool tutti_zero = true;
+punto_km da_voce(const voce_linea& v) {
+  return {v.inizio, v.fine, v.posizione};
+}
+
+// The three points as the header must give them ("tre", "due", "uno", for
+// entries 81, 82, 83 before the sort) so that the sort and the correction of
+// 100 m leave entries 81 to 83 as compiled. False when no order of reading
+// gives them.
+bool progressive_lette(const tabella& t, punto_km lette[3]) {
+  punto_km r[3];
+  bool zero = true;
   for (int i = 0; i < 3; ++i) {
-    const voce_linea& v = t[static_cast<size_t>(81 + i)];
-    e[i] = {v.inizio, int64_t{v.fine} - (v.posizione == 1 ? 100 : 0), v.posizione};
-    tutti_zero = tutti_zero && v.inizio == 0 && v.fine == 0 && v.posizione == 0;
-    if (e[i].progressiva < INT32_MIN)
-      note.push_back("voce " + n(81 + i) + ": progressiva senza la correzione fuori dai 32 bit");
+    r[i] = da_voce(t[static_cast<size_t>(81 + i)]);
+    zero = zero && r[i].posizione == 0 && r[i].progressiva == 0 && r[i].correzione == 0;
+    if (r[i].correzione == 1) r[i].progressiva -= 100;
+    if (r[i].progressiva < kMin32) return false;  // read as 32 bits before the correction
   }
-  punto_km tre = e[0], due = e[1], uno = e[2];
-  const int64_t somma = e[0].posizione + e[1].posizione + e[2].posizione;
-  if (tutti_zero) {
-    tre = due = uno = punto_km{};
-  } else if (somma != 0) {
-    const bool prima = e[0].posizione > e[1].posizione && e[0].posizione > e[2].posizione;
-    if (!prima || e[1].posizione < e[2].posizione)
-      note.push_back(
-          "voci 81-83: i punti di riferimento non sono in ordine di posizione decrescente");
-    // A tie between the two smaller points puts the one read as "due" last.
-    if (e[1].posizione == e[2].posizione) std::swap(due, uno);
-  } else {
-    // No positions: the chainage of the point read as "uno" decides, so it
-    // carries the point of entry 81.
-    if (e[0].progressiva <= 0)
-      note.push_back("voci 81-83: posizioni a somma zero e progressiva della voce 81 non positiva");
-    tre = e[2], due = e[1], uno = e[0];
+  if (zero) {
+    for (int i = 0; i < 3; ++i) lette[i] = punto_km{};
+    return true;
   }
-  for (const auto& [nome, p] :
-       {std::pair<const char*, punto_km>{"uno", uno}, {"due", due}, {"tre", tre}}) {
-    s.righe.push_back(voce(std::string("progressiva chilometrica ") + nome,
-                           {n(p.posizione), n(p.progressiva), n(p.correzione)}));
+  const int64_t somma = r[0].posizione + r[1].posizione + r[2].posizione;
+  if (somma != 0) {
+    // Largest position strictly first; of the other two the larger second,
+    // a tie between them putting the one read as "uno" in entry 82.
+    if (r[0].posizione <= r[1].posizione || r[1].posizione < r[2].posizione) return false;
+    lette[0] = r[0];
+    if (r[1].posizione == r[2].posizione) {
+      lette[1] = r[2], lette[2] = r[1];
+    } else {
+      lette[1] = r[1], lette[2] = r[2];
+    }
+    return true;
   }
+  // No positions: the last chainage above 0 of the tests "tre", "due", "uno"
+  // decides; a point read as "uno" with a chainage above 0 always leads.
+  if (r[0].progressiva <= 0) return false;
+  lette[0] = r[2], lette[1] = r[1], lette[2] = r[0];
+  return true;
 }
 
-void intestazione(const scenario_compilato& c, sezione_sorgente& s,
-                  std::vector<std::string>& note) {
-  const tabella& t = c.tabella_linea;
-  s.righe.push_back(voce("lunghezza percorso", {n(t[84].fine)}));
-  progressive(t, s, note);
-  s.righe.push_back(voce("sfondo uno", {n(t[85].inizio)}));
-  s.righe.push_back(voce("sfondo due", {n(t[85].posizione)}));
-  s.righe.push_back(voce("sfondo tre", {n(t[85].fine)}));
-
-  const voce_linea& r = t[86];
-  int codici = r.posizione;
-  if (r.inizio % 50 != 0 || r.fine % 50 != 0)
-    note.push_back("voce 86: zona di ripetizione non su multipli di 50 m");
-  if (codici == 0) {
-    if (r.fine != 0) note.push_back("voce 86: zona di ripetizione senza codici ma con una fine");
-    codici = 4;  // an end of 0 clears it
-  } else if (r.fine == 0 || (codici != 4 && codici != 9)) {
-    note.push_back("voce 86: codici di ripetizione " + n(r.posizione) + " con fine " + n(r.fine) +
-                   " non ottenibili");
-    if (codici != 9) codici = 4;
-  }
-  s.righe.push_back(voce("ripetizione segnali " + n(codici) + " codici", {n(r.inizio), n(r.fine)},
-                         kSenzaPosizione, "ripetizione segnali"));
+// Consistent repetition zone of a header that was read to its end.
+bool ripetizione_valida(const voce_linea& r) {
+  if (r.inizio % 50 != 0 || r.fine % 50 != 0) return false;
+  if (r.fine == 0) return r.posizione == 0;
+  return r.posizione == 4 || r.posizione == 9;
 }
 
-// --- curves ---
-
-constexpr double kCurvatura[] = {0.0, 0.0001, 0.0002, 0.0004, 0.001, 0.002, 0.003};
+// --- the plan ---
 
 bool uguale(double a, double b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-// Which step gave point i: 0 straight, c a right curve of class c, -c a left one.
-// Tries `prima` first, the step of the point before; 99 when none fits.
+constexpr double kCurvatura[] = {0.0, 0.0001, 0.0002, 0.0004, 0.001, 0.002, 0.003};
+
+// Which step gave point i: 0 straight, c a right curve of class c, -c a left
+// one; 99 when none does. The step of the point before is tried first.
 int passo(const planimetria_linea& p, size_t i, int prima) {
   const double x2 = p.x[i - 2], y2 = p.y[i - 2], x1 = p.x[i - 1], y1 = p.y[i - 1];
   const double dx = x1 - x2, dy = y1 - y2;
@@ -133,37 +110,155 @@ int passo(const planimetria_linea& p, size_t i, int prima) {
   return 99;
 }
 
-void curve(const scenario_compilato& c, int ultima, sezione_sorgente& s,
-           std::vector<std::string>& note) {
-  if (!c.con_planimetria) return;
-  const planimetria_linea& p = c.planimetria;
-  const size_t punti = p.punti();
-  if (punti < 5) {
-    note.push_back("planimetria di " + n(static_cast<int64_t>(punti)) + " punti: troppo corta");
+bool inizio_piano(const planimetria_linea& p) {
+  return p.genere[0] == genere_punto::intero && p.genere[1] == genere_punto::intero &&
+         p.x[0] == 0 && p.y[0] == 0 && p.x[1] == 0 && p.y[1] == 1;
+}
+
+// The first point of [da, a) that is empty, or `a`.
+size_t primo_vuoto(const planimetria_linea& p, size_t da, size_t a) {
+  for (size_t i = da; i < a; ++i)
+    if (p.genere[i] == genere_punto::vuoto) return i;
+  return a;
+}
+
+}  // namespace
+
+analisi::analisi(const scenario_compilato& c, std::vector<std::string>& n_,
+                 std::vector<std::string>& t)
+    : s(c), celle(c.celle), ultima(static_cast<int>(c.celle.size()) - 1), note(n_), tracce(t) {
+  // The stamps of cell 1 went over values that had to be 0.
+  if (celle.size() > 1) celle[1].valore_1 = celle[1].valore_2 = 0;
+  spiegata.assign(celle.size(), 0);
+  sotto.assign(celle.size(), sotto_fermata::niente);
+  fermata.assign(celle.size(), 0);
+  fermata_prima.assign(celle.size(), 0);
+  cella_cartello.assign(81, -1);
+}
+
+void analizza_lettura_linea(analisi& a) {
+  const tabella& t = a.s.tabella_linea;
+  punto_km lette[3];
+  const bool testata = progressive_lette(t, lette) && ripetizione_valida(t[86]);
+  if (!a.s.con_planimetria) {
+    // Without a plan only the header can tell a stop: a body that stopped
+    // writes nothing a complete read could not.
+    if (!testata) a.linea = lettura_linea::ferma_testata;
+  } else {
+    const planimetria_linea& p = a.s.planimetria;
+    const size_t punti = p.punti();
+    if (punti >= 2 && p.genere[0] == genere_punto::vuoto && p.genere[1] == genere_punto::vuoto) {
+      a.linea = lettura_linea::ferma_testata;
+    } else if (punti >= 5 && p.genere[punti - 3] == genere_punto::vuoto) {
+      a.linea = lettura_linea::ferma_corpo;
+      a.punto_fermo = static_cast<int64_t>(primo_vuoto(p, 2, punti));
+    }
+  }
+  if (a.linea == lettura_linea::ferma_testata)
+    a.tracce.push_back(
+        "la lettura della linea si è fermata nell'intestazione (codice 3, 4, 5 o 25): punti di "
+        "riferimento non ordinati, nessuna voce del corpo, nessuna planimetria, nessun treno; il "
+        "sorgente scritto si ferma allo stesso punto");
+  if (a.linea == lettura_linea::ferma_corpo)
+    a.tracce.push_back(
+        "la lettura della linea si è fermata nel corpo (codice 6, 21, 25 o 103) "
+        "con la planimetria tracciata fino al punto " +
+        n(a.punto_fermo - 1) +
+        ": nessun riempimento finale, nessun treno; il sorgente scritto si ferma "
+        "allo stesso punto");
+}
+
+namespace {
+
+// --- header ---
+
+void progressive(const analisi& a, sezione_sorgente& s) {
+  const tabella& t = a.s.tabella_linea;
+  punto_km p[3];  // as read: "tre", "due", "uno"
+  if (a.linea == lettura_linea::ferma_testata) {
+    for (int i = 0; i < 3; ++i) p[i] = da_voce(t[static_cast<size_t>(81 + i)]);
+  } else if (!progressive_lette(t, p)) {
+    const_cast<analisi&>(a).nota(
+        "voci 81-83: punti di riferimento che l'ordinamento per posizione non dà");
+    for (int i = 0; i < 3; ++i) p[i] = da_voce(t[static_cast<size_t>(81 + i)]);
+  }
+  const char* nomi[] = {"tre", "due", "uno"};
+  for (int i = 2; i >= 0; --i)
+    s.righe.push_back(voce(std::string("progressiva chilometrica ") + nomi[i],
+                           {n(p[i].posizione), n(p[i].progressiva), n(p[i].correzione)}));
+}
+
+// The repetition zone; in a header that stopped there, the entry that stopped it.
+bool ripetizione(analisi& a, sezione_sorgente& s) {
+  const voce_linea& r = a.s.tabella_linea[86];
+  auto riga = [&](const std::string& codici, int64_t inizio, int64_t fine) {
+    s.righe.push_back(voce("ripetizione segnali " + codici + "codici", {n(inizio), n(fine)},
+                           kSenzaPosizione, "ripetizione segnali"));
+  };
+  if (ripetizione_valida(r)) {
+    if (r.inizio != 0 || r.fine != 0) riga(r.posizione == 9 ? "9 " : "4 ", r.inizio, r.fine);
+    return false;
+  }
+  if (a.linea != lettura_linea::ferma_testata ||
+      (r.posizione != 0 && r.posizione != 4 && r.posizione != 9)) {
+    a.nota("voce 86: zona di ripetizione " + n(r.inizio) + "-" + n(r.fine) + " con codici " +
+           n(r.posizione) + ", che la lettura non dà");
+    return false;
+  }
+  // The codes of an earlier entry, then the one whose check stopped the read.
+  if (r.posizione != 0) riga(r.posizione == 9 ? "9 " : "4 ", 0, 50);
+  const bool multipli = r.inizio % 50 == 0 && r.fine % 50 == 0;
+  riga(multipli ? "" : "4 ", r.inizio, r.fine);
+  return true;
+}
+
+void testata(analisi& a, sezione_sorgente& s) {
+  const tabella& t = a.s.tabella_linea;
+  s.righe.push_back(voce("lunghezza percorso", {n(t[84].fine)}));
+  progressive(a, s);
+  s.righe.push_back(voce("sfondo uno", {n(t[85].inizio)}));
+  s.righe.push_back(voce("sfondo due", {n(t[85].posizione)}));
+  s.righe.push_back(voce("sfondo tre", {n(t[85].fine)}));
+  const bool fermata = ripetizione(a, s);
+  // A header that stopped on a value that cannot be read.
+  if (a.linea == lettura_linea::ferma_testata && !fermata)
+    s.righe.push_back(voce("sfondo uno", {"X"}, kSenzaPosizione, "fine della lettura"));
+}
+
+// --- curves ---
+
+void curve(analisi& a, sezione_sorgente& s) {
+  if (!a.s.con_planimetria || a.linea == lettura_linea::ferma_testata) return;
+  const planimetria_linea& p = a.s.planimetria;
+  const int64_t punti = static_cast<int64_t>(p.punti());
+  if (punti < 5 || !inizio_piano(p)) {
+    a.nota(
+        "planimetria: i primi due punti non sono gli interi (0, 0) e (0, 1) da cui parte ogni "
+        "tracciato");
     return;
   }
-  const size_t ultimo = punti - 3;  // the last point a step sets
-  bool forma = p.genere[0] == genere_punto::intero && p.genere[1] == genere_punto::intero &&
-               p.x[0] == 0 && p.y[0] == 0 && p.x[1] == 0 && p.y[1] == 1 &&
-               p.genere[punti - 2] == genere_punto::vuoto &&
-               p.genere[punti - 1] == genere_punto::vuoto;
-  for (size_t i = 2; forma && i <= ultimo; ++i) forma = p.genere[i] == genere_punto::doppio;
-  if (!forma) {
-    note.push_back(
-        "planimetria: i generi dei punti non sono quelli di un tracciato (interi 0 e 1, doppi, "
-        "due vuoti in fondo)");
-    if (p.genere[0] == genere_punto::vuoto || p.genere[1] == genere_punto::vuoto) return;
-  }
-  int64_t indice = 2;  // next point the reader computes
+  const bool fermo = a.linea == lettura_linea::ferma_corpo;
+  const int64_t fine = fermo ? a.punto_fermo : punti - 2;  // points [2, fine) are traced
+  if (static_cast<int64_t>(primo_vuoto(p, 2, static_cast<size_t>(fine))) != fine ||
+      primo_vuoto(p, static_cast<size_t>(fine), static_cast<size_t>(punti)) !=
+          static_cast<size_t>(fine))
+    a.nota("planimetria: punti vuoti in mezzo a quelli tracciati");
+  for (int64_t i = fine; i < punti; ++i)
+    if (p.genere[static_cast<size_t>(i)] != genere_punto::vuoto) {
+      a.nota("planimetria: punti oltre la fine del tracciato");
+      break;
+    }
+  const int64_t massima = posizione_massima(a);
+  int64_t indice = 2;  // the next point the reader computes
   int prima = 0;
-  size_t i = 2;
   bool segnalato = false;
-  while (i <= ultimo) {
-    int k = p.genere[i] == genere_punto::doppio ? passo(p, i, prima) : 99;
+  for (int64_t i = 2; i < fine;) {
+    int k = p.genere[static_cast<size_t>(i)] == genere_punto::doppio
+                ? passo(p, static_cast<size_t>(i), prima)
+                : 99;
     if (k == 99) {
       if (!segnalato)
-        note.push_back("planimetria: il punto " + n(static_cast<int64_t>(i)) +
-                       " non segue né un rettilineo né una curva");
+        a.nota("planimetria: il punto " + n(i) + " non segue né un rettilineo né una curva");
       segnalato = true;
       k = 0;
     }
@@ -172,242 +267,206 @@ void curve(const scenario_compilato& c, int ultima, sezione_sorgente& s,
       ++i;
       continue;
     }
-    // A run of steps of one curvature is one curve.
-    const size_t a = i;
-    size_t b = i;
-    while (b + 1 <= ultimo && p.genere[b + 1] == genere_punto::doppio && passo(p, b + 1, k) == k)
+    // A run of steps of one curvature is one curve; its straight run-in is
+    // the reader's while the point reached is not past its start.
+    int64_t b = i;
+    while (b + 1 < fine && p.genere[static_cast<size_t>(b + 1)] == genere_punto::doppio &&
+           passo(p, static_cast<size_t>(b + 1), k) == k)
       ++b;
-    int64_t inizio = static_cast<int64_t>(a) - 1;
-    // The curve start must pass the reader's test against the cells; a curve
-    // right after another may start behind the point reached.
-    const int64_t massimo = 50 * int64_t{ultima} - 100;
-    if (inizio > massimo) {
-      if (static_cast<int64_t>(a) == indice)
-        inizio = massimo;
+    int64_t inizio = i - 1;
+    if (inizio > massima) {
+      if (i == indice)
+        inizio = massima;  // nothing to run in: any start behind the point reached
       else
-        note.push_back("planimetria: una curva inizia al metro " + n(inizio) +
-                       ", oltre l'ultima cella");
+        a.nota("planimetria: un rettilineo arriva al metro " + n(i - 1) +
+               ", oltre l'ultima posizione che una curva può avere");
     }
-    if (static_cast<int64_t>(b) >= kPuntoMassimo)
-      note.push_back("planimetria: una curva arriva oltre il punto 1000000");
+    // Only the read's last curve may carry the plan to point 1000000 (code 103).
+    if (b >= kPuntoMassimo && !(fermo && b == fine - 1))
+      a.nota("planimetria: una curva arriva oltre il punto 999999");
     const int classe = k < 0 ? -k : k;
-    s.righe.push_back(voce(std::string("curva") + (k < 0 ? "s" : "d") + n(classe),
-                           {n(inizio), n(static_cast<int64_t>(b) - inizio)}, inizio, "curva"));
-    indice = static_cast<int64_t>(b) + 1;
+    riga_sorgente r = voce(std::string("curva") + (k < 0 ? "s" : "d") + n(classe),
+                           {n(inizio), n(b - inizio)}, inizio, "curva");
+    // That one stopped the read (code 103): it comes after every other entry.
+    if (fermo && b == kPuntoMassimo && b == fine - 1)
+      a.arresto_linea.push_back(std::move(r));
+    else
+      s.righe.push_back(std::move(r));
+    indice = b + 1;
     i = b + 1;
+  }
+  if (fermo && indice < fine) {
+    // Straight on to where the read stopped: a curve of no length runs in.
+    if (fine - 1 > massima)
+      a.nota("planimetria: un rettilineo arriva al metro " + n(fine - 1) +
+             ", oltre l'ultima posizione che una curva può avere");
+    riga_sorgente r = voce("curvad1", {n(fine - 1), "0"}, fine - 1, "curva");
+    if (fine - 1 == kPuntoMassimo)
+      a.arresto_linea.push_back(std::move(r));
+    else
+      s.righe.push_back(std::move(r));
   }
 }
 
 // --- gradients ---
 
-void pendenze(const std::vector<cella_percorso>& celle, int ultima, sezione_sorgente& s) {
-  std::vector<int> v(celle.size());
-  for (size_t i = 0; i < v.size(); ++i) v[i] = celle[i].pendenza;
-  for (const punto_profilo& q : punti_profilo(v, ultima))
+void pendenze(analisi& a, sezione_sorgente& s) {
+  if (a.linea == lettura_linea::ferma_testata) return;
+  std::vector<int> v(a.celle.size());
+  for (size_t i = 0; i < v.size(); ++i) v[i] = a.celle[i].pendenza;
+  for (const punto_profilo& q : punti_profilo(v, a.ultima, a.linea == lettura_linea::intera))
     s.righe.push_back(voce("pendenza", {n(q.posizione), n(q.valore - 100)}, q.posizione));
-}
-
-// --- spans ---
-
-void montagne(const std::vector<cella_percorso>& celle, int ultima, sezione_sorgente& s,
-              std::vector<std::string>& note) {
-  const int64_t u = ultima;
-  auto tipo = [&](int64_t x) { return celle[static_cast<size_t>(x)].tipo; };
-  auto segno = [&](int64_t x) { return tipo(x) == tipo_cella::segno_montagna; };
-  // Whether a cell of the step from s before `prima` was left free.
-  auto passo_libero = [&](int64_t s, int64_t prima) {
-    for (int64_t x = s + 3; x < prima; x += 4)
-      if (x >= 0 && tipo(x) == tipo_cella::libera) return true;
-    return false;
-  };
-  struct tratto {
-    int64_t a, b;
-    bool segni;
-    int m;
-  };
-  // In the order they are read: a later span overwrites an earlier one's kind.
-  std::vector<tratto> tratti;
-  bool segni_fuori = false;
-  for (int64_t i = 0; i <= u;) {
-    const int m = celle[static_cast<size_t>(i)].montagna;
-    if (m == 0) {
-      if (segno(i)) segni_fuori = true;
-      ++i;
-      continue;
-    }
-    const int64_t a = i;
-    int64_t b = i;
-    while (b + 1 <= u && celle[static_cast<size_t>(b + 1)].montagna == m) ++b;
-    i = b + 1;
-    // Markers stand every fourth cell from a span's first one, where the cell
-    // was free: a run whose markers stop, or change step, is several spans.
-    for (int64_t cur = a; cur <= b;) {
-      int64_t x = cur;
-      while (x <= b && !segno(x)) ++x;
-      if (x > b) {
-        tratti.push_back({cur, b, false, m});
-        break;
-      }
-      int64_t inizio = cur;
-      bool prima = false;  // it starts under the spans before it
-      if ((x - inizio + 1) % 4 != 0 || passo_libero(inizio, x)) {
-        if (cur == 0) {
-          // A span that starts before the line: its cells count from there.
-          const int64_t r = (x + 1) % 4;
-          inizio = r == 0 ? 0 : r - 4;
-        } else {
-          inizio = x - 3;
-          prima = inizio < cur;
-          for (int64_t y = std::max<int64_t>(inizio, 0); prima && y < cur; ++y)
-            if (celle[static_cast<size_t>(y)].montagna == 0) prima = false;
-          if (inizio < 0 || (inizio < cur && !prima)) inizio = cur;
-        }
-        if (passo_libero(inizio, x) || (x - inizio + 1) % 4 != 0)
-          note.push_back("cella " + n(x) + ": segno di montagna fuori dal passo della montagna");
-      }
-      if (inizio > cur) tratti.push_back({cur, inizio - 1, false, m});
-      int64_t fine = b;
-      for (int64_t y = x + 1; y <= b; ++y) {
-        const bool al_passo = (y - inizio + 1) % 4 == 0;
-        if ((al_passo && tipo(y) == tipo_cella::libera) || (!al_passo && segno(y))) {
-          fine = y - 1;
-          break;
-        }
-      }
-      if (prima) {
-        // Read before the spans it reaches under, which then take their cells back.
-        size_t k = tratti.size();
-        while (k > 0 && tratti[k - 1].b >= inizio) --k;
-        tratti.insert(tratti.begin() + static_cast<std::ptrdiff_t>(k), {inizio, fine, true, m});
-      } else {
-        tratti.push_back({inizio, fine, true, m});
-      }
-      cur = fine + 1;
-    }
-  }
-  int64_t fine_prima = 0;
-  int scritte = 0;
-  for (const tratto& t : tratti) {
-    const int64_t inizio = t.a * 50, fine = (t.b + 1) * 50;
-    if (inizio + 100 > 50 * u)
-      note.push_back("cella " + n(t.a) + ": montagna oltre l'ultima cella");
-    int genere = t.m;
-    if (t.segni)
-      genere = t.m + 10;
-    else if (t.m > 10)
-      genere = t.m - 256;  // kept to 8 bits, and no markers
-    // A span closer than 150 m to the one read before it becomes kind 3: an
-    // empty span far behind stands in between.
-    if (scritte > 0 && inizio - fine_prima <= kDistanzaGap && t.m != 3) {
-      const int64_t vuota = inizio > kDistanzaGap ? 0 : inizio - 200;
-      s.righe.push_back(voce("montagna", {n(vuota), n(vuota), "0"}, vuota));
-      ++scritte;
-    }
-    s.righe.push_back(voce("montagna", {n(inizio), n(fine), n(genere)}, inizio));
-    ++scritte;
-    fine_prima = fine;
-  }
-  if (segni_fuori) note.push_back("segni di montagna fuori da ogni montagna");
-  if (scritte > kMontagneMassime)
-    note.push_back(n(scritte) + " montagne: il lettore ne tiene " + n(kMontagneMassime));
 }
 
 // --- boards ---
 
 // Two speeds packed as s * 20 + d / 5: both multiples of 5, the first one
 // taking the hundreds.
-std::pair<int64_t, int64_t> velocita_coppia(int v) {
+std::pair<int64_t, int64_t> velocita_coppia(int64_t v) {
   auto [q, r] = cifre(v, 100);
   return {5 * q, 5 * r};
 }
 
-void indicatori(const std::vector<cella_percorso>& celle, sezione_sorgente& s) {
-  for (size_t i = 0; i < celle.size(); ++i) {
-    const cella_percorso& x = celle[i];
-    // A board that a station's stop cell replaced keeps all but its first speeds.
-    const bool sotto = resti_sotto_fermata(x) && !segnale_sotto_fermata(celle, i);
-    if (x.tipo != tipo_cella::indicatori_v_max && !sotto) continue;
-    const int64_t p = (static_cast<int64_t>(i) - 1) * 50;
-    auto [vas, vad] = velocita_coppia(sotto ? 0 : x.valore_1);
-    auto [vbs, vbd] = velocita_coppia(x.valore_2);
-    auto [vcs, vcd] = velocita_coppia(x.valore_3);
-    auto [ss, sd] = cifre(x.valore_4, 10);
-    std::vector<std::string> v = {n(p), n(vas), n(vbs), n(vcs), n(ss)};
-    // An empty second side, as the built-in boards have it.
-    const bool vuoto = vad == 0 && vbd == 0 && vcd == 0;
-    for (int64_t d : {vad, vbd, vcd}) v.push_back(vuoto ? "" : n(d));
-    v.push_back(n(sd));
-    s.righe.push_back(voce("indicatori_vmax", v, p));
+riga_sorgente indicatore(analisi& a, size_t i) {
+  const cella_percorso& x = a.cella(static_cast<int64_t>(i));
+  const bool nascosto = x.tipo == tipo_cella::fermata;  // its first speeds went
+  const int64_t p = (static_cast<int64_t>(i) - 1) * 50;
+  if (p > posizione_massima(a))
+    a.nota("cella " + n(static_cast<int64_t>(i)) +
+           ": cartello "
+           "di velocità nell'ultima cella, dove nessuna voce arriva");
+  if (!nascosto && x.tempo != 0)
+    a.nota("cella " + n(static_cast<int64_t>(i)) + ": cartello di velocità con un tempo");
+  auto [vas, vad] = velocita_coppia(nascosto ? 0 : x.valore_1);
+  auto [vbs, vbd] = velocita_coppia(x.valore_2);
+  auto [vcs, vcd] = velocita_coppia(x.valore_3);
+  auto [ss, sd] = cifre(x.valore_4, 10);
+  std::vector<std::string> v = {n(p), n(vas), n(vbs), n(vcs), n(ss)};
+  // An empty second side, as the built-in boards have it.
+  const bool vuoto = vad == 0 && vbd == 0 && vcd == 0;
+  for (int64_t d : {vad, vbd, vcd}) v.push_back(vuoto ? "" : n(d));
+  v.push_back(n(sd));
+  return voce("indicatori_vmax", v, p);
+}
+
+void indicatori(analisi& a, sezione_sorgente& s) {
+  std::vector<size_t> celle = a.indicatori_nascosti;
+  for (size_t i = 0; i < a.celle.size(); ++i)
+    if (a.celle[i].tipo == tipo_cella::indicatori_v_max) celle.push_back(i);
+  std::sort(celle.begin(), celle.end());
+  for (size_t i : celle) {
+    a.spiegata[i] = 1;
+    s.righe.push_back(indicatore(a, i));
   }
 }
 
 // --- named signs ---
 
-void cartelli(const tabella& t, const std::vector<cella_percorso>& celle, sezione_sorgente& s,
-              std::vector<std::string>& note) {
-  const int stazioni = numero_stazioni(t);
-  std::vector<std::vector<size_t>> voci_celle(81);
-  std::vector<size_t> fermate;
-  for (size_t i = 0; i < celle.size(); ++i) {
-    const cella_percorso& x = celle[i];
-    if (x.tipo == tipo_cella::fermata && !resti_sotto_fermata(x)) fermate.push_back(i);
-    if (x.tipo != tipo_cella::cartello) continue;
-    if (x.valore_1 > stazioni + 1 && x.valore_1 <= 80)
-      voci_celle[static_cast<size_t>(x.valore_1)].push_back(i);
-    else
-      note.push_back("cella " + n(static_cast<int64_t>(i)) + ": cartello della voce " +
-                     n(x.valore_1) + ", che non può contenerne");
-  }
-  int ultima_voce = 81;  // the lowest sign entry
-  for (int e = stazioni + 2; e <= 80; ++e)
-    if (!voci_celle[static_cast<size_t>(e)].empty() || !voce_libera(t[static_cast<size_t>(e)])) {
-      ultima_voce = e;
-      break;
-    }
-  size_t fermata = 0;
-  for (int e = 80; e >= ultima_voce; --e) {
-    const voce_linea& v = t[static_cast<size_t>(e)];
-    const auto& dove = voci_celle[static_cast<size_t>(e)];
-    int64_t cella;
-    if (!dove.empty()) {
-      cella = static_cast<int64_t>(dove[0]);
-      if (dove.size() > 1)
-        note.push_back("voce " + n(e) + ": il testo del cartello sta in più celle");
-    } else if (fermata < fermate.size()) {
-      // Its cell became a station's stop cell, which keeps nothing of it.
-      cella = static_cast<int64_t>(fermate[fermata++]);
+void cartelli(analisi& a, sezione_sorgente& s) {
+  const tabella& t = a.s.tabella_linea;
+  size_t nascosto = 0;
+  for (int e = 80; e > 80 - a.cartelli; --e) {
+    int64_t c = a.cella_cartello[static_cast<size_t>(e)];
+    if (c >= 0) {
+      a.spiegata[static_cast<size_t>(c)] = 1;
+    } else if (nascosto < a.cartelli_nascosti.size()) {
+      c = static_cast<int64_t>(a.cartelli_nascosti[nascosto++]);
     } else {
-      note.push_back("voce " + n(e) + ": testo di cartello senza cella");
-      cella = 2;
+      a.nota("voce " + n(e) + ": testo di cartello senza una cella che possa averlo avuto");
+      c = 2;
     }
-    voce_linea resto = v;
-    resto.nome.clear();
-    if (!voce_libera(resto))
-      note.push_back("voce " + n(e) + ": valori oltre il testo del cartello");
     std::string testo;
-    if (!testo_campo(v.nome, testo))
-      note.push_back("voce " + n(e) + ": il testo del cartello non si può scrivere in un campo");
-    const int64_t p = (cella - 1) * 50;
+    if (!testo_campo(t[static_cast<size_t>(e)].nome, testo))
+      a.nota("voce " + n(e) + ": testo di cartello che nessun campo può dare");
+    const int64_t p = (c - 1) * 50;
     s.righe.push_back(voce("cartello_indicatore", {n(p), testo}, p));
   }
 }
 
 }  // namespace
 
-void decompila_linea(const scenario_compilato& c, const std::vector<cella_percorso>& celle,
-                     std::vector<sezione_sorgente>& sezioni, std::vector<std::string>& note) {
-  const int ultima = static_cast<int>(celle.size()) - 1;
+void scrivi_linea(analisi& a, std::vector<sezione_sorgente>& sezioni) {
   sezioni.push_back({"[generale]", {}});
-  intestazione(c, sezioni.back(), note);
+  testata(a, sezioni.back());
   sezioni.push_back({"[curve]", {}});
-  curve(c, ultima, sezioni.back(), note);
+  curve(a, sezioni.back());
   sezioni.push_back({"[pendenze]", {}});
-  pendenze(celle, ultima, sezioni.back());
+  pendenze(a, sezioni.back());
   sezioni.push_back({"[montagne]", {}});
-  montagne(celle, ultima, sezioni.back(), note);
+  if (a.linea != lettura_linea::ferma_testata) montagne(a, sezioni.back());
   sezioni.push_back({"[cartelli]", {}});
-  indicatori(celle, sezioni.back());
+  indicatori(a, sezioni.back());
   sezioni.push_back({"[indicazioni]", {}});
-  cartelli(c.tabella_linea, celle, sezioni.back(), note);
+  cartelli(a, sezioni.back());
+  if (a.linea == lettura_linea::ferma_corpo && a.arresto_linea.empty())
+    a.arresto_linea.push_back(voce("pendenza", {"X", "0"}, kSenzaPosizione, "fine della lettura"));
+  for (const riga_sorgente& r : a.arresto_linea) sezioni.back().righe.push_back(r);
   sezioni.push_back({"[fine]", {}});
+}
+
+// --- shared helpers ---
+
+riga_sorgente voce(std::string chiave, std::vector<std::string> valori, int64_t posizione,
+                   std::string genere) {
+  riga_sorgente r;
+  if (genere.empty()) genere = chiave;
+  r.chiave = std::move(chiave);
+  r.valori = std::move(valori);
+  r.genere = std::move(genere);
+  r.posizione = posizione;
+  return r;
+}
+
+std::string n(int64_t v) {
+  return std::to_string(v);
+}
+
+std::pair<int64_t, int64_t> cifre(int64_t v, int64_t base) {
+  int64_t q = v / base, r = v % base;
+  if (r < 0) --q, r += base;
+  return {q, r};
+}
+
+std::vector<punto_profilo> punti_profilo(const std::vector<int>& v, int ultima, bool con_coda) {
+  std::vector<punto_profilo> r;
+  const int64_t t = int64_t{ultima} - 2;  // the run-out fills at least up to t - 1
+  int64_t k = 0;                          // cells 0 to k - 1 are stored
+  for (int64_t i = static_cast<int64_t>(v.size()) - 1; i >= 0; --i)
+    if (v[static_cast<size_t>(i)] != 0) {
+      k = i + 1;
+      break;
+    }
+  if (con_coda) k = std::max(k, t);
+  auto valore = [&](int64_t c) { return v[static_cast<size_t>(c)]; };
+  if (k == 0) {
+    if (con_coda) r.push_back({0, 0});
+    return r;
+  }
+  // A point at 0 only sets the value that fills from cell 0; each point after
+  // fills the cells up to the one before its own.
+  r.push_back({0, valore(0)});
+  const int64_t normali = std::min(k, t);
+  for (int64_t c = 1; c < normali; ++c)
+    if (valore(c) != valore(c - 1)) r.push_back({c * 50, valore(c)});
+  if (k > t) {
+    // Beyond the last cell a position may name, points behind the index fill
+    // one cell each; the run-out (or one more point) fills the last.
+    r.push_back({t * 50, valore(t)});
+    for (int64_t c = t + 1; c < k; ++c) r.push_back({50, valore(c)});
+    if (!con_coda) r.push_back({50, 0});
+  } else if (!con_coda) {
+    r.push_back({k * 50, valore(k - 1)});
+  }
+  return r;
+}
+
+bool numeri_zero(const voce_linea& v) {
+  return v.tipo == 0 && v.inizio == 0 && v.fine == 0 && v.posizione == 0 && v.opzione_1 == 0 &&
+         v.parametro_1 == 0 && v.parametro_2 == 0 && v.parametro_3 == 0 && v.parametro_4 == 0 &&
+         v.parametro_5 == 0 && v.parametro_6 == 0 && v.parametro_7 == 0 && v.prolunga_fine == 0 &&
+         v.opzione_2 == 0 && v.orario == 0;
+}
+
+bool voce_libera(const voce_linea& v) {
+  return v.nome.empty() && numeri_zero(v);
 }

@@ -510,7 +510,7 @@ scenario_generato genera_scenario(const opzioni_generazione& o) {
 
 int comando_generate(const argomenti& a) {
   opzioni_generazione o;
-  bool km = false;
+  bool km = false, selvaggio = false;
   std::vector<std::string> posizionali;
   for (size_t i = 0; i < a.size(); ++i) {
     if (a[i] == "--km" || a[i] == "--seed") {
@@ -523,6 +523,8 @@ int comando_generate(const argomenti& a) {
       } else if (!numero(v, o.seme)) {
         return errore_uso("generate", "--seed vuole un numero intero da 0 a 2^64-1");
       }
+    } else if (a[i] == "--wild") {
+      selvaggio = true;
     } else if (a[i].size() > 1 && a[i][0] == '-') {
       return errore_uso("generate", "opzione sconosciuta '" + a[i] + "'");
     } else {
@@ -530,14 +532,16 @@ int comando_generate(const argomenti& a) {
     }
   }
   if (posizionali.size() != 3) return errore_uso("generate", "generate vuole DIR ROUTE TRAIN");
-  if (!km) return errore_uso("generate", "manca --km");
+  if (!km && !selvaggio) return errore_uso("generate", "manca --km");
+  if (km && selvaggio)
+    return errore_uso("generate", "--wild sceglie da sé la lunghezza: niente --km");
   const std::string& cartella = posizionali[0];
   const std::string& linea = posizionali[1];
   const std::string& treno = posizionali[2];
   if (!nome_valido(linea) || !nome_valido(treno))
     return errore_uso("generate", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
 
-  scenario_generato g = genera_scenario(o);
+  scenario_generato g = selvaggio ? genera_selvaggio(o.seme) : genera_scenario(o);
   const std::string nome_linea = file::percorso(cartella, linea + "_linea.txt");
   const std::string nome_treno = file::percorso(cartella, linea + "_" + treno + "-.txt");
   try {
@@ -550,10 +554,11 @@ int comando_generate(const argomenti& a) {
   }
   std::printf("scritto %s\nscritto %s\n", nome_linea.c_str(), nome_treno.c_str());
   std::printf(
-      "linea di %d km: %d curve, %d pendenze, %d montagne, %d cartelli di velocita, "
+      "linea%s: %d curve, %d pendenze, %d montagne, %d cartelli di velocita, "
       "%d cartelli indicatori; treno: %d stazioni, %d segnali, %d rallentamenti, "
       "%d abbattimenti, %d punti di velocita, %d punti di aderenza\n",
-      o.km, g.curve, g.pendenze, g.montagne, g.indicatori, g.cartelli, g.stazioni, g.segnali,
-      g.rallentamenti, g.abbattimenti, g.velocita, g.aderenze);
+      selvaggio ? "" : (" di " + std::to_string(o.km) + " km").c_str(), g.curve, g.pendenze,
+      g.montagne, g.indicatori, g.cartelli, g.stazioni, g.segnali, g.rallentamenti, g.abbattimenti,
+      g.velocita, g.aderenze);
   return kUscitaOk;
 }

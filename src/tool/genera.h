@@ -36,3 +36,7 @@ constexpr int kStazioniPiuCartelli = 78;
 
 // Builds a line and a train description that compile without any error code.
 scenario_generato genera_scenario(const opzioni_generazione& o);
+// Sources drawn from the whole range the readers accept, of any length the
+// seed picks: most compile with code 0, some end with a late code or a read
+// that stops.
+scenario_generato genera_selvaggio(uint64_t seme);

@@ -40,11 +40,14 @@ const sottocomando kComandi[] = {
      "      Compila SRCDIR in una cartella temporanea privata (nulla viene scritto accanto ai\n"
      "      sorgenti), oppure legge i tre file compilati di DIR con --from-compiled.",
      comando_plot},
-    {"generate", "generate DIR ROUTE TRAIN --km N [--seed S]",
+    {"generate", "generate DIR ROUTE TRAIN (--km N | --wild) [--seed S]",
      "scrive DIR/ROUTE_linea.txt e DIR/ROUTE_TRAIN-.txt: una linea sintetica di N km (da 1 a\n"
      "      1000) con curve, pendenze, montagne, cartelli, cartelli indicatori, segnali,\n"
      "      rallentamenti, stazioni, punti di velocità e di aderenza, che si compila senza codici\n"
-     "      d'errore. Lo stesso seme (predefinito 1) dà gli stessi file.",
+     "      d'errore. Lo stesso seme (predefinito 1) dà gli stessi file. Con --wild i valori\n"
+     "      vengono da tutto l'intervallo che il lettore accetta (posizioni a ogni metro, valori\n"
+     "      che si troncano, lunghezze negative, voci fuori ordine e sovrapposte, conteggi al\n"
+     "      limite) e la lunghezza la sceglie il seme: di solito si compila con codice 0.",
      comando_generate},
     {"decompile", "decompile DIR ROUTE TRAIN [--out SRCDIR] [--force] [--json]",
      "riscrive i sorgenti dai file compilati DIR/ROUTE_TRAIN.sim, DIR/ROUTE_TRAIN.dat e, se c'è,\n"
