@@ -21,7 +21,12 @@ extern const char separatore[];
 // Folder, separator and name, by plain concatenation.
 std::string percorso(const std::string& cartella, const std::string& nome);
 
+// True for a regular file (a link followed to one).
 bool esiste(const std::string& nome);
+// What stands at a name: nothing, a regular file, a folder, or anything else
+// (a link that leads nowhere, a device).
+enum class genere_voce { nessuna, file, cartella, altro };
+genere_voce che_cosa(const std::string& nome);
 // Reads the whole file into `dati`; false when it cannot be opened.
 bool leggi(const std::string& nome, std::string& dati);
 // Replaces the file whole with `dati`: written to a temporary file in the same

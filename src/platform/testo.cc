@@ -25,14 +25,64 @@ void aggiungi_utf8(std::string& out, char32_t c) {
   } else if (c < 0x800) {
     out += static_cast<char>(0xC0 | (c >> 6));
     out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
+  } else if (c < 0x10000) {
     out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
     out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
 
 }  // namespace
+
+size_t sequenza_utf8(std::string_view s, size_t i, char32_t& c) {
+  if (i >= s.size()) return 0;
+  const auto b = static_cast<unsigned char>(s[i]);
+  size_t n;
+  char32_t minimo;
+  if (b < 0x80) {
+    c = b;
+    return 1;
+  } else if (b >= 0xC2 && b <= 0xDF) {
+    n = 2, c = b & 0x1F, minimo = 0x80;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    n = 3, c = b & 0x0F, minimo = 0x800;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    n = 4, c = b & 0x07, minimo = 0x10000;
+  } else {
+    return 0;
+  }
+  if (i + n > s.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    const auto x = static_cast<unsigned char>(s[i + k]);
+    if ((x & 0xC0) != 0x80) return 0;
+    c = (c << 6) | (x & 0x3F);
+  }
+  // Overlong forms, surrogates and code points past Unicode are not UTF-8.
+  if (c < minimo || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return 0;
+  return n;
+}
+
+std::string utf8_valido(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    char32_t c;
+    const size_t n = sequenza_utf8(s, i, c);
+    if (n > 0) {
+      out.append(s.substr(i, n));
+      i += n;
+    } else {
+      out += da_1252(s.substr(i, 1));
+      ++i;
+    }
+  }
+  return out;
+}
 
 std::string a_1252(std::string_view s) {
   std::string out;

@@ -9,6 +9,13 @@ namespace testo {
 std::string a_1252(std::string_view utf8);
 // Windows-1252 to UTF-8, for messages shown to a person.
 std::string da_1252(std::string_view cp1252);
+// The well-formed UTF-8 sequence at byte i: its length and code point, or 0
+// when the bytes there are not one (a stray or overlong byte, a surrogate).
+size_t sequenza_utf8(std::string_view s, size_t i, char32_t& c);
+// Text made valid UTF-8: well-formed sequences kept, every other byte read
+// as Windows-1252 (names on a disk are bytes, and a name in the code page
+// the simulator uses is the likeliest).
+std::string utf8_valido(std::string_view s);
 // Lower-casing of single-byte text (ASCII letters and the 1252 accented capitals).
 char minuscola(char c);
 std::string minuscolo(std::string_view s);

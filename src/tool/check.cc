@@ -1,6 +1,7 @@
 // scenario check: the compile's report and its warnings, writing nothing.
 #include <cstdio>
 
+#include "tool/argomenti.h"
 #include "tool/comandi.h"
 #include "tool/compila.h"
 #include "tool/json.h"
@@ -35,24 +36,16 @@ void stampa_testo(const esito_compilazione& e) {
 }  // namespace
 
 int comando_check(const argomenti& a) {
+  argomenti_letti l;
+  if (int s = leggi_argomenti("check", a, {{"--json"}}, 3, "SRCDIR ROUTE TRAIN", l); s >= 0)
+    return s;
   opzioni_compilazione o;
   o.conserva = false;
   o.avvisi = true;
-  bool json = false;
-  std::vector<std::string> posizionali;
-  for (const std::string& x : a) {
-    if (x == "--json") {
-      json = true;
-    } else if (x.size() > 1 && x[0] == '-') {
-      return errore_uso("check", "opzione sconosciuta '" + x + "'");
-    } else {
-      posizionali.push_back(x);
-    }
-  }
-  if (posizionali.size() != 3) return errore_uso("check", "check vuole SRCDIR ROUTE TRAIN");
-  o.cartella_sorgenti = posizionali[0];
-  o.linea = posizionali[1];
-  o.treno = posizionali[2];
+  const bool json = l.ha("--json");
+  o.cartella_sorgenti = l.posizionali[0];
+  o.linea = l.posizionali[1];
+  o.treno = l.posizionali[2];
   if (!nome_valido(o.linea) || !nome_valido(o.treno))
     return errore_uso("check", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
   const esito_compilazione e = compila_scenario(o);

@@ -6,6 +6,7 @@
 #include "driver/predefiniti.h"
 #include "platform/file.h"
 #include "platform/testo.h"
+#include "tool/argomenti.h"
 #include "tool/compila.h"
 #include "tool/json.h"
 #include "tool/messaggi.h"
@@ -17,10 +18,11 @@ bool nome_valido(const std::string& nome) {
 }
 
 int comando_sources(const argomenti& a) {
-  if (a.size() != 1) return errore_uso("sources", "sources vuole una cartella");
-  file::crea_cartelle(a[0]);
+  argomenti_letti l;
+  if (int s = leggi_argomenti("sources", a, {}, 1, "una cartella", l); s >= 0) return s;
+  file::crea_cartelle(l.posizionali[0]);
   Form1 f;
-  f.cartella = a[0];
+  f.cartella = l.posizionali[0];
   f.nome_linea = kNomeLineaPredefinito;
   f.numero_treno = kNumeroTrenoPredefinito;
   try {
@@ -61,27 +63,18 @@ void stampa_testo(const esito_compilazione& e) {
 }  // namespace
 
 int comando_compile(const argomenti& a) {
+  argomenti_letti l;
+  if (int s = leggi_argomenti("compile", a, {{"--out", "una cartella"}, {"--no-plan"}, {"--json"}},
+                              3, "SRCDIR ROUTE TRAIN", l);
+      s >= 0)
+    return s;
   opzioni_compilazione o;
-  bool json = false;
-  std::vector<std::string> posizionali;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i] == "--out") {
-      if (i + 1 >= a.size()) return errore_uso("compile", "--out vuole una cartella");
-      o.cartella_uscita = a[++i];
-    } else if (a[i] == "--no-plan") {
-      o.planimetria = false;
-    } else if (a[i] == "--json") {
-      json = true;
-    } else if (a[i].size() > 1 && a[i][0] == '-') {
-      return errore_uso("compile", "opzione sconosciuta '" + a[i] + "'");
-    } else {
-      posizionali.push_back(a[i]);
-    }
-  }
-  if (posizionali.size() != 3) return errore_uso("compile", "compile vuole SRCDIR ROUTE TRAIN");
-  o.cartella_sorgenti = posizionali[0];
-  o.linea = posizionali[1];
-  o.treno = posizionali[2];
+  const bool json = l.ha("--json");
+  o.cartella_uscita = l.valore("--out");
+  o.planimetria = !l.ha("--no-plan");
+  o.cartella_sorgenti = l.posizionali[0];
+  o.linea = l.posizionali[1];
+  o.treno = l.posizionali[2];
   if (!nome_valido(o.linea) || !nome_valido(o.treno))
     return errore_uso("compile", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
   esito_compilazione e = compila_scenario(o);

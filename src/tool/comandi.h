@@ -1,6 +1,7 @@
 // Subcommands of the authors' tool. Each takes the arguments after its own
 // name and returns the exit status.
 #pragma once
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -33,5 +34,7 @@ int esegui_scenario(const argomenti& args);
 
 // Prints the usage line of a subcommand on standard error; returns kUscitaUso.
 int errore_uso(const char* nome, const std::string& motivo);
+// A subcommand's usage line and what it does, for its --help.
+void stampa_uso(const char* nome, FILE* out);
 // A route or train name must be a plain file-name part.
 bool nome_valido(const std::string& nome);

@@ -11,6 +11,7 @@
 #include "model/numeri.h"
 #include "platform/file.h"
 #include "platform/testo.h"
+#include "tool/argomenti.h"
 #include "tool/comandi.h"
 #include "tool/compila.h"
 #include "tool/compilati.h"
@@ -387,27 +388,18 @@ esito_decompilazione decompila_cartella(const opzioni_decompilazione& o) {
 }
 
 int comando_decompile(const argomenti& a) {
+  argomenti_letti l;
+  if (int s = leggi_argomenti("decompile", a, {{"--out", "una cartella"}, {"--force"}, {"--json"}},
+                              3, "DIR ROUTE TRAIN", l);
+      s >= 0)
+    return s;
   opzioni_decompilazione o;
-  bool json = false;
-  std::vector<std::string> posizionali;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i] == "--out") {
-      if (i + 1 >= a.size()) return errore_uso("decompile", "--out vuole una cartella");
-      o.uscita = a[++i];
-    } else if (a[i] == "--force") {
-      o.forza = true;
-    } else if (a[i] == "--json") {
-      json = true;
-    } else if (a[i].size() > 1 && a[i][0] == '-') {
-      return errore_uso("decompile", "opzione sconosciuta '" + a[i] + "'");
-    } else {
-      posizionali.push_back(a[i]);
-    }
-  }
-  if (posizionali.size() != 3) return errore_uso("decompile", "decompile vuole DIR ROUTE TRAIN");
-  o.cartella = posizionali[0];
-  o.linea = posizionali[1];
-  o.treno = posizionali[2];
+  const bool json = l.ha("--json");
+  o.uscita = l.valore("--out");
+  o.forza = l.ha("--force");
+  o.cartella = l.posizionali[0];
+  o.linea = l.posizionali[1];
+  o.treno = l.posizionali[2];
   if (!nome_valido(o.linea) || !nome_valido(o.treno))
     return errore_uso("decompile", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
   const esito_decompilazione e = decompila_cartella(o);

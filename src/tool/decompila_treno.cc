@@ -32,7 +32,8 @@ bool ha_marcatori(int tipo) {
 // position (codes 15 and 8), or its position and kind (code 9).
 bool stazione_parziale(analisi& a, int e, oggetto_treno& x) {
   const voce_linea& r = a.s.tabella_linea[static_cast<size_t>(e)];
-  if (r.inizio != 0 || r.fine != 0) return false;
+  // A whole entry has this zone only at position 0 with length 0.
+  if (r.inizio != 0 || r.fine != 0 || r.posizione == 0) return false;
   voce_linea resto = r;
   resto.posizione = 0;
   resto.tipo = 0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/testo.h"
+#include "tool/argomenti.h"
 #include "tool/comandi.h"
 #include "tool/decompila.h"
 #include "tool/json.h"
@@ -59,17 +60,11 @@ std::string dove(const voce_sorgente& v) {
 }  // namespace
 
 int comando_diff(const argomenti& a) {
-  bool json = false;
-  std::vector<std::string> posizionali;
-  for (const auto& s : a) {
-    if (s == "--json")
-      json = true;
-    else if (s.size() > 1 && s[0] == '-')
-      return errore_uso("diff", "opzione sconosciuta '" + s + "'");
-    else
-      posizionali.push_back(s);
-  }
-  if (posizionali.size() != 4) return errore_uso("diff", "diff vuole DIR_A DIR_B ROUTE TRAIN");
+  argomenti_letti l;
+  if (int s = leggi_argomenti("diff", a, {{"--json"}}, 4, "DIR_A DIR_B ROUTE TRAIN", l); s >= 0)
+    return s;
+  const bool json = l.ha("--json");
+  const std::vector<std::string>& posizionali = l.posizionali;
   const std::string &linea = posizionali[2], &treno = posizionali[3];
   if (!nome_valido(linea) || !nome_valido(treno))
     return errore_uso("diff", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");

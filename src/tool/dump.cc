@@ -13,6 +13,7 @@
 
 #include "platform/file.h"
 #include "platform/testo.h"
+#include "tool/argomenti.h"
 #include "tool/comandi.h"
 #include "tool/compilati.h"
 #include "tool/json.h"
@@ -500,20 +501,14 @@ void planimetria_json(uscita_dump& u, const planimetria_linea& p) {
 }  // namespace
 
 int comando_dump(const argomenti& a) {
+  argomenti_letti l;
+  if (int s = leggi_argomenti("dump", a, {{"--all"}, {"--json"}}, 1, "un file compilato", l);
+      s >= 0)
+    return s;
   uscita_dump u;
-  std::vector<std::string> posizionali;
-  for (const auto& s : a) {
-    if (s == "--all")
-      u.tutto = true;
-    else if (s == "--json")
-      u.json = true;
-    else if (s.size() > 1 && s[0] == '-')
-      return errore_uso("dump", "opzione sconosciuta '" + s + "'");
-    else
-      posizionali.push_back(s);
-  }
-  if (posizionali.size() != 1) return errore_uso("dump", "dump vuole un file compilato");
-  u.nome = posizionali[0];
+  u.tutto = l.ha("--all");
+  u.json = l.ha("--json");
+  u.nome = l.posizionali[0];
   genere_file g = riconosci_file(u.nome);
   if (g == genere_file::nessuno)
     return errore_uso("dump", "'" + u.nome +

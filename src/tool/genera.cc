@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "tool/argomenti.h"
 #include "tool/comandi.h"
 
 namespace {
@@ -509,29 +510,21 @@ scenario_generato genera_scenario(const opzioni_generazione& o) {
 }
 
 int comando_generate(const argomenti& a) {
+  argomenti_letti l;
+  if (int s = leggi_argomenti("generate", a,
+                              {{"--km", "un numero intero da 1 a 1000"},
+                               {"--seed", "un numero intero da 0 a 2^64-1"},
+                               {"--wild"}},
+                              3, "DIR ROUTE TRAIN", l);
+      s >= 0)
+    return s;
   opzioni_generazione o;
-  bool km = false, selvaggio = false;
-  std::vector<std::string> posizionali;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i] == "--km" || a[i] == "--seed") {
-      if (i + 1 >= a.size()) return errore_uso("generate", a[i] + " vuole un valore");
-      const std::string& v = a[++i];
-      if (a[i - 1] == "--km") {
-        if (!numero(v, o.km) || o.km < 1 || o.km > kKmMassimi)
-          return errore_uso("generate", "--km vuole un numero intero da 1 a 1000");
-        km = true;
-      } else if (!numero(v, o.seme)) {
-        return errore_uso("generate", "--seed vuole un numero intero da 0 a 2^64-1");
-      }
-    } else if (a[i] == "--wild") {
-      selvaggio = true;
-    } else if (a[i].size() > 1 && a[i][0] == '-') {
-      return errore_uso("generate", "opzione sconosciuta '" + a[i] + "'");
-    } else {
-      posizionali.push_back(a[i]);
-    }
-  }
-  if (posizionali.size() != 3) return errore_uso("generate", "generate vuole DIR ROUTE TRAIN");
+  const bool km = l.ha("--km"), selvaggio = l.ha("--wild");
+  if (km && (!numero(l.valore("--km"), o.km) || o.km < 1 || o.km > kKmMassimi))
+    return errore_uso("generate", "--km vuole un numero intero da 1 a 1000");
+  if (l.ha("--seed") && !numero(l.valore("--seed"), o.seme))
+    return errore_uso("generate", "--seed vuole un numero intero da 0 a 2^64-1");
+  const std::vector<std::string>& posizionali = l.posizionali;
   if (!km && !selvaggio) return errore_uso("generate", "manca --km");
   if (km && selvaggio)
     return errore_uso("generate", "--wild sceglie da sé la lunghezza: niente --km");

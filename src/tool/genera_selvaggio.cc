@@ -124,6 +124,9 @@ class selvaggio {
   explicit selvaggio(uint64_t seme) : r_{seme} {}
 
   scenario_generato genera() {
+    // Half the seeds lay out few objects: with many, the finishing walk often
+    // finds no free cell (codes 11 to 13), a case of its own.
+    rado_ = r_.su(50);
     lunghezza();
     intestazione();
     corpo_linea();
@@ -194,6 +197,8 @@ class selvaggio {
                       to_string(b));
     }
     if (r_.su(15)) righe.push_back("-- note dell'autore");
+    // A value that cannot be read stops the header (code 25).
+    if (r_.su(2)) righe.push_back("sfondo due, 1.5");
     for (size_t i = righe.size(); i > 1; --i)
       std::swap(righe[i - 1], righe[static_cast<size_t>(r_.tra(0, static_cast<int64_t>(i) - 1))]);
     if (r_.su(10)) g_.linea += "prima del file, ignorato\r\n";
@@ -211,15 +216,42 @@ class selvaggio {
     std::vector<voce> rumore;
     for (const char* t : {"[curve]", "[pendenze]", "[montagne]", "[cartelli]", "-- fine tratta"})
       if (r_.su(50)) rumore.push_back({t});
+    if (r_.su(8)) rumore.push_back(arresto_linea());
     gruppi.push_back(rumore);
     g_.linea += "[curve]\r\n";
     mescola(r_, gruppi, g_.linea);
     g_.linea += "[fine]\r\n";
   }
 
+  // An entry that ends the body's read where it stands, or, for a position
+  // past the cells, ends the body and lets the train be read (code 15).
+  voce arresto_linea() {
+    const int64_t occupata = [&] {
+      for (int64_t c = 2; c <= ultima_; ++c)
+        if (tipi_[static_cast<size_t>(c)] == tipo_cella::indicatori_v_max ||
+            tipi_[static_cast<size_t>(c)] == tipo_cella::cartello)
+          return 50 * (c - 1);
+      return int64_t{50};
+    }();
+    switch (r_.tra(0, 5)) {
+      case 0:
+        return {"cartello_indicatore, " + to_string(occupata) + ", DOPPIO"};  // code 6
+      case 1:
+        return {"indicatori_vmax, " + to_string(occupata) + ", 100, 100, 100, 0, , , , 0"};  // 21
+      case 2:
+        return {"curva senza classe, 100, 100"};  // code 103
+      case 3:
+        return {"pendenza, 12x, 0"};  // code 25
+      case 4:
+        return {"indicatori_vmax, 100, 2000, 0, 0, 0, 0, 0, 0, 0"};  // 25: a speed past 16 bits
+      default:
+        return {"pendenza, " + to_string(50 * ultima_) + ", 0"};  // code 15
+    }
+  }
+
   std::vector<voce> curve() {
     std::vector<std::pair<int64_t, voce>> v;
-    const int64_t n = r_.tra(0, std::min<int64_t>(l_ / 250 + 4, 3000));
+    const int64_t n = r_.tra(0, std::min<int64_t>(l_ / (rado_ ? 1000 : 250) + 4, 3000));
     for (int64_t i = 0; i < n; ++i) {
       int64_t s = posizione(-2000);
       int64_t lung = r_.valore(0, 2000, -1500, 12000);
@@ -273,7 +305,7 @@ class selvaggio {
 
   std::vector<voce> indicatori() {
     std::vector<voce> v;
-    const int64_t n = r_.tra(0, std::min<int64_t>(l_ / 600 + 3, 1500));
+    const int64_t n = r_.tra(0, std::min<int64_t>(l_ / (rado_ ? 2400 : 600) + 3, 1500));
     for (int64_t i = 0; i < n; ++i) {
       int64_t p;
       if (!posto(-75, p)) continue;
@@ -379,9 +411,9 @@ class selvaggio {
     int64_t n_stazioni = r_.tra(0, std::min<int64_t>(limite - 2, l_ / 1500 + 2));
     if (x < 8) n_stazioni = limite - 2;
     if (x >= 8 && x < 11) n_stazioni = limite - 1;  // the last one ends the read with code 10
-    const int64_t n_segnali = r_.tra(0, std::min<int64_t>(l_ / 300 + 3, 3000));
-    const int64_t n_rall = r_.tra(0, std::min<int64_t>(l_ / 2500 + 2, 300));
-    const int64_t n_abb = r_.tra(0, std::min<int64_t>(l_ / 2000 + 2, 300));
+    const int64_t n_segnali = r_.tra(0, std::min<int64_t>(l_ / (rado_ ? 1500 : 300) + 3, 3000));
+    const int64_t n_rall = r_.tra(0, std::min<int64_t>(l_ / (rado_ ? 10000 : 2500) + 2, 300));
+    const int64_t n_abb = r_.tra(0, std::min<int64_t>(l_ / (rado_ ? 8000 : 2000) + 2, 300));
     std::vector<int> ordine;
     for (int64_t i = 0; i < n_stazioni; ++i) ordine.push_back(0);
     for (int64_t i = 0; i < n_segnali; ++i) ordine.push_back(1);
@@ -399,7 +431,36 @@ class selvaggio {
                                   : abbattimento(x);
       if (fatto) v.push_back(std::move(x));
     }
+    // Now and then an entry that ends the read wherever it stands.
+    if (r_.su(12)) {
+      const auto dove = static_cast<size_t>(r_.tra(0, static_cast<int64_t>(v.size())));
+      v.insert(v.begin() + static_cast<std::ptrdiff_t>(dove), arresto_treno());
+    }
     return v;
+  }
+
+  // A station that stops the read half written, or after its checks.
+  voce arresto_treno() {
+    const int64_t fondo = 50 * ultima_ - 800;  // the farthest station position
+    const std::string resto = ", 0, 0, 0, 1,1,0, 1,1,1, 0, 12, 0, 0, FERMA";
+    switch (r_.tra(0, 6)) {
+      case 0:
+        return {"stazione, " + to_string(50 * r_.tra(0, fondo / 50) + r_.tra(1, 49))};  // 8
+      case 1:
+        return {"stazione, " + to_string(50 * r_.tra(0, fondo / 50)) + ", 12, 150" + resto};  // 9
+      case 2:
+        return {"stazione, " + to_string(fondo + 50 * r_.tra(1, 40))};  // 15
+      case 3:
+        return {"stazione, 0, 4, 0" + resto};  // 24: its stop would be cell 0
+      case 4:
+        return {"stazione, " + to_string(fondo) + ", 4, 4000" + resto};  // 25: stop past the cells
+      case 5:
+        // 22: too close to the one before, if there was one.
+        return {"stazione, " + to_string(std::max<int64_t>(0, fine_prima_ / 50 * 50)) + ", 25, 0" +
+                resto};
+      default:
+        return {"segnale, 2450, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0"};  // 16 if its cell is taken
+    }
   }
 
   bool segnale(voce& v) {
@@ -514,6 +575,7 @@ class selvaggio {
   int64_t l_ = 0, ultima_ = 0, massimo15_ = 0;
   std::vector<uint8_t> tipi_;  // what the cells hold so far, as the readers will leave them
   int64_t stazioni_ = 0, fine_prima_ = 0;
+  bool rado_ = false;
 };
 
 }  // namespace

@@ -2,7 +2,10 @@
 
 #include <cstdio>
 
-std::string json_testo(std::string_view s) {
+#include "platform/testo.h"
+
+std::string json_testo(std::string_view testo) {
+  const std::string s = testo::utf8_valido(testo);
   std::string out = "\"";
   for (char ch : s) {
     auto c = static_cast<unsigned char>(ch);

@@ -11,6 +11,7 @@
 #include "driver/codici.h"
 #include "platform/file.h"
 #include "platform/testo.h"
+#include "tool/argomenti.h"
 #include "tool/comandi.h"
 #include "tool/compila.h"
 #include "tool/compilati.h"
@@ -753,24 +754,15 @@ bool leggi_compilati(const std::string& dir, const std::string& linea, const std
 }  // namespace
 
 int comando_plot(const argomenti& a) {
-  bool compilati = false;
-  std::string uscita;
-  std::vector<std::string> posizionali;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i] == "-o" || a[i] == "--output") {
-      if (i + 1 >= a.size()) return errore_uso("plot", "-o vuole un nome di file");
-      uscita = a[++i];
-    } else if (a[i] == "--from-compiled") {
-      compilati = true;
-    } else if (a[i].size() > 1 && a[i][0] == '-') {
-      return errore_uso("plot", "opzione sconosciuta '" + a[i] + "'");
-    } else {
-      posizionali.push_back(a[i]);
-    }
-  }
-  if (posizionali.size() != 3)
-    return errore_uso("plot", compilati ? "plot --from-compiled vuole DIR ROUTE TRAIN"
-                                        : "plot vuole SRCDIR ROUTE TRAIN");
+  argomenti_letti l;
+  if (int s =
+          leggi_argomenti("plot", a, {{"--output", "un nome di file", "-o"}, {"--from-compiled"}},
+                          3, "SRCDIR (o --from-compiled DIR) ROUTE TRAIN", l);
+      s >= 0)
+    return s;
+  const bool compilati = l.ha("--from-compiled");
+  const std::string uscita = l.valore("--output");
+  const std::vector<std::string>& posizionali = l.posizionali;
   if (uscita.empty()) return errore_uso("plot", "plot vuole -o FILE.svg");
   const std::string& cartella = posizionali[0];
   const std::string& linea = posizionali[1];

@@ -82,6 +82,12 @@ void aiuto(FILE* out) {
 
 }  // namespace
 
+void stampa_uso(const char* nome, FILE* out) {
+  for (const auto& c : kComandi)
+    if (std::strcmp(c.nome, nome) == 0)
+      std::fprintf(out, "uso: scenario %s\n      %s\n", c.sintassi, c.descrizione);
+}
+
 int errore_uso(const char* nome, const std::string& motivo) {
   std::fprintf(stderr, "scenario: %s\n", motivo.c_str());
   for (const auto& c : kComandi)

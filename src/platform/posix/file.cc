@@ -16,8 +16,57 @@
 namespace file {
 namespace {
 
+// The common reasons in the author's words, then the system's own text.
+std::string motivo(int err) {
+  const char* parole = nullptr;
+  switch (err) {
+    case EACCES:
+    case EPERM:
+      parole = "permesso negato";
+      break;
+    case EROFS:
+      parole = "file system in sola lettura";
+      break;
+    case ENOSPC:
+      parole = "disco pieno";
+      break;
+    case EDQUOT:
+      parole = "quota del disco esaurita";
+      break;
+    case ENOENT:
+      parole = "la cartella non esiste";
+      break;
+    case ENOTDIR:
+      parole = "una parte del percorso non è una cartella";
+      break;
+    case EISDIR:
+      parole = "al suo posto c'è una cartella";
+      break;
+    case EFBIG:
+      parole = "file troppo grande";
+      break;
+    case ENAMETOOLONG:
+      parole = "nome troppo lungo";
+      break;
+    case EMFILE:
+    case ENFILE:
+      parole = "troppi file aperti";
+      break;
+    case EIO:
+      parole = "errore del disco";
+      break;
+    case EBUSY:
+    case ETXTBSY:
+      parole = "file in uso";
+      break;
+    default:
+      break;
+  }
+  return parole ? std::string(parole) + " (" + std::strerror(err) + ")" : std::strerror(err);
+}
+
 [[noreturn]] void fallisci(const std::string& nome, int err) {
-  throw errore_scrittura("impossibile scrivere " + nome + ": " + std::strerror(err));
+  throw errore_scrittura("impossibile scrivere " + nome + ": " + motivo(err));
 }
 
 int fd_di(void* h) {
@@ -38,6 +87,17 @@ std::string percorso(const std::string& cartella, const std::string& nome) {
 bool esiste(const std::string& nome) {
   struct stat st;
   return ::stat(nome.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+genere_voce che_cosa(const std::string& nome) {
+  struct stat st;
+  if (::stat(nome.c_str(), &st) != 0) {
+    // A link to nothing is there, but is no file.
+    return ::lstat(nome.c_str(), &st) == 0 ? genere_voce::altro : genere_voce::nessuna;
+  }
+  if (S_ISREG(st.st_mode)) return genere_voce::file;
+  if (S_ISDIR(st.st_mode)) return genere_voce::cartella;
+  return genere_voce::altro;
 }
 
 bool leggi(const std::string& nome, std::string& dati) {
@@ -149,7 +209,7 @@ void sostituzione::chiudi() {
 
 void cancella(const std::string& nome) {
   if (::unlink(nome.c_str()) != 0 && errno != ENOENT)
-    throw errore_scrittura("impossibile cancellare " + nome + ": " + std::strerror(errno));
+    throw errore_scrittura("impossibile cancellare " + nome + ": " + motivo(errno));
 }
 
 void rinomina(const std::string& da, const std::string& a) {
@@ -188,7 +248,7 @@ cartella_privata::cartella_privata(const std::string& dentro) {
     int err = errno;
     interruzione::libera(posto);
     throw errore_scrittura("impossibile creare una cartella temporanea in " + dentro + ": " +
-                           std::strerror(err));
+                           motivo(err));
   }
   percorso = buffer ? buffer : modello;
 }

@@ -48,6 +48,25 @@ bool esiste(const std::string& nome) {
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+genere_voce che_cosa(const std::string& nome) {
+  const std::wstring w = utf16::da_utf8(nome);
+  DWORD a = GetFileAttributesW(w.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) {
+    const DWORD err = GetLastError();
+    return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? genere_voce::nessuna
+                                                                      : genere_voce::altro;
+  }
+  if (a & FILE_ATTRIBUTE_DIRECTORY) return genere_voce::cartella;
+  if (a & FILE_ATTRIBUTE_REPARSE_POINT) {
+    // A link: a file only if it leads to one.
+    HANDLE h = CreateFileW(w.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return genere_voce::altro;
+    CloseHandle(h);
+  }
+  return genere_voce::file;
+}
+
 bool leggi(const std::string& nome, std::string& dati) {
   HANDLE h = CreateFileW(utf16::da_utf8(nome).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

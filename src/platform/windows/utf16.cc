@@ -22,7 +22,37 @@ std::string a_utf8(const std::wstring& w) {
   return s;
 }
 
-std::string motivo(unsigned long codice) {
+namespace {
+
+// The common reasons in the author's words, before the system's own text.
+const char* parole(unsigned long codice) {
+  switch (codice) {
+    case ERROR_ACCESS_DENIED:
+      return "permesso negato";
+    case ERROR_WRITE_PROTECT:
+      return "supporto protetto dalla scrittura";
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return "disco pieno";
+    case ERROR_PATH_NOT_FOUND:
+      return "la cartella non esiste";
+    case ERROR_FILE_NOT_FOUND:
+      return "il file non esiste";
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return "file in uso da un altro programma";
+    case ERROR_FILENAME_EXCED_RANGE:
+      return "nome troppo lungo";
+    case ERROR_INVALID_NAME:
+      return "nome non valido";
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return "troppi file aperti";
+    default:
+      return nullptr;
+  }
+}
+
+std::string testo_di_sistema(unsigned long codice) {
   wchar_t* buf = nullptr;
   DWORD n = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -34,6 +64,13 @@ std::string motivo(unsigned long codice) {
     w.pop_back();
   if (w.empty()) return "errore " + std::to_string(codice);
   return a_utf8(w);
+}
+
+}  // namespace
+
+std::string motivo(unsigned long codice) {
+  const char* p = parole(codice);
+  return p ? std::string(p) + " (" + testo_di_sistema(codice) + ")" : testo_di_sistema(codice);
 }
 
 }  // namespace utf16
