@@ -230,7 +230,8 @@ TEST(Decompile, EditedDamagedAndInconsistentInputs) {
   }
   EXPECT_EQ(scenario("decompile " + (t / "manca") + " x 7 --json", &uscita), 2);
   const std::string atteso =
-      json_testo("impossibile leggere " + file::percorso(t / "manca", "x_7.sim"));
+      json_testo("impossibile leggere " + file::percorso(t / "manca", "x_7.sim") +
+                 ": il file non c'è");
   EXPECT_EQ(uscita, "{\"files\":[],\"identico\":false,\"errore\":" + atteso + "}\n");
   EXPECT_EQ(scenario("decompile " + (t / "dir") + " x", &uscita), 64);
   EXPECT_NE(uscita.find("uso: scenario decompile DIR ROUTE TRAIN"), std::string::npos);

@@ -128,7 +128,7 @@ TEST(FlussoPlanimetria, NotFinishedLeavesTheOldFile) {
     p.y[m] = static_cast<double>(m);
   }
   {
-    flusso_planimetria f(nome, p);
+    flusso_planimetria f(file::disco_reale(), nome, p);
     EXPECT_EQ(file::elenco(t.percorso).size(), 2u);  // the target and the temporary file
     f.qx += 10 * f.spazio;
     f.qy += 10 * f.spazio;

@@ -130,7 +130,7 @@ void Form1::leggi_linea(lettore_campi& f, bool& avanti) {
   l.ultima_cella = -1;
 
   auto esci = [&](int32_t codice) {
-    file::cancella(file_linea());
+    disco->cancella(file_linea());
     codice_errore = codice;
     avanti = false;
   };
@@ -317,7 +317,7 @@ void Form1::leggi_linea(lettore_campi& f, bool& avanti) {
   }
 
   // End of the file, or a position beyond the cells.
-  file::cancella(file_linea());
+  disco->cancella(file_linea());
   do memo_pendenza(*this);
   while (l.indice_pendenza < int64_t{l.ultima_cella} - 2);
   fine_planimetria();

@@ -268,7 +268,7 @@ void Form1::leggi_treno(lettore_campi& f) {
     }
   }
 
-  file::cancella(file_treno());
+  disco->cancella(file_treno());
   if (e == esito::fine_lettura) return;
   fine_profili(*this);
   controlla_progressive(*this);

@@ -23,9 +23,9 @@ struct segna_posizione {
 };
 
 // A source that cannot be read leaves the reader at the file as a whole.
-lettore_campi apri(const std::string& nome, posizione_sorgente& sorgente) {
+lettore_campi apri(file::disco& d, const std::string& nome, posizione_sorgente& sorgente) {
   std::string dati;
-  if (!file::leggi(nome, dati)) {
+  if (!d.leggi(nome, dati)) {
     sorgente = posizione_sorgente{nome, 0, 0, ""};
     throw errore_lettura{"file mancante o non leggibile"};
   }
@@ -43,26 +43,26 @@ void Form1::memorizza_dati() {
     tabella_linea[85].nome = testo::a_1252(nome_linea);
     tabella_linea[86].nome = testo::a_1252(numero_treno);
 
-    if (!file::esiste(file_linea())) {
+    if (!disco->esiste(file_linea())) {
       codice_errore = codice::linea_mancante;
       return;
     }
     {
-      lettore_campi linea = apri(file_linea(), sorgente);
+      lettore_campi linea = apri(*disco, file_linea(), sorgente);
       segna_posizione segno{sorgente, file_linea(), linea};
       bool avanti = true;
       leggi_linea(linea, avanti);
       if (!avanti) return;
     }
     {
-      lettore_campi treno = apri(file_treno(), sorgente);
+      lettore_campi treno = apri(*disco, file_treno(), sorgente);
       segna_posizione segno{sorgente, file_treno(), treno};
       leggi_treno(treno);
     }
   } catch (const errore_lettura& e) {
     // Whatever the explicit checks did not catch: drop both sources, code 25.
-    file::cancella(file_linea());
-    file::cancella(file_treno());
+    disco->cancella(file_linea());
+    disco->cancella(file_treno());
     codice_errore = codice::lettura_fallita;
     motivo_lettura = e.motivo;
   }

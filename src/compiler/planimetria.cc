@@ -37,7 +37,7 @@ void Form1::inizia_planimetria() {
   // The layout the stream reckons with needs the two first and two last points.
   if (!scrive_in_lettura || planimetria.punti() < std::max<size_t>(punti_in_flusso, 4)) return;
   try {
-    flusso = std::make_unique<flusso_planimetria>(nome_file("_linea.dat"), planimetria);
+    flusso = std::make_unique<flusso_planimetria>(*disco, nome_file("_linea.dat"), planimetria);
   } catch (const file::errore_scrittura&) {
     // No file to write into yet: the plan is written whole at the end, where
     // the same fault is met and reported.

@@ -12,6 +12,7 @@
 #include "compiler/stato_lettura.h"
 #include "model/records.h"
 #include "output/flusso_planimetria.h"
+#include "platform/file.h"
 #include "platform/finestra.h"
 
 class lettore_campi;
@@ -24,6 +25,9 @@ struct fine_programma {
 
 class Form1 {
  public:
+  // Where the run's files are: the disk, or memory for the authors' tool.
+  file::disco* disco = &file::disco_reale();
+
   // Run state.
   std::string cartella;      // program folder, without trailing separator
   std::string nome_linea;    // program text (UTF-8)

@@ -36,15 +36,15 @@ void Form1::scrivi_file_compilati() {
       // A short plan, or one the read left traced only in part, whose layout
       // is known only now.
       planimetria_dal_flusso();
-      file::sostituzione f(nome_file("_linea.dat"));
-      f.riserva(2 * immagini::byte_colonna(planimetria));
+      std::unique_ptr<file::scrittura> f = disco->sostituzione(nome_file("_linea.dat"));
+      f->riserva(2 * immagini::byte_colonna(planimetria));
       planimetria_a_pezzi(planimetria, size_t{1} << 20,
-                          [&](uint64_t o, std::string_view d) { f.scrivi_a(o, d); });
-      f.chiudi();
+                          [&](uint64_t o, std::string_view d) { f->scrivi_a(o, d); });
+      f->chiudi();
     }
     flusso.reset();
     planimetria.libera();  // the largest record; not needed any more
   }
-  file::sostituisci(nome_file("_" + numero_treno + ".sim"), immagine_tabella(tabella_linea));
-  file::sostituisci(nome_file("_" + numero_treno + ".dat"), immagine_percorso(celle_percorso));
+  disco->sostituisci(nome_file("_" + numero_treno + ".sim"), immagine_tabella(tabella_linea));
+  disco->sostituisci(nome_file("_" + numero_treno + ".dat"), immagine_percorso(celle_percorso));
 }

@@ -14,13 +14,14 @@ constexpr size_t kBytePezzo = (flusso_planimetria::kPuntiPezzo + 2) * 10;
 
 }  // namespace
 
-flusso_planimetria::flusso_planimetria(const std::string& nome, const planimetria_linea& p)
-    : f_(nome) {
+flusso_planimetria::flusso_planimetria(file::disco& d, const std::string& nome,
+                                       const planimetria_linea& p)
+    : f_(d.sostituzione(nome)) {
   // Points 0 and 1 are 16-bit integers, the last two empty, all the others
   // doubles: 2 + 2, 2 and 2 + 8 bytes each.
   const uint64_t n = p.punti();
   colonna_ = 2 * 4 + (n - 4) * 10 + 2 * 2;
-  f_.riserva(2 * colonna_);
+  f_->riserva(2 * colonna_);
   pezzi_.reset(static_cast<char*>(memoria::alloca_pagine(2 * kBytePezzo)));
   if (!pezzi_) throw std::bad_alloc();
   qx = pezzi_.get();
@@ -48,8 +49,8 @@ void flusso_planimetria::scrivi_pezzi() {
   const auto n = static_cast<size_t>(qx - bx);
   if (!fallita_) {
     try {
-      f_.scrivi_a(fatto_, std::string_view(bx, n));
-      f_.scrivi_a(colonna_ + fatto_, std::string_view(by, n));
+      f_->scrivi_a(fatto_, std::string_view(bx, n));
+      f_->scrivi_a(colonna_ + fatto_, std::string_view(by, n));
     } catch (const file::errore_scrittura&) {
       fallita_ = std::current_exception();
     }
@@ -76,5 +77,5 @@ void flusso_planimetria::finisci(const planimetria_linea& p) {
   scrivi_pezzi();
   spazio = 0;
   if (fallita_) std::rethrow_exception(fallita_);
-  f_.chiudi();
+  f_->chiudi();
 }

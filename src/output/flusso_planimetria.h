@@ -48,7 +48,7 @@ struct flusso_planimetria {
 
   // Opens the temporary file beside `nome` and encodes the plan's first two
   // points; the trace goes on from point 2. A file that cannot be created throws.
-  flusso_planimetria(const std::string& nome, const planimetria_linea& p);
+  flusso_planimetria(file::disco& d, const std::string& nome, const planimetria_linea& p);
   // Without finisci(), the temporary file goes with the object.
 
   // Writes the full pieces at their place and starts them again. A failed
@@ -65,7 +65,7 @@ struct flusso_planimetria {
  private:
   void scrivi_pezzi();
 
-  file::sostituzione f_;
+  std::unique_ptr<file::scrittura> f_;
   uint64_t colonna_ = 0;  // bytes of one column in the expected layout
   uint64_t fatto_ = 0;    // bytes of a column written so far
   struct libera_blocco {

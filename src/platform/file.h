@@ -3,6 +3,7 @@
 // platform converts them to its own form.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -29,6 +30,24 @@ enum class genere_voce { nessuna, file, cartella, altro };
 genere_voce che_cosa(const std::string& nome);
 // Reads the whole file into `dati`; false when it cannot be opened.
 bool leggi(const std::string& nome, std::string& dati);
+// A whole file seen in place, read-only, without a copy: what the readers of
+// compiled files look at (a plan of 20 MB is not copied twice).
+class mappatura {
+ public:
+  // False from aperta() when the file cannot be opened or mapped.
+  explicit mappatura(const std::string& nome);
+  ~mappatura();
+  mappatura(const mappatura&) = delete;
+  mappatura& operator=(const mappatura&) = delete;
+  bool aperta() const { return aperta_; }
+  std::string_view dati() const { return {static_cast<const char*>(p_), n_}; }
+
+ private:
+  const void* p_ = nullptr;
+  size_t n_ = 0;
+  bool aperta_ = false;
+  void* h_ = nullptr;  // the platform's handle of the mapping
+};
 // Replaces the file whole with `dati`: written to a temporary file in the same
 // folder, then renamed over the target, so a failed write never loses the old file.
 void sostituisci(const std::string& nome, std::string_view dati);
@@ -60,6 +79,37 @@ class sostituzione {
   void* h_ = nullptr;  // the platform's handle of the temporary file
   int posto_ = -1;     // where an interruption finds the temporary file's name
 };
+// A replacement being written through a disco: the whole bytes in pieces, or
+// at offsets; put in place by chiudi(), dropped (the old file kept) when it
+// goes before that.
+class scrittura {
+ public:
+  virtual ~scrittura() = default;
+  virtual void scrivi(std::string_view dati) = 0;
+  virtual void scrivi_a(uint64_t offset, std::string_view dati) = 0;
+  virtual void riserva(uint64_t) {}
+  virtual void chiudi() = 0;
+};
+
+// Where a compile reads its sources and writes its files: the disk, or
+// memory (the authors' tool compiles what it read once, and keeps, writes or
+// compares what comes out).
+class disco {
+ public:
+  virtual ~disco() = default;
+  virtual bool esiste(const std::string& nome) = 0;
+  virtual bool leggi(const std::string& nome, std::string& dati) = 0;
+  virtual void cancella(const std::string& nome) = 0;
+  virtual std::unique_ptr<scrittura> sostituzione(const std::string& nome) = 0;
+  void sostituisci(const std::string& nome, std::string_view dati) {
+    std::unique_ptr<scrittura> s = sostituzione(nome);
+    s->scrivi(dati);
+    s->chiudi();
+  }
+};
+// The files of the system, through the calls above.
+disco& disco_reale();
+
 // Deletes the file if it exists; a file that cannot be deleted is a failure.
 void cancella(const std::string& nome);
 // Moves a file over another in the same file system (a failure throws).

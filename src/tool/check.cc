@@ -40,7 +40,7 @@ int comando_check(const argomenti& a) {
   if (int s = leggi_argomenti("check", a, {{"--json"}}, 3, "SRCDIR ROUTE TRAIN", l); s >= 0)
     return s;
   opzioni_compilazione o;
-  o.conserva = false;
+  o.uscita = uscita_compilati::nessuna;
   o.avvisi = true;
   const bool json = l.ha("--json");
   o.cartella_sorgenti = l.posizionali[0];

@@ -1,24 +1,24 @@
 #include "tool/compila.h"
 
-#include "driver/codici.h"
 #include "driver/form1.h"
+#include "platform/disco_memoria.h"
 #include "platform/file.h"
 #include "tool/comandi.h"
+#include "tool/decompila.h"
 
 namespace {
 
-// A reader's file name in the private folder, as the author knows it.
-void nome_autore(posizione_sorgente& p, const std::string& cartella) {
-  if (p.file.empty()) return;
-  auto fine = p.file.rfind(file::separatore);
-  p.file = file::percorso(cartella, fine == std::string::npos ? p.file : p.file.substr(fine + 1));
-}
-
-void copia_se_esiste(const std::string& da, const std::string& a) {
+// A source from the author's folder, or given; a missing one stays missing
+// (the compile reports it).
+void metti_sorgente(file::disco_memoria& d, const std::string& nome, const std::string* testo) {
+  if (testo) {
+    d.file[nome] = *testo;
+    return;
+  }
+  if (!file::esiste(nome)) return;
   std::string dati;
-  if (!file::esiste(da)) return;  // the compile reports the missing source
-  if (!file::leggi(da, dati)) throw file::errore_scrittura("impossibile leggere " + da);
-  file::sostituisci(a, dati);
+  if (!file::leggi(nome, dati)) throw file::errore_scrittura("impossibile leggere " + nome);
+  d.file[nome] = std::move(dati);
 }
 
 }  // namespace
@@ -31,28 +31,32 @@ int esito_compilazione::stato() const {
 esito_compilazione compila_scenario(const opzioni_compilazione& o) {
   esito_compilazione esito;
   try {
-    std::string uscita = o.cartella_uscita.empty() ? o.cartella_sorgenti : o.cartella_uscita;
-    if (o.conserva)
-      file::crea_cartelle(uscita);
-    else
-      uscita = file::cartella_temporanea_sistema();
-    // Inside the output folder, so the compiled files reach their place by a
-    // rename on the same file system.
-    file::cartella_privata tmp(uscita);
-
+    file::disco_memoria d;
     Form1 f;
+    f.disco = &d;
     f.con_finestra = false;
-    f.cartella = tmp.percorso;
+    f.cartella = o.cartella_sorgenti;
     f.nome_linea = o.linea;
     f.numero_treno = o.treno;
-    const std::string nome_linea_txt = o.linea + "_linea.txt";
-    const std::string nome_treno_txt = o.linea + "_" + o.treno + "-.txt";
-    copia_se_esiste(file::percorso(o.cartella_sorgenti, nome_linea_txt),
-                    file::percorso(tmp.percorso, nome_linea_txt));
-    copia_se_esiste(file::percorso(o.cartella_sorgenti, nome_treno_txt),
-                    file::percorso(tmp.percorso, nome_treno_txt));
+    metti_sorgente(d, f.file_linea(), o.testo_linea);
+    metti_sorgente(d, f.file_treno(), o.testo_treno);
+    esito.file_linea = f.file_linea();
 
-    esito.file_linea = file::percorso(o.cartella_sorgenti, nome_linea_txt);
+    const std::string nomi[] = {nome_planimetria(o.linea), nome_tabella(o.linea, o.treno),
+                                nome_percorso(o.linea, o.treno)};
+    const std::string uscita = o.cartella_uscita.empty() ? o.cartella_sorgenti : o.cartella_uscita;
+    if (o.uscita == uscita_compilati::cartella && !file::crea_cartelle(uscita))
+      throw file::errore_scrittura("impossibile creare la cartella " + uscita);
+    for (const std::string& n : nomi) {
+      const std::string dentro = file::percorso(o.cartella_sorgenti, n);
+      if (o.uscita == uscita_compilati::cartella) d.su_disco[dentro] = file::percorso(uscita, n);
+      if (o.uscita == uscita_compilati::nessuna) d.scarta.insert(dentro);
+      if (o.uscita == uscita_compilati::confronto) {
+        auto a = o.attesi.find(n);
+        d.confronti[dentro].atteso = a == o.attesi.end() ? std::string_view() : a->second;
+      }
+    }
+
     if (o.avvisi) f.avvisi = &esito.avvisi;
     int32_t j = o.planimetria ? 1 : 0;
     try {
@@ -65,19 +69,16 @@ esito_compilazione compila_scenario(const opzioni_compilazione& o) {
     esito.sorgente = f.sorgente;
     esito.origine = f.origine;
     if (f.motivo_lettura) esito.motivo = f.motivo_lettura;
-    // Name the author's files, not the private copies.
-    nome_autore(esito.sorgente, o.cartella_sorgenti);
-    nome_autore(esito.origine.dove, o.cartella_sorgenti);
-    for (avviso& a : esito.avvisi) nome_autore(a.dove, o.cartella_sorgenti);
-    if (esito.codice_fatale != 0 || !o.conserva) return esito;
-
-    const std::string compilati[] = {o.linea + "_linea.dat", o.linea + "_" + o.treno + ".sim",
-                                     o.linea + "_" + o.treno + ".dat"};
-    for (const auto& nome : compilati) {
-      std::string da = file::percorso(tmp.percorso, nome);
-      if (!file::esiste(da)) continue;
-      file::rinomina(da, file::percorso(uscita, nome));
-      esito.files.push_back(nome);
+    for (const std::string& n : nomi) {
+      const std::string dentro = file::percorso(o.cartella_sorgenti, n);
+      for (const std::string& s : d.scritti)
+        if (s == dentro && o.uscita == uscita_compilati::cartella) esito.files.push_back(n);
+      if (o.uscita == uscita_compilati::memoria && d.file.count(dentro))
+        esito.compilati[n] = std::move(d.file[dentro]);
+      if (o.uscita == uscita_compilati::confronto) {
+        const auto& c = d.confronti[dentro];
+        esito.confronti[n] = {c.scritto, c.uguale, c.primo_diverso};
+      }
     }
   } catch (const file::errore_scrittura& e) {
     esito.errore_io = e.what();

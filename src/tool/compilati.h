@@ -3,10 +3,14 @@
 // why when they do not; none trusts a length it has not checked.
 #pragma once
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/records.h"
+#include "platform/file.h"
 
 enum class genere_file { nessuno, planimetria, tabella, percorso };
 
@@ -16,10 +20,50 @@ genere_file riconosci_file(const std::string& nome);
 
 // Each returns false and sets `motivo` (Italian, for the author) when the bytes
 // do not fit the layout.
-bool decodifica_tabella(const std::string& b, tabella& t, std::string& motivo);
-bool decodifica_percorso(const std::string& b, std::vector<cella_percorso>& celle,
+bool decodifica_tabella(std::string_view b, tabella& t, std::string& motivo);
+bool decodifica_percorso(std::string_view b, std::vector<cella_percorso>& celle,
                          std::string& motivo);
-bool decodifica_planimetria(const std::string& b, planimetria_linea& p, std::string& motivo);
+bool decodifica_planimetria(std::string_view b, planimetria_linea& p, std::string& motivo);
+
+// Names of the compiled files and of the two sources of a scenario.
+std::string nome_tabella(const std::string& linea, const std::string& treno);
+std::string nome_percorso(const std::string& linea, const std::string& treno);
+std::string nome_planimetria(const std::string& linea);
+std::string nome_sorgente_linea(const std::string& linea);
+std::string nome_sorgente_treno(const std::string& linea, const std::string& treno);
+
+// The three compiled files of one scenario: their bytes (seen in place where
+// they are files) and the records decoded from them.
+struct scenario_compilato {
+  std::string linea, treno;
+  std::string_view byte_tabella, byte_percorso, byte_planimetria;
+  tabella tabella_linea;
+  std::vector<cella_percorso> celle;
+  planimetria_linea planimetria;  // empty once libera_planimetria() has run
+  bool con_planimetria = false;   // ROUTE_linea.dat was there
+
+  scenario_compilato() = default;
+  scenario_compilato(const scenario_compilato&) = delete;
+  scenario_compilato& operator=(const scenario_compilato&) = delete;
+  // The plan's arrays are the largest records: gone when a reader is done
+  // with them (the bytes stay).
+  void libera_planimetria() { planimetria.libera(); }
+
+  // What keeps the bytes there.
+  std::vector<std::unique_ptr<file::mappatura>> mappe;
+  std::vector<std::unique_ptr<std::string>> propri;
+};
+
+// Reads DIR/ROUTE_TRAIN.sim, DIR/ROUTE_TRAIN.dat and, when there is one,
+// DIR/ROUTE_linea.dat. False, with the reason in Italian, when one cannot be
+// read, is not a regular file, does not fit its layout or disagrees with the
+// others in size.
+bool leggi_compilato(const std::string& cartella, const std::string& linea,
+                     const std::string& treno, scenario_compilato& s, std::string& motivo);
+// The same for compiled files in memory, by their names (ROUTE_TRAIN.sim...);
+// the map's bytes are moved into `s`.
+bool compilato_da_memoria(std::map<std::string, std::string>& compilati, const std::string& linea,
+                          const std::string& treno, scenario_compilato& s, std::string& motivo);
 
 // A plan coordinate in its shortest text that reads back to the same double.
 std::string numero_esatto(double v);

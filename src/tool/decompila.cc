@@ -22,65 +22,9 @@ namespace {
 
 using std::to_string;
 
-constexpr int64_t kLunghezzaMassima = 1000000;
 constexpr size_t kDifferenzeMostrate = 10;
 
 }  // namespace
-
-std::string nome_tabella(const std::string& linea, const std::string& treno) {
-  return linea + "_" + treno + ".sim";
-}
-std::string nome_percorso(const std::string& linea, const std::string& treno) {
-  return linea + "_" + treno + ".dat";
-}
-std::string nome_planimetria(const std::string& linea) {
-  return linea + "_linea.dat";
-}
-std::string nome_sorgente_linea(const std::string& linea) {
-  return linea + "_linea.txt";
-}
-std::string nome_sorgente_treno(const std::string& linea, const std::string& treno) {
-  return linea + "_" + treno + "-.txt";
-}
-
-bool leggi_compilato(const std::string& cartella, const std::string& linea,
-                     const std::string& treno, scenario_compilato& s, std::string& motivo) {
-  const std::string n_tabella = file::percorso(cartella, nome_tabella(linea, treno));
-  const std::string n_percorso = file::percorso(cartella, nome_percorso(linea, treno));
-  const std::string n_pianta = file::percorso(cartella, nome_planimetria(linea));
-  std::string perche;
-  if (!file::leggi(n_tabella, s.byte_tabella))
-    return motivo = "impossibile leggere " + n_tabella, false;
-  if (!decodifica_tabella(s.byte_tabella, s.tabella_linea, perche))
-    return motivo = n_tabella + ": " + perche, false;
-  if (!file::leggi(n_percorso, s.byte_percorso))
-    return motivo = "impossibile leggere " + n_percorso, false;
-  if (!decodifica_percorso(s.byte_percorso, s.celle, perche))
-    return motivo = n_percorso + ": " + perche, false;
-  s.con_planimetria = file::esiste(n_pianta);
-  if (s.con_planimetria) {
-    if (!file::leggi(n_pianta, s.byte_planimetria))
-      return motivo = "impossibile leggere " + n_pianta, false;
-    if (!decodifica_planimetria(s.byte_planimetria, s.planimetria, perche))
-      return motivo = n_pianta + ": " + perche, false;
-  }
-  // The three files must describe one line length.
-  const int64_t l = s.tabella_linea[84].fine;
-  if (l < 0 || l > kLunghezzaMassima)
-    return motivo =
-               n_tabella + ": lunghezza del percorso " + to_string(l) + " m fuori da 0..1000000",
-           false;
-  const int64_t celle = arrotonda(l + 7000, 50) + 1;
-  if (static_cast<int64_t>(s.celle.size()) != celle)
-    return motivo = n_percorso + ": " + to_string(s.celle.size()) + " celle, ma la linea di " +
-                    to_string(l) + " m ne ha " + to_string(celle),
-           false;
-  if (s.con_planimetria && static_cast<int64_t>(s.planimetria.punti()) != l + 7001)
-    return motivo = n_pianta + ": " + to_string(s.planimetria.punti()) + " punti, ma la linea di " +
-                    to_string(l) + " m ne ha " + to_string(l + 7001),
-           false;
-  return true;
-}
 
 bool testo_campo(const std::string& t, std::string& campo) {
   campo = t;
@@ -330,6 +274,77 @@ void stampa_testo(const esito_decompilazione& e) {
 
 }  // namespace
 
+namespace {
+
+// Neither source is written unless both can be: each is checked first.
+std::string ostacolo(const std::string& nome, bool forza) {
+  switch (file::che_cosa(nome)) {
+    case file::genere_voce::nessuna:
+      return "";
+    case file::genere_voce::file:
+      return forza ? "" : nome + " esiste già: --force per sostituirlo";
+    case file::genere_voce::cartella:
+      return "al posto di " + nome + " c'è una cartella: nessun sorgente scritto";
+    case file::genere_voce::altro:
+      return nome + " non è un file: nessun sorgente scritto";
+  }
+  return "";
+}
+
+// The check compile of the sources written, in memory: each compiled file
+// compared with the one read, byte for byte. Where they differ it runs once
+// more, keeping what it writes, to name the first records that differ.
+void controlla(const opzioni_decompilazione& o, const std::string& uscita, const decompilazione& d,
+               scenario_compilato& s, esito_decompilazione& e) {
+  opzioni_compilazione c;
+  c.cartella_sorgenti = uscita;
+  c.linea = o.linea;
+  c.treno = o.treno;
+  c.planimetria = s.con_planimetria;
+  c.testo_linea = &d.linea.dati;
+  c.testo_treno = &d.treno.dati;
+  c.uscita = uscita_compilati::confronto;
+  c.attesi[nome_tabella(o.linea, o.treno)] = s.byte_tabella;
+  c.attesi[nome_percorso(o.linea, o.treno)] = s.byte_percorso;
+  if (s.con_planimetria) c.attesi[nome_planimetria(o.linea)] = s.byte_planimetria;
+  esito_compilazione r = compila_scenario(c);
+  if (!r.errore_io.empty()) {
+    e.controllo = "compilazione di controllo non riuscita: " + r.errore_io;
+    return;
+  }
+  if (r.codice_fatale != 0) {
+    e.controllo = "la compilazione di controllo finisce con l'errore " +
+                  to_string(r.codice_fatale) + " e non scrive nulla";
+    return;
+  }
+  e.identico = true;
+  for (const auto& [nome, atteso] : c.attesi) {
+    (void)atteso;
+    const confronto_compilato& x = r.confronti[nome];
+    e.identico = e.identico && x.scritto && x.uguale;
+  }
+  // A plan where none was read.
+  if (!s.con_planimetria && r.confronti[nome_planimetria(o.linea)].scritto) e.identico = false;
+  if (e.identico) return;
+  if (r.codice_errore != 0)
+    e.controllo = "la compilazione di controllo lascia il codice " + to_string(r.codice_errore) +
+                  " (posizione " + to_string(r.posizione_errore) + " m)";
+  c.uscita = uscita_compilati::memoria;
+  r = compila_scenario(c);
+  scenario_compilato ritorno;
+  std::string motivo;
+  if (!compilato_da_memoria(r.compilati, o.linea, o.treno, ritorno, motivo)) {
+    e.controllo = "file della compilazione di controllo: " + motivo;
+    return;
+  }
+  std::string perche;
+  if (s.con_planimetria && s.planimetria.punti() == 0)
+    decodifica_planimetria(s.byte_planimetria, s.planimetria, perche);
+  e.differenze = confronta_compilati(s, ritorno, kDifferenzeMostrate);
+}
+
+}  // namespace
+
 esito_decompilazione decompila_cartella(const opzioni_decompilazione& o) {
   esito_decompilazione e;
   const std::string uscita = o.uscita.empty() ? o.cartella : o.uscita;
@@ -339,48 +354,27 @@ esito_decompilazione decompila_cartella(const opzioni_decompilazione& o) {
     e.errore = motivo;
     return e;
   }
-  decompilazione d = decompila(s);
+  const decompilazione d = decompila(s);
+  s.libera_planimetria();  // the check compares bytes: one plan-sized buffer is enough
   e.inesprimibili = d.inesprimibili;
   e.tracce = d.tracce;
   const std::string n_linea = file::percorso(uscita, nome_sorgente_linea(o.linea));
   const std::string n_treno = file::percorso(uscita, nome_sorgente_treno(o.linea, o.treno));
   try {
     for (const auto& n : {n_linea, n_treno})
-      if (!o.forza && file::esiste(n)) {
-        e.errore = n + " esiste già: --force per sostituirlo";
+      if (std::string x = ostacolo(n, o.forza); !x.empty()) {
+        e.errore = x;
         return e;
       }
     if (!file::crea_cartelle(uscita)) throw file::errore_scrittura("impossibile creare " + uscita);
-    file::sostituisci(n_linea, d.linea.dati);
-    file::sostituisci(n_treno, d.treno.dati);
+    // Both written before either is put in place.
+    file::sostituzione linea(n_linea), treno(n_treno);
+    linea.scrivi(d.linea.dati);
+    treno.scrivi(d.treno.dati);
+    linea.chiudi();
+    treno.chiudi();
     e.files = {n_linea, n_treno};
-
-    // The check: compile what was written, in a private folder inside the
-    // output folder, and compare byte for byte.
-    file::cartella_privata prova(uscita);
-    opzioni_compilazione c;
-    c.cartella_sorgenti = uscita;
-    c.cartella_uscita = prova.percorso;
-    c.linea = o.linea;
-    c.treno = o.treno;
-    c.planimetria = s.con_planimetria;
-    esito_compilazione r = compila_scenario(c);
-    scenario_compilato ritorno;
-    if (!r.errore_io.empty()) {
-      e.controllo = "compilazione di controllo non riuscita: " + r.errore_io;
-    } else if (r.codice_fatale != 0) {
-      e.controllo = "la compilazione di controllo finisce con l'errore " +
-                    to_string(r.codice_fatale) + " e non scrive nulla";
-    } else if (!leggi_compilato(prova.percorso, o.linea, o.treno, ritorno, motivo)) {
-      e.controllo = "file della compilazione di controllo: " + motivo;
-    } else {
-      e.differenze = confronta_compilati(s, ritorno, kDifferenzeMostrate);
-      e.identico = e.differenze.empty();
-      if (!e.identico && r.codice_errore != 0)
-        e.controllo = "la compilazione di controllo lascia il codice " +
-                      to_string(r.codice_errore) + " (posizione " + to_string(r.posizione_errore) +
-                      " m)";
-    }
+    controlla(o, uscita, d, s, e);
   } catch (const file::errore_scrittura& x) {
     e.errore = x.what();
   }

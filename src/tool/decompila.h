@@ -8,28 +8,7 @@
 #include <vector>
 
 #include "model/records.h"
-
-// The three compiled files of one scenario, as bytes and decoded.
-struct scenario_compilato {
-  std::string byte_tabella, byte_percorso, byte_planimetria;
-  tabella tabella_linea;
-  std::vector<cella_percorso> celle;
-  planimetria_linea planimetria;
-  bool con_planimetria = false;  // ROUTE_linea.dat was there
-};
-
-// Names of the compiled files and of the two sources in a folder.
-std::string nome_tabella(const std::string& linea, const std::string& treno);
-std::string nome_percorso(const std::string& linea, const std::string& treno);
-std::string nome_planimetria(const std::string& linea);
-std::string nome_sorgente_linea(const std::string& linea);
-std::string nome_sorgente_treno(const std::string& linea, const std::string& treno);
-
-// Reads DIR/ROUTE_TRAIN.sim, DIR/ROUTE_TRAIN.dat and, when present,
-// DIR/ROUTE_linea.dat. False, with the reason in Italian, when one cannot be
-// read, does not fit its layout or disagrees with the others in size.
-bool leggi_compilato(const std::string& cartella, const std::string& linea,
-                     const std::string& treno, scenario_compilato& s, std::string& motivo);
+#include "tool/compilati.h"
 
 constexpr int64_t kSenzaPosizione = std::numeric_limits<int64_t>::min();
 

@@ -731,27 +731,7 @@ std::string disegna_linea(const tabella& t, const std::vector<cella_percorso>& c
   return d.s;
 }
 
-namespace {
-
-// Reads and decodes the three compiled files; false with a message when one
-// is missing, unreadable or does not fit its layout.
-bool leggi_compilati(const std::string& dir, const std::string& linea, const std::string& treno,
-                     tabella& t, std::vector<cella_percorso>& c, planimetria_linea& p,
-                     std::string& errore) {
-  const std::string n_pianta = file::percorso(dir, linea + "_linea.dat");
-  const std::string n_tabella = file::percorso(dir, linea + "_" + treno + ".sim");
-  const std::string n_percorso = file::percorso(dir, linea + "_" + treno + ".dat");
-  std::string b, motivo;
-  if (!file::leggi(n_tabella, b)) return errore = "impossibile leggere " + n_tabella, false;
-  if (!decodifica_tabella(b, t, motivo)) return errore = n_tabella + ": " + motivo, false;
-  if (!file::leggi(n_percorso, b)) return errore = "impossibile leggere " + n_percorso, false;
-  if (!decodifica_percorso(b, c, motivo)) return errore = n_percorso + ": " + motivo, false;
-  if (!file::leggi(n_pianta, b)) return errore = "impossibile leggere " + n_pianta, false;
-  if (!decodifica_planimetria(b, p, motivo)) return errore = n_pianta + ": " + motivo, false;
-  return true;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int comando_plot(const argomenti& a) {
   argomenti_letti l;
@@ -770,29 +750,21 @@ int comando_plot(const argomenti& a) {
   if (!nome_valido(linea) || !nome_valido(treno))
     return errore_uso("plot", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
 
-  tabella t;
-  std::vector<cella_percorso> celle;
-  planimetria_linea p;
+  scenario_compilato s;
   std::string errore;
   if (compilati) {
-    if (!leggi_compilati(cartella, linea, treno, t, celle, p, errore)) {
+    if (!leggi_compilato(cartella, linea, treno, s, errore)) {
       std::fprintf(stderr, "scenario: %s\n", errore.c_str());
       return kUscitaFallita;
     }
   } else {
-    std::optional<file::cartella_privata> tmp;
-    try {
-      tmp.emplace(file::cartella_temporanea_sistema());
-    } catch (const file::errore_scrittura& e) {
-      std::fprintf(stderr, "scenario: %s\n", e.what());
-      return kUscitaFallita;
-    }
+    // Compiled in memory: nothing is written beside the sources or anywhere.
     opzioni_compilazione o;
     o.cartella_sorgenti = cartella;
     o.linea = linea;
     o.treno = treno;
-    o.cartella_uscita = tmp->percorso;
     o.planimetria = true;
+    o.uscita = uscita_compilati::memoria;
     esito_compilazione e = compila_scenario(o);
     if (!e.errore_io.empty()) {
       std::fprintf(stderr, "scenario: %s\n", e.errore_io.c_str());
@@ -811,11 +783,19 @@ int comando_plot(const argomenti& a) {
                    e.codice_errore, senso.empty() ? "" : ": ", senso.c_str(), e.posizione_errore);
       return kUscitaCodice;
     }
-    if (!leggi_compilati(tmp->percorso, linea, treno, t, celle, p, errore)) {
+    if (!compilato_da_memoria(e.compilati, linea, treno, s, errore)) {
       std::fprintf(stderr, "scenario: %s\n", errore.c_str());
       return kUscitaFallita;
     }
   }
+  if (!s.con_planimetria) {
+    std::fprintf(stderr, "scenario: impossibile leggere %s: senza la planimetria non c'è disegno\n",
+                 file::percorso(cartella, nome_planimetria(linea)).c_str());
+    return kUscitaFallita;
+  }
+  const tabella& t = s.tabella_linea;
+  const std::vector<cella_percorso>& celle = s.celle;
+  const planimetria_linea& p = s.planimetria;
   try {
     file::sostituisci(uscita, disegna_linea(t, celle, p));
   } catch (const file::errore_scrittura& e) {

@@ -16,5 +16,5 @@ void Form1::scrivi_righe(const std::string& nome_file, const std::vector<std::st
     dati += testo::a_1252(r);
     dati += "\r\n";
   }
-  file::sostituisci(nome_file, dati);
+  disco->sostituisci(nome_file, dati);
 }

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -119,6 +120,33 @@ bool leggi(const std::string& nome, std::string& dati) {
   }
   ::close(fd);
   return true;
+}
+
+mappatura::mappatura(const std::string& nome) {
+  int fd = ::open(nome.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return;
+  }
+  n_ = static_cast<size_t>(st.st_size);
+  if (n_ > 0) {
+    // All pages at once: the readers go through the whole file anyway.
+    void* p = ::mmap(nullptr, n_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (p == MAP_FAILED) {
+      ::close(fd);
+      n_ = 0;
+      return;
+    }
+    p_ = p;
+  }
+  ::close(fd);
+  aperta_ = true;
+}
+
+mappatura::~mappatura() {
+  if (p_) ::munmap(const_cast<void*>(p_), n_);
 }
 
 void sostituisci(const std::string& nome, std::string_view dati) {

@@ -89,6 +89,37 @@ bool leggi(const std::string& nome, std::string& dati) {
   return ok;
 }
 
+mappatura::mappatura(const std::string& nome) {
+  HANDLE f = CreateFileW(utf16::da_utf8(nome).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return;
+  LARGE_INTEGER dim;
+  if (!GetFileSizeEx(f, &dim)) {
+    CloseHandle(f);
+    return;
+  }
+  n_ = static_cast<size_t>(dim.QuadPart);
+  if (n_ > 0) {
+    HANDLE m = CreateFileMappingW(f, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    const void* p = m ? MapViewOfFile(m, FILE_MAP_READ, 0, 0, 0) : nullptr;
+    if (!p) {
+      if (m) CloseHandle(m);
+      CloseHandle(f);
+      n_ = 0;
+      return;
+    }
+    p_ = p;
+    h_ = m;
+  }
+  CloseHandle(f);  // the mapping keeps the file open
+  aperta_ = true;
+}
+
+mappatura::~mappatura() {
+  if (p_) UnmapViewOfFile(p_);
+  if (h_) CloseHandle(static_cast<HANDLE>(h_));
+}
+
 void sostituisci(const std::string& nome, std::string_view dati) {
   sostituzione f(nome);
   f.scrivi(dati);

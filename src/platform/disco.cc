@@ -1,0 +1,38 @@
+// The disk as a disco: the calls of file.h.
+#include "platform/file.h"
+
+namespace file {
+namespace {
+
+class scrittura_reale : public scrittura {
+ public:
+  explicit scrittura_reale(const std::string& nome) : f_(nome) {}
+  void scrivi(std::string_view dati) override { f_.scrivi(dati); }
+  void scrivi_a(uint64_t offset, std::string_view dati) override { f_.scrivi_a(offset, dati); }
+  void riserva(uint64_t byte) override { f_.riserva(byte); }
+  void chiudi() override { f_.chiudi(); }
+
+ private:
+  sostituzione f_;
+};
+
+class disco_di_sistema : public disco {
+ public:
+  bool esiste(const std::string& nome) override { return file::esiste(nome); }
+  bool leggi(const std::string& nome, std::string& dati) override {
+    return file::leggi(nome, dati);
+  }
+  void cancella(const std::string& nome) override { file::cancella(nome); }
+  std::unique_ptr<scrittura> sostituzione(const std::string& nome) override {
+    return std::make_unique<scrittura_reale>(nome);
+  }
+};
+
+}  // namespace
+
+disco& disco_reale() {
+  static disco_di_sistema d;
+  return d;
+}
+
+}  // namespace file
