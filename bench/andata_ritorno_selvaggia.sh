@@ -39,10 +39,16 @@ while [ "$s" -le "$fine" ]; do
   prove=$((prove + 1))
   "$BIN" decompile "$LAVORO/c" sel 1 --out "$LAVORO/r" >"$LAVORO/esito" 2>&1
   stato=$?
-  grep -e '^  non esprimibile: ' -e '^la lettura' "$LAVORO/esito" |
-    sed -e 's/^  non esprimibile: /inesprimibile: /' -e 's/^la lettura/traccia: la lettura/' \
+  grep -e '^  non esprimibile: ' -e '^  non ricostruito: ' -e '^la lettura' "$LAVORO/esito" |
+    sed -e 's/^  non esprimibile: /inesprimibile: /' -e 's/^  non ricostruito: /non ricostruito: /' \
+      -e 's/^la lettura/traccia: la lettura/' \
       -e 's/-*[0-9][0-9]*/N/g' >>"$LAVORO/note"
-  if [ "$stato" -ne 0 ]; then
+  if [ "$stato" -eq 0 ] && grep -q -e '^  non esprimibile: ' -e '^  non ricostruito: ' "$LAVORO/esito"; then
+    # Files a source gave: nothing in them is beyond a source.
+    echo "seme $s (codice $codice): identica, ma con affermazioni false"
+    grep -e '^  non esprimibile: ' -e '^  non ricostruito: ' "$LAVORO/esito" | sed 's/^/    /' | head -4
+    falliti=$((falliti + 1))
+  elif [ "$stato" -ne 0 ]; then
     echo "seme $s (codice $codice): decompile dice diverso"
     grep -v '^scritto' "$LAVORO/esito" | sed 's/^/    /' | head -8
     falliti=$((falliti + 1))

@@ -4,7 +4,9 @@
 #    1000 --seed 7`) into a new folder, over one `cat` of the same three
 #    compiled files into one new file in a new folder;
 #  - `compattatore` (built-in scenario) started in a new program folder, over
-#    one `cat` of its six output files into one new file in a new folder.
+#    one `cat` of its six output files into one new file in a new folder;
+#  - `scenario decompile` of the 1000 km line's compiled files with its check
+#    compile, into a new folder, over `scenario compile` of the same line.
 # Each pair is taken in turn, the order swapped every pair, with a warm page
 # cache and no sync; the ratio is the median over the median. Folders are made
 # or cleared outside the timed span. Also the peak memory of the compile
@@ -80,6 +82,11 @@ lato() {
       cat "${uscite_prog[@]}" >"$work/copia/tutto"
       fine "$file"
       ;;
+    decompile)
+      inizio
+      "$scenario" decompile "$work/rif" Lunga 1 --out "$work/out" >/dev/null
+      fine "$file"
+      ;;
   esac
 }
 
@@ -126,6 +133,11 @@ for prova in $(seq "$prove"); do
   r=$(awk -v a="$tc" -v b="$tf" 'BEGIN { printf "%.2f", a / b }')
   rp=$(awk -v a="$tp" -v b="$tpf" 'BEGIN { printf "%.2f", a / b }')
   kb=$(picco_kb "$scenario" compile "$work/src" Lunga 1 --out "$work/out")
+  coppie decompile compile
+  td=$(median "$work/decompile.us")
+  tc2=$(median "$work/compile.us")
+  rd=$(awk -v a="$td" -v b="$tc2" 'BEGIN { printf "%.2f", a / b }')
+  kbd=$(picco_kb "$scenario" decompile "$work/rif" Lunga 1 --out "$work/out")
   echo
   echo "date: $(date -u +%Y-%m-%dT%H:%M:%SZ); load average before: $carico, after: $(cut -d' ' -f1-3 /proc/loadavg)"
   echo "  compile 1000 km        $tc ms, cat of $byte bytes $tf ms"
@@ -133,4 +145,7 @@ for prova in $(seq "$prove"); do
   echo "  peak memory            $((kb / 1024)) MB ($kb KB)   (goal < 32 MB: $(esito "$kb" 32767))"
   echo "  compattatore built-in  $tp ms, cat of $byte_prog bytes $tpf ms"
   echo "  ratio                  $rp   (goal <= 2: $(esito "$rp" 2))"
+  echo "  decompile 1000 km      $td ms with its check, compile $tc2 ms"
+  echo "  ratio                  $rd   (goal <= 3: $(esito "$rd" 3))"
+  echo "  peak memory            $((kbd / 1024)) MB ($kbd KB)   (goal <= 48 MB: $(esito "$kbd" 49152))"
 done

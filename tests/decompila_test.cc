@@ -7,6 +7,7 @@
 #include <string>
 
 #include "aiuti.h"
+#include "platform/testo.h"
 #include "tool/json.h"
 
 namespace fs = std::filesystem;
@@ -229,9 +230,8 @@ TEST(Decompile, EditedDamagedAndInconsistentInputs) {
     EXPECT_EQ(n, 3u) << uscita;
   }
   EXPECT_EQ(scenario("decompile " + (t / "manca") + " x 7 --json", &uscita), 2);
-  const std::string atteso =
-      json_testo("impossibile leggere " + file::percorso(t / "manca", "x_7.sim") +
-                 ": il file non c'è");
+  const std::string atteso = json_testo(
+      "impossibile leggere " + file::percorso(t / "manca", "x_7.sim") + ": il file non c'è");
   EXPECT_EQ(uscita, "{\"files\":[],\"identico\":false,\"errore\":" + atteso + "}\n");
   EXPECT_EQ(scenario("decompile " + (t / "dir") + " x", &uscita), 64);
   EXPECT_NE(uscita.find("uso: scenario decompile DIR ROUTE TRAIN"), std::string::npos);
@@ -292,4 +292,101 @@ TEST(Decompile, TextFieldsQuotedOnlyWhenNeeded) {
     EXPECT_EQ(testo_campo(c.testo, campo), c.esprimibile) << c.testo;
     EXPECT_EQ(campo, c.campo) << c.testo;
   }
+}
+
+TEST(Decompile, APlanSlotThatIsNoFileIsUnreadable) {
+  cartella_temporanea t;
+  ASSERT_EQ(scenario("sources " + (t / "src")), 0);
+  ASSERT_EQ(scenario("compile " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "c")), 0);
+  fs::remove(t / "c/FerziaPS-Calvorano_linea.dat");
+  fs::create_directory(t / "c/FerziaPS-Calvorano_linea.dat");
+  std::string uscita;
+  EXPECT_EQ(
+      scenario("decompile " + (t / "c") + " FerziaPS-Calvorano 24617 --out " + (t / "r"), &uscita),
+      2);
+  EXPECT_NE(uscita.find("FerziaPS-Calvorano_linea.dat: al posto del file c'è una cartella"),
+            std::string::npos)
+      << uscita;
+  EXPECT_FALSE(esiste_file(t / "r"));
+}
+
+TEST(Decompile, NeitherSourceIsWrittenUnlessBothCanBe) {
+  cartella_temporanea t;
+  ASSERT_EQ(scenario("sources " + (t / "src")), 0);
+  ASSERT_EQ(scenario("compile " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "c")), 0);
+  fs::create_directories(t / "r/FerziaPS-Calvorano_24617-.txt");
+  std::string uscita;
+  EXPECT_EQ(
+      scenario("decompile " + (t / "c") + " FerziaPS-Calvorano 24617 --force --out " + (t / "r"),
+               &uscita),
+      2);
+  EXPECT_NE(uscita.find("c'è una cartella"), std::string::npos) << uscita;
+  EXPECT_FALSE(esiste_file(t / "r/FerziaPS-Calvorano_linea.txt"));
+}
+
+TEST(Decompile, OptionsAreReadOnceAndHelpIsNoError) {
+  cartella_temporanea t;
+  std::string uscita;
+  for (const char* comando :
+       {"compile", "check", "decompile", "dump", "plot", "diff", "generate"}) {
+    SCOPED_TRACE(comando);
+    EXPECT_EQ(scenario(std::string(comando) + " --help", &uscita), 0);
+    EXPECT_EQ(uscita.find(std::string("uso: scenario ") + comando), 0u) << uscita;
+  }
+  EXPECT_EQ(scenario("decompile a b c --out x --out y", &uscita), 64);
+  EXPECT_NE(uscita.find("opzione ripetuta '--out'"), std::string::npos) << uscita;
+  EXPECT_EQ(scenario("dump a --json --json", &uscita), 64);
+}
+
+// Every JSON line is UTF-8, whatever bytes a file name holds.
+TEST(Decompile, JsonIsUtf8WhateverTheNames) {
+  cartella_temporanea t;
+  const std::string citta = "Citt\xe0";  // Windows-1252
+  ASSERT_EQ(scenario("sources " + (t / "b")), 0);
+  fs::create_directories(t / "src");
+  scrivi_tutto(t / ("src/" + citta + "_linea.txt"),
+               leggi_tutto(t / "b/FerziaPS-Calvorano_linea.txt"));
+  scrivi_tutto(t / ("src/" + citta + "_7-.txt"),
+               leggi_tutto(t / "b/FerziaPS-Calvorano_24617-.txt"));
+  std::string a, b;
+  EXPECT_EQ(scenario("compile " + (t / "src") + " " + citta + " 7 --json", &a), 0);
+  EXPECT_EQ(scenario("decompile " + (t / "src") + " " + citta + " 7 --force --json", &b), 0);
+  for (const std::string& s : {a, b}) {
+    for (size_t i = 0; i < s.size();) {
+      char32_t c;
+      const size_t n = testo::sequenza_utf8(s, i, c);
+      ASSERT_GT(n, 0u) << "byte " << i << " of " << s;
+      i += n;
+    }
+    EXPECT_NE(s.find("Citt\xc3\xa0"), std::string::npos) << s;
+  }
+}
+
+// Compiled files in version control: `scenario dump --all` as git's textconv.
+TEST(Decompile, GitDiffsCompiledFilesThroughDump) {
+  if (esegui("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git not installed";
+  cartella_temporanea t;
+  const std::string r = t / "repo";
+  ASSERT_EQ(scenario("sources " + r), 0);
+  const std::string git = "git -C " + r + " ";
+  ASSERT_EQ(esegui(git + "init -q"), 0);
+  scrivi_tutto(r + "/.gitattributes", "*.sim diff=scenario\n*.dat diff=scenario\n");
+  ASSERT_EQ(
+      esegui(git + "config diff.scenario.textconv \"" + programma(SCENARIO_BIN) + " dump --all\""),
+      0);
+  ASSERT_EQ(scenario("compile " + r + " FerziaPS-Calvorano 24617"), 0);
+  ASSERT_EQ(esegui(git + "add -A"), 0);
+  ASSERT_EQ(esegui(git + "-c user.name=t -c user.email=t@t commit -qm uno"), 0);
+  std::string treno = leggi_tutto(r + "/FerziaPS-Calvorano_24617-.txt");
+  treno.replace(treno.find("14,31, 7, FERZIA VELSANTE"), 25, "14,32, 0, FERZIA VELSANTE");
+  scrivi_tutto(r + "/FerziaPS-Calvorano_24617-.txt", treno);
+  ASSERT_EQ(scenario("compile " + r + " FerziaPS-Calvorano 24617"), 0);
+  std::string d;
+  ASSERT_EQ(esegui(git + "diff -U0 -- FerziaPS-Calvorano_24617.sim", &d), 0);
+  EXPECT_NE(d.find("\n-voce 4: nome=\"FERZIA VELSANTE\""), std::string::npos) << d;
+  EXPECT_NE(d.find("orario=52320 (14:32:00)"), std::string::npos) << d;
+  // Only that entry's line changed.
+  size_t righe = 0;
+  for (size_t p = d.find("\n+voce"); p != std::string::npos; p = d.find("\n+voce", p + 1)) ++righe;
+  EXPECT_EQ(righe, 1u) << d;
 }

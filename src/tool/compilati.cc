@@ -3,6 +3,7 @@
 // checked against each other.
 #include "tool/compilati.h"
 
+#include <cstring>
 #include <string>
 
 #include "model/numeri.h"
@@ -47,26 +48,89 @@ bool decodifica(scenario_compilato& s, const std::string& n_tabella, const std::
     return motivo = n_tabella + ": " + perche, false;
   if (!decodifica_percorso(s.byte_percorso, s.celle, perche))
     return motivo = n_percorso + ": " + perche, false;
-  if (s.con_planimetria && !decodifica_planimetria(s.byte_planimetria, s.planimetria, perche))
-    return motivo = n_pianta + ": " + perche, false;
   const int64_t l = s.tabella_linea[84].fine;
   if (l < 0 || l > kLunghezzaMassima)
     return motivo =
                n_tabella + ": lunghezza del percorso " + to_string(l) + " m fuori da 0..1000000",
            false;
+  if (s.con_planimetria && !s.pianta.da_byte(s.byte_planimetria, static_cast<size_t>(l + 7001))) {
+    if (!decodifica_planimetria(s.byte_planimetria, s.array_, perche))
+      return motivo = n_pianta + ": " + perche, false;
+    s.in_array_ = true;
+    s.pianta.da_array(s.array_);
+  }
   const int64_t celle = arrotonda(l + 7000, 50) + 1;
   if (static_cast<int64_t>(s.celle.size()) != celle)
     return motivo = n_percorso + ": " + to_string(s.celle.size()) + " celle, ma la linea di " +
                     to_string(l) + " m ne ha " + to_string(celle),
            false;
-  if (s.con_planimetria && static_cast<int64_t>(s.planimetria.punti()) != l + 7001)
-    return motivo = n_pianta + ": " + to_string(s.planimetria.punti()) + " punti, ma la linea di " +
+  if (s.con_planimetria && static_cast<int64_t>(s.pianta.punti()) != l + 7001)
+    return motivo = n_pianta + ": " + to_string(s.pianta.punti()) + " punti, ma la linea di " +
                     to_string(l) + " m ne ha " + to_string(l + 7001),
            false;
   return true;
 }
 
+uint16_t etichetta(std::string_view b, size_t pos) {
+  return static_cast<uint16_t>(static_cast<unsigned char>(b[pos]) |
+                               (static_cast<unsigned char>(b[pos + 1]) << 8));
+}
+
 }  // namespace
+
+bool vista_planimetria::da_byte(std::string_view b, size_t punti) {
+  if (b.size() % 2 != 0 || punti < 4) return false;
+  const size_t colonna = b.size() / 2;
+  size_t doppi = 0;
+  bool interi = true;
+  if (colonna == 2 * punti) {
+    interi = false;  // nothing traced
+  } else {
+    if (colonna < 4 + 2 * punti || (colonna - 4 - 2 * punti) % 8 != 0) return false;
+    doppi = (colonna - 4 - 2 * punti) / 8;
+    if (doppi > punti - 2) return false;
+  }
+  // Every tag where the layout puts it, in both columns.
+  for (size_t c = 0; c < 2; ++c) {
+    size_t pos = c * colonna;
+    if (interi) {
+      if (etichetta(b, pos) != genere_punto::intero ||
+          etichetta(b, pos + 4) != genere_punto::intero)
+        return false;
+      pos += 8;
+      for (const size_t fine = pos + 10 * doppi; pos < fine; pos += 10)
+        if (etichetta(b, pos) != genere_punto::doppio) return false;
+    }
+    for (const size_t fine = (c + 1) * colonna; pos < fine; pos += 2)
+      if (etichetta(b, pos) != genere_punto::vuoto) return false;
+  }
+  b_ = b;
+  p_ = nullptr;
+  n_ = punti;
+  doppi_ = doppi;
+  colonna_ = colonna;
+  interi_ = interi;
+  return true;
+}
+
+void vista_planimetria::da_array(const planimetria_linea& p) {
+  p_ = &p;
+  n_ = p.punti();
+}
+
+double vista_planimetria::lento(size_t i, int c) const {
+  // The two integers of points 0 and 1; an empty point has no value.
+  if (genere(i) != genere_punto::intero) return 0;
+  return static_cast<int16_t>(etichetta(b_, static_cast<size_t>(c) * colonna_ + 4 * i + 2));
+}
+
+const planimetria_linea& scenario_compilato::planimetria() {
+  if (con_planimetria && array_.punti() == 0) {
+    std::string perche;
+    decodifica_planimetria(byte_planimetria, array_, perche);
+  }
+  return array_;
+}
 
 std::string nome_tabella(const std::string& linea, const std::string& treno) {
   return linea + "_" + treno + ".sim";

@@ -3,6 +3,7 @@
 // why when they do not; none trusts a length it has not checked.
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,6 +33,44 @@ std::string nome_planimetria(const std::string& linea);
 std::string nome_sorgente_linea(const std::string& linea);
 std::string nome_sorgente_treno(const std::string& linea, const std::string& treno);
 
+// A plan seen point by point. The layouts a compile writes (two 16-bit
+// integers, then doubles, then empty points; or nothing but empty points)
+// are read straight from the bytes, with no array filled; any other layout
+// is decoded into arrays and seen there.
+class vista_planimetria {
+ public:
+  // From bytes of `punti` points in a layout a compile writes; false otherwise.
+  bool da_byte(std::string_view b, size_t punti);
+  void da_array(const planimetria_linea& p);
+
+  size_t punti() const { return n_; }
+  uint8_t genere(size_t i) const {
+    if (p_) return p_->genere[i];
+    if (!interi_) return genere_punto::vuoto;
+    if (i < 2) return genere_punto::intero;
+    return i < 2 + doppi_ ? genere_punto::doppio : genere_punto::vuoto;
+  }
+  double x(size_t i) const { return valore(i, 0); }
+  double y(size_t i) const { return valore(i, 1); }
+
+ private:
+  double valore(size_t i, int colonna) const {
+    if (p_) return colonna == 0 ? p_->x[i] : p_->y[i];
+    if (interi_ && i >= 2 && i < 2 + doppi_) {
+      // The double of point i stands 2 bytes after its tag, at 8 + 10 (i - 2).
+      double v;
+      std::memcpy(&v, b_.data() + static_cast<size_t>(colonna) * colonna_ + 10 * i - 10, sizeof v);
+      return v;
+    }
+    return lento(i, colonna);
+  }
+  double lento(size_t i, int colonna) const;
+  std::string_view b_;
+  const planimetria_linea* p_ = nullptr;
+  size_t n_ = 0, doppi_ = 0, colonna_ = 0;
+  bool interi_ = false;
+};
+
 // The three compiled files of one scenario: their bytes (seen in place where
 // they are files) and the records decoded from them.
 struct scenario_compilato {
@@ -39,19 +78,27 @@ struct scenario_compilato {
   std::string_view byte_tabella, byte_percorso, byte_planimetria;
   tabella tabella_linea;
   std::vector<cella_percorso> celle;
-  planimetria_linea planimetria;  // empty once libera_planimetria() has run
-  bool con_planimetria = false;   // ROUTE_linea.dat was there
+  bool con_planimetria = false;  // ROUTE_linea.dat was there
+  vista_planimetria pianta;      // its points
 
   scenario_compilato() = default;
   scenario_compilato(const scenario_compilato&) = delete;
   scenario_compilato& operator=(const scenario_compilato&) = delete;
-  // The plan's arrays are the largest records: gone when a reader is done
-  // with them (the bytes stay).
-  void libera_planimetria() { planimetria.libera(); }
+  // The plan in arrays, for the readers that want them (drawing): decoded
+  // when first asked for.
+  const planimetria_linea& planimetria();
+  // The arrays are the largest records: gone when a reader is done with them
+  // (the bytes stay).
+  void libera_planimetria() {
+    if (!in_array_) array_.libera();
+  }
 
   // What keeps the bytes there.
   std::vector<std::unique_ptr<file::mappatura>> mappe;
   std::vector<std::unique_ptr<std::string>> propri;
+
+  planimetria_linea array_;
+  bool in_array_ = false;  // the plan's layout is read through the arrays
 };
 
 // Reads DIR/ROUTE_TRAIN.sim, DIR/ROUTE_TRAIN.dat and, when there is one,

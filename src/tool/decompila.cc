@@ -143,7 +143,7 @@ void controlla_celle(analisi& a) {
 
 decompilazione decompila(const scenario_compilato& s) {
   decompilazione d;
-  analisi a(s, d.inesprimibili, d.tracce);
+  analisi a(s, d);
   controlla_tabella(a);
   analizza_lettura_linea(a);
   analizza_cartelli(a);
@@ -166,10 +166,10 @@ decompilazione decompila(const scenario_compilato& s) {
 
 namespace {
 
-std::string punto(const planimetria_linea& p, size_t m, bool y) {
-  if (p.genere[m] == genere_punto::vuoto) return "vuoto";
-  return numero_esatto(y ? p.y[m] : p.x[m]) +
-         (p.genere[m] == genere_punto::intero ? " (intero)" : "");
+std::string punto(const vista_planimetria& p, size_t m, bool y) {
+  if (p.genere(m) == genere_punto::vuoto) return "vuoto";
+  return numero_esatto(y ? p.y(m) : p.x(m)) +
+         (p.genere(m) == genere_punto::intero ? " (intero)" : "");
 }
 
 }  // namespace
@@ -212,7 +212,7 @@ std::vector<differenza> confronta_compilati(const scenario_compilato& a,
     aggiungi({fl, "file", a.con_planimetria ? "presente" : "assente",
               b.con_planimetria ? "presente" : "assente"});
   } else if (a.con_planimetria && a.byte_planimetria != b.byte_planimetria) {
-    const planimetria_linea &p = a.planimetria, &q = b.planimetria;
+    const vista_planimetria &p = a.pianta, &q = b.pianta;
     if (p.punti() != q.punti())
       aggiungi({fl, "numero di punti", to_string(p.punti()), to_string(q.punti())});
     const size_t n = std::min(p.punti(), q.punti());
@@ -243,6 +243,9 @@ void stampa_json(const esito_decompilazione& e) {
   s += "],\"inesprimibili\":[";
   for (size_t i = 0; i < e.inesprimibili.size(); ++i)
     s += (i ? "," : "") + json_testo(e.inesprimibili[i]);
+  s += "],\"non_ricostruiti\":[";
+  for (size_t i = 0; i < e.non_ricostruite.size(); ++i)
+    s += (i ? "," : "") + json_testo(e.non_ricostruite[i]);
   s += "],\"tracce\":[";
   for (size_t i = 0; i < e.tracce.size(); ++i) s += (i ? "," : "") + json_testo(e.tracce[i]);
   s += "]";
@@ -267,6 +270,7 @@ void stampa_testo(const esito_decompilazione& e) {
   constexpr size_t kNoteMostrate = 20;
   for (size_t i = 0; i < e.inesprimibili.size() && i < kNoteMostrate; ++i)
     std::printf("  non esprimibile: %s\n", e.inesprimibili[i].c_str());
+  for (const auto& x : e.non_ricostruite) std::printf("  non ricostruito: %s\n", x.c_str());
   if (e.inesprimibili.size() > kNoteMostrate)
     std::printf("  e altro ancora che nessun sorgente esprime (%zu in tutto; --json le elenca)\n",
                 e.inesprimibili.size());
@@ -337,9 +341,6 @@ void controlla(const opzioni_decompilazione& o, const std::string& uscita, const
     e.controllo = "file della compilazione di controllo: " + motivo;
     return;
   }
-  std::string perche;
-  if (s.con_planimetria && s.planimetria.punti() == 0)
-    decodifica_planimetria(s.byte_planimetria, s.planimetria, perche);
   e.differenze = confronta_compilati(s, ritorno, kDifferenzeMostrate);
 }
 
@@ -357,6 +358,7 @@ esito_decompilazione decompila_cartella(const opzioni_decompilazione& o) {
   const decompilazione d = decompila(s);
   s.libera_planimetria();  // the check compares bytes: one plan-sized buffer is enough
   e.inesprimibili = d.inesprimibili;
+  e.non_ricostruite = d.non_ricostruite;
   e.tracce = d.tracce;
   const std::string n_linea = file::percorso(uscita, nome_sorgente_linea(o.linea));
   const std::string n_treno = file::percorso(uscita, nome_sorgente_treno(o.linea, o.treno));

@@ -30,6 +30,8 @@ struct decompilazione {
   sorgente_decompilata linea, treno;
   // What the compiled files hold that no source line gives (Italian, UTF-8).
   std::vector<std::string> inesprimibili;
+  // What a source might give but the decompile did not find one for.
+  std::vector<std::string> non_ricostruite;
   // Where a read stopped before the end of its file, as the bytes show it.
   std::vector<std::string> tracce;
 };
@@ -61,6 +63,7 @@ struct esito_decompilazione {
   bool identico = false;           // the check compile gave the same bytes
   std::vector<differenza> differenze;
   std::vector<std::string> inesprimibili;
+  std::vector<std::string> non_ricostruite;
   std::vector<std::string> tracce;
   std::string controllo;  // what went wrong with the check compile
 };

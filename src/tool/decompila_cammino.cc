@@ -20,6 +20,9 @@ constexpr int kPasso = 8;
 constexpr int kAvvisoIndietro = 20;
 constexpr int kDopoFine = 12;
 constexpr int kTentativi = 400;
+// Cells the walks may visit in all: each slowdown's walk may run to the last
+// cell, and compiled files no source gave may hold thousands of them.
+constexpr int64_t kPassiMassimi = 200'000'000;
 
 enum stato : uint8_t { fissa, dubbia, sorgente, marcata };
 
@@ -52,6 +55,7 @@ class cammino {
 
   bool fallito = false;
   std::vector<uint8_t> fatte;  // the choices taken, in order
+  int64_t* passi = nullptr;    // cells visited by all the walks so far
 
   bool del_cammino(size_t i) const { return stato_[i] == marcata; }
 
@@ -98,6 +102,7 @@ class cammino {
     while (k < u_ && !fallito) {
       ++k;
       ++n;
+      if (passi && ++*passi > kPassiMassimi) fallito = true;
       if (marca && n == kPasso) {
         if (prova(k))
           n = 0;
@@ -144,8 +149,11 @@ std::vector<bool> punti_del_cammino(analisi& a) {
   if (!dubbi) return r;
   std::vector<uint8_t> scelte;
   bool finite = false;
-  for (int tentativo = 0; tentativo < kTentativi && !finite; ++tentativo) {
+  int64_t passi = 0;
+  for (int tentativo = 0; tentativo < kTentativi && !finite && passi <= kPassiMassimi;
+       ++tentativo) {
     cammino c(a, scelte);
+    c.passi = &passi;
     c.esegui();
     if (!c.fallito) {
       for (size_t i = 0; i < r.size(); ++i) r[i] = c.del_cammino(i);
@@ -162,10 +170,9 @@ std::vector<bool> punti_del_cammino(analisi& a) {
         "le regole di rifinitura non danno i punti di abbattimento da 180 km/h dei file "
         "compilati, comunque li si divida tra sorgente e rifinitura");
   else
-    a.nota(
+    a.limite(
         "punti di abbattimento da 180 km/h che il decompilatore non divide tra sorgente e "
-        "rifinitura in " +
-        n(kTentativi) + " tentativi");
+        "rifinitura entro i limiti della sua ricerca");
   const std::vector<uint8_t> nessuna;
   cammino c(a, nessuna);
   c.esegui();

@@ -62,13 +62,14 @@ struct oggetto_treno {
 };
 
 struct analisi {
-  analisi(const scenario_compilato& c, std::vector<std::string>& n, std::vector<std::string>& t);
+  analisi(const scenario_compilato& c, decompilazione& d);
 
   const scenario_compilato& s;
-  std::vector<cella_percorso> celle;  // cell 1 without its stamps
-  int ultima;                         // last cell
-  std::vector<std::string>& note;     // inexpressible
-  std::vector<std::string>& tracce;   // where a read stopped
+  std::vector<cella_percorso> celle;          // cell 1 without its stamps
+  int ultima;                                 // last cell
+  std::vector<std::string>& note;             // inexpressible
+  std::vector<std::string>& non_ricostruite;  // what a source might give, not found
+  std::vector<std::string>& tracce;           // where a read stopped
 
   lettura_linea linea = lettura_linea::intera;
   int64_t punto_fermo = 0;  // body stop with a plan: the first point never traced
@@ -101,6 +102,7 @@ struct analisi {
   // The train read ended at a station without its run-outs.
   bool treno_senza_coda() const { return stazione_finale != 0 && codice_finale != 15; }
   void nota(std::string x) { note.push_back(std::move(x)); }
+  void limite(std::string x) { non_ricostruite.push_back(std::move(x)); }
   bool dentro(int64_t c) const { return c >= 0 && c <= ultima; }
   const cella_percorso& cella(int64_t c) const { return celle[static_cast<size_t>(c)]; }
 };

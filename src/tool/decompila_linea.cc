@@ -84,10 +84,10 @@ bool uguale(double a, double b) {
 
 constexpr double kCurvatura[] = {0.0, 0.0001, 0.0002, 0.0004, 0.001, 0.002, 0.003};
 
-// Which step gave point i: 0 straight, c a right curve of class c, -c a left
-// one; 99 when none does. The step of the point before is tried first.
-int passo(const planimetria_linea& p, size_t i, int prima) {
-  const double x2 = p.x[i - 2], y2 = p.y[i - 2], x1 = p.x[i - 1], y1 = p.y[i - 1];
+// Which step gave point (xi, yi) after (x2, y2) and (x1, y1): 0 straight, c a
+// right curve of class c, -c a left one; 99 when none does. The step of the
+// point before is tried first.
+int passo(double x2, double y2, double x1, double y1, double xi, double yi, int prima) {
   const double dx = x1 - x2, dy = y1 - y2;
   auto prova = [&](int codice) {
     double xn, yn;
@@ -99,7 +99,7 @@ int passo(const planimetria_linea& p, size_t i, int prima) {
       xn = x1 + (dx + k * dy);
       yn = y1 + (dy - k * dx);
     }
-    return uguale(xn, p.x[i]) && uguale(yn, p.y[i]);
+    return uguale(xn, xi) && uguale(yn, yi);
   };
   if (prova(prima)) return prima;
   if (prima != 0 && prova(0)) return 0;
@@ -110,23 +110,27 @@ int passo(const planimetria_linea& p, size_t i, int prima) {
   return 99;
 }
 
-bool inizio_piano(const planimetria_linea& p) {
-  return p.genere[0] == genere_punto::intero && p.genere[1] == genere_punto::intero &&
-         p.x[0] == 0 && p.y[0] == 0 && p.x[1] == 0 && p.y[1] == 1;
+bool inizio_piano(const vista_planimetria& p) {
+  return p.genere(0) == genere_punto::intero && p.genere(1) == genere_punto::intero &&
+         p.x(0) == 0 && p.y(0) == 0 && p.x(1) == 0 && p.y(1) == 1;
 }
 
 // The first point of [da, a) that is empty, or `a`.
-size_t primo_vuoto(const planimetria_linea& p, size_t da, size_t a) {
+size_t primo_vuoto(const vista_planimetria& p, size_t da, size_t a) {
   for (size_t i = da; i < a; ++i)
-    if (p.genere[i] == genere_punto::vuoto) return i;
+    if (p.genere(i) == genere_punto::vuoto) return i;
   return a;
 }
 
 }  // namespace
 
-analisi::analisi(const scenario_compilato& c, std::vector<std::string>& n_,
-                 std::vector<std::string>& t)
-    : s(c), celle(c.celle), ultima(static_cast<int>(c.celle.size()) - 1), note(n_), tracce(t) {
+analisi::analisi(const scenario_compilato& c, decompilazione& d)
+    : s(c),
+      celle(c.celle),
+      ultima(static_cast<int>(c.celle.size()) - 1),
+      note(d.inesprimibili),
+      non_ricostruite(d.non_ricostruite),
+      tracce(d.tracce) {
   // The stamps of cell 1 went over values that had to be 0.
   if (celle.size() > 1) celle[1].valore_1 = celle[1].valore_2 = 0;
   spiegata.assign(celle.size(), 0);
@@ -145,11 +149,11 @@ void analizza_lettura_linea(analisi& a) {
     // writes nothing a complete read could not.
     if (!testata) a.linea = lettura_linea::ferma_testata;
   } else {
-    const planimetria_linea& p = a.s.planimetria;
+    const vista_planimetria& p = a.s.pianta;
     const size_t punti = p.punti();
-    if (punti >= 2 && p.genere[0] == genere_punto::vuoto && p.genere[1] == genere_punto::vuoto) {
+    if (punti >= 2 && p.genere(0) == genere_punto::vuoto && p.genere(1) == genere_punto::vuoto) {
       a.linea = lettura_linea::ferma_testata;
-    } else if (punti >= 5 && p.genere[punti - 3] == genere_punto::vuoto) {
+    } else if (punti >= 5 && p.genere(punti - 3) == genere_punto::vuoto) {
       a.linea = lettura_linea::ferma_corpo;
       a.punto_fermo = static_cast<int64_t>(primo_vuoto(p, 2, punti));
     }
@@ -229,7 +233,7 @@ void testata(analisi& a, sezione_sorgente& s) {
 
 void curve(analisi& a, sezione_sorgente& s) {
   if (!a.s.con_planimetria || a.linea == lettura_linea::ferma_testata) return;
-  const planimetria_linea& p = a.s.planimetria;
+  const vista_planimetria& p = a.s.pianta;
   const int64_t punti = static_cast<int64_t>(p.punti());
   if (punti < 5 || !inizio_piano(p)) {
     a.nota(
@@ -244,35 +248,23 @@ void curve(analisi& a, sezione_sorgente& s) {
           static_cast<size_t>(fine))
     a.nota("planimetria: punti vuoti in mezzo a quelli tracciati");
   for (int64_t i = fine; i < punti; ++i)
-    if (p.genere[static_cast<size_t>(i)] != genere_punto::vuoto) {
+    if (p.genere(static_cast<size_t>(i)) != genere_punto::vuoto) {
       a.nota("planimetria: punti oltre la fine del tracciato");
       break;
     }
   const int64_t massima = posizione_massima(a);
   int64_t indice = 2;  // the next point the reader computes
-  int prima = 0;
   bool segnalato = false;
-  for (int64_t i = 2; i < fine;) {
-    int k = p.genere[static_cast<size_t>(i)] == genere_punto::doppio
-                ? passo(p, static_cast<size_t>(i), prima)
-                : 99;
-    if (k == 99) {
-      if (!segnalato)
-        a.nota("planimetria: il punto " + n(i) + " non segue né un rettilineo né una curva");
-      segnalato = true;
-      k = 0;
-    }
-    prima = k;
-    if (k == 0) {
-      ++i;
-      continue;
-    }
-    // A run of steps of one curvature is one curve; its straight run-in is
-    // the reader's while the point reached is not past its start.
-    int64_t b = i;
-    while (b + 1 < fine && p.genere[static_cast<size_t>(b + 1)] == genere_punto::doppio &&
-           passo(p, static_cast<size_t>(b + 1), k) == k)
-      ++b;
+  // Each point's step, in one pass: a run of steps of one curvature is one
+  // curve, its straight run-in the reader's while the point reached is not
+  // past its start.
+  double x2 = p.x(0), y2 = p.y(0), x1 = p.x(1), y1 = p.y(1);
+  int prima = 0;
+  int64_t inizio_corsa = -1;
+  auto chiudi = [&](int64_t b) {
+    const int k = prima;
+    const int64_t i = inizio_corsa;
+    inizio_corsa = -1;
     int64_t inizio = i - 1;
     if (inizio > massima) {
       if (i == indice)
@@ -293,8 +285,23 @@ void curve(analisi& a, sezione_sorgente& s) {
     else
       s.righe.push_back(std::move(r));
     indice = b + 1;
-    i = b + 1;
+  };
+  for (int64_t i = 2; i < fine; ++i) {
+    const auto m = static_cast<size_t>(i);
+    const double xi = p.x(m), yi = p.y(m);
+    int k = p.genere(m) == genere_punto::doppio ? passo(x2, y2, x1, y1, xi, yi, prima) : 99;
+    if (k == 99) {
+      if (!segnalato)
+        a.nota("planimetria: il punto " + n(i) + " non segue né un rettilineo né una curva");
+      segnalato = true;
+      k = 0;
+    }
+    if (k != prima && inizio_corsa >= 0) chiudi(i - 1);
+    if (k != 0 && inizio_corsa < 0) inizio_corsa = i;
+    prima = k;
+    x2 = x1, y2 = y1, x1 = xi, y1 = yi;
   }
+  if (inizio_corsa >= 0) chiudi(fine - 1);
   if (fermo && indice < fine) {
     // Straight on to where the read stopped: a curve of no length runs in.
     if (fine - 1 > massima)

@@ -21,6 +21,9 @@
 namespace {
 
 constexpr int kMontagneMassime = 80;
+// The printer's recurrence takes the cube of the runs: beyond this many
+// (far beyond what 80 spans make) each run gets a span of its own.
+constexpr size_t kCorseMassime = 500;
 constexpr int64_t kDistanzaUnite = 150;
 constexpr int64_t kFineVuota = -1000000;  // the end of a span that covers nothing
 
@@ -137,6 +140,12 @@ std::vector<tratto> piano(const std::vector<int>& m, int64_t ultima) {
     c.push_back({static_cast<int64_t>(i), static_cast<int64_t>(j) - 1, m[i]});
     i = j;
   }
+  std::vector<tratto> out;
+  if (c.size() > kCorseMassime) {
+    for (const corsa& x : c)
+      if (x.tipo != 0) out.push_back({x.da, x.a, x.tipo, false});
+    return out;
+  }
   const stampante s(c);
   const size_t n = c.size();
   std::vector<int> g(n + 1, 0), taglio(n + 1, -1);
@@ -148,7 +157,6 @@ std::vector<tratto> piano(const std::vector<int>& m, int64_t ultima) {
       if (v < g[i]) g[i] = v, taglio[i] = static_cast<int>(j);
     }
   }
-  std::vector<tratto> out;
   for (size_t i = 0; i < n;) {
     if (taglio[i] < 0) {
       ++i;
@@ -225,6 +233,17 @@ std::vector<voce_montagna> in_ordine(const std::vector<tratto>& segnati,
   std::vector<tratto> t = segnati;
   const size_t primi = t.size();
   for (const tratto& x : p) t.push_back(x);
+  if (t.size() > 4 * kCorseMassime) {
+    // Far more than a reader keeps: in the order found, which paints right.
+    std::vector<voce_montagna> v;
+    for (const tratto& x : t) {
+      const voce_montagna y = come_voce(x);
+      if (!v.empty() && y.inizio - v.back().fine <= kDistanzaUnite && x.tipo != 3)
+        v.push_back({0, kFineVuota, 0});
+      v.push_back(y);
+    }
+    return v;
+  }
   std::vector<std::vector<size_t>> dopo(t.size());
   std::vector<int> attese(t.size(), 0);
   // The plan lists its spans in an order that paints right: of two that
@@ -282,15 +301,15 @@ void montagne(analisi& a, sezione_sorgente& s) {
     const bool segno = k == tipo_cella::segno_montagna;
     if (dip.tipo[i] != m[i] || (segno && !dip.segno[i]) ||
         (k == tipo_cella::libera && dip.segno[i])) {
-      a.nota("cella " + n(static_cast<int64_t>(i)) +
-             ": montagne e segni che il decompilatore non ricostruisce");
+      a.limite("cella " + n(static_cast<int64_t>(i)) +
+               ": montagne e segni che il decompilatore non ricostruisce");
       break;
     }
   }
   if (v.size() > kMontagneMassime)
-    a.nota(n(static_cast<int64_t>(v.size())) +
-           " voci di montagna per dare le celle: il lettore "
-           "ne tiene 80 (il decompilatore non ne trova meno)");
+    a.limite(n(static_cast<int64_t>(v.size())) +
+             " voci di montagna per dare le celle: il lettore "
+             "ne tiene 80 (il decompilatore non ne trova meno)");
   for (const voce_montagna& x : v) {
     const bool vuota = x.fine == kFineVuota;
     s.righe.push_back(

@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "model/numeri.h"
@@ -16,12 +19,26 @@ namespace {
 constexpr int64_t kSenzaAvviso = 1500;  // no warning point this close to the start
 constexpr int64_t kAnticipo = 24;       // cells from a warning point to its slowdown's start
 
-// The cells the objects found so far take.
+// The cells the objects found so far take, and where the slowdowns' ends
+// and the stop cells stand by their values (a search for each slowdown
+// through all the cells would take the square of the cells).
 struct uso {
   analisi& a;
   std::vector<uint8_t> presa;
+  using chiave = std::tuple<int, int, int>;
+  std::map<chiave, std::set<int64_t>> fini;                // ends by (valore_1, 2, 3)
+  std::map<std::pair<int, int>, std::set<int64_t>> resti;  // stop cells by leftovers 2, 3
 
-  explicit uso(analisi& x) : a(x), presa(x.celle.size(), 0) {}
+  explicit uso(analisi& x) : a(x), presa(x.celle.size(), 0) {
+    for (int64_t c = 0; c <= a.ultima; ++c) {
+      const cella_percorso& y = a.cella(c);
+      if (y.valore_4 != 0 || y.tempo != 0) continue;
+      if (y.tipo == tipo_cella::fine_rallentamento)
+        fini[{y.valore_1, y.valore_2, y.valore_3}].insert(c);
+      if (y.tipo == tipo_cella::fermata && a.fermata[static_cast<size_t>(c)] != 0)
+        resti[{y.valore_2, y.valore_3}].insert(c);
+    }
+  }
   bool libera(int64_t c) const { return a.dentro(c) && !presa[static_cast<size_t>(c)]; }
   bool visibile(int64_t c, uint8_t tipo) const { return libera(c) && a.cella(c).tipo == tipo; }
   // A stop cell whose leftover values are still free to explain.
@@ -29,7 +46,31 @@ struct uso {
     return libera(c) && a.fermata[static_cast<size_t>(c)] != 0 &&
            a.sotto[static_cast<size_t>(c)] == sotto_fermata::niente;
   }
+  void prendi(int64_t c) {
+    presa[static_cast<size_t>(c)] = 1;
+    const cella_percorso& y = a.cella(c);
+    if (y.tipo == tipo_cella::fine_rallentamento) {
+      auto i = fini.find({y.valore_1, y.valore_2, y.valore_3});
+      if (i != fini.end()) i->second.erase(c);
+    }
+  }
 };
+
+// The cells of a set by their distance from c, nearest first, at most `quanti`.
+std::vector<int64_t> vicine(const std::set<int64_t>& s, int64_t c, size_t quanti) {
+  std::vector<int64_t> v;
+  auto dopo = s.lower_bound(c);
+  auto prima = dopo;
+  while (v.size() < quanti && (dopo != s.end() || prima != s.begin())) {
+    const bool da_dopo =
+        prima == s.begin() || (dopo != s.end() && *dopo - c <= c - *std::prev(prima));
+    if (da_dopo)
+      v.push_back(*dopo++);
+    else
+      v.push_back(*--prima);
+  }
+  return v;
+}
 
 // --- slowdowns ---
 
@@ -106,18 +147,24 @@ void trova_avvicinamento(const uso& u, rallentamento& r) {
 // slowdown ending in its own start cell.
 void trova_fine(const uso& u, rallentamento& r) {
   if (r.e >= 0) return;
-  const int16_t v = r.v.value_or(0);
-  for (int64_t d = 1; d <= u.a.ultima; ++d)
-    for (int64_t c : {r.b + d, r.b - d}) {
-      if (!u.visibile(c, tipo_cella::fine_rallentamento)) continue;
-      const cella_percorso& x = u.a.cella(c);
-      if ((!r.v || x.valore_1 == v) && valori(x, r.d_v, r.f_tt)) {
-        r.e = c;
-        r.v = x.valore_1;
-        return;
+  std::vector<int64_t> c;
+  if (r.v) {
+    auto i = u.fini.find({*r.v, r.d_v, r.f_tt});
+    if (i != u.fini.end()) c = vicine(i->second, r.b, 1);
+  } else {
+    // No value seen: any end with its other two values.
+    for (const auto& [k, celle] : u.fini)
+      if (std::get<1>(k) == r.d_v && std::get<2>(k) == r.f_tt && !celle.empty()) {
+        c = vicine(celle, r.b, 1);
+        break;
       }
-    }
-  r.e = r.b;
+  }
+  if (c.empty()) {
+    r.e = r.b;
+    return;
+  }
+  r.e = c[0];
+  r.v = u.a.cella(r.e).valore_1;
 }
 
 void registra(analisi& a, uso& u, rallentamento& r) {
@@ -130,7 +177,7 @@ void registra(analisi& a, uso& u, rallentamento& r) {
   for (int i = 0; r.offset != 0 && i < 4; ++i) celle.push_back(r.a - r.offset - i);
   oggetto_treno x;
   for (int64_t c : celle) {
-    u.presa[static_cast<size_t>(c)] = 1;
+    u.prendi(c);
     a.spiegata[static_cast<size_t>(c)] = 1;
   }
   for (int64_t c : r.nascoste) {
@@ -173,7 +220,7 @@ void rallentamenti(analisi& a, uso& u) {
       a.nota("cella " + n(b) + ": inizio di rallentamento con valori che non ha");
     if (!prova_rallentamento(a, u, r)) {
       a.nota("cella " + n(b) + ": rallentamento senza il suo avviso 24 celle prima");
-      u.presa[static_cast<size_t>(b)] = 1;
+      u.prendi(b);
       a.spiegata[static_cast<size_t>(b)] = 1;
     }
   }
@@ -183,28 +230,30 @@ void rallentamenti(analisi& a, uso& u) {
     const bool fine = u.visibile(c, tipo_cella::fine_rallentamento);
     if (!avviso && !fine) continue;
     const cella_percorso& x = a.cella(c);
+    std::vector<int64_t> inizi;
+    if (avviso) {
+      inizi.push_back(c + kAnticipo);
+    } else if (auto i = u.resti.find({x.valore_2, x.valore_3}); i != u.resti.end()) {
+      inizi = vicine(i->second, c, 64);
+    }
     bool fatto = false;
-    for (int64_t d = 0; d <= a.ultima && !fatto; ++d)
-      for (int64_t b :
-           avviso ? std::vector<int64_t>{c + kAnticipo} : std::vector<int64_t>{c - d, c + d}) {
-        if (fatto || !u.nascosta(b)) continue;
-        const cella_percorso& y = a.cella(b);
-        rallentamento r;
-        r.b = b;
-        r.v = x.valore_1;
-        r.d_v = y.valore_2;
-        r.f_tt = y.valore_3;
-        r.nascoste.push_back(b);
-        if (fine) r.e = c;
-        if (y.valore_4 != 0 || y.tempo != 0 || r.d_v != x.valore_2) continue;
-        if (fine && x.valore_3 != r.f_tt) continue;
-        fatto = prova_rallentamento(a, u, r);
-        if (avviso) d = a.ultima;
-      }
+    for (int64_t b : inizi) {
+      if (fatto || !u.nascosta(b)) continue;
+      const cella_percorso& y = a.cella(b);
+      if (y.valore_4 != 0 || y.tempo != 0 || y.valore_2 != x.valore_2) continue;
+      rallentamento r;
+      r.b = b;
+      r.v = x.valore_1;
+      r.d_v = y.valore_2;
+      r.f_tt = y.valore_3;
+      r.nascoste.push_back(b);
+      if (fine) r.e = c;
+      fatto = prova_rallentamento(a, u, r);
+    }
     if (!fatto) {
       a.nota("cella " + n(c) + ": " + (avviso ? "avviso" : "fine") +
              " di rallentamento senza un inizio che lo dia");
-      u.presa[static_cast<size_t>(c)] = 1;
+      u.prendi(c);
       a.spiegata[static_cast<size_t>(c)] = 1;
     }
   }
@@ -311,28 +360,51 @@ bool puo_finire(const analisi& a, const oggetto_treno& w, const std::vector<uint
 
 ordine_marcatori ordina(analisi& a, std::vector<oggetto_treno>& w) {
   ordine_marcatori o;
-  std::vector<uint8_t> presa(a.celle.size(), 0), fatto(w.size(), 0);
+  const size_t nc = a.celle.size();
+  std::vector<uint8_t> presa(nc, 0), fatto(w.size(), 0);
+  // Who writes each cell, and the signals each station must come after.
+  std::vector<std::vector<size_t>> scrive(nc);
+  std::vector<std::vector<size_t>> sotto_stazione(81);
   int stazione_alta = 0;
-  for (const oggetto_treno& x : w) stazione_alta = std::max(stazione_alta, x.stazione);
+  for (size_t j = 0; j < w.size(); ++j) {
+    for (auto [c, k] : w[j].marcatori) scrive[c].push_back(j);
+    stazione_alta = std::max(stazione_alta, w[j].stazione);
+    if (w[j].stazione == 0 && w[j].prima_di > 0 && w[j].prima_di <= 80)
+      sotto_stazione[static_cast<size_t>(w[j].prima_di)].push_back(j);
+  }
+  auto ammesso = [&](size_t j, bool primo) {
+    const oggetto_treno& x = w[j];
+    if (fatto[j]) return false;
+    if (x.stazione != 0 && x.stazione != stazione_alta) return false;
+    if (x.stazione == 0 && x.prima_di != 0 && x.prima_di <= stazione_alta) return false;
+    if (a.stazione_finale != 0 && primo && x.stazione != a.stazione_finale) return false;
+    return true;
+  };
+  // Signals that may come last, the farthest along first: they then stand
+  // after the stations, in order of position, as in the built-in file.
+  std::set<std::pair<int64_t, size_t>> pronti;
+  int base = 0;
+  auto guarda = [&](size_t j) {
+    if (w[j].stazione == 0 && ammesso(j, false) && puo_finire(a, w[j], presa, base))
+      pronti.insert({w[j].cella, j});
+  };
+  for (size_t j = 0; j < w.size(); ++j) guarda(j);
   std::vector<size_t> inverso;
   bool bloccato = false;
   for (size_t giro = 0; giro < w.size(); ++giro) {
     size_t scelto = w.size();
-    int base = 0;
-    auto ammesso = [&](size_t j) {
-      const oggetto_treno& x = w[j];
-      if (fatto[j]) return false;
-      if (x.stazione != 0 && x.stazione != stazione_alta) return false;
-      if (x.stazione == 0 && x.prima_di != 0 && x.prima_di <= stazione_alta) return false;
-      if (a.stazione_finale != 0 && giro == 0 && x.stazione != a.stazione_finale) return false;
-      return true;
-    };
-    // Signals first, the farthest along first: they then stand after the
-    // stations, in order of position, as in the built-in file.
-    for (size_t j = w.size(); j-- > 0 && scelto == w.size();)
-      if (w[j].stazione == 0 && ammesso(j) && puo_finire(a, w[j], presa, base)) scelto = j;
-    for (size_t j = 0; j < w.size() && scelto == w.size(); ++j)
-      if (w[j].stazione != 0 && ammesso(j) && puo_finire(a, w[j], presa, base)) scelto = j;
+    if (giro > 0 || a.stazione_finale == 0) {
+      while (!pronti.empty() && scelto == w.size()) {
+        const size_t j = std::prev(pronti.end())->second;
+        pronti.erase(std::prev(pronti.end()));
+        if (ammesso(j, false) && puo_finire(a, w[j], presa, base)) scelto = j;
+      }
+    }
+    if (scelto == w.size())
+      for (size_t j = 0; j < w.size() && scelto == w.size(); ++j)
+        if (w[j].stazione == stazione_alta && w[j].stazione != 0 && ammesso(j, giro == 0) &&
+            puo_finire(a, w[j], presa, base))
+          scelto = j;
     if (scelto == w.size()) {
       if (!bloccato)
         for (size_t j = 0; j < w.size(); ++j)
@@ -341,22 +413,28 @@ ordine_marcatori ordina(analisi& a, std::vector<oggetto_treno>& w) {
               if (!presa[c] && a.celle[c].marcatore != 0) o.contese.push_back(c);
       bloccato = true;
       for (size_t j = 0; j < w.size() && scelto == w.size(); ++j)
-        if (ammesso(j) || (!fatto[j] && w[j].stazione == stazione_alta)) scelto = j;
-      if (scelto == w.size())
-        for (size_t j = 0; j < w.size() && scelto == w.size(); ++j)
-          if (!fatto[j]) scelto = j;
+        if (ammesso(j, giro == 0) || (!fatto[j] && w[j].stazione == stazione_alta)) scelto = j;
+      for (size_t j = 0; j < w.size() && scelto == w.size(); ++j)
+        if (!fatto[j]) scelto = j;
       if (w[scelto].stazione == 0) base = base_naturale(a.cella(w[scelto].cella).valore_4);
     }
     fatto[scelto] = 1;
-    if (w[scelto].stazione != 0)
-      stazione_alta = w[scelto].stazione - 1;
-    else
-      w[scelto].base = base;
-    for (auto [c, k] : w[scelto].marcatori) presa[c] = 1;
+    if (w[scelto].stazione == 0) w[scelto].base = base;
     inverso.push_back(scelto);
+    // What may now come last: the writers of the cells just taken, and the
+    // signals that had to wait for this station.
+    for (auto [c, k] : w[scelto].marcatori) {
+      if (presa[c]) continue;
+      presa[c] = 1;
+      for (size_t j : scrive[c]) guarda(j);
+    }
+    if (w[scelto].stazione != 0) {
+      stazione_alta = w[scelto].stazione - 1;
+      for (size_t j : sotto_stazione[static_cast<size_t>(w[scelto].stazione)]) guarda(j);
+    }
   }
   o.ordine.assign(inverso.rbegin(), inverso.rend());
-  for (size_t c = 0; c < a.celle.size(); ++c)
+  for (size_t c = 0; c < nc; ++c)
     if (!presa[c] && a.celle[c].marcatore != 0) o.scoperte.push_back(c);
   if (bloccato && o.contese.empty()) o.contese.push_back(0);
   return o;
@@ -378,17 +456,18 @@ void segnali(analisi& a, uso& u) {
   // A stop cell may hide a signal whose markers some cell needs: tried one at
   // a time, kept where it leaves fewer markers unexplained.
   ordine_marcatori o = ordina(a, w);
-  for (int giro = 0; giro < 16 && o.difetti() > 0; ++giro) {
+  int prove = 0;
+  for (int giro = 0; giro < 16 && o.difetti() > 0 && prove < 128; ++giro) {
     std::vector<int64_t> candidate;
+    std::set<int64_t> viste;
     for (const auto* v : {&o.scoperte, &o.contese})
       for (size_t c : *v)
-        for (int k = 1; k <= 4; ++k) {
+        for (int k = 1; k <= 4 && candidate.size() < 128; ++k) {
           const int64_t s = static_cast<int64_t>(c) + 2 * k;
-          if (u.nascosta(s) && std::find(candidate.begin(), candidate.end(), s) == candidate.end())
-            candidate.push_back(s);
+          if (u.nascosta(s) && viste.insert(s).second) candidate.push_back(s);
         }
     bool meglio = false;
-    for (size_t i = 0; i < candidate.size() && i < 64 && o.difetti() > 0; ++i) {
+    for (size_t i = 0; i < candidate.size() && prove < 128 && o.difetti() > 0; ++i, ++prove) {
       w.push_back(segnale(a, candidate[i]));
       ordine_marcatori prova = ordina(a, w);
       if (prova.difetti() < o.difetti()) {
@@ -402,11 +481,27 @@ void segnali(analisi& a, uso& u) {
     if (!meglio) break;
   }
   o = ordina(a, w);  // the bases of the writers kept (a rejected try wrote others)
-  if (!o.contese.empty())
-    a.nota("marcatori che nessun ordine di stazioni e segnali dà");
-  else if (!o.scoperte.empty())
-    a.nota("cella " + n(static_cast<int64_t>(o.scoperte[0])) + ": marcatore " +
-           n(a.celle[o.scoperte[0]].marcatore) + " che nessun segnale o stazione scrive");
+  if (!o.contese.empty()) {
+    a.limite("marcatori per cui il decompilatore non trova un ordine di stazioni e segnali");
+  } else if (!o.scoperte.empty()) {
+    const size_t c = o.scoperte[0];
+    const std::string x =
+        "cella " + n(static_cast<int64_t>(c)) + ": marcatore " + n(a.celle[c].marcatore);
+    // Only a signal 2 to 8 cells after (or one a stop cell replaced) and the
+    // stations write markers.
+    bool qualcuno = false;
+    for (int k = 1; k <= 4; ++k) {
+      const int64_t s = static_cast<int64_t>(c) + 2 * k;
+      qualcuno = qualcuno || (a.dentro(s) && (a.cella(s).tipo == tipo_cella::segnale ||
+                                              a.cella(s).tipo == tipo_cella::fermata));
+    }
+    for (const oggetto_treno& st : a.stazioni_trovate)
+      for (auto [m, v] : st.marcatori) qualcuno = qualcuno || m == c;
+    if (qualcuno)
+      a.limite(x + " per cui il decompilatore non trova chi lo scrive");
+    else
+      a.nota(x + " che nessun segnale o stazione scrive");
+  }
   for (size_t j : o.ordine) {
     oggetto_treno x = w[j];
     if (x.stazione == 0) {

@@ -186,10 +186,13 @@ void analizza_cartelli(analisi& a) {
     if (!segno && !stazione && !voce_libera(v))
       a.nota("voce " + n(e) + ": né una stazione né il testo di un cartello");
   }
-  // Two entries below the signs stay free: the station count stops short.
-  if (blocco > 0 && blocco > 79 - a.cartelli)
+  // The station that brings the count to the limit (80 less the signs) is
+  // stored, then ends the read; with 80 signs or more none is stored.
+  const int limite = 80 - a.cartelli;
+  const int massimo = limite >= 1 ? std::max(1, limite - 1) : 0;
+  if (blocco > massimo)
     a.nota(n(blocco) + " stazioni con " + n(a.cartelli) + " cartelli: la tabella ne tiene " +
-           n(std::max(0, 79 - a.cartelli)));
+           n(massimo));
 }
 
 void analizza_stazioni(analisi& a) {

@@ -72,8 +72,15 @@ std::string ora(int32_t s) {
   return buf;
 }
 
+// The first line: with --all nothing but the bytes' own description, so
+// that the listing of the same bytes is the same whatever the file is called
+// (git hands a converter a temporary name).
+void intestazione(uscita_dump& u, const std::string& descrizione) {
+  u += (u.tutto ? "" : u.nome + ": ") + descrizione + "\n";
+}
+
 void tabella_testo(uscita_dump& u, const tabella& t) {
-  u += u.nome + ": tabella della linea, 87 voci, " + std::to_string(u.byte) + " byte\n";
+  intestazione(u, "tabella della linea, 87 voci, " + std::to_string(u.byte) + " byte");
   for (int e = 0; e < kVociTabella;) {
     const voce_linea& v = t[static_cast<size_t>(e)];
     if (!u.tutto && voce_vuota(v)) {
@@ -84,9 +91,11 @@ void tabella_testo(uscita_dump& u, const tabella& t) {
       e = f + 1;
       continue;
     }
+    // One entry a line with --all, for a line-by-line comparison.
     u += "voce " + std::to_string(e) + ":";
     if (const char* r = ruolo_voce(e)) u += std::string(" (") + r + ")";
-    u += "\n  nome=" + json_testo(testo::da_1252(v.nome)) + "\n ";
+    u += (u.tutto ? " " : "\n  ") + std::string("nome=") + json_testo(testo::da_1252(v.nome)) +
+         (u.tutto ? "" : "\n ");
     for (const auto& c : campi_voce(v))
       u += std::string(" ") + c.nome + "=" + std::to_string(c.valore);
     if (e >= 1 && e <= 80 && v.orario != 0 && !ora(v.orario).empty())
@@ -177,9 +186,9 @@ std::string con_segno(int v) {
 }
 
 void percorso_testo(uscita_dump& u, const std::vector<cella_percorso>& celle) {
-  u += u.nome + ": percorso, " + std::to_string(celle.size()) + " celle";
-  if (!celle.empty()) u += " (0-" + std::to_string(celle.size() - 1) + ", 50 m l'una)";
-  u += ", " + std::to_string(u.byte) + " byte\n";
+  std::string d = "percorso, " + std::to_string(celle.size()) + " celle";
+  if (!celle.empty()) d += " (0-" + std::to_string(celle.size() - 1) + ", 50 m l'una)";
+  intestazione(u, d + ", " + std::to_string(u.byte) + " byte");
   for (size_t i = 0; i < celle.size(); ++i) {
     const auto& c = celle[i];
     if (!u.tutto && !cella_notevole(c)) continue;
@@ -189,6 +198,7 @@ void percorso_testo(uscita_dump& u, const std::vector<cella_percorso>& celle) {
       u += std::string(" ") + f.nome + "=" + std::to_string(f.valore);
     u += "\n";
   }
+  if (u.tutto) return;  // every cell is there already
   u += "profilo (tratti di velocita_limite, pendenza e aderenza uguali):\n";
   for (const auto& t : profilo(celle)) {
     u += "  celle " + std::to_string(t.da) + "-" + std::to_string(t.a) + " (" +
@@ -274,9 +284,9 @@ riassunto_planimetria riassumi(const planimetria_linea& p) {
 constexpr size_t kPassoCampioni = 500;
 
 void planimetria_testo(uscita_dump& u, const planimetria_linea& p) {
-  u += u.nome + ": planimetria, " + std::to_string(p.punti()) + " punti";
-  if (p.punti() > 0) u += " (metri 0-" + std::to_string(p.punti() - 1) + ")";
-  u += ", " + std::to_string(u.byte) + " byte\n";
+  std::string d = "planimetria, " + std::to_string(p.punti()) + " punti";
+  if (p.punti() > 0) d += " (metri 0-" + std::to_string(p.punti() - 1) + ")";
+  intestazione(u, d + ", " + std::to_string(u.byte) + " byte");
   riassunto_planimetria r = riassumi(p);
   u += "generi per colonna: vuoto (0) " + std::to_string(r.vuoti) + ", intero (2) " +
        std::to_string(r.interi) + ", doppio (5) " + std::to_string(r.doppi) + "\n";

@@ -795,7 +795,7 @@ int comando_plot(const argomenti& a) {
   }
   const tabella& t = s.tabella_linea;
   const std::vector<cella_percorso>& celle = s.celle;
-  const planimetria_linea& p = s.planimetria;
+  const planimetria_linea& p = s.planimetria();
   try {
     file::sostituisci(uscita, disegna_linea(t, celle, p));
   } catch (const file::errore_scrittura& e) {

@@ -12,8 +12,8 @@ const sottocomando kComandi[] = {
      "      non compila nulla. Da lì si parte per uno scenario proprio.",
      comando_sources},
     {"compile", "compile SRCDIR ROUTE TRAIN [--out DIR] [--no-plan] [--json]",
-     "compila SRCDIR/ROUTE_linea.txt e SRCDIR/ROUTE_TRAIN-.txt. I sorgenti vengono prima copiati\n"
-     "      in una cartella temporanea privata, così non sono mai cambiati né cancellati. I file\n"
+     "compila SRCDIR/ROUTE_linea.txt e SRCDIR/ROUTE_TRAIN-.txt: i sorgenti sono letti una\n"
+     "      volta in memoria e compilati lì, così non sono mai cambiati né cancellati. I file\n"
      "      compilati ROUTE_linea.dat (non con --no-plan), ROUTE_TRAIN.sim e ROUTE_TRAIN.dat "
      "vanno\n"
      "      in DIR (predefinita: SRCDIR). --json stampa una riga:\n"
@@ -37,8 +37,8 @@ const sottocomando kComandi[] = {
     {"plot", "plot (SRCDIR | --from-compiled DIR) ROUTE TRAIN -o FILE.svg",
      "disegna la linea in un solo SVG autonomo: la planimetria dall'alto con stazioni, segnali\n"
      "      e cartelli, e sotto i profili di pendenza e di velocità limite lungo la linea.\n"
-     "      Compila SRCDIR in una cartella temporanea privata (nulla viene scritto accanto ai\n"
-     "      sorgenti), oppure legge i tre file compilati di DIR con --from-compiled.",
+     "      Compila SRCDIR in memoria (nulla viene scritto accanto ai sorgenti), oppure legge i\n"
+     "      tre file compilati di DIR con --from-compiled.",
      comando_plot},
     {"generate", "generate DIR ROUTE TRAIN (--km N | --wild) [--seed S]",
      "scrive DIR/ROUTE_linea.txt e DIR/ROUTE_TRAIN-.txt: una linea sintetica di N km (da 1 a\n"
@@ -53,11 +53,14 @@ const sottocomando kComandi[] = {
      "riscrive i sorgenti dai file compilati DIR/ROUTE_TRAIN.sim, DIR/ROUTE_TRAIN.dat e, se c'è,\n"
      "      DIR/ROUTE_linea.dat: SRCDIR/ROUTE_linea.txt e SRCDIR/ROUTE_TRAIN-.txt (predefinita:\n"
      "      DIR), nella forma dei sorgenti predefiniti. Non sostituisce un sorgente che esiste\n"
-     "      già se non con --force. Poi li compila in una cartella privata e confronta i byte:\n"
-     "      stato 0 se l'andata e ritorno è identica, 1 con le prime differenze (voce, cella o\n"
-     "      punto) e ciò che nessun sorgente può esprimere. Senza ROUTE_linea.dat la linea non\n"
-     "      ha curve e va compilata con --no-plan. --json stampa una riga con \"files\",\n"
-     "      \"identico\", \"differenze\" e \"inesprimibili\".",
+     "      già se non con --force, e non ne scrive nessuno se non può scriverli entrambi. Poi\n"
+     "      li compila in memoria e confronta i byte: stato 0 se l'andata e ritorno è identica,\n"
+     "      1 con le prime differenze (voce, cella o punto) e ciò che nessun sorgente può\n"
+     "      esprimere. File scritti dopo una lettura che si è fermata prima della fine ne\n"
+     "      portano la traccia, che il resoconto nomina: i sorgenti scritti si fermano allo\n"
+     "      stesso punto. Senza ROUTE_linea.dat la linea non ha curve e va compilata con\n"
+     "      --no-plan. --json stampa una riga con \"files\", \"identico\", \"differenze\",\n"
+     "      \"inesprimibili\", \"non_ricostruiti\" e \"tracce\".",
      comando_decompile},
     {"diff", "diff DIR_A DIR_B ROUTE TRAIN [--json]",
      "confronta due versioni compilate dello stesso scenario voce per voce: voci aggiunte,\n"
@@ -77,7 +80,9 @@ void aiuto(FILE* out) {
       "\nStato d'uscita: 0 riuscito; 1 la compilazione lascia un codice d'errore (decompile:\n"
       "l'andata e ritorno non è identica; diff: le versioni differiscono); 2 \" Errore n.\n"
       "1250\" o \" Errore n. 1251\" (nulla scritto), un file illeggibile o incoerente, un\n"
-      "errore di scrittura; 64 un errore d'uso.\n");
+      "errore di scrittura; 64 un errore d'uso.\n\n"
+      "Ogni sottocomando risponde a --help con il suo uso. Con --json ogni riga è UTF-8 valido:\n"
+      "in un nome di file che non è UTF-8 ogni byte che non lo è si legge come Windows-1252.\n");
 }
 
 }  // namespace

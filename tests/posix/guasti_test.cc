@@ -260,7 +260,8 @@ TEST(ScrittureFallite, FullDiskAtEachWriteInTurn) {
     esito e = lancia(c.exe, l);
     fs::remove(riempi);
     un_messaggio(e, "FerziaPS-Calvorano");
-    EXPECT_NE(e.errore.find("No space left on device"), std::string::npos) << e.errore;
+    EXPECT_NE(e.errore.find("disco pieno (No space left on device)"), std::string::npos)
+        << e.errore;
     uguali(attesa(c.prima, n), fotografa(cartella));
   }
   const std::string sorgenti = file::percorso(disco, "src");
@@ -278,7 +279,8 @@ TEST(ScrittureFallite, FullDiskAtEachWriteInTurn) {
     esito e = lancia(SCENARIO_BIN, l);
     fs::remove(riempi);
     EXPECT_EQ(e.stato, 2) << e.errore;
-    EXPECT_NE(e.errore.find("No space left on device"), std::string::npos) << e.errore;
+    EXPECT_NE(e.errore.find("disco pieno (No space left on device)"), std::string::npos)
+        << e.errore;
     uguali(prima, fotografa(sorgenti));
   }
 }
