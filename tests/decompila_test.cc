@@ -7,7 +7,6 @@
 #include <string>
 
 #include "aiuti.h"
-#include "platform/testo.h"
 #include "tool/json.h"
 
 namespace fs = std::filesystem;
@@ -336,30 +335,6 @@ TEST(Decompile, OptionsAreReadOnceAndHelpIsNoError) {
   EXPECT_EQ(scenario("decompile a b c --out x --out y", &uscita), 64);
   EXPECT_NE(uscita.find("opzione ripetuta '--out'"), std::string::npos) << uscita;
   EXPECT_EQ(scenario("dump a --json --json", &uscita), 64);
-}
-
-// Every JSON line is UTF-8, whatever bytes a file name holds.
-TEST(Decompile, JsonIsUtf8WhateverTheNames) {
-  cartella_temporanea t;
-  const std::string citta = "Citt\xe0";  // Windows-1252
-  ASSERT_EQ(scenario("sources " + (t / "b")), 0);
-  fs::create_directories(t / "src");
-  scrivi_tutto(t / ("src/" + citta + "_linea.txt"),
-               leggi_tutto(t / "b/FerziaPS-Calvorano_linea.txt"));
-  scrivi_tutto(t / ("src/" + citta + "_7-.txt"),
-               leggi_tutto(t / "b/FerziaPS-Calvorano_24617-.txt"));
-  std::string a, b;
-  EXPECT_EQ(scenario("compile " + (t / "src") + " " + citta + " 7 --json", &a), 0);
-  EXPECT_EQ(scenario("decompile " + (t / "src") + " " + citta + " 7 --force --json", &b), 0);
-  for (const std::string& s : {a, b}) {
-    for (size_t i = 0; i < s.size();) {
-      char32_t c;
-      const size_t n = testo::sequenza_utf8(s, i, c);
-      ASSERT_GT(n, 0u) << "byte " << i << " of " << s;
-      i += n;
-    }
-    EXPECT_NE(s.find("Citt\xc3\xa0"), std::string::npos) << s;
-  }
 }
 
 // Compiled files in version control: `scenario dump --all` as git's textconv.

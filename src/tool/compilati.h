@@ -52,6 +52,14 @@ class vista_planimetria {
   }
   double x(size_t i) const { return valore(i, 0); }
   double y(size_t i) const { return valore(i, 1); }
+  // Where the doubles of points [da, a) stand in the bytes, 10 bytes apart in
+  // each column; false when they are not all doubles there.
+  bool doppi_in_byte(size_t da, size_t a, const char*& px, const char*& py) const {
+    if (p_ || !interi_ || da < 2 || a > 2 + doppi_ || da >= a) return false;
+    px = b_.data() + 10 * da - 10;
+    py = px + colonna_;
+    return true;
+  }
 
  private:
   double valore(size_t i, int colonna) const {

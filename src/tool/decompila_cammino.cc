@@ -29,7 +29,7 @@ enum stato : uint8_t { fissa, dubbia, sorgente, marcata };
 class cammino {
  public:
   cammino(const analisi& a, const std::vector<uint8_t>& scelte)
-      : a_(a), scelte_(scelte), u_(static_cast<int>(a.celle.size()) - 1) {
+      : scelte_(scelte), u_(static_cast<int>(a.celle.size()) - 1) {
     tipo_.resize(a.celle.size());
     stato_.assign(a.celle.size(), fissa);
     for (size_t i = 0; i < a.celle.size(); ++i) {
@@ -131,7 +131,6 @@ class cammino {
     }
   }
 
-  const analisi& a_;
   const std::vector<uint8_t>& scelte_;
   int u_;
   std::vector<uint8_t> tipo_;

@@ -286,10 +286,24 @@ void curve(analisi& a, sezione_sorgente& s) {
       s.righe.push_back(std::move(r));
     indice = b + 1;
   };
+  // Straight from the bytes where they are all doubles (a plan of 1000 km
+  // has a million points).
+  const char *px = nullptr, *py = nullptr;
+  const bool diretti = p.doppi_in_byte(2, static_cast<size_t>(fine), px, py);
   for (int64_t i = 2; i < fine; ++i) {
     const auto m = static_cast<size_t>(i);
-    const double xi = p.x(m), yi = p.y(m);
-    int k = p.genere(m) == genere_punto::doppio ? passo(x2, y2, x1, y1, xi, yi, prima) : 99;
+    double xi, yi;
+    bool doppio = true;
+    if (diretti) {
+      std::memcpy(&xi, px, sizeof xi);
+      std::memcpy(&yi, py, sizeof yi);
+      px += 10;
+      py += 10;
+    } else {
+      xi = p.x(m), yi = p.y(m);
+      doppio = p.genere(m) == genere_punto::doppio;
+    }
+    int k = doppio ? passo(x2, y2, x1, y1, xi, yi, prima) : 99;
     if (k == 99) {
       if (!segnalato)
         a.nota("planimetria: il punto " + n(i) + " non segue né un rettilineo né una curva");

@@ -17,7 +17,10 @@
 namespace {
 
 constexpr int64_t kSenzaAvviso = 1500;  // no warning point this close to the start
-constexpr int64_t kAnticipo = 24;       // cells from a warning point to its slowdown's start
+// A start in this cell may have a warning point or not (positions 1475 to
+// 1524 m); from the next on it always has one.
+constexpr int64_t kCellaAvvisoIncerto = kSenzaAvviso / 50 + 1;
+constexpr int64_t kAnticipo = 24;  // cells from a warning point to its slowdown's start
 
 // The cells the objects found so far take, and where the slowdowns' ends
 // and the stop cells stand by their values (a search for each slowdown
@@ -92,7 +95,7 @@ bool valori(const cella_percorso& x, int16_t v2, int16_t v3) {
 // Its third value is 0 unless the slowdown ends on it.
 bool trova_avviso(const uso& u, rallentamento& r) {
   const int64_t a = r.b - kAnticipo;
-  if (r.b < 31 || !u.libera(a)) return false;
+  if (r.b < kCellaAvvisoIncerto || !u.libera(a)) return false;
   const cella_percorso& x = u.a.cella(a);
   const bool visto = x.tipo == tipo_cella::avviso_rallentamento && (!r.v || x.valore_1 == *r.v) &&
                      x.valore_4 == 0 && x.tempo == 0;
@@ -170,7 +173,7 @@ void trova_fine(const uso& u, rallentamento& r) {
 void registra(analisi& a, uso& u, rallentamento& r) {
   const int64_t b = r.b;
   int64_t p = r.offset == 2 ? 50 * b - 75 : 50 * (b - 1);
-  if (b == 31 && r.a >= 0) p = 1510;  // a warning point needs p above 1500
+  if (b == kCellaAvvisoIncerto && r.a >= 0) p = kSenzaAvviso + 10;  // above 1500, same cell
   const int64_t l = 50 * r.e - 50 - p;
   std::vector<int64_t> celle = {b, r.e};
   if (r.a >= 0) celle.push_back(r.a);
@@ -199,7 +202,7 @@ void registra(analisi& a, uso& u, rallentamento& r) {
 // nothing taken) when its other cells do not fit.
 bool prova_rallentamento(analisi& a, uso& u, rallentamento r) {
   const bool avviso = trova_avviso(u, r);
-  if (r.b >= 32 && !avviso) return false;
+  if (r.b > kCellaAvvisoIncerto && !avviso) return false;
   trova_avvicinamento(u, r);
   trova_fine(u, r);
   registra(a, u, r);
