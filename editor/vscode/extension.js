@@ -1,0 +1,96 @@
+'use strict';
+// The editor's client of `scenario lsp`, for the line and train sources.
+const vscode = require('vscode');
+const { LanguageClient, TransportKind } = require('vscode-languageclient/node');
+const { trovaProgramma } = require('./programma');
+
+const LINGUAGGI = ['scenario-linea', 'scenario-treno'];
+const IMPOSTAZIONE = 'scenario.percorso';
+
+let client = null;
+// Starts and stops one after the other, so that a setting changed while the
+// server starts never leaves two of them running.
+let coda = Promise.resolve();
+
+async function errore(testo) {
+  const apri = 'Apri impostazione';
+  const scelta = await vscode.window.showErrorMessage(testo, apri);
+  if (scelta === apri) {
+    await vscode.commands.executeCommand('workbench.action.openSettings', IMPOSTAZIONE);
+  }
+}
+
+async function avvia() {
+  const impostazione = vscode.workspace.getConfiguration('scenario').get('percorso', '');
+  const cartelle = vscode.workspace.workspaceFolders;
+  const base = cartelle && cartelle.length > 0 ? cartelle[0].uri.fsPath : undefined;
+  const programma = trovaProgramma(impostazione, { base });
+  if (!programma) {
+    const quale = String(impostazione ?? '').trim();
+    void errore(
+      quale
+        ? `Il programma "${quale}" indicato nell'impostazione "${IMPOSTAZIONE}" non esiste ` +
+            'o non è eseguibile: il server dei sorgenti non è stato avviato.'
+        : 'Il programma "scenario" non si trova nel PATH: il server dei sorgenti non è stato ' +
+            `avviato. Indicarne il percorso nell'impostazione "${IMPOSTAZIONE}".`,
+    );
+    return;
+  }
+
+  const eseguibile = { command: programma, args: ['lsp'], transport: TransportKind.stdio };
+  const nuovo = new LanguageClient(
+    'scenario',
+    'Server dei sorgenti dello scenario',
+    { run: eseguibile, debug: eseguibile },
+    {
+      // Only real files and new ones: not the copies shown by diff views.
+      documentSelector: LINGUAGGI.flatMap((language) => [
+        { scheme: 'file', language },
+        { scheme: 'untitled', language },
+      ]),
+      outputChannelName: 'Scenario: server dei sorgenti',
+    },
+  );
+  try {
+    await nuovo.start();
+    client = nuovo;
+  } catch (e) {
+    const perche = e && e.message ? e.message : String(e);
+    void errore(
+      `Il server dei sorgenti ("${programma}" lsp) non si è avviato: ${perche}. ` +
+        `Controllare l'impostazione "${IMPOSTAZIONE}".`,
+    );
+  }
+}
+
+async function ferma() {
+  const vecchio = client;
+  client = null;
+  if (vecchio) {
+    try {
+      await vecchio.stop();
+    } catch {
+      // A server that already died has nothing left to stop.
+    }
+  }
+}
+
+function inCoda(passo) {
+  coda = coda.then(passo, passo);
+  return coda;
+}
+
+function activate(context) {
+  context.subscriptions.push(
+    vscode.workspace.onDidChangeConfiguration((e) => {
+      if (e.affectsConfiguration(IMPOSTAZIONE)) inCoda(() => ferma().then(avvia));
+    }),
+  );
+  return inCoda(avvia);
+}
+
+function deactivate() {
+  return inCoda(ferma);
+}
+
+module.exports = { activate, deactivate };

@@ -1,0 +1,148 @@
+'use strict';
+// The client's behaviour with the editor and the client library replaced by
+// recorders: which program it starts, for which documents, and what the
+// user is told when it cannot.
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const Module = require('node:module');
+
+const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'client-'));
+const programma = path.join(tmp, 'scenario');
+fs.writeFileSync(programma, '', { mode: 0o755 });
+const pathVero = process.env.PATH;
+test.after(() => {
+  process.env.PATH = pathVero;
+  fs.rmSync(tmp, { recursive: true, force: true });
+});
+
+// One fresh extension per test, bound to its own fake editor.
+function carica({ percorso = '', avvioFallito = null } = {}) {
+  const s = { percorso, messaggi: [], client: [], ascoltatori: [] };
+  const vscode = {
+    workspace: {
+      workspaceFolders: undefined,
+      getConfiguration: (sezione) => ({
+        get: (chiave, predefinito) =>
+          sezione === 'scenario' && chiave === 'percorso' ? s.percorso : predefinito,
+      }),
+      onDidChangeConfiguration: (f) => {
+        s.ascoltatori.push(f);
+        return { dispose() {} };
+      },
+    },
+    window: {
+      showErrorMessage: async (testo, ...bottoni) => {
+        s.messaggi.push({ testo, bottoni });
+        return undefined;
+      },
+    },
+    commands: { executeCommand: async () => {} },
+  };
+  class LanguageClient {
+    constructor(id, nome, server, opzioni) {
+      Object.assign(this, { id, nome, server, opzioni, avviato: false, fermato: false });
+      s.client.push(this);
+    }
+    async start() {
+      if (avvioFallito) throw new Error(avvioFallito);
+      this.avviato = true;
+    }
+    async stop() {
+      this.fermato = true;
+    }
+  }
+  const finti = {
+    vscode,
+    'vscode-languageclient/node': { LanguageClient, TransportKind: { stdio: 0 } },
+  };
+  const vero = Module._load;
+  Module._load = function (richiesta, ...resto) {
+    if (Object.hasOwn(finti, richiesta)) return finti[richiesta];
+    return vero.call(this, richiesta, ...resto);
+  };
+  try {
+    const file = require.resolve('../extension.js');
+    delete require.cache[file];
+    s.estensione = require(file);
+  } finally {
+    Module._load = vero;
+  }
+  s.contesto = { subscriptions: [] };
+  s.cambia = (nuovo) => {
+    s.percorso = nuovo;
+    s.ascoltatori.forEach((f) => f({ affectsConfiguration: (k) => k === 'scenario.percorso' }));
+  };
+  return s;
+}
+
+function unSoloErrore(s, ...parole) {
+  assert.equal(s.messaggi.length, 1);
+  const { testo } = s.messaggi[0];
+  for (const p of ['scenario.percorso', ...parole]) assert.ok(testo.includes(p), testo);
+}
+
+test('starts `scenario lsp` from PATH over stdio for both languages', async () => {
+  process.env.PATH = `${tmp}${path.delimiter}${pathVero}`;
+  const s = carica();
+  await s.estensione.activate(s.contesto);
+  assert.equal(s.client.length, 1);
+  const [c] = s.client;
+  assert.ok(c.avviato);
+  for (const modo of [c.server.run, c.server.debug]) {
+    assert.deepEqual(modo, { command: programma, args: ['lsp'], transport: 0 });
+  }
+  assert.deepEqual([...new Set(c.opzioni.documentSelector.map((d) => d.language))].sort(), [
+    'scenario-linea',
+    'scenario-treno',
+  ]);
+  assert.ok(c.opzioni.outputChannelName);
+  assert.deepEqual(s.messaggi, []);
+  await s.estensione.deactivate();
+  assert.ok(c.fermato);
+});
+
+test('the setting names the program', async () => {
+  process.env.PATH = '';
+  const s = carica({ percorso: programma });
+  await s.estensione.activate(s.contesto);
+  assert.equal(s.client[0].server.run.command, programma);
+  assert.deepEqual(s.messaggi, []);
+});
+
+test('no program on PATH: no client, an error naming the setting', async () => {
+  process.env.PATH = path.join(tmp, 'vuota');
+  const s = carica();
+  await s.estensione.activate(s.contesto);
+  assert.equal(s.client.length, 0);
+  unSoloErrore(s, 'PATH');
+});
+
+test('a setting naming a missing program: an error quoting it', async () => {
+  const manca = path.join(tmp, 'manca');
+  const s = carica({ percorso: manca });
+  await s.estensione.activate(s.contesto);
+  assert.equal(s.client.length, 0);
+  unSoloErrore(s, manca);
+});
+
+test('a server that fails to start: an error naming the setting', async () => {
+  const s = carica({ percorso: programma, avvioFallito: 'spawn EACCES' });
+  await s.estensione.activate(s.contesto);
+  unSoloErrore(s, 'spawn EACCES');
+});
+
+test('changing the setting starts the server it names', async () => {
+  const s = carica({ percorso: path.join(tmp, 'manca') });
+  await s.estensione.activate(s.contesto);
+  assert.equal(s.client.length, 0);
+  s.cambia(programma);
+  s.cambia(programma);
+  // Stopping waits for the restarts queued before it.
+  await s.estensione.deactivate();
+  assert.equal(s.client.length, 2);
+  assert.ok(s.client.every((c) => c.avviato && c.fermato));
+  assert.equal(s.client[1].server.run.command, programma);
+});
