@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Byte-for-byte comparison of the files two builds write: `scenario compile`
 # of generated lines (several lengths and seeds, with and without the plan)
-# and compattatore's built-in run.
+# and of wild ones, what `generate`, `decompile` and `plot` write, and
+# compattatore's built-in run.
 #
 # Usage: bench/identici.sh OLD_DIR NEW_DIR   (each holds scenario and compattatore)
 set -euo pipefail
@@ -40,6 +41,26 @@ sed -i '0,/curvas/s/curvas[1-6]/curvas7/' "$work/src/L_linea.txt"
 "$vecchio/scenario" compile "$work/src" L 3 --out "$work/a" >/dev/null 2>&1 || true
 "$nuovo/scenario" compile "$work/src" L 3 --out "$work/b" >/dev/null 2>&1 || true
 confronta "curve without a class"
+# Wild sources: compiled, decompiled, and the generator's own files.
+for seed in $(seq 1 ${SEMI_SELVAGGI:-60}); do
+  for lato in a b; do
+    bin=$vecchio
+    if [ $lato = b ]; then bin=$nuovo; fi
+    "$bin/scenario" generate "$work/$lato/src" W 1 --wild --seed "$seed" >/dev/null
+    "$bin/scenario" compile "$work/$lato/src" W 1 --out "$work/$lato/c" >/dev/null 2>&1 || true
+    if [ -f "$work/$lato/c/W_1.sim" ]; then
+      "$bin/scenario" decompile "$work/$lato/c" W 1 --out "$work/$lato/d" >/dev/null 2>&1 || true
+    fi
+  done
+  confronta "wild seed $seed"
+done
+for lato in a b; do
+  bin=$vecchio
+  if [ $lato = b ]; then bin=$nuovo; fi
+  "$bin/scenario" sources "$work/$lato/src" >/dev/null
+  "$bin/scenario" plot "$work/$lato/src" FerziaPS-Calvorano 24617 -o "$work/$lato/linea.svg" >/dev/null
+done
+confronta "sources and plot"
 for lato in a b; do
   mkdir "$work/$lato"
   if [ $lato = a ]; then cp "$vecchio/compattatore" "$work/a/"; else cp "$nuovo/compattatore" "$work/b/"; fi

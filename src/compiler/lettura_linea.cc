@@ -1,51 +1,59 @@
 // The line description reader: header values, track cells, gradients, spans,
-// speed boards, named signs and the curves of the plan.
+// speed boards, named signs and the curves of the plan. One function per
+// entry kind; each says how the read goes on (esito_voce).
 #include <cstdint>
 #include <string_view>
 
 #include "compiler/campi.h"
 #include "driver/codici.h"
 #include "driver/form1.h"
+#include "model/formato.h"
 #include "model/numeri.h"
-#include "platform/file.h"
 #include "platform/testo.h"
 
 namespace {
 
+using formato::chiavi_corpo;
+using formato::chiavi_testata;
+using formato::riconosce;
 using testo::contiene;
-using testo::contiene_nc;
 
-constexpr int64_t kLunghezzaMassima = 1000000;
-constexpr int64_t kOltreLaFine = 7000;  // room past the last metre for objects and walks
-// The table file keeps a text's length in 16 bits.
-constexpr size_t kTestoCartelloMassimo = 65535;
-
-// Reference-point keys, in the order they are tested, and their entries.
-struct progressiva {
-  const char* parola;
-  size_t voce;
+// Keys of the two loops, in the order the reader tries them on one token.
+enum chiave_testata : size_t {
+  k_lunghezza,
+  k_tre,
+  k_due,
+  k_uno,
+  k_sfondo_uno,
+  k_sfondo_due,
+  k_sfondo_tre,
+  k_ripetizione
 };
-constexpr progressiva kProgressive[] = {{"tre", 81}, {"due", 82}, {"uno", 83}};
+enum chiave_corpo : size_t { k_pendenza, k_curva, k_montagna, k_indicatori, k_cartello };
 
-// How a handler leaves the reader.
-enum class esito {
-  continua,    // go on with the next handler or token
-  fine_corpo,  // code 15: stop the body, the end-of-file steps still run
-  errore,      // explicit error: file deleted, the whole read ends
-};
+bool e_chiave(std::string_view t, size_t k, bool corpo) {
+  return riconosce((corpo ? chiavi_corpo() : chiavi_testata())[k], t);
+}
+
+// A read that ends here with a code: the source goes, the train is not read.
+esito_voce ferma(Form1& t, int32_t codice) {
+  t.codice_errore = codice;
+  return esito_voce::fine_lettura;
+}
 
 // Whether position p lies beyond the cells: (p + 100) / 50 above the last cell.
 bool oltre_le_celle(const Form1& f, int64_t p) {
   if (f.celle_percorso.empty()) throw errore_lettura{"nessuna cella: manca la lunghezza"};
-  return p + 100 > 50 * int64_t{f.lettura.ultima_cella};
+  return p > formato::posizione_massima(f.lettura.ultima_cella);
 }
 
-// The train read follows a code 15: keep where it came from.
-esito fuori(Form1& t, const lettore_campi& f, int64_t p) {
+// Code 15: the body ends, the end-of-file steps still run and the train is
+// read; where it came from is kept.
+esito_voce fuori(Form1& t, const lettore_campi& f, int64_t p) {
   t.codice_errore = codice::oltre_le_celle;
   t.posizione_errore = static_cast<int32_t>(p);
   t.origine = {t.codice_errore, t.posizione_errore, posizione_campo(f, t.file_linea())};
-  return esito::fine_corpo;
+  return esito_voce::fine_ciclo;
 }
 
 // One gradient store into the next cell. A store past the last cell is dropped;
@@ -62,10 +70,137 @@ void memo_pendenza(Form1& f) {
 // Cell of an object at position p: the cell after the cell of p. Outside the
 // cells it cannot be stored at all.
 size_t cella_oggetto(const Form1& f, int64_t p) {
-  int64_t c = arrotonda(p + 50, 50);
+  int64_t c = arrotonda(p + formato::kMetriCella, formato::kMetriCella);
   if (c < 0 || c > f.lettura.ultima_cella) throw errore_lettura{"oggetto fuori dalle celle"};
   return static_cast<size_t>(c);
 }
+
+// Class of a curve token: the first of the digits 1 to 6 it holds, 0 for none.
+int classe_curva(std::string_view t) {
+  for (char c = '1'; c <= '6'; ++c)
+    if (t.find(c) != std::string_view::npos) return c - '0';
+  return 0;
+}
+
+// A bracketed token that does not start with a dash closes the header.
+bool chiude_intestazione(std::string_view t) {
+  if (!contiene(t, "[") || !contiene(t, "]")) return false;
+  size_t i = t.find_first_not_of(" \t");
+  return i == std::string_view::npos || t[i] != '-';
+}
+
+bool una_chiave(std::string_view t, bool corpo, bool curve) {
+  const auto& v = corpo ? chiavi_corpo() : chiavi_testata();
+  for (size_t k = 0; k < v.size(); ++k)
+    if ((curve || !corpo || k != k_curva) && riconosce(v[k], t)) return true;
+  return false;
+}
+
+// Where a reference point's value stands when it is not a multiple of 50.
+void segna_progressiva(Form1& t, const lettore_campi& f, size_t voce, int32_t valore) {
+  posizione_sorgente& p = t.lettura.progressive_errate[voce - formato::kVoceProgressivaTre];
+  if (valore % formato::kMetriCella != 0 && p.riga == 0) p = posizione_campo(f, t.file_linea());
+}
+
+// --- header entries ---
+
+esito_voce lunghezza(Form1& t, lettore_campi& f) {
+  stato_lettura& l = t.lettura;
+  int32_t lunghezza = f.numero();
+  if (lunghezza < 0) throw errore_lettura{"lunghezza negativa"};
+  l.lunghezza_percorso = lunghezza;
+  t.tabella_linea[formato::kVoceTreno].fine = lunghezza;
+  if (lunghezza > formato::kLunghezzaMassima) {
+    // Cells of an earlier length line would no longer match the length
+    // stored in the table: no compiled file may come from them.
+    t.celle_percorso.clear();
+    t.planimetria.libera();
+    l.ultima_cella = -1;
+    return ferma(t, codice::lunghezza_eccessiva);
+  }
+  l.lunghezza_estesa = lunghezza + formato::kOltreLaFine;
+  l.ultima_cella = static_cast<int32_t>(formato::ultima_cella(lunghezza));
+  t.celle_percorso.assign(static_cast<size_t>(l.ultima_cella) + 1, cella_percorso{});
+  t.crea_planimetria();
+  return esito_voce::avanti;
+}
+
+void progressiva(Form1& t, lettore_campi& f, size_t voce) {
+  voce_linea& v = t.tabella_linea[voce];
+  t.lettura.progressive_errate[voce - formato::kVoceProgressivaTre] = posizione_sorgente{};
+  v.inizio = f.numero();
+  segna_progressiva(t, f, voce, v.inizio);
+  v.fine = f.numero();
+  segna_progressiva(t, f, voce, v.fine);
+  v.posizione = f.numero();
+}
+
+esito_voce ripetizione(Form1& t, lettore_campi& f) {
+  voce_linea& r = t.tabella_linea[formato::kVoceRipetizione];
+  r.inizio = f.numero();
+  r.fine = f.numero();
+  if (r.inizio % formato::kMetriCella != 0) return ferma(t, codice::ripetizione_inizio);
+  if (r.fine % formato::kMetriCella != 0) return ferma(t, codice::ripetizione_fine);
+  // The digit may stand anywhere in the token.
+  if (contiene(t.riga, "4"))
+    r.posizione = 4;
+  else if (contiene(t.riga, "9"))
+    r.posizione = 9;
+  else
+    return ferma(t, codice::ripetizione_codici);
+  if (r.fine == 0) r.posizione = 0;
+  return esito_voce::avanti;
+}
+
+// Every header key the token holds, in the table's order.
+esito_voce voce_testata(Form1& t, lettore_campi& f) {
+  const std::string& r = t.riga;
+  voce_linea& sfondi = t.tabella_linea[formato::kVoceLinea];
+  if (e_chiave(r, k_lunghezza, false) && lunghezza(t, f) == esito_voce::fine_lettura)
+    return esito_voce::fine_lettura;
+  if (e_chiave(r, k_tre, false)) progressiva(t, f, formato::kVoceProgressivaTre);
+  if (e_chiave(r, k_due, false)) progressiva(t, f, formato::kVoceProgressivaDue);
+  if (e_chiave(r, k_uno, false)) progressiva(t, f, formato::kVoceProgressivaUno);
+  if (e_chiave(r, k_sfondo_uno, false)) sfondi.inizio = f.numero();
+  if (e_chiave(r, k_sfondo_due, false)) sfondi.posizione = f.numero();
+  if (e_chiave(r, k_sfondo_tre, false)) sfondi.fine = f.numero();
+  if (e_chiave(r, k_ripetizione, false)) return ripetizione(t, f);
+  return esito_voce::avanti;
+}
+
+// Everything up to the first "[generale]" is passed over; a file that ends
+// first gives code 102.
+esito_voce fino_a_generale(Form1& t, lettore_campi& f) {
+  for (;;) {
+    if (f.fine()) return ferma(t, codice::generale_mancante);
+    t.riga = f.testo();
+    if (f.fine()) return ferma(t, codice::generale_mancante);
+    if (testo::contiene_nc(t.riga, "[generale]")) return esito_voce::avanti;
+  }
+}
+
+esito_voce testata(Form1& t, lettore_campi& f) {
+  for (;;) {
+    if (f.fine()) return esito_voce::avanti;
+    t.riga = f.testo();
+    if (f.fine()) {
+      if (t.avvisi) ultimo_campo(*t.avvisi, posizione_campo(f, t.file_linea()), t.riga);
+      return esito_voce::avanti;
+    }
+    // Up to ten dashed tokens in a row are passed over, with no test of the
+    // end of the file between them.
+    for (int k = 0; k < 10; ++k)
+      if (contiene(t.riga, "-")) t.riga = f.testo();
+    if (t.avvisi && !contiene(t.riga, "-") && !una_chiave(t.riga, false, false) &&
+        !chiude_intestazione(t.riga))
+      campo_ignorato(*t.avvisi, t.lettura.riga_ignorata, posizione_campo(f, t.file_linea()),
+                     t.riga);
+    if (voce_testata(t, f) == esito_voce::fine_lettura) return esito_voce::fine_lettura;
+    if (chiude_intestazione(t.riga)) return esito_voce::avanti;
+  }
+}
+
+// --- body entries ---
 
 // Check mode: a gradient point behind the one before it, or a gradient that
 // wraps in its 8-bit field (stored as gradient + 100).
@@ -83,237 +218,144 @@ void controlla_pendenza(Form1& t, const lettore_campi& f, int64_t p, int64_t g) 
                                                  std::to_string(int{basso8(g + 100)} - 100)});
 }
 
-// Class of a curve token: the first of the digits 1 to 6 it holds, 0 for none.
-int classe_curva(std::string_view t) {
-  for (char c = '1'; c <= '6'; ++c)
-    if (t.find(c) != std::string_view::npos) return c - '0';
-  return 0;
+// Each gradient holds from the cell of its position up to the cell before
+// the next point's; a point at or behind the filled cells still fills one.
+esito_voce pendenza(Form1& t, lettore_campi& f) {
+  stato_lettura& l = t.lettura;
+  const int32_t p = f.numero();
+  const int32_t g = f.numero();
+  if (oltre_le_celle(t, p)) return fuori(t, f, p);
+  if (t.avvisi) controlla_pendenza(t, f, p, g);
+  const int64_t n = arrotonda(p, formato::kMetriCella);
+  if (n > 0) {
+    do memo_pendenza(t);
+    while (l.indice_pendenza < n);
+  }
+  l.pendenza_precedente = g;
+  return esito_voce::avanti;
 }
 
-// A bracketed token that does not start with a dash closes the header.
-bool chiude_intestazione(std::string_view t) {
-  if (!contiene(t, "[") || !contiene(t, "]")) return false;
-  size_t i = t.find_first_not_of(" \t");
-  return i == std::string_view::npos || t[i] != '-';
+esito_voce curva(Form1& t, lettore_campi& f) {
+  stato_lettura& l = t.lettura;
+  const int32_t s = f.numero();
+  const int32_t n = f.numero();
+  if (oltre_le_celle(t, s)) return fuori(t, f, s);
+  const int classe = classe_curva(t.riga);
+  if (t.avvisi && s + 1 < l.indice_planimetria)
+    t.avvisi->push_back(
+        {l.voce, "la curva inizia a " + std::to_string(s) + " m, prima del punto già tracciato (" +
+                     std::to_string(l.indice_planimetria - 1) + " m): piega solo da lì"});
+  if (classe == 0 || !t.curva(s, n, classe, testo::contiene_nc(t.riga, "s")))
+    return ferma(t, codice::curva_errata);
+  return esito_voce::avanti;
 }
 
-// Whether a header token names an entry (the tests of the header loop).
-bool chiave_intestazione(std::string_view t) {
-  return (contiene_nc(t, "lunghezza") && contiene_nc(t, "percorso")) ||
-         (contiene(t, "progressiva") &&
-          (contiene(t, "tre") || contiene(t, "due") || contiene(t, "uno"))) ||
-         (contiene(t, "sfondo") &&
-          (contiene(t, "uno") || contiene(t, "due") || contiene(t, "tre"))) ||
-         (contiene(t, "segnali") && contiene(t, "ripetizione"));
+esito_voce montagna(Form1& t, lettore_campi& f) {
+  int32_t inizio = f.numero();
+  int32_t fine = f.numero();
+  int32_t tipo = f.numero();
+  if (oltre_le_celle(t, inizio)) return fuori(t, f, inizio);
+  t.memo_montagna(inizio, fine, tipo);
+  return esito_voce::avanti;
 }
 
-// Whether a body token names an entry (the tests of the body handlers).
-bool chiave_corpo(std::string_view t, bool curve) {
-  return contiene_nc(t, "pendenza") || (curve && contiene_nc(t, "curva")) ||
-         contiene_nc(t, "montagna") || contiene_nc(t, "indicatori_v") ||
-         (contiene_nc(t, "cartello") && contiene_nc(t, "indicat"));
+esito_voce indicatori(Form1& t, lettore_campi& f) {
+  const int32_t posizione = f.numero();
+  int32_t v[8];
+  for (int32_t& x : v) x = f.numero();
+  if (oltre_le_celle(t, posizione)) return fuori(t, f, posizione);
+  t.memo_indicatori_v_max(posizione, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+  if (t.codice_errore <= 0) return esito_voce::avanti;
+  t.posizione_errore = posizione;
+  return ferma(t, t.codice_errore);
 }
 
-// Where a reference point's value stands when it is not a multiple of 50.
-void segna_progressiva(Form1& t, const lettore_campi& f, size_t voce, int32_t valore) {
-  posizione_sorgente& p = t.lettura.progressive_errate[voce - 81];
-  if (valore % 50 != 0 && p.riga == 0) p = posizione_campo(f, t.file_linea());
+// The sign takes the next text entry down from 80 and the cell after the
+// cell of its position; the token becomes the sign's text.
+esito_voce cartello(Form1& t, lettore_campi& f) {
+  stato_lettura& l = t.lettura;
+  const int32_t p = f.numero();
+  t.riga = f.testo();
+  if (t.riga.size() > formato::kTestoMassimo)
+    throw errore_lettura{"testo del cartello troppo lungo"};
+  if (oltre_le_celle(t, p)) return fuori(t, f, p);
+  cella_percorso& c = t.celle_percorso[cella_oggetto(t, p)];
+  if (!cella_libera(c)) {
+    t.posizione_errore = p;
+    return ferma(t, codice::cartello_occupato);
+  }
+  if (l.prossimo_cartello < 0) throw errore_lettura{"troppi cartelli"};
+  c.tipo = tipo_cella::cartello;
+  c.valore_1 = static_cast<int16_t>(l.prossimo_cartello);
+  t.tabella_linea[static_cast<size_t>(l.prossimo_cartello)].nome = t.riga;
+  --l.prossimo_cartello;
+  return esito_voce::avanti;
+}
+
+// Every body key the token holds, in the table's order.
+esito_voce voce_corpo(Form1& t, lettore_campi& f) {
+  using gestore = esito_voce (*)(Form1&, lettore_campi&);
+  static constexpr gestore kGestori[] = {pendenza, curva, montagna, indicatori, cartello};
+  for (size_t k = 0; k < std::size(kGestori); ++k) {
+    if (k == k_curva && t.j == 0) continue;  // without a plan curves are not keys
+    if (!e_chiave(t.riga, k, true)) continue;
+    const esito_voce e = kGestori[k](t, f);
+    if (e != esito_voce::avanti) return e;
+  }
+  return esito_voce::avanti;
+}
+
+// The read that reaches the end of the file leaves its field unhandled.
+bool alla_fine(Form1& t, const lettore_campi& f) {
+  if (!f.fine()) return false;
+  if (t.avvisi) ultimo_campo(*t.avvisi, posizione_campo(f, t.file_linea()), t.riga);
+  return true;
+}
+
+esito_voce corpo(Form1& t, lettore_campi& f) {
+  for (;;) {
+    if (f.fine()) return esito_voce::avanti;
+    t.riga = f.testo();
+    if (alla_fine(t, f)) return esito_voce::avanti;
+    // At most two dashed tokens in a row are passed over.
+    for (int k = 0; k < 2 && contiene(t.riga, "-"); ++k) {
+      t.riga = f.testo();
+      if (alla_fine(t, f)) return esito_voce::avanti;
+    }
+    if (t.avvisi) {
+      t.lettura.voce = posizione_campo(f, t.file_linea());
+      if (!contiene(t.riga, "-") && !una_chiave(t.riga, true, t.j != 0))
+        campo_ignorato(*t.avvisi, t.lettura.riga_ignorata, t.lettura.voce, t.riga);
+    }
+    const esito_voce e = voce_corpo(t, f);
+    if (e != esito_voce::avanti) return e;
+  }
 }
 
 }  // namespace
 
-void Form1::leggi_linea(lettore_campi& f, bool& avanti) {
+esito_voce Form1::leggi_linea(lettore_campi& f) {
   stato_lettura& l = lettura;
   // Cells and plan belong to this read alone.
   celle_percorso.clear();
   planimetria.libera();
   l.ultima_cella = -1;
 
-  auto esci = [&](int32_t codice) {
+  esito_voce e = fino_a_generale(*this, f);
+  if (e == esito_voce::avanti) e = testata(*this, f);
+  if (e == esito_voce::fine_lettura) {
     disco->cancella(file_linea());
-    codice_errore = codice;
-    avanti = false;
-  };
-
-  // Everything up to the first "[generale]" is passed over.
-  for (;;) {
-    if (f.fine()) return esci(codice::generale_mancante);
-    riga = f.testo();
-    if (f.fine()) return esci(codice::generale_mancante);
-    if (contiene_nc(riga, "[generale]")) break;
+    return e;
   }
-
-  voce_linea& generale = tabella_linea[84];
-  voce_linea& sfondi = tabella_linea[85];
-  voce_linea& ripetizione = tabella_linea[86];
-
-  // Header.
-  for (;;) {
-    if (f.fine()) break;
-    riga = f.testo();
-    if (f.fine()) {
-      if (avvisi) ultimo_campo(*avvisi, posizione_campo(f, file_linea()), riga);
-      break;
-    }
-    for (int k = 0; k < 10; ++k)
-      if (contiene(riga, "-")) riga = f.testo();
-    if (avvisi && !contiene(riga, "-") && !chiave_intestazione(riga) && !chiude_intestazione(riga))
-      campo_ignorato(*avvisi, l.riga_ignorata, posizione_campo(f, file_linea()), riga);
-
-    if (contiene_nc(riga, "lunghezza") && contiene_nc(riga, "percorso")) {
-      int32_t lunghezza = f.numero();
-      if (lunghezza < 0) throw errore_lettura{"lunghezza negativa"};
-      l.lunghezza_percorso = lunghezza;
-      generale.fine = lunghezza;
-      if (lunghezza > kLunghezzaMassima) {
-        // Cells of an earlier length line would no longer match the length
-        // stored in the table: no compiled file may come from them.
-        celle_percorso.clear();
-        planimetria.libera();
-        l.ultima_cella = -1;
-        return esci(codice::lunghezza_eccessiva);
-      }
-      l.lunghezza_estesa = lunghezza + kOltreLaFine;
-      l.ultima_cella = static_cast<int32_t>(arrotonda(l.lunghezza_estesa, 50));
-      celle_percorso.assign(static_cast<size_t>(l.ultima_cella) + 1, cella_percorso{});
-      crea_planimetria();
-    }
-    if (contiene(riga, "progressiva")) {
-      for (const progressiva& pk : kProgressive) {
-        if (!contiene(riga, pk.parola)) continue;
-        voce_linea& v = tabella_linea[pk.voce];
-        l.progressive_errate[pk.voce - 81] = posizione_sorgente{};
-        v.inizio = f.numero();
-        segna_progressiva(*this, f, pk.voce, v.inizio);
-        v.fine = f.numero();
-        segna_progressiva(*this, f, pk.voce, v.fine);
-        v.posizione = f.numero();
-      }
-    }
-    if (contiene(riga, "sfondo")) {
-      if (contiene(riga, "uno")) sfondi.inizio = f.numero();
-      if (contiene(riga, "due")) sfondi.posizione = f.numero();
-      if (contiene(riga, "tre")) sfondi.fine = f.numero();
-    }
-    if (contiene(riga, "segnali") && contiene(riga, "ripetizione")) {
-      ripetizione.inizio = f.numero();
-      ripetizione.fine = f.numero();
-      if (ripetizione.inizio % 50 != 0) return esci(codice::ripetizione_inizio);
-      if (ripetizione.fine % 50 != 0) return esci(codice::ripetizione_fine);
-      if (contiene(riga, "4")) {
-        ripetizione.posizione = 4;
-      } else if (contiene(riga, "9")) {
-        ripetizione.posizione = 9;
-      } else {
-        return esci(codice::ripetizione_codici);
-      }
-      if (ripetizione.fine == 0) ripetizione.posizione = 0;
-    }
-    if (chiude_intestazione(riga)) break;
-  }
-
   progressive_ordina();
   l.numero_montagne = 0;
-  l.prossimo_cartello = 80;
+  l.prossimo_cartello = formato::kPrimoCartello;
   l.indice_pendenza = 0;
   l.pendenza_precedente = 0;
   inizia_planimetria();
-
-  // Body: every handler whose key the token holds, in a fixed order.
-  auto gestisci = [&]() -> esito {
-    if (contiene_nc(riga, "pendenza")) {
-      int32_t p = f.numero();
-      int32_t g = f.numero();
-      if (oltre_le_celle(*this, p)) return fuori(*this, f, p);
-      if (avvisi) controlla_pendenza(*this, f, p, g);
-      int64_t n = arrotonda(p, 50);
-      if (n > 0) {
-        do memo_pendenza(*this);
-        while (l.indice_pendenza < n);
-      }
-      l.pendenza_precedente = g;
-    }
-    if (j != 0 && contiene_nc(riga, "curva")) {
-      int32_t s = f.numero();
-      int32_t n = f.numero();
-      if (oltre_le_celle(*this, s)) return fuori(*this, f, s);
-      int classe = classe_curva(riga);
-      if (avvisi && s + 1 < l.indice_planimetria)
-        avvisi->push_back({l.voce, "la curva inizia a " + std::to_string(s) +
-                                       " m, prima del punto già tracciato (" +
-                                       std::to_string(l.indice_planimetria - 1) +
-                                       " m): piega solo da lì"});
-      if (classe == 0 || !curva(s, n, classe, contiene_nc(riga, "s"))) {
-        esci(codice::curva_errata);
-        return esito::errore;
-      }
-    }
-    if (contiene_nc(riga, "montagna")) {
-      int32_t inizio = f.numero();
-      int32_t fine = f.numero();
-      int32_t tipo = f.numero();
-      if (oltre_le_celle(*this, inizio)) return fuori(*this, f, inizio);
-      memo_montagna(inizio, fine, tipo);
-    }
-    if (contiene_nc(riga, "indicatori_v")) {
-      int32_t posizione = f.numero();
-      int32_t v[8];
-      for (int32_t& x : v) x = f.numero();
-      if (oltre_le_celle(*this, posizione)) return fuori(*this, f, posizione);
-      memo_indicatori_v_max(posizione, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
-      if (codice_errore > 0) {
-        esci(codice_errore);
-        posizione_errore = posizione;
-        return esito::errore;
-      }
-    }
-    if (contiene_nc(riga, "cartello") && contiene_nc(riga, "indicat")) {
-      int32_t p = f.numero();
-      riga = f.testo();
-      if (riga.size() > kTestoCartelloMassimo)
-        throw errore_lettura{"testo del cartello troppo lungo"};
-      if (oltre_le_celle(*this, p)) return fuori(*this, f, p);
-      cella_percorso& c = celle_percorso[cella_oggetto(*this, p)];
-      if (!cella_libera(c)) {
-        esci(codice::cartello_occupato);
-        posizione_errore = p;
-        return esito::errore;
-      }
-      if (l.prossimo_cartello < 0) throw errore_lettura{"troppi cartelli"};
-      c.tipo = tipo_cella::cartello;
-      c.valore_1 = static_cast<int16_t>(l.prossimo_cartello);
-      tabella_linea[static_cast<size_t>(l.prossimo_cartello)].nome = riga;
-      --l.prossimo_cartello;
-    }
-    return esito::continua;
-  };
-
-  // The read that reaches the end of the file leaves its field unhandled.
-  auto alla_fine = [&]() {
-    if (!f.fine()) return false;
-    if (avvisi) ultimo_campo(*avvisi, posizione_campo(f, file_linea()), riga);
-    return true;
-  };
-  for (;;) {
-    if (f.fine()) break;
-    riga = f.testo();
-    if (alla_fine()) break;
-    if (contiene(riga, "-")) {
-      riga = f.testo();
-      if (alla_fine()) break;
-      if (contiene(riga, "-")) {
-        riga = f.testo();
-        if (alla_fine()) break;
-      }
-    }
-    if (avvisi) {
-      l.voce = posizione_campo(f, file_linea());
-      if (!contiene(riga, "-") && !chiave_corpo(riga, j != 0))
-        campo_ignorato(*avvisi, l.riga_ignorata, l.voce, riga);
-    }
-    esito e = gestisci();
-    if (e == esito::errore) return;
-    if (e == esito::fine_corpo) break;
+  if (corpo(*this, f) == esito_voce::fine_lettura) {
+    disco->cancella(file_linea());
+    return esito_voce::fine_lettura;
   }
 
   // End of the file, or a position beyond the cells.
@@ -322,4 +364,5 @@ void Form1::leggi_linea(lettore_campi& f, bool& avanti) {
   while (l.indice_pendenza < int64_t{l.ultima_cella} - 2);
   fine_planimetria();
   l.limite_stazioni = l.prossimo_cartello;
+  return esito_voce::avanti;
 }

@@ -5,18 +5,12 @@
 #include "compiler/campi.h"
 #include "driver/codici.h"
 #include "driver/form1.h"
+#include "model/formato.h"
 #include "model/numeri.h"
 #include "platform/file.h"
 #include "platform/testo.h"
 
 namespace {
-
-// What the read does after an entry.
-enum class esito {
-  avanti,        // next token
-  fine_ciclo,    // leave the loop, the end-of-read steps follow (code 15)
-  fine_lettura,  // the read is over: drop the file, nothing more
-};
 
 constexpr int64_t kMinimo16 = std::numeric_limits<int16_t>::min();
 constexpr int64_t kMassimo16 = std::numeric_limits<int16_t>::max();
@@ -40,15 +34,6 @@ bool oltre_le_celle(Form1& t, const lettore_campi& f, int64_t p, int64_t margine
   t.posizione_errore = static_cast<int32_t>(p);
   t.origine = {t.codice_errore, t.posizione_errore, posizione_campo(f, t.file_treno())};
   return true;
-}
-
-// Whether a token names an entry (the tests of the read loop).
-bool chiave_treno(std::string_view t) {
-  using testo::contiene_nc;
-  for (const char* parola : {"vetture", "velocit", "aderenza", "orologio", "sabbia", "segnale",
-                             "rallentamento", "abbattimento", "stazione"})
-    if (contiene_nc(t, parola)) return true;
-  return contiene_nc(t, "massa") && contiene_nc(t, "frenata");
 }
 
 // Check mode: a profile point behind the one before it.
@@ -76,10 +61,10 @@ void scrivi_aderenza(Form1& t, int32_t i) {
 
 // The previous point's value holds from its own cell up to the cell before
 // this point's; a point at or behind the filled cells still fills one.
-esito punto_velocita(Form1& t, lettore_campi& f) {
+esito_voce punto_velocita(Form1& t, lettore_campi& f) {
   const int32_t p = f.numero();
   const int32_t v = f.numero();
-  if (oltre_le_celle(t, f, p, 100)) return esito::fine_ciclo;
+  if (oltre_le_celle(t, f, p, 100)) return esito_voce::fine_ciclo;
   stato_lettura& s = t.lettura;
   if (t.avvisi) {
     controlla_ordine(t, s.ultima_velocita, p, "velocità");
@@ -97,13 +82,13 @@ esito punto_velocita(Form1& t, lettore_campi& f) {
     } while (s.indice_velocita < w);
   }
   s.velocita_precedente = v;
-  return esito::avanti;
+  return esito_voce::avanti;
 }
 
-esito punto_aderenza(Form1& t, lettore_campi& f) {
+esito_voce punto_aderenza(Form1& t, lettore_campi& f) {
   const int32_t p = f.numero();
   const int32_t a = f.numero();
-  if (oltre_le_celle(t, f, p, 100)) return esito::fine_ciclo;
+  if (oltre_le_celle(t, f, p, 100)) return esito_voce::fine_ciclo;
   stato_lettura& s = t.lettura;
   if (t.avvisi) {
     controlla_ordine(t, s.ultima_aderenza, p, "aderenza");
@@ -117,49 +102,49 @@ esito punto_aderenza(Form1& t, lettore_campi& f) {
     } while (s.indice_aderenza < w);
   }
   s.aderenza_precedente = a;
-  return esito::avanti;
+  return esito_voce::avanti;
 }
 
-esito segnale(Form1& t, lettore_campi& f) {
+esito_voce segnale(Form1& t, lettore_campi& f) {
   int32_t v[11];
   for (int32_t& x : v) x = f.numero();
   const int32_t posizione = v[0];
-  if (oltre_le_celle(t, f, posizione, 100)) return esito::fine_ciclo;
+  if (oltre_le_celle(t, f, posizione, 100)) return esito_voce::fine_ciclo;
   t.memo_segnale(posizione, v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10]);
   // A code still pending from the line read ends the read here too.
   if (t.codice_errore > 0) {
     t.posizione_errore = posizione;
-    return esito::fine_lettura;
+    return esito_voce::fine_lettura;
   }
-  return esito::avanti;
+  return esito_voce::avanti;
 }
 
-esito rallentamento(Form1& t, lettore_campi& f) {
+esito_voce rallentamento(Form1& t, lettore_campi& f) {
   int32_t v[6];
   for (int32_t& x : v) x = f.numero();
   const int32_t posizione = v[0];
-  if (oltre_le_celle(t, f, posizione, 100)) return esito::fine_ciclo;
+  if (oltre_le_celle(t, f, posizione, 100)) return esito_voce::fine_ciclo;
   t.memo_rallentamento(posizione, v[1], v[2], v[3], v[4], v[5]);
   if (t.codice_errore > 0) {
     t.posizione_errore = posizione;
-    return esito::fine_lettura;
+    return esito_voce::fine_lettura;
   }
-  return esito::avanti;
+  return esito_voce::avanti;
 }
 
 // A speed-reduction point takes the cell its position falls in, one before
 // the cell a signal at the same position takes.
-esito abbattimento(Form1& t, lettore_campi& f) {
+esito_voce abbattimento(Form1& t, lettore_campi& f) {
   const int32_t p = f.numero();
   const int32_t r = f.numero();
-  if (oltre_le_celle(t, f, p, 100)) return esito::fine_ciclo;
+  if (oltre_le_celle(t, f, p, 100)) return esito_voce::fine_ciclo;
   const int64_t c = arrotonda(p, 50);
   if (c < 0 || c > ultima_cella(t)) throw errore_lettura{"abbattimento fuori dalle celle"};
   cella_percorso& x = t.celle_percorso[static_cast<size_t>(c)];
   if (!cella_libera(x)) {
     t.codice_errore = codice::abbattimento_occupato;
     t.posizione_errore = p;
-    return esito::fine_lettura;
+    return esito_voce::fine_lettura;
   }
   if (r <= 0) {
     x.tipo = tipo_cella::abbattimento_senza_velocita;
@@ -168,7 +153,7 @@ esito abbattimento(Form1& t, lettore_campi& f) {
     x.tipo = tipo_cella::abbattimento;
     x.valore_1 = basso16(r);
   }
-  return esito::avanti;
+  return esito_voce::avanti;
 }
 
 void fine_profili(Form1& t) {
@@ -201,6 +186,81 @@ void controlla_progressive(Form1& t) {
 
 }  // namespace
 
+namespace {
+
+esito_voce massa(Form1& t, lettore_campi& f) {
+  t.tabella_linea[formato::kVoceTreno].inizio = f.numero();
+  return esito_voce::avanti;
+}
+esito_voce vetture(Form1& t, lettore_campi& f) {
+  t.tabella_linea[formato::kVoceTreno].posizione = f.numero();
+  return esito_voce::avanti;
+}
+esito_voce orologio(Form1& t, lettore_campi& f) {
+  voce_linea& o = t.tabella_linea[formato::kVoceRipetizione];
+  o.parametro_4 = leggi16(f);
+  o.parametro_5 = leggi16(f);
+  o.parametro_6 = leggi16(f);
+  return esito_voce::avanti;
+}
+esito_voce sabbia(Form1& t, lettore_campi& f) {
+  t.tabella_linea[formato::kVoceRipetizione].parametro_1 = leggi16(f);
+  return esito_voce::avanti;
+}
+esito_voce stazione(Form1& t, lettore_campi& f) {
+  return t.stazione(f);
+}
+
+// Every key the token holds, in the table's order; the first entry that
+// ends the loop or the read ends the token too.
+esito_voce voce_treno(Form1& t, lettore_campi& f) {
+  using gestore = esito_voce (*)(Form1&, lettore_campi&);
+  static constexpr gestore kGestori[] = {massa,  vetture, punto_velocita, punto_aderenza, orologio,
+                                         sabbia, segnale, rallentamento,  abbattimento,   stazione};
+  const auto& chiavi = formato::chiavi(formato::sorgente::treno);
+  static_assert(std::size(kGestori) == 10, "one handler for each key of the train");
+  for (size_t k = 0; k < std::size(kGestori); ++k) {
+    if (!formato::riconosce(chiavi[k], t.riga)) continue;
+    const esito_voce e = kGestori[k](t, f);
+    if (e != esito_voce::avanti) return e;
+  }
+  return esito_voce::avanti;
+}
+
+bool chiave_treno(std::string_view t) {
+  for (const auto& k : formato::chiavi(formato::sorgente::treno))
+    if (formato::riconosce(k, t)) return true;
+  return false;
+}
+
+// The read that reaches the end of the file leaves its field unhandled.
+bool alla_fine(Form1& t, const lettore_campi& f) {
+  if (!f.fine()) return false;
+  if (t.avvisi) ultimo_campo(*t.avvisi, posizione_campo(f, t.file_treno()), t.riga);
+  return true;
+}
+
+esito_voce voci(Form1& t, lettore_campi& f) {
+  while (!f.fine()) {
+    t.riga = f.testo();
+    if (alla_fine(t, f)) return esito_voce::avanti;  // the last field is never handled
+    for (int i = 0; i < kTrattiniSaltati && testo::contiene(t.riga, "-"); ++i) {
+      t.riga = f.testo();
+      if (alla_fine(t, f)) return esito_voce::avanti;
+    }
+    if (t.avvisi) {
+      t.lettura.voce = posizione_campo(f, t.file_treno());
+      if (!testo::contiene(t.riga, "-") && !chiave_treno(t.riga))
+        campo_ignorato(*t.avvisi, t.lettura.riga_ignorata, t.lettura.voce, t.riga);
+    }
+    const esito_voce e = voce_treno(t, f);
+    if (e != esito_voce::avanti) return e;
+  }
+  return esito_voce::avanti;
+}
+
+}  // namespace
+
 void Form1::leggi_treno(lettore_campi& f) {
   lettura.limite_stazioni = lettura.prossimo_cartello;
   lettura.riga_ignorata = 0;
@@ -216,60 +276,11 @@ void Form1::leggi_treno(lettore_campi& f) {
                        "il file non ha la sezione [generale]: nessuna voce viene letta"});
   lettura.indice_velocita = 0;
   lettura.indice_aderenza = 0;
-  lettura.indice_stazione = 1;
+  lettura.indice_stazione = formato::kPrimaStazione;
 
-  voce_linea& treno = tabella_linea[84];
-  voce_linea& orologio = tabella_linea[86];
-  esito e = esito::avanti;
-  // The read that reaches the end of the file leaves its field unhandled.
-  auto alla_fine = [&]() {
-    if (!f.fine()) return false;
-    if (avvisi) ultimo_campo(*avvisi, posizione_campo(f, file_treno()), riga);
-    return true;
-  };
-  while (e == esito::avanti && !f.fine()) {
-    riga = f.testo();
-    if (alla_fine()) break;  // the last field of the file is never handled
-    bool finito = false;
-    for (int i = 0; i < kTrattiniSaltati && testo::contiene(riga, "-"); ++i) {
-      riga = f.testo();
-      if (alla_fine()) {
-        finito = true;
-        break;
-      }
-    }
-    if (finito) break;
-    if (avvisi) {
-      lettura.voce = posizione_campo(f, file_treno());
-      if (!testo::contiene(riga, "-") && !chiave_treno(riga))
-        campo_ignorato(*avvisi, lettura.riga_ignorata, lettura.voce, riga);
-    }
-
-    auto chiave = [this](const char* parola) { return testo::contiene_nc(riga, parola); };
-    if (chiave("massa") && chiave("frenata")) treno.inizio = f.numero();
-    if (chiave("vetture")) treno.posizione = f.numero();
-    if (chiave("velocit")) e = punto_velocita(*this, f);
-    if (e == esito::avanti && chiave("aderenza")) e = punto_aderenza(*this, f);
-    if (e != esito::avanti) break;
-    if (chiave("orologio")) {
-      orologio.parametro_4 = leggi16(f);
-      orologio.parametro_5 = leggi16(f);
-      orologio.parametro_6 = leggi16(f);
-    }
-    if (chiave("sabbia")) orologio.parametro_1 = leggi16(f);
-    if (chiave("segnale")) e = segnale(*this, f);
-    if (e == esito::avanti && chiave("rallentamento")) e = rallentamento(*this, f);
-    if (e == esito::avanti && chiave("abbattimento")) e = abbattimento(*this, f);
-    if (e == esito::avanti && chiave("stazione")) {
-      bool esci = false;
-      stazione(f, esci);
-      if (esci)
-        e = codice_errore == codice::oltre_le_celle ? esito::fine_ciclo : esito::fine_lettura;
-    }
-  }
-
+  const esito_voce e = voci(*this, f);
   disco->cancella(file_treno());
-  if (e == esito::fine_lettura) return;
+  if (e == esito_voce::fine_lettura) return;
   fine_profili(*this);
   controlla_progressive(*this);
 }

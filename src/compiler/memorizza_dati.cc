@@ -50,9 +50,7 @@ void Form1::memorizza_dati() {
     {
       lettore_campi linea = apri(*disco, file_linea(), sorgente);
       segna_posizione segno{sorgente, file_linea(), linea};
-      bool avanti = true;
-      leggi_linea(linea, avanti);
-      if (!avanti) return;
+      if (leggi_linea(linea) == esito_voce::fine_lettura) return;
     }
     {
       lettore_campi treno = apri(*disco, file_treno(), sorgente);

@@ -28,6 +28,11 @@ struct origine_codice {
   posizione_sorgente dove;
 };
 
+// How a read goes on after an entry: with the next token; out of its loop
+// with the end-of-file steps still to run (code 15, the end of the file); or
+// not at all, the read over with a code (its source deleted).
+enum class esito_voce : uint8_t { avanti, fine_ciclo, fine_lettura };
+
 struct stato_lettura {
   // Line half.
   int32_t lunghezza_percorso = 0;

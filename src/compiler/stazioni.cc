@@ -5,6 +5,7 @@
 #include "compiler/campi.h"
 #include "driver/codici.h"
 #include "driver/form1.h"
+#include "model/formato.h"
 #include "model/numeri.h"
 #include "platform/testo.h"
 
@@ -12,12 +13,6 @@ namespace {
 
 constexpr int64_t kMinimo16 = std::numeric_limits<int16_t>::min();
 constexpr int64_t kMassimo16 = std::numeric_limits<int16_t>::max();
-// The table file stores a name's length in 16 bits.
-constexpr size_t kNomeMassimo = 65535;
-// Zones must lie at least this far apart.
-constexpr int64_t kDistanzaZone = 350;
-// Kinds from here on are junctions and halts: no stop cell, no markers.
-constexpr int kSenzaFermata = 25;
 
 uint8_t leggi8(lettore_campi& f) {
   return static_cast<uint8_t>(f.numero(0, 255));
@@ -30,6 +25,13 @@ int32_t in32(int64_t v) {
   if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
     throw errore_lettura{"valore fuori dai 32 bit"};
   return static_cast<int32_t>(v);
+}
+
+bool ha_fermata(int tipo) {
+  return tipo < formato::kTipoSenzaFermata;
+}
+bool ha_marcatori(int tipo) {
+  return ha_fermata(tipo) && tipo != 5 && tipo != 6;
 }
 
 // What a cell's kind holds, for a person.
@@ -59,47 +61,9 @@ std::string oggetto(uint8_t tipo) {
   }
 }
 
-}  // namespace
-
-// Reads the entry after its key into the next station record. `esci` tells the
-// reader to leave its loop: with code 15 the end-of-read steps follow, with any
-// other code the read is over.
-void Form1::stazione(lettore_campi& f, bool& esci) {
-  esci = false;
-  const int32_t n = lettura.indice_stazione;
-  // Entries above the limit hold the named signs' texts.
-  if (n > lettura.limite_stazioni) {
-    codice_errore = codice::troppe_stazioni;
-    esci = true;
-    return;
-  }
-  const int32_t ultima = lettura.ultima_cella;
-  if (ultima < 0) throw errore_lettura{"nessuna cella"};
-  voce_linea& r = tabella_linea[static_cast<size_t>(n)];
-
-  r.posizione = f.numero();
-  const int64_t p = r.posizione;
-  if (p + 800 > int64_t{ultima} * 50) {
-    codice_errore = codice::oltre_le_celle;
-    posizione_errore = r.posizione;
-    origine = {codice_errore, posizione_errore, posizione_campo(f, file_treno())};
-    esci = true;
-    return;
-  }
-  if (p % 50 != 0) {
-    codice_errore = codice::stazione_posizione;
-    posizione_errore = r.posizione;
-    esci = true;
-    return;
-  }
-  r.tipo = leggi8(f);
-  const int64_t l = f.numero();
-  if (l % 100 != 0) {
-    codice_errore = codice::stazione_lunghezza;
-    posizione_errore = r.posizione;
-    esci = true;
-    return;
-  }
+// The values after the kind and the length, straight into the record; the
+// time comes back in seconds after midnight.
+void leggi_resto(voce_linea& r, lettore_campi& f) {
   r.opzione_1 = leggi8(f);
   r.opzione_2 = leggi8(f);
   r.prolunga_fine = leggi8(f);
@@ -114,10 +78,15 @@ void Form1::stazione(lettore_campi& f, bool& esci) {
   const int64_t minuti = f.numero();
   const int64_t secondi = f.numero();
   std::string nome = f.testo();
-  if (nome.size() > kNomeMassimo) throw errore_lettura{"nome di stazione troppo lungo"};
+  if (nome.size() > formato::kTestoMassimo) throw errore_lettura{"nome di stazione troppo lungo"};
   r.nome = std::move(nome);
   r.orario = in32((ore * 60 + minuti) * 60 + secondi);
+}
 
+// The zone from the position and the length, by kind; then the options the
+// reader clears (this after the zone: the first station's extension counts).
+void zona(voce_linea& r, int64_t l, bool prima) {
+  const int64_t p = r.posizione;
   const int tipo = r.tipo;
   if (tipo == 5 || tipo == 6) {
     r.inizio = in32(p - l);
@@ -132,50 +101,103 @@ void Form1::stazione(lettore_campi& f, bool& esci) {
     r.fine = in32(arrotonda(2 * p + l + (r.prolunga_fine != 0 ? 100 : 0), 2));
   }
   if (l < 600) r.opzione_2 = 0;
-  if (n == 1) {  // after the zone: the first station's extension still counts
+  if (prima) {
     r.prolunga_fine = 0;
     r.opzione_2 = 0;
   }
+}
 
+// Markers 81 to 84 on the four cells before the stop cell, 81 nearest.
+void marcatori(Form1& t, const voce_linea& r, const std::string& chi) {
   const int64_t fine = r.fine;
-  const std::string chi = avvisi ? "la stazione " + testo::da_1252(r.nome) : std::string();
-  if (tipo < kSenzaFermata && tipo != 5 && tipo != 6) {
-    for (int k = 1; k <= 4; ++k) {
-      // fine / 50 - k - 1 > 1, on the exact quotient
-      if (fine <= 50 * (int64_t{k} + 2)) continue;
-      const int64_t c = arrotonda(fine - 50 * (k + 1), 50);
-      if (c > ultima) continue;  // markers past the track are dropped
-      uint8_t& marcatore = celle_percorso[static_cast<size_t>(c)].marcatore;
-      const auto nuovo = static_cast<uint8_t>(80 + k);
-      if (avvisi) marcatore_sostituito(*avvisi, lettura.voce, chi, c, marcatore, nuovo);
-      marcatore = nuovo;
-    }
+  for (int k = 1; k <= formato::kMarcatori; ++k) {
+    // fine / 50 - k - 1 > 1, on the exact quotient
+    if (fine <= formato::kMetriCella * (int64_t{k} + 2)) continue;
+    const int64_t c = arrotonda(fine - formato::kMetriCella * (k + 1), formato::kMetriCella);
+    if (c > t.lettura.ultima_cella) continue;  // markers past the track are dropped
+    uint8_t& marcatore = t.celle_percorso[static_cast<size_t>(c)].marcatore;
+    const auto nuovo = static_cast<uint8_t>(formato::kMarcatoreStazione + k);
+    if (t.avvisi) marcatore_sostituito(*t.avvisi, t.lettura.voce, chi, c, marcatore, nuovo);
+    marcatore = nuovo;
   }
-  if (tipo < kSenzaFermata) {
-    if (fine <= 100) {
-      codice_errore = codice::fermata_iniziale;
-      esci = true;
-      return;
-    }
-    const int64_t c = arrotonda(fine - 50, 50);
-    if (c > ultima) throw errore_lettura{"fermata fuori dalle celle"};
-    cella_percorso& s = celle_percorso[static_cast<size_t>(c)];
-    if (avvisi && !cella_libera(s))
-      avvisi->push_back({lettura.voce, chi + ": la fermata sostituisce " + oggetto(s.tipo) +
-                                           " nella cella " + std::to_string(c)});
-    s.tipo = tipo_cella::fermata;
-    s.valore_1 = static_cast<int16_t>(n);
-  }
+}
 
-  if (n > 1 && int64_t{r.inizio} - kDistanzaZone < tabella_linea[static_cast<size_t>(n - 1)].fine) {
+// The stop cell takes the station's entry, whatever the cell held.
+esito_voce fermata(Form1& t, int32_t n, const voce_linea& r, const std::string& chi) {
+  const int64_t fine = r.fine;
+  if (fine <= 2 * formato::kMetriCella) {
+    t.codice_errore = codice::fermata_iniziale;
+    return esito_voce::fine_lettura;
+  }
+  const int64_t c = arrotonda(fine - formato::kMetriCella, formato::kMetriCella);
+  if (c > t.lettura.ultima_cella) throw errore_lettura{"fermata fuori dalle celle"};
+  cella_percorso& s = t.celle_percorso[static_cast<size_t>(c)];
+  if (t.avvisi && !cella_libera(s))
+    t.avvisi->push_back({t.lettura.voce, chi + ": la fermata sostituisce " + oggetto(s.tipo) +
+                                             " nella cella " + std::to_string(c)});
+  s.tipo = tipo_cella::fermata;
+  s.valore_1 = static_cast<int16_t>(n);
+  return esito_voce::avanti;
+}
+
+// The position and the length, each with its check: code 15 leaves the loop
+// (the end-of-read steps follow), codes 8 and 9 end the read.
+esito_voce posizione_e_lunghezza(Form1& t, lettore_campi& f, voce_linea& r, int64_t& l) {
+  r.posizione = f.numero();
+  const int64_t p = r.posizione;
+  if (p + formato::kMargineStazione > int64_t{t.lettura.ultima_cella} * formato::kMetriCella) {
+    t.codice_errore = codice::oltre_le_celle;
+    t.posizione_errore = r.posizione;
+    t.origine = {t.codice_errore, t.posizione_errore, posizione_campo(f, t.file_treno())};
+    return esito_voce::fine_ciclo;
+  }
+  if (p % formato::kMetriCella != 0) {
+    t.codice_errore = codice::stazione_posizione;
+    t.posizione_errore = r.posizione;
+    return esito_voce::fine_lettura;
+  }
+  r.tipo = leggi8(f);
+  l = f.numero();
+  if (l % (2 * formato::kMetriCella) != 0) {
+    t.codice_errore = codice::stazione_lunghezza;
+    t.posizione_errore = r.posizione;
+    return esito_voce::fine_lettura;
+  }
+  return esito_voce::avanti;
+}
+
+}  // namespace
+
+// Reads the entry after its key into the next station record: values go in
+// as they are read, before any test.
+esito_voce Form1::stazione(lettore_campi& f) {
+  const int32_t n = lettura.indice_stazione;
+  // Entries above the limit hold the named signs' texts.
+  if (n > lettura.limite_stazioni) {
+    codice_errore = codice::troppe_stazioni;
+    return esito_voce::fine_lettura;
+  }
+  if (lettura.ultima_cella < 0) throw errore_lettura{"nessuna cella"};
+  voce_linea& r = tabella_linea[static_cast<size_t>(n)];
+  int64_t l = 0;
+  if (esito_voce e = posizione_e_lunghezza(*this, f, r, l); e != esito_voce::avanti) return e;
+  leggi_resto(r, f);
+  zona(r, l, n == formato::kPrimaStazione);
+
+  const std::string chi = avvisi ? "la stazione " + testo::da_1252(r.nome) : std::string();
+  if (ha_marcatori(r.tipo)) marcatori(*this, r, chi);
+  if (ha_fermata(r.tipo) && fermata(*this, n, r, chi) == esito_voce::fine_lettura)
+    return esito_voce::fine_lettura;
+  if (n > formato::kPrimaStazione &&
+      int64_t{r.inizio} - formato::kDistanzaZone < tabella_linea[static_cast<size_t>(n - 1)].fine) {
     codice_errore = codice::stazioni_vicine;
     posizione_errore = r.posizione;
-    esci = true;
-    return;
+    return esito_voce::fine_lettura;
   }
   lettura.indice_stazione = n + 1;
   if (lettura.indice_stazione >= lettura.limite_stazioni) {
     codice_errore = codice::troppe_stazioni;
-    esci = true;
+    return esito_voce::fine_lettura;
   }
+  return esito_voce::avanti;
 }

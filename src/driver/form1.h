@@ -97,6 +97,14 @@ class Form1 {
   int32_t codice_gara_og();
   void scrivi_file_compilati();
 
+  // compiler/: one station entry, called by the train reader.
+  esito_voce stazione(lettore_campi& f);
+  // compiler/: the plan's steps, called by the line reader.
+  void crea_planimetria();
+  void inizia_planimetria();
+  bool curva(int64_t s, int64_t n, int classe, bool sinistra);  // false: code 103
+  void fine_planimetria();
+
   // File names: folder, separator, route name and a tail.
   std::string nome_file(const std::string& coda) const;
   std::string file_linea() const { return nome_file("_linea.txt"); }
@@ -104,16 +112,11 @@ class Form1 {
 
  private:
   // compiler/ internals
-  // Reads the line description; `avanti` false when the read must end the
-  // whole call (an error exit other than 15), leaving the train unread.
-  void leggi_linea(lettore_campi& f, bool& avanti);
+  // Reads the line description: fine_lettura when the read ended with a code
+  // (other than 15), leaving the train unread.
+  esito_voce leggi_linea(lettore_campi& f);
   void leggi_treno(lettore_campi& f);
-  void stazione(lettore_campi& f, bool& esci);
-  void crea_planimetria();
-  void inizia_planimetria();
-  bool curva(int64_t s, int64_t n, int classe, bool sinistra);  // false: code 103
   bool passi_planimetria(int64_t fino, bool curvo, double k, bool limite);
-  void fine_planimetria();
 };
 
 // The smaller of two numbers, x on a tie; numeric comparison whatever the kinds.

@@ -15,5 +15,9 @@ constexpr int64_t arrotonda(int64_t a, int64_t b) {
 }
 
 // Low 16 and low 8 bits, as a store into a narrow field keeps them.
-constexpr int16_t basso16(int64_t v) { return static_cast<int16_t>(static_cast<uint16_t>(v & 0xFFFF)); }
-constexpr uint8_t basso8(int64_t v) { return static_cast<uint8_t>(v & 0xFF); }
+constexpr int16_t basso16(int64_t v) {
+  return static_cast<int16_t>(static_cast<uint16_t>(v & 0xFFFF));
+}
+constexpr uint8_t basso8(int64_t v) {
+  return static_cast<uint8_t>(v & 0xFF);
+}
