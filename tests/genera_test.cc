@@ -9,6 +9,7 @@
 
 #include "aiuti.h"
 #include "driver/form1.h"
+#include "model/formato.h"
 #include "platform/file.h"
 
 namespace {
@@ -41,7 +42,7 @@ compilato compila(const scenario_generato& g) {
   for (int e = 1; e <= 80; ++e)
     if (f.tabella_linea[e].tipo != 0) ++c.stazioni;
   c.sorgenti_rimaste = esiste_file(f.file_linea()) || esiste_file(f.file_treno());
-  c.byte_percorso = leggi_tutto(f.nome_file("_9.dat")).size();
+  c.byte_percorso = leggi_tutto(f.nel_programma(formato::nome_percorso(f.nome_linea, "9"))).size();
   return c;
 }
 

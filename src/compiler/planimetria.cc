@@ -6,12 +6,12 @@
 #include <new>
 
 #include "driver/form1.h"
+#include "model/formato.h"
 
 namespace {
 
-// Curvature of each curve class, radians per metre.
-constexpr double kCurvatura[] = {0.0, 0.0001, 0.0002, 0.0004, 0.001, 0.002, 0.003};
-constexpr int64_t kPuntoMassimo = 1000000;
+using formato::kCurvatura;
+using formato::kPuntoMassimo;
 
 // The last point a step may set: the final two points of the plan stay empty.
 int64_t ultimo_punto(const planimetria_linea& p) {
@@ -37,7 +37,8 @@ void Form1::inizia_planimetria() {
   // The layout the stream reckons with needs the two first and two last points.
   if (!scrive_in_lettura || planimetria.punti() < std::max<size_t>(punti_in_flusso, 4)) return;
   try {
-    flusso = std::make_unique<flusso_planimetria>(*disco, nome_file("_linea.dat"), planimetria);
+    flusso = std::make_unique<flusso_planimetria>(
+        *disco, nel_programma(formato::nome_planimetria(nome_linea)), planimetria);
   } catch (const file::errore_scrittura&) {
     // No file to write into yet: the plan is written whole at the end, where
     // the same fault is met and reported.

@@ -1,5 +1,7 @@
 #include "driver/form1.h"
 
+#include "model/formato.h"
+
 #include "driver/predefiniti.h"
 #include "platform/file.h"
 
@@ -28,6 +30,12 @@ void Form1::errore(const std::string& a) {
   throw fine_programma{1, static_cast<int32_t>(std::stol(a))};
 }
 
-std::string Form1::nome_file(const std::string& coda) const {
-  return file::percorso(cartella, nome_linea + coda);
+std::string Form1::nel_programma(const std::string& nome) const {
+  return file::percorso(cartella, nome);
+}
+std::string Form1::file_linea() const {
+  return nel_programma(formato::nome_sorgente_linea(nome_linea));
+}
+std::string Form1::file_treno() const {
+  return nel_programma(formato::nome_sorgente_treno(nome_linea, numero_treno));
 }

@@ -105,10 +105,10 @@ class Form1 {
   bool curva(int64_t s, int64_t n, int classe, bool sinistra);  // false: code 103
   void fine_planimetria();
 
-  // File names: folder, separator, route name and a tail.
-  std::string nome_file(const std::string& coda) const;
-  std::string file_linea() const { return nome_file("_linea.txt"); }
-  std::string file_treno() const { return nome_file("_" + numero_treno + "-.txt"); }
+  // File names: the folder, its separator and a name of the scenario's.
+  std::string nel_programma(const std::string& nome) const;
+  std::string file_linea() const;
+  std::string file_treno() const;
 
  private:
   // compiler/ internals

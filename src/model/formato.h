@@ -166,6 +166,65 @@ extern const std::array<campo<cella_percorso>, 11> kCampiCella;
 constexpr size_t kVoceBase = 34;
 constexpr size_t kCella = 15;
 
+// The bytes a record's name takes after its 16-bit length: a longer name is
+// cut, so that the length and the bytes that follow it always agree.
+inline size_t lunghezza_testo(const std::string& s) {
+  return s.size() < kTestoMassimo ? s.size() : kTestoMassimo;
+}
+template <typename R, size_t N>
+size_t byte_record(const std::array<campo<R>, N>& campi, const R& r) {
+  size_t n = 0;
+  for (const campo<R>& c : campi)
+    n += c.testo() ? 2 + lunghezza_testo(r.*std::get<3>(c.membro)) : c.larghezza();
+  return n;
+}
+
+// A record's fields in file order at p, little-endian; returns the end.
+template <typename R, size_t N>
+char* codifica_record(const std::array<campo<R>, N>& campi, const R& r, char* p) {
+  auto metti = [&p](uint64_t v, size_t byte) {
+    for (size_t i = 0; i < byte; ++i) *p++ = static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  for (const campo<R>& c : campi) {
+    if (c.testo()) {
+      const std::string& t = r.*std::get<3>(c.membro);
+      const size_t n = lunghezza_testo(t);
+      metti(n, 2);
+      for (size_t i = 0; i < n; ++i) *p++ = t[i];
+    } else {
+      metti(static_cast<uint64_t>(c.valore(r)), c.larghezza());
+    }
+  }
+  return p;
+}
+
+// The fields of one record from b at pos, in file order; false, with pos
+// left where the bytes ran out, when they do not hold it all.
+template <typename R, size_t N>
+bool decodifica_record(const std::array<campo<R>, N>& campi, std::string_view b, size_t& pos,
+                       R& r) {
+  auto prendi = [&](size_t byte, uint64_t& v) {
+    if (b.size() - pos < byte) return false;
+    v = 0;
+    for (size_t i = 0; i < byte; ++i)
+      v |= static_cast<uint64_t>(static_cast<unsigned char>(b[pos + i])) << (8 * i);
+    pos += byte;
+    return true;
+  };
+  for (const campo<R>& c : campi) {
+    uint64_t v;
+    if (c.testo()) {
+      if (!prendi(2, v) || b.size() - pos < v) return false;
+      r.*std::get<3>(c.membro) = std::string(b.substr(pos, v));
+      pos += v;
+      continue;
+    }
+    if (!prendi(c.larghezza(), v)) return false;
+    c.metti(r, static_cast<int64_t>(v));
+  }
+  return true;
+}
+
 // A plan element: its 2-byte kind tag (genere_punto), then nothing, a 16-bit
 // integer or a double.
 constexpr size_t dimensione_punto(uint8_t genere) {

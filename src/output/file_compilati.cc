@@ -3,26 +3,20 @@
 
 #include "driver/codici.h"
 #include "driver/form1.h"
+#include "model/formato.h"
 #include "output/immagini.h"
 #include "platform/file.h"
-
-namespace {
-
-constexpr int16_t kTimbroTabella = 610;
-constexpr int16_t kTimbroPercorso = 5121;
-
-}  // namespace
 
 void Form1::scrivi_file_compilati() {
   // Cell 1 carries two of the slots; without it there is nothing to stamp.
   if (celle_percorso.size() < 2) return;
-  voce_linea& intestazione = tabella_linea[85];
-  cella_percorso& timbri = celle_percorso[1];
+  voce_linea& intestazione = tabella_linea[formato::kVoceLinea];
+  cella_percorso& timbri = celle_percorso[formato::kCellaTimbri];
 
   if (intestazione.parametro_1 != 0 || timbri.valore_1 != 0)
     errore(std::to_string(codice::timbri_occupati));
-  intestazione.parametro_1 = kTimbroTabella;
-  timbri.valore_1 = kTimbroPercorso;
+  intestazione.parametro_1 = formato::kTimbroTabella;
+  timbri.valore_1 = formato::kTimbroPercorso;
 
   if (intestazione.orario != 0 || timbri.valore_2 != 0)
     errore(std::to_string(codice::codici_occupati));
@@ -36,7 +30,7 @@ void Form1::scrivi_file_compilati() {
       // A short plan, or one the read left traced only in part, whose layout
       // is known only now.
       planimetria_dal_flusso();
-      std::unique_ptr<file::scrittura> f = disco->sostituzione(nome_file("_linea.dat"));
+      std::unique_ptr<file::scrittura> f = disco->sostituzione(nel_programma(formato::nome_planimetria(nome_linea)));
       f->riserva(2 * immagini::byte_colonna(planimetria));
       planimetria_a_pezzi(planimetria, size_t{1} << 20,
                           [&](uint64_t o, std::string_view d) { f->scrivi_a(o, d); });
@@ -45,6 +39,8 @@ void Form1::scrivi_file_compilati() {
     flusso.reset();
     planimetria.libera();  // the largest record; not needed any more
   }
-  disco->sostituisci(nome_file("_" + numero_treno + ".sim"), immagine_tabella(tabella_linea));
-  disco->sostituisci(nome_file("_" + numero_treno + ".dat"), immagine_percorso(celle_percorso));
+  disco->sostituisci(nel_programma(formato::nome_tabella(nome_linea, numero_treno)),
+                     immagine_tabella(tabella_linea));
+  disco->sostituisci(nel_programma(formato::nome_percorso(nome_linea, numero_treno)),
+                     immagine_percorso(celle_percorso));
 }

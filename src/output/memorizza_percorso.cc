@@ -4,32 +4,105 @@
 
 #include "driver/codici.h"
 #include "driver/form1.h"
+#include "model/formato.h"
 
 namespace {
 
-constexpr int16_t kVelocitaMarca = 180;
-// Slowdowns at this speed or above get no check points inside them.
-constexpr int16_t kVelocitaLenta = 110;
-// Rule 5 places a check point every this many cells.
-constexpr int kPasso = 8;
-// Rule 1 looks this many cells behind a warning point.
-constexpr int kAvvisoIndietro = 20;
-// Rule 6 looks at the end cell and this many cells after it.
-constexpr int kDopoFine = 12;
+namespace r = formato::rifinitura;
 
 struct percorso {
   std::vector<cella_percorso>& celle;
   int ultima;  // last index
+  int32_t& codice_errore;
+  int32_t& posizione_errore;
 
   bool esiste(int i) const { return i >= 0 && i <= ultima; }
   // Cells outside the array are neither free nor anything else.
-  bool libera(int i) const { return esiste(i) && cella_libera(celle[i]); }
-  bool di_tipo(int i, uint8_t t) const { return esiste(i) && celle[i].tipo == t; }
+  bool libera(int i) const { return esiste(i) && cella_libera(celle[static_cast<size_t>(i)]); }
+  bool di_tipo(int i, uint8_t t) const {
+    return esiste(i) && celle[static_cast<size_t>(i)].tipo == t;
+  }
   void marca(int i) {
-    celle[i].tipo = tipo_cella::abbattimento;
-    celle[i].valore_1 = kVelocitaMarca;
+    celle[static_cast<size_t>(i)].tipo = tipo_cella::abbattimento;
+    celle[static_cast<size_t>(i)].valore_1 = r::kVelocitaMarca;
+  }
+  bool marca_se_libera(int i) {
+    if (!libera(i)) return false;
+    marca(i);
+    return true;
+  }
+  void errore(int32_t codice, int cella) {
+    codice_errore = codice;
+    posizione_errore = cella * static_cast<int32_t>(formato::kMetriCella);
   }
 };
+
+// Rule 1: a check point just before every signal in the cells before a
+// slowdown's warning point; an existing point there keeps at most 180.
+void regola_1(percorso& c, int i) {
+  for (int k = 1; k <= r::kAvvisoIndietro; ++k) {
+    const int m = i - k;
+    if (m < 3) break;
+    if (c.celle[static_cast<size_t>(m)].tipo != tipo_cella::segnale) continue;
+    const int a = m - 1, b = m - 2;
+    if (c.marca_se_libera(a) || c.marca_se_libera(b)) continue;
+    if (c.di_tipo(a, tipo_cella::abbattimento)) {
+      int16_t& v = c.celle[static_cast<size_t>(a)].valore_1;
+      v = minimo(r::kVelocitaMarca, v);
+    } else if (c.di_tipo(b, tipo_cella::abbattimento)) {
+      int16_t& v = c.celle[static_cast<size_t>(b)].valore_1;
+      v = minimo(r::kVelocitaMarca, v);
+    } else {
+      c.errore(codice::regola_segnale, m);
+    }
+  }
+}
+
+// Rules 2 to 4: a check point at three distances before the start, the
+// first free cell of each three.
+void regole_2_4(percorso& c, int i) {
+  for (int vicino : r::kVicini) {
+    if (i <= vicino + r::kVicinoLargo) continue;
+    bool fatto = false;
+    for (int d = vicino; d <= vicino + r::kVicinoLargo && !fatto; ++d) fatto = c.marca_se_libera(i - d);
+    if (!fatto) c.errore(codice::regola_avvicinamento, i);
+  }
+}
+
+// Rule 5: forward from a slowdown start to its end cell, or to the last cell
+// when the end is missing; with `marca`, a check point every few cells,
+// counted from the last one placed.
+int regola_5(percorso& c, int i, bool marca) {
+  int k = i;
+  int n = 0;
+  while (k < c.ultima) {
+    ++k;
+    ++n;
+    if (marca && n == r::kPasso) {
+      if (c.marca_se_libera(k))
+        n = 0;
+      else if (c.marca_se_libera(k - 1))
+        n = 1;
+      else if (c.marca_se_libera(k + 1))
+        n = -1;
+      else
+        c.errore(codice::regola_interno, k);  // n stays past kPasso: no more marks here
+    }
+    if (c.di_tipo(k, tipo_cella::fine_rallentamento)) break;
+  }
+  return k;
+}
+
+// Rule 6: a check point before the first signal after the slowdown's end.
+void regola_6(percorso& c, int e) {
+  const int fine_ricerca = std::min(e + r::kDopoFine, c.ultima);
+  for (int m = e; m <= fine_ricerca; ++m) {
+    if (c.celle[static_cast<size_t>(m)].tipo != tipo_cella::segnale) continue;
+    if (!c.marca_se_libera(m - 1) && !c.marca_se_libera(m - 2))
+      c.errore(codice::regola_interno, e);
+    break;
+  }
+}
 
 }  // namespace
 
@@ -62,95 +135,17 @@ void Form1::memorizza_percorso(int32_t& j) {
 
 void Form1::rifinisci_percorso() {
   if (celle_percorso.empty()) return;
-  percorso c{celle_percorso, static_cast<int>(celle_percorso.size()) - 1};
-  const int U = c.ultima;
-
-  auto errore_regola = [this](int32_t codice, int cella) {
-    codice_errore = codice;
-    posizione_errore = cella * 50;
-  };
-
-  // Forward from a slowdown start to its end cell, or to the last cell when
-  // the end is missing. With `marca`, every kPasso cells a check point.
-  auto cammina = [&](int i, bool marca) {
-    int k = i;
-    int n = 0;
-    while (k < U) {
-      ++k;
-      ++n;
-      if (marca && n == kPasso) {
-        if (c.libera(k)) {
-          c.marca(k);
-          n = 0;
-        } else if (c.libera(k - 1)) {
-          c.marca(k - 1);
-          n = 1;
-        } else if (c.libera(k + 1)) {
-          c.marca(k + 1);
-          n = -1;
-        } else {
-          // n stays past kPasso: this slowdown gets no further marks.
-          errore_regola(codice::regola_interno, k);
-        }
-      }
-      if (c.di_tipo(k, tipo_cella::fine_rallentamento)) break;
-    }
-    return k;
-  };
-
-  for (int i = 1; i <= U - 2; ++i) {
-    if (c.celle[i].tipo == tipo_cella::avviso_rallentamento) {
-      // Rule 1: a check point just before every signal ahead of the warning.
-      for (int k = 1; k <= kAvvisoIndietro; ++k) {
-        int m = i - k;
-        if (m < 3) break;
-        if (c.celle[m].tipo != tipo_cella::segnale) continue;
-        int a = m - 1;
-        int b = m - 2;
-        if (c.libera(a)) {
-          c.marca(a);
-        } else if (c.libera(b)) {
-          c.marca(b);
-        } else if (c.di_tipo(a, tipo_cella::abbattimento)) {
-          c.celle[a].valore_1 = minimo(kVelocitaMarca, c.celle[a].valore_1);
-        } else if (c.di_tipo(b, tipo_cella::abbattimento)) {
-          c.celle[b].valore_1 = minimo(kVelocitaMarca, c.celle[b].valore_1);
-        } else {
-          errore_regola(codice::regola_segnale, m);
-        }
-      }
-    } else if (c.celle[i].tipo == tipo_cella::inizio_rallentamento) {
-      // Rules 2 to 4: check points at three distances before the start.
-      for (int vicino : {5, 11, 18}) {
-        if (i <= vicino + 2) continue;
-        bool fatto = false;
-        for (int d = vicino; d <= vicino + 2 && !fatto; ++d) {
-          if (c.libera(i - d)) {
-            c.marca(i - d);
-            fatto = true;
-          }
-        }
-        if (!fatto) errore_regola(codice::regola_avvicinamento, i);
-      }
-
-      // Rule 5: check points inside a slow slowdown; otherwise only find its end.
-      bool lento = c.celle[i].valore_1 < kVelocitaLenta;
-      int e = cammina(i, lento);
-
-      // Rule 6: a check point before the first signal after the slowdown.
-      int fine_ricerca = std::min(e + kDopoFine, U);
-      for (int m = e; m <= fine_ricerca; ++m) {
-        if (c.celle[m].tipo != tipo_cella::segnale) continue;
-        int s = m - 1;
-        if (c.libera(s)) {
-          c.marca(s);
-        } else if (c.libera(s - 1)) {
-          c.marca(s - 1);
-        } else {
-          errore_regola(codice::regola_interno, e);
-        }
-        break;
-      }
+  percorso c{celle_percorso, static_cast<int>(celle_percorso.size()) - 1, codice_errore,
+             posizione_errore};
+  for (int i = 1; i <= c.ultima - 2; ++i) {
+    const cella_percorso& x = c.celle[static_cast<size_t>(i)];
+    if (x.tipo == tipo_cella::avviso_rallentamento) {
+      regola_1(c, i);
+    } else if (x.tipo == tipo_cella::inizio_rallentamento) {
+      regole_2_4(c, i);
+      // Rule 5 only finds the end of a slowdown at 110 km/h or more.
+      const int e = regola_5(c, i, c.celle[static_cast<size_t>(i)].valore_1 < r::kVelocitaLenta);
+      regola_6(c, e);
     }
   }
 }

@@ -132,22 +132,6 @@ const planimetria_linea& scenario_compilato::planimetria() {
   return array_;
 }
 
-std::string nome_tabella(const std::string& linea, const std::string& treno) {
-  return linea + "_" + treno + ".sim";
-}
-std::string nome_percorso(const std::string& linea, const std::string& treno) {
-  return linea + "_" + treno + ".dat";
-}
-std::string nome_planimetria(const std::string& linea) {
-  return linea + "_linea.dat";
-}
-std::string nome_sorgente_linea(const std::string& linea) {
-  return linea + "_linea.txt";
-}
-std::string nome_sorgente_treno(const std::string& linea, const std::string& treno) {
-  return linea + "_" + treno + "-.txt";
-}
-
 bool leggi_compilato(const std::string& cartella, const std::string& linea,
                      const std::string& treno, scenario_compilato& s, std::string& motivo) {
   s.linea = linea;

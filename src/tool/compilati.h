@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/formato.h"
 #include "model/records.h"
 #include "platform/file.h"
 
@@ -27,11 +28,11 @@ bool decodifica_percorso(std::string_view b, std::vector<cella_percorso>& celle,
 bool decodifica_planimetria(std::string_view b, planimetria_linea& p, std::string& motivo);
 
 // Names of the compiled files and of the two sources of a scenario.
-std::string nome_tabella(const std::string& linea, const std::string& treno);
-std::string nome_percorso(const std::string& linea, const std::string& treno);
-std::string nome_planimetria(const std::string& linea);
-std::string nome_sorgente_linea(const std::string& linea);
-std::string nome_sorgente_treno(const std::string& linea, const std::string& treno);
+using formato::nome_percorso;
+using formato::nome_planimetria;
+using formato::nome_sorgente_linea;
+using formato::nome_sorgente_treno;
+using formato::nome_tabella;
 
 // A plan seen point by point. The layouts a compile writes (two 16-bit
 // integers, then doubles, then empty points; or nothing but empty points)

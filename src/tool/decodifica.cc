@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/formato.h"
 #include "tool/compilati.h"
 
 namespace {
@@ -52,43 +53,25 @@ genere_file riconosci_file(const std::string& nome) {
 }
 
 bool decodifica_tabella(std::string_view b, tabella& t, std::string& motivo) {
-  constexpr size_t kFisso = 34;  // a record without its name
-  const auto* base = reinterpret_cast<const unsigned char*>(b.data());
+  using formato::kVoceBase;
   size_t pos = 0;
-  for (int e = 0; e < kVociTabella; ++e) {
-    if (b.size() - pos < kFisso) {
+  for (int e = 0; e < formato::kVoci; ++e) {
+    if (b.size() - pos < kVoceBase) {
       motivo = "il file finisce dentro la voce " + std::to_string(e) + " (byte " +
                std::to_string(pos) + " di " + std::to_string(b.size()) +
                "): una tabella ha 87 voci di 34 byte più il nome";
       return false;
     }
-    lettore l{base + pos};
-    voce_linea& v = t[static_cast<size_t>(e)];
-    v.tipo = l.u8();
-    v.inizio = l.i32();
-    v.fine = l.i32();
-    v.posizione = l.i32();
-    v.opzione_1 = l.u8();
-    size_t n = l.u16();
-    if (b.size() - pos - kFisso < n) {
+    const size_t inizio = pos;
+    if (!formato::decodifica_record(formato::kCampiVoce, b, pos, t[static_cast<size_t>(e)])) {
+      // Only the name can run past the bytes: the fixed part was there.
+      const size_t n = static_cast<unsigned char>(b[inizio + 14]) |
+                       static_cast<size_t>(static_cast<unsigned char>(b[inizio + 15])) << 8;
       motivo = "il nome della voce " + std::to_string(e) + " dichiara " + std::to_string(n) +
-               " byte ma il file ne ha solo " + std::to_string(b.size() - pos - kFisso) +
+               " byte ma il file ne ha solo " + std::to_string(b.size() - inizio - kVoceBase) +
                " dopo la voce";
       return false;
     }
-    v.nome.assign(reinterpret_cast<const char*>(l.p), n);
-    l.p += n;
-    v.parametro_1 = l.i16();
-    v.parametro_2 = l.i16();
-    v.parametro_4 = l.i16();
-    v.parametro_5 = l.i16();
-    v.parametro_6 = l.i16();
-    v.parametro_3 = l.u8();
-    v.parametro_7 = l.u8();
-    v.prolunga_fine = l.u8();
-    v.opzione_2 = l.u8();
-    v.orario = l.i32();
-    pos += kFisso + n;
   }
   if (pos != b.size()) {
     motivo = "dopo le 87 voci restano " + std::to_string(b.size() - pos) +
@@ -100,28 +83,15 @@ bool decodifica_tabella(std::string_view b, tabella& t, std::string& motivo) {
 
 bool decodifica_percorso(std::string_view b, std::vector<cella_percorso>& celle,
                          std::string& motivo) {
-  constexpr size_t kCella = 15;
-  if (b.size() % kCella != 0) {
+  if (b.size() % formato::kCella != 0) {
     motivo = "la dimensione " + std::to_string(b.size()) +
              " byte non è un multiplo di 15 (una cella per record): file troncato o non un "
              "percorso";
     return false;
   }
-  celle.assign(b.size() / kCella, cella_percorso{});
-  lettore l{reinterpret_cast<const unsigned char*>(b.data())};
-  for (auto& c : celle) {
-    c.tipo = l.u8();
-    c.valore_1 = l.i16();
-    c.valore_2 = l.i16();
-    c.valore_3 = l.i16();
-    c.valore_4 = l.i16();
-    c.tempo = l.u8();
-    c.marcatore = l.u8();
-    c.montagna = l.u8();
-    c.velocita_limite = l.u8();
-    c.pendenza = l.u8();
-    c.aderenza = l.u8();
-  }
+  celle.assign(b.size() / formato::kCella, cella_percorso{});
+  size_t pos = 0;
+  for (auto& c : celle) formato::decodifica_record(formato::kCampiCella, b, pos, c);
   return true;
 }
 

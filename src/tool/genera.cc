@@ -14,6 +14,7 @@
 #include <system_error>
 #include <vector>
 
+#include "model/formato.h"
 #include "platform/file.h"
 #include "tool/argomenti.h"
 #include "tool/comandi.h"
@@ -535,8 +536,9 @@ int comando_generate(const argomenti& a) {
     return errore_uso("generate", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
 
   scenario_generato g = selvaggio ? genera_selvaggio(o.seme) : genera_scenario(o);
-  const std::string nome_linea = file::percorso(cartella, linea + "_linea.txt");
-  const std::string nome_treno = file::percorso(cartella, linea + "_" + treno + "-.txt");
+  const std::string nome_linea = file::percorso(cartella, formato::nome_sorgente_linea(linea));
+  const std::string nome_treno =
+      file::percorso(cartella, formato::nome_sorgente_treno(linea, treno));
   try {
     file::crea_cartelle(cartella);
     file::sostituisci(nome_linea, g.linea);

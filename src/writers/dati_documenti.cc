@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "driver/form1.h"
+#include "model/formato.h"
 #include "writers/righe.h"
 
 namespace {
@@ -101,13 +102,16 @@ static_assert(std::size(kScheda) == 36);
 }  // namespace
 
 void Form1::dati_note() {
-  scrivi_righe(nome_file("_" + numero_treno + "_note.txt"), tabella_righe(kNote));
+  scrivi_righe(nel_programma(formato::nome_documento(nome_linea, numero_treno, formato::kDocumenti[0])),
+               tabella_righe(kNote));
 }
 
 void Form1::dati_rallentamenti() {
-  scrivi_righe(nome_file("_" + numero_treno + "_rallentamenti.txt"), tabella_righe(kRallentamenti));
+  scrivi_righe(nel_programma(formato::nome_documento(nome_linea, numero_treno, formato::kDocumenti[1])),
+               tabella_righe(kRallentamenti));
 }
 
 void Form1::dati_scheda() {
-  scrivi_righe(nome_file("_" + numero_treno + "_scheda_treno.txt"), tabella_righe(kScheda));
+  scrivi_righe(nel_programma(formato::nome_documento(nome_linea, numero_treno, formato::kDocumenti[2])),
+               tabella_righe(kScheda));
 }

@@ -96,5 +96,5 @@ static_assert(std::size(kLinea) == 81);
 }  // namespace
 
 void Form1::dati_linea() {
-  scrivi_righe(nome_file("_linea.txt"), tabella_righe(kLinea));
+  scrivi_righe(file_linea(), tabella_righe(kLinea));
 }

@@ -71,5 +71,5 @@ static_assert(std::size(kTreno) == 53);
 }  // namespace
 
 void Form1::dati_treno() {
-  scrivi_righe(nome_file("_" + numero_treno + "-.txt"), tabella_righe(kTreno));
+  scrivi_righe(file_treno(), tabella_righe(kTreno));
 }
