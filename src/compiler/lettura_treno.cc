@@ -64,7 +64,7 @@ void scrivi_aderenza(Form1& t, int32_t i) {
 esito_voce punto_velocita(Form1& t, lettore_campi& f) {
   const int32_t p = f.numero();
   const int32_t v = f.numero();
-  if (oltre_le_celle(t, f, p, 100)) return esito_voce::fine_ciclo;
+  if (oltre_le_celle(t, f, p, formato::kMargineOggetto)) return esito_voce::fine_ciclo;
   stato_lettura& s = t.lettura;
   if (t.avvisi) {
     controlla_ordine(t, s.ultima_velocita, p, "velocità");
@@ -88,7 +88,7 @@ esito_voce punto_velocita(Form1& t, lettore_campi& f) {
 esito_voce punto_aderenza(Form1& t, lettore_campi& f) {
   const int32_t p = f.numero();
   const int32_t a = f.numero();
-  if (oltre_le_celle(t, f, p, 100)) return esito_voce::fine_ciclo;
+  if (oltre_le_celle(t, f, p, formato::kMargineOggetto)) return esito_voce::fine_ciclo;
   stato_lettura& s = t.lettura;
   if (t.avvisi) {
     controlla_ordine(t, s.ultima_aderenza, p, "aderenza");
@@ -109,7 +109,7 @@ esito_voce segnale(Form1& t, lettore_campi& f) {
   int32_t v[11];
   for (int32_t& x : v) x = f.numero();
   const int32_t posizione = v[0];
-  if (oltre_le_celle(t, f, posizione, 100)) return esito_voce::fine_ciclo;
+  if (oltre_le_celle(t, f, posizione, formato::kMargineOggetto)) return esito_voce::fine_ciclo;
   t.memo_segnale(posizione, v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10]);
   // A code still pending from the line read ends the read here too.
   if (t.codice_errore > 0) {
@@ -123,7 +123,7 @@ esito_voce rallentamento(Form1& t, lettore_campi& f) {
   int32_t v[6];
   for (int32_t& x : v) x = f.numero();
   const int32_t posizione = v[0];
-  if (oltre_le_celle(t, f, posizione, 100)) return esito_voce::fine_ciclo;
+  if (oltre_le_celle(t, f, posizione, formato::kMargineOggetto)) return esito_voce::fine_ciclo;
   t.memo_rallentamento(posizione, v[1], v[2], v[3], v[4], v[5]);
   if (t.codice_errore > 0) {
     t.posizione_errore = posizione;
@@ -137,7 +137,7 @@ esito_voce rallentamento(Form1& t, lettore_campi& f) {
 esito_voce abbattimento(Form1& t, lettore_campi& f) {
   const int32_t p = f.numero();
   const int32_t r = f.numero();
-  if (oltre_le_celle(t, f, p, 100)) return esito_voce::fine_ciclo;
+  if (oltre_le_celle(t, f, p, formato::kMargineOggetto)) return esito_voce::fine_ciclo;
   const int64_t c = arrotonda(p, 50);
   if (c < 0 || c > ultima_cella(t)) throw errore_lettura{"abbattimento fuori dalle celle"};
   cella_percorso& x = t.celle_percorso[static_cast<size_t>(c)];

@@ -3,6 +3,7 @@
 #include "compiler/campi.h"
 #include "driver/codici.h"
 #include "driver/form1.h"
+#include "model/formato.h"
 #include "platform/file.h"
 #include "platform/testo.h"
 
@@ -40,8 +41,8 @@ void Form1::memorizza_dati() {
   origine = origine_codice{};
   motivo_lettura = nullptr;
   try {
-    tabella_linea[85].nome = testo::a_1252(nome_linea);
-    tabella_linea[86].nome = testo::a_1252(numero_treno);
+    tabella_linea[formato::kVoceLinea].nome = testo::a_1252(nome_linea);
+    tabella_linea[formato::kVoceRipetizione].nome = testo::a_1252(numero_treno);
 
     if (!disco->esiste(file_linea())) {
       codice_errore = codice::linea_mancante;

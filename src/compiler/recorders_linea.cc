@@ -7,6 +7,7 @@
 #include "compiler/campi.h"
 #include "driver/codici.h"
 #include "driver/form1.h"
+#include "model/formato.h"
 #include "model/numeri.h"
 
 namespace {
@@ -32,9 +33,9 @@ int16_t velocita_cartello(int32_t s, int32_t d) {
 }  // namespace
 
 void Form1::progressive_ordina() {
-  const punto_km t = da_voce(tabella_linea[81]);
-  const punto_km d = da_voce(tabella_linea[82]);
-  const punto_km u = da_voce(tabella_linea[83]);
+  const punto_km t = da_voce(tabella_linea[formato::kVoceProgressivaTre]);
+  const punto_km d = da_voce(tabella_linea[formato::kVoceProgressivaDue]);
+  const punto_km u = da_voce(tabella_linea[formato::kVoceProgressivaUno]);
   punto_km r[3];  // all zero unless a case below decides
 
   if (int64_t{t.posizione} + d.posizione + u.posizione != 0) {
@@ -82,8 +83,8 @@ void Form1::memo_montagna(int32_t& inizio, int32_t& fine, int32_t& tipo) {
   if (l.numero_montagne >= static_cast<int32_t>(l.montagne_inizio.size()) - 1)
     throw errore_lettura{"troppe montagne"};
   bool segni = false;
-  if (tipo > 10) {
-    tipo -= 10;
+  if (tipo > formato::kTipoConSegni) {
+    tipo -= formato::kTipoConSegni;
     segni = true;
   }
   ++l.numero_montagne;
@@ -91,7 +92,9 @@ void Form1::memo_montagna(int32_t& inizio, int32_t& fine, int32_t& tipo) {
   l.montagne_inizio[m] = inizio;
   l.montagne_fine[m] = fine;
   // Spans close together are one span of the joined kind.
-  if (l.numero_montagne > 1 && int64_t{inizio} - l.montagne_fine[m - 1] <= 150) tipo = 3;
+  if (l.numero_montagne > 1 &&
+      int64_t{inizio} - l.montagne_fine[m - 1] <= formato::kDistanzaMontagneUnite)
+    tipo = formato::kTipoMontagneUnite;
 
   const int64_t a = arrotonda(inizio, 50);
   const int64_t b = std::min<int64_t>(arrotonda(int64_t{fine} - 50, 50), l.ultima_cella);

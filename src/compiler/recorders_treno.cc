@@ -2,6 +2,7 @@
 #include "compiler/campi.h"
 #include "driver/codici.h"
 #include "driver/form1.h"
+#include "model/formato.h"
 #include "model/numeri.h"
 
 namespace {
@@ -20,8 +21,8 @@ cella_percorso& cella_oggetto(std::vector<cella_percorso>& celle, int32_t ultima
 }
 
 // No slowdown this close to the start has room for a warning point.
-constexpr int32_t kSenzaAvviso = 1500;
-constexpr int32_t kAnticipoAvviso = 1200;
+using formato::kAnticipoAvviso;
+using formato::kSenzaAvviso;
 
 }  // namespace
 

@@ -5,6 +5,8 @@
 #include <limits>
 #include <string>
 
+#include "model/formato.h"
+
 // Where the reader was when it stopped: the source file, and the line and
 // column (both from 1) of the last field it read, with that line's text.
 struct posizione_sorgente {
@@ -42,8 +44,9 @@ struct stato_lettura {
   int32_t pendenza_precedente = 0;
   int32_t prossimo_cartello = 80;
   int32_t numero_montagne = 0;
-  std::array<int32_t, 81> montagne_inizio{};
-  std::array<int32_t, 81> montagne_fine{};
+  // Index 0 is never used: 80 spans fit.
+  std::array<int32_t, formato::kMontagneMassime + 1> montagne_inizio{};
+  std::array<int32_t, formato::kMontagneMassime + 1> montagne_fine{};
   int64_t indice_planimetria = 2;
   // Reference points (entries 81 to 83) last read with a value that is not a
   // multiple of 50: where that value stands.

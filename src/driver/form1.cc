@@ -1,8 +1,7 @@
 #include "driver/form1.h"
 
-#include "model/formato.h"
-
 #include "driver/predefiniti.h"
+#include "model/formato.h"
 #include "platform/file.h"
 
 void Form1::Form_Load() {

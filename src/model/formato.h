@@ -50,6 +50,9 @@ constexpr std::array<double, 7> kCurvatura = {0.0, 0.0001, 0.0002, 0.0004, 0.001
 constexpr int kVoci = kVociTabella;  // entries 0 to 86
 constexpr int kPrimaStazione = 1;    // stations from entry 1 upward
 constexpr int kPrimoCartello = 80;   // named signs' texts from entry 80 downward
+// Stations and named signs share entries 1 to 80, and the station count stops
+// two short of the limit: 78 of them at most together.
+constexpr int kStazioniPiuCartelli = kPrimoCartello - 2;
 // The three kilometric reference points, largest position first.
 constexpr int kVoceProgressivaTre = 81;
 constexpr int kVoceProgressivaDue = 82;

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "driver/form1.h"
+#include "model/formato.h"
 #include "platform/testo.h"
 
 namespace {
@@ -13,7 +14,7 @@ constexpr size_t kCaratteri = 25;
 // The 25 characters both codes are taken from: train number and route name,
 // lower-cased, padded with the fill text.
 std::string caratteri_gara(const tabella& t) {
-  std::string s = testo::minuscolo(t[86].nome + t[85].nome);
+  std::string s = testo::minuscolo(t[formato::kVoceRipetizione].nome + t[formato::kVoceLinea].nome);
   s += kRiempimento;
   s.resize(kCaratteri);
   return s;

@@ -30,7 +30,8 @@ void Form1::scrivi_file_compilati() {
       // A short plan, or one the read left traced only in part, whose layout
       // is known only now.
       planimetria_dal_flusso();
-      std::unique_ptr<file::scrittura> f = disco->sostituzione(nel_programma(formato::nome_planimetria(nome_linea)));
+      std::unique_ptr<file::scrittura> f =
+          disco->sostituzione(nel_programma(formato::nome_planimetria(nome_linea)));
       f->riserva(2 * immagini::byte_colonna(planimetria));
       planimetria_a_pezzi(planimetria, size_t{1} << 20,
                           [&](uint64_t o, std::string_view d) { f->scrivi_a(o, d); });

@@ -17,7 +17,6 @@
 
 namespace immagini {
 
-
 // Little-endian writer over a buffer already sized for everything it gets.
 struct scrittore {
   char* p;

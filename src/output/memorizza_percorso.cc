@@ -64,7 +64,8 @@ void regole_2_4(percorso& c, int i) {
   for (int vicino : r::kVicini) {
     if (i <= vicino + r::kVicinoLargo) continue;
     bool fatto = false;
-    for (int d = vicino; d <= vicino + r::kVicinoLargo && !fatto; ++d) fatto = c.marca_se_libera(i - d);
+    for (int d = vicino; d <= vicino + r::kVicinoLargo && !fatto; ++d)
+      fatto = c.marca_se_libera(i - d);
     if (!fatto) c.errore(codice::regola_avvicinamento, i);
   }
 }
@@ -98,8 +99,7 @@ void regola_6(percorso& c, int e) {
   const int fine_ricerca = std::min(e + r::kDopoFine, c.ultima);
   for (int m = e; m <= fine_ricerca; ++m) {
     if (c.celle[static_cast<size_t>(m)].tipo != tipo_cella::segnale) continue;
-    if (!c.marca_se_libera(m - 1) && !c.marca_se_libera(m - 2))
-      c.errore(codice::regola_interno, e);
+    if (!c.marca_se_libera(m - 1) && !c.marca_se_libera(m - 2)) c.errore(codice::regola_interno, e);
     break;
   }
 }

@@ -6,14 +6,13 @@
 #include <cstring>
 #include <string>
 
+#include "model/formato.h"
 #include "model/numeri.h"
 #include "platform/file.h"
 
 namespace {
 
 using std::to_string;
-
-constexpr int64_t kLunghezzaMassima = 1000000;
 
 // The bytes of one file, seen in place; false with the reason when they
 // cannot be.
@@ -48,25 +47,26 @@ bool decodifica(scenario_compilato& s, const std::string& n_tabella, const std::
     return motivo = n_tabella + ": " + perche, false;
   if (!decodifica_percorso(s.byte_percorso, s.celle, perche))
     return motivo = n_percorso + ": " + perche, false;
-  const int64_t l = s.tabella_linea[84].fine;
-  if (l < 0 || l > kLunghezzaMassima)
+  const int64_t l = s.tabella_linea[formato::kVoceTreno].fine;
+  if (l < 0 || l > formato::kLunghezzaMassima)
     return motivo =
                n_tabella + ": lunghezza del percorso " + to_string(l) + " m fuori da 0..1000000",
            false;
-  if (s.con_planimetria && !s.pianta.da_byte(s.byte_planimetria, static_cast<size_t>(l + 7001))) {
+  if (s.con_planimetria &&
+      !s.pianta.da_byte(s.byte_planimetria, static_cast<size_t>(formato::punti_planimetria(l)))) {
     if (!decodifica_planimetria(s.byte_planimetria, s.array_, perche))
       return motivo = n_pianta + ": " + perche, false;
     s.in_array_ = true;
     s.pianta.da_array(s.array_);
   }
-  const int64_t celle = arrotonda(l + 7000, 50) + 1;
+  const int64_t celle = formato::ultima_cella(l) + 1;
   if (static_cast<int64_t>(s.celle.size()) != celle)
     return motivo = n_percorso + ": " + to_string(s.celle.size()) + " celle, ma la linea di " +
                     to_string(l) + " m ne ha " + to_string(celle),
            false;
-  if (s.con_planimetria && static_cast<int64_t>(s.pianta.punti()) != l + 7001)
+  if (s.con_planimetria && static_cast<int64_t>(s.pianta.punti()) != formato::punti_planimetria(l))
     return motivo = n_pianta + ": " + to_string(s.pianta.punti()) + " punti, ma la linea di " +
-                    to_string(l) + " m ne ha " + to_string(l + 7001),
+                    to_string(l) + " m ne ha " + to_string(formato::punti_planimetria(l)),
            false;
   return true;
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "driver/form1.h"
+#include "model/formato.h"
 #include "model/numeri.h"
 #include "platform/file.h"
 #include "platform/testo.h"
@@ -90,32 +91,37 @@ sorgente_decompilata componi(const std::vector<sezione_sorgente>& sezioni) {
 // Header entries hold only what the readers put there, and the stamps.
 void controlla_tabella(analisi& a) {
   const tabella& t = a.s.tabella_linea;
-  for (int e = 81; e <= 86; ++e) {
+  for (int e = formato::kVoceProgressivaTre; e <= formato::kVoceRipetizione; ++e) {
     voce_linea v = t[static_cast<size_t>(e)];
     v.inizio = v.fine = v.posizione = 0;
-    if (e == 85) v.parametro_1 = 0, v.orario = 0;
-    if (e == 86) v.parametro_1 = v.parametro_4 = v.parametro_5 = v.parametro_6 = 0;
-    if (e >= 85) v.nome.clear();
+    if (e == formato::kVoceLinea) v.parametro_1 = 0, v.orario = 0;
+    if (e == formato::kVoceRipetizione)
+      v.parametro_1 = v.parametro_4 = v.parametro_5 = v.parametro_6 = 0;
+    if (e >= formato::kVoceLinea) v.nome.clear();
     if (!voce_libera(v)) a.nota("voce " + n(e) + ": campi che nessun lettore scrive");
   }
   Form1 f;
   f.tabella_linea = t;
-  f.tabella_linea[85].orario = 0;
-  if (t[85].parametro_1 != 610 || t[85].orario != f.codice_gara_st())
-    a.nota("voce 85: timbro o codice st che la scrittura non dà (610 e " + n(f.codice_gara_st()) +
-           ")");
+  f.tabella_linea[formato::kVoceLinea].orario = 0;
+  const voce_linea& linea = t[formato::kVoceLinea];
+  if (linea.parametro_1 != formato::kTimbroTabella || linea.orario != f.codice_gara_st())
+    a.nota("voce 85: timbro o codice st che la scrittura non dà (" + n(formato::kTimbroTabella) +
+           " e " + n(f.codice_gara_st()) + ")");
   if (a.s.celle.size() > 1 &&
-      (a.s.celle[1].valore_1 != 5121 || a.s.celle[1].valore_2 != f.codice_gara_og()))
-    a.nota("cella 1: timbro o codice og che la scrittura non dà (5121 e " + n(f.codice_gara_og()) +
-           ")");
+      (a.s.celle[formato::kCellaTimbri].valore_1 != formato::kTimbroPercorso ||
+       a.s.celle[formato::kCellaTimbri].valore_2 != f.codice_gara_og()))
+    a.nota("cella 1: timbro o codice og che la scrittura non dà (" + n(formato::kTimbroPercorso) +
+           " e " + n(f.codice_gara_og()) + ")");
 }
 
 // A line read that stopped read no train: nothing of it may be there.
 void controlla_treno_vuoto(analisi& a) {
   const tabella& t = a.s.tabella_linea;
-  bool pieno = t[84].inizio || t[84].posizione || t[86].parametro_1 || t[86].parametro_4 ||
-               t[86].parametro_5 || t[86].parametro_6;
-  for (int e = 1; e <= 80 - a.cartelli; ++e)
+  const voce_linea& treno = t[formato::kVoceTreno];
+  const voce_linea& orologio = t[formato::kVoceRipetizione];
+  bool pieno = treno.inizio || treno.posizione || orologio.parametro_1 || orologio.parametro_4 ||
+               orologio.parametro_5 || orologio.parametro_6;
+  for (int e = formato::kPrimaStazione; e <= formato::kPrimoCartello - a.cartelli; ++e)
     pieno = pieno || !voce_libera(t[static_cast<size_t>(e)]);
   const bool testata = a.linea == lettura_linea::ferma_testata;
   for (const cella_percorso& x : a.celle) {

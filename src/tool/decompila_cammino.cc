@@ -10,15 +10,18 @@
 #include <cstdint>
 #include <vector>
 
+#include "model/formato.h"
 #include "tool/decompila_interno.h"
 
 namespace {
 
-constexpr int16_t kVelocitaMarca = 180;
-constexpr int16_t kVelocitaLenta = 110;
-constexpr int kPasso = 8;
-constexpr int kAvvisoIndietro = 20;
-constexpr int kDopoFine = 12;
+using formato::rifinitura::kAvvisoIndietro;
+using formato::rifinitura::kDopoFine;
+using formato::rifinitura::kPasso;
+using formato::rifinitura::kVelocitaLenta;
+using formato::rifinitura::kVelocitaMarca;
+using formato::rifinitura::kVicini;
+using formato::rifinitura::kVicinoLargo;
 constexpr int kTentativi = 400;
 // Cells the walks may visit in all: each slowdown's walk may run to the last
 // cell, and compiled files no source gave may hold thousands of them.
@@ -117,9 +120,9 @@ class cammino {
   }
 
   void regole_2_6(int i) {
-    for (int vicino : {5, 11, 18}) {
-      if (i <= vicino + 2) continue;
-      for (int d = vicino; d <= vicino + 2; ++d)
+    for (int vicino : kVicini) {
+      if (i <= vicino + kVicinoLargo) continue;
+      for (int d = vicino; d <= vicino + kVicinoLargo; ++d)
         if (prova(i - d)) break;
     }
     const int e = cammina(i, v1_[static_cast<size_t>(i)] < kVelocitaLenta);

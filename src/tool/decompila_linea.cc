@@ -8,12 +8,14 @@
 #include <utility>
 #include <vector>
 
+#include "model/formato.h"
 #include "model/numeri.h"
 #include "tool/decompila_interno.h"
 
 namespace {
 
-constexpr int64_t kPuntoMassimo = 1000000;
+using formato::kCurvatura;
+using formato::kPuntoMassimo;
 constexpr int64_t kMin32 = INT32_MIN;
 
 // The highest position the reader accepts for an entry: (p + 100) / 50 may
@@ -40,7 +42,7 @@ bool progressive_lette(const tabella& t, punto_km lette[3]) {
   punto_km r[3];
   bool zero = true;
   for (int i = 0; i < 3; ++i) {
-    r[i] = da_voce(t[static_cast<size_t>(81 + i)]);
+    r[i] = da_voce(t[static_cast<size_t>(formato::kVoceProgressivaTre + i)]);
     zero = zero && r[i].posizione == 0 && r[i].progressiva == 0 && r[i].correzione == 0;
     if (r[i].correzione == 1) r[i].progressiva -= 100;
     if (r[i].progressiva < kMin32) return false;  // read as 32 bits before the correction
@@ -81,8 +83,6 @@ bool ripetizione_valida(const voce_linea& r) {
 bool uguale(double a, double b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
 }
-
-constexpr double kCurvatura[] = {0.0, 0.0001, 0.0002, 0.0004, 0.001, 0.002, 0.003};
 
 // Which step gave point (xi, yi) after (x2, y2) and (x1, y1): 0 straight, c a
 // right curve of class c, -c a left one; 99 when none does. The step of the
@@ -137,13 +137,14 @@ analisi::analisi(const scenario_compilato& c, decompilazione& d)
   sotto.assign(celle.size(), sotto_fermata::niente);
   fermata.assign(celle.size(), 0);
   fermata_prima.assign(celle.size(), 0);
-  cella_cartello.assign(81, -1);
+  cella_cartello.assign(formato::kPrimoCartello + 1, -1);
 }
 
 void analizza_lettura_linea(analisi& a) {
   const tabella& t = a.s.tabella_linea;
   punto_km lette[3];
-  const bool testata = progressive_lette(t, lette) && ripetizione_valida(t[86]);
+  const bool testata =
+      progressive_lette(t, lette) && ripetizione_valida(t[formato::kVoceRipetizione]);
   if (!a.s.con_planimetria) {
     // Without a plan only the header can tell a stop: a body that stopped
     // writes nothing a complete read could not.
@@ -180,11 +181,13 @@ void progressive(const analisi& a, sezione_sorgente& s) {
   const tabella& t = a.s.tabella_linea;
   punto_km p[3];  // as read: "tre", "due", "uno"
   if (a.linea == lettura_linea::ferma_testata) {
-    for (int i = 0; i < 3; ++i) p[i] = da_voce(t[static_cast<size_t>(81 + i)]);
+    for (int i = 0; i < 3; ++i)
+      p[i] = da_voce(t[static_cast<size_t>(formato::kVoceProgressivaTre + i)]);
   } else if (!progressive_lette(t, p)) {
     const_cast<analisi&>(a).nota(
         "voci 81-83: punti di riferimento che l'ordinamento per posizione non dà");
-    for (int i = 0; i < 3; ++i) p[i] = da_voce(t[static_cast<size_t>(81 + i)]);
+    for (int i = 0; i < 3; ++i)
+      p[i] = da_voce(t[static_cast<size_t>(formato::kVoceProgressivaTre + i)]);
   }
   const char* nomi[] = {"tre", "due", "uno"};
   for (int i = 2; i >= 0; --i)
@@ -194,7 +197,7 @@ void progressive(const analisi& a, sezione_sorgente& s) {
 
 // The repetition zone; in a header that stopped there, the entry that stopped it.
 bool ripetizione(analisi& a, sezione_sorgente& s) {
-  const voce_linea& r = a.s.tabella_linea[86];
+  const voce_linea& r = a.s.tabella_linea[formato::kVoceRipetizione];
   auto riga = [&](const std::string& codici, int64_t inizio, int64_t fine) {
     s.righe.push_back(voce("ripetizione segnali " + codici + "codici", {n(inizio), n(fine)},
                            kSenzaPosizione, "ripetizione segnali"));
@@ -218,11 +221,12 @@ bool ripetizione(analisi& a, sezione_sorgente& s) {
 
 void testata(analisi& a, sezione_sorgente& s) {
   const tabella& t = a.s.tabella_linea;
-  s.righe.push_back(voce("lunghezza percorso", {n(t[84].fine)}));
+  s.righe.push_back(voce("lunghezza percorso", {n(t[formato::kVoceTreno].fine)}));
   progressive(a, s);
-  s.righe.push_back(voce("sfondo uno", {n(t[85].inizio)}));
-  s.righe.push_back(voce("sfondo due", {n(t[85].posizione)}));
-  s.righe.push_back(voce("sfondo tre", {n(t[85].fine)}));
+  const voce_linea& sfondi = t[formato::kVoceLinea];
+  s.righe.push_back(voce("sfondo uno", {n(sfondi.inizio)}));
+  s.righe.push_back(voce("sfondo due", {n(sfondi.posizione)}));
+  s.righe.push_back(voce("sfondo tre", {n(sfondi.fine)}));
   const bool fermata = ripetizione(a, s);
   // A header that stopped on a value that cannot be read.
   if (a.linea == lettura_linea::ferma_testata && !fermata)

@@ -15,16 +15,17 @@
 #include <limits>
 #include <vector>
 
+#include "model/formato.h"
 #include "model/numeri.h"
 #include "tool/decompila_interno.h"
 
 namespace {
 
-constexpr int kMontagneMassime = 80;
+using formato::kMontagneMassime;
 // The printer's recurrence takes the cube of the runs: beyond this many
 // (far beyond what 80 spans make) each run gets a span of its own.
 constexpr size_t kCorseMassime = 500;
-constexpr int64_t kDistanzaUnite = 150;
+constexpr int64_t kDistanzaUnite = formato::kDistanzaMontagneUnite;
 constexpr int64_t kFineVuota = -1000000;  // the end of a span that covers nothing
 
 struct tratto {
@@ -61,7 +62,7 @@ pittura dipingi(const std::vector<voce_montagna>& v, int64_t ultima) {
     int64_t tipo = v[i].tipo;
     bool segni = false;
     if (tipo > 10) tipo -= 10, segni = true;
-    if (i > 0 && v[i].inizio - fine_prima <= kDistanzaUnite) tipo = 3;
+    if (i > 0 && v[i].inizio - fine_prima <= kDistanzaUnite) tipo = formato::kTipoMontagneUnite;
     fine_prima = v[i].fine;
     const int64_t a = arrotonda(v[i].inizio, 50);
     const int64_t b = std::min(arrotonda(v[i].fine - 50, 50), ultima);

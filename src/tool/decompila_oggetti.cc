@@ -11,16 +11,17 @@
 #include <tuple>
 #include <vector>
 
+#include "model/formato.h"
 #include "model/numeri.h"
 #include "tool/decompila_interno.h"
 
 namespace {
 
-constexpr int64_t kSenzaAvviso = 1500;  // no warning point this close to the start
+using formato::kSenzaAvviso;
 // A start in this cell may have a warning point or not (positions 1475 to
 // 1524 m); from the next on it always has one.
 constexpr int64_t kCellaAvvisoIncerto = kSenzaAvviso / 50 + 1;
-constexpr int64_t kAnticipo = 24;  // cells from a warning point to its slowdown's start
+constexpr int64_t kAnticipo = formato::kCelleAnticipoAvviso;
 
 // The cells the objects found so far take, and where the slowdowns' ends
 // and the stop cells stand by their values (a search for each slowdown
@@ -271,7 +272,7 @@ bool resti_zero(const cella_percorso& x) {
 // Named signs without a cell of their own: a stop cell with nothing left.
 void cartelli_nascosti(analisi& a, uso& u) {
   int mancano = 0;
-  for (int e = 80; e > 80 - a.cartelli; --e)
+  for (int e = formato::kPrimoCartello; e > formato::kPrimoCartello - a.cartelli; --e)
     if (a.cella_cartello[static_cast<size_t>(e)] < 0) ++mancano;
   for (int64_t c = 2; c < a.ultima && mancano > 0; ++c) {
     if (!u.nascosta(c) || !resti_zero(a.cella(c))) continue;
@@ -367,12 +368,12 @@ ordine_marcatori ordina(analisi& a, std::vector<oggetto_treno>& w) {
   std::vector<uint8_t> presa(nc, 0), fatto(w.size(), 0);
   // Who writes each cell, and the signals each station must come after.
   std::vector<std::vector<size_t>> scrive(nc);
-  std::vector<std::vector<size_t>> sotto_stazione(81);
+  std::vector<std::vector<size_t>> sotto_stazione(formato::kPrimoCartello + 1);
   int stazione_alta = 0;
   for (size_t j = 0; j < w.size(); ++j) {
     for (auto [c, k] : w[j].marcatori) scrive[c].push_back(j);
     stazione_alta = std::max(stazione_alta, w[j].stazione);
-    if (w[j].stazione == 0 && w[j].prima_di > 0 && w[j].prima_di <= 80)
+    if (w[j].stazione == 0 && w[j].prima_di > 0 && w[j].prima_di <= formato::kPrimoCartello)
       sotto_stazione[static_cast<size_t>(w[j].prima_di)].push_back(j);
   }
   auto ammesso = [&](size_t j, bool primo) {

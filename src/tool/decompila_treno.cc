@@ -5,19 +5,21 @@
 #include <string>
 #include <vector>
 
+#include "model/formato.h"
 #include "model/numeri.h"
 #include "tool/decompila_interno.h"
 
 namespace {
 
-constexpr int kSenzaFermata = 25;  // kinds from here on: no stop cell, no markers
-constexpr int64_t kDistanzaZone = 350;
+using formato::kDistanzaZone;
+using formato::kPrimoCartello;
+constexpr int kSenzaFermata = formato::kTipoSenzaFermata;
 
 // Stations fill the entries from 1 without a gap, and every one has a kind or
 // a zone end that is not 0: a kind below 25 needs a zone end above 100.
 int blocco_stazioni(const tabella& t) {
   int n = 0;
-  while (n < 80 && !numeri_zero(t[static_cast<size_t>(n + 1)])) ++n;
+  while (n < kPrimoCartello && !numeri_zero(t[static_cast<size_t>(n + 1)])) ++n;
   return n;
 }
 
@@ -42,7 +44,7 @@ bool stazione_parziale(analisi& a, int e, oggetto_treno& x) {
   if (e != a.stazioni) a.nota(chi + ": scritta a metà, ma altre stazioni la seguono");
   const int64_t p = r.posizione;
   int32_t codice;
-  if (p + 800 > 50 * int64_t{a.ultima})
+  if (p > formato::posizione_massima(a.ultima, formato::kMargineStazione))
     codice = 15;
   else if (p % 50 != 0)
     codice = 8;
@@ -99,7 +101,7 @@ int32_t codice_della_stazione(const analisi& a, int e, const voce_linea& r) {
   if (ha_fermata(r.tipo) && r.fine <= 100) return 24;
   if (ha_fermata(r.tipo) && arrotonda(int64_t{r.fine} - 50, 50) > a.ultima) return 25;
   if (e > 1 && int64_t{r.inizio} - kDistanzaZone < t[static_cast<size_t>(e - 1)].fine) return 22;
-  if (e + 1 >= 80 - a.cartelli) return 10;
+  if (e + 1 >= kPrimoCartello - a.cartelli) return 10;
   return 0;
 }
 
@@ -113,7 +115,8 @@ void stazione(analisi& a, int e) {
   }
   const std::string chi = "stazione della voce " + n(e);
   const int64_t p = r.posizione;
-  if (p + 800 > 50 * int64_t{a.ultima}) a.nota(chi + ": posizione oltre le celle");
+  if (p > formato::posizione_massima(a.ultima, formato::kMargineStazione))
+    a.nota(chi + ": posizione oltre le celle");
   const zona z = dalla_zona(a, e, r);
   std::string nome;
   if (!testo_campo(r.nome, nome)) a.nota(chi + ": nome che nessun campo può dare");
@@ -129,7 +132,8 @@ void stazione(analisi& a, int e) {
     for (int k = 1; k <= 4; ++k) {
       if (fine <= 50 * (int64_t{k} + 2)) continue;
       const int64_t c = arrotonda(fine - 50 * (k + 1), 50);
-      if (c <= a.ultima) x.marcatori.push_back({static_cast<size_t>(c), 80 + k});
+      if (c <= a.ultima)
+        x.marcatori.push_back({static_cast<size_t>(c), formato::kMarcatoreStazione + k});
     }
   const int32_t codice = codice_della_stazione(a, e, r);
   if (codice != 0) {
@@ -157,7 +161,7 @@ void stazione(analisi& a, int e) {
 void analizza_cartelli(analisi& a) {
   const tabella& t = a.s.tabella_linea;
   const int blocco = blocco_stazioni(t);
-  int piu_bassa = 81;
+  int piu_bassa = formato::kPrimoCartello + 1;  // no sign
   for (size_t i = 0; i < a.celle.size(); ++i) {
     const cella_percorso& x = a.celle[i];
     if (x.tipo != tipo_cella::cartello) continue;
@@ -165,7 +169,7 @@ void analizza_cartelli(analisi& a) {
     const std::string chi = "cella " + n(static_cast<int64_t>(i));
     if (x.valore_2 || x.valore_3 || x.valore_4 || x.tempo)
       a.nota(chi + ": cartello con valori oltre la sua voce");
-    if (e < 0 || e > 80 || (e >= 1 && e <= blocco)) {
+    if (e < 0 || e > kPrimoCartello || (e >= 1 && e <= blocco)) {
       a.nota(chi + ": cartello della voce " + n(e) + ", che non può contenerne");
       continue;
     }
@@ -174,11 +178,11 @@ void analizza_cartelli(analisi& a) {
     a.cella_cartello[static_cast<size_t>(e)] = static_cast<int64_t>(i);
     piu_bassa = std::min(piu_bassa, e);
   }
-  for (int e = blocco == 0 ? 0 : blocco + 1; e <= 80; ++e)
+  for (int e = blocco == 0 ? 0 : blocco + 1; e <= kPrimoCartello; ++e)
     if (!t[static_cast<size_t>(e)].nome.empty() && numeri_zero(t[static_cast<size_t>(e)]))
       piu_bassa = std::min(piu_bassa, e);
-  a.cartelli = 81 - piu_bassa;
-  for (int e = 0; e <= 80; ++e) {
+  a.cartelli = formato::kPrimoCartello + 1 - piu_bassa;
+  for (int e = 0; e <= kPrimoCartello; ++e) {
     const voce_linea& v = t[static_cast<size_t>(e)];
     const bool segno = e >= piu_bassa;
     const bool stazione = e >= 1 && e <= blocco;
@@ -188,7 +192,7 @@ void analizza_cartelli(analisi& a) {
   }
   // The station that brings the count to the limit (80 less the signs) is
   // stored, then ends the read; with 80 signs or more none is stored.
-  const int limite = 80 - a.cartelli;
+  const int limite = kPrimoCartello - a.cartelli;
   const int massimo = limite >= 1 ? std::max(1, limite - 1) : 0;
   if (blocco > massimo)
     a.nota(n(blocco) + " stazioni con " + n(a.cartelli) + " cartelli: la tabella ne tiene " +
@@ -214,13 +218,14 @@ void analizza_stazioni(analisi& a) {
 namespace {
 
 void generale(const analisi& a, sezione_sorgente& s) {
-  const tabella& t = a.s.tabella_linea;
-  s.righe.push_back(voce("numero vetture", {n(t[84].posizione)}));
-  s.righe.push_back(voce("percentuale massa frenata", {n(t[84].inizio)}));
-  s.righe.push_back(voce("sabbia", {n(t[86].parametro_1)}));
+  const voce_linea& treno = a.s.tabella_linea[formato::kVoceTreno];
+  const voce_linea& orologio = a.s.tabella_linea[formato::kVoceRipetizione];
+  s.righe.push_back(voce("numero vetture", {n(treno.posizione)}));
+  s.righe.push_back(voce("percentuale massa frenata", {n(treno.inizio)}));
+  s.righe.push_back(voce("sabbia", {n(orologio.parametro_1)}));
   // The clock's three numbers stand apart by blanks, as in the built-in file.
-  s.righe.push_back(voce("orologio", {n(t[86].parametro_4) + "  " + n(t[86].parametro_5) + "  " +
-                                      n(t[86].parametro_6)}));
+  s.righe.push_back(voce("orologio", {n(orologio.parametro_4) + "  " + n(orologio.parametro_5) +
+                                      "  " + n(orologio.parametro_6)}));
 }
 
 void profilo(const analisi& a, sezione_sorgente& s, const char* chiave, int fattore,

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/formato.h"
 #include "platform/file.h"
 #include "platform/testo.h"
 #include "tool/argomenti.h"
@@ -50,15 +51,15 @@ bool voce_vuota(const voce_linea& v) {
 // What the header entries hold; their fields keep the record's names.
 const char* ruolo_voce(int e) {
   switch (e) {
-    case 81:
-    case 82:
-    case 83:
+    case formato::kVoceProgressivaTre:
+    case formato::kVoceProgressivaDue:
+    case formato::kVoceProgressivaUno:
       return "punto di riferimento: inizio = posizione, fine = progressiva, posizione = correzione";
-    case 84:
+    case formato::kVoceTreno:
       return "inizio = massa frenata %, fine = lunghezza del percorso, posizione = vetture";
-    case 85:
+    case formato::kVoceLinea:
       return "sfondi, nome della linea, parametro_1 = timbro, orario = codice st";
-    case 86:
+    case formato::kVoceRipetizione:
       return "ripetizione segnali, numero del treno, parametro_1 = sabbia, 4-6 = orologio";
     default:
       return nullptr;

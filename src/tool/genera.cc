@@ -21,9 +21,10 @@
 
 namespace {
 
-constexpr int kMetriCella = 50;
-constexpr int kMargine = 7000;        // track past the line end
-constexpr int kMontagneMassime = 70;  // the reader keeps 80
+namespace r = formato::rifinitura;
+constexpr int kMetriCella = static_cast<int>(formato::kMetriCella);
+constexpr int kMargine = static_cast<int>(formato::kOltreLaFine);
+constexpr int kMontagneMassime = formato::kMontagneMassime - 10;  // room to spare
 
 // splitmix64: the same sequence on every platform and library.
 struct caso {
@@ -239,14 +240,14 @@ class generatore {
   // point. Only signals are laid out before the slowdowns.
   bool rallentamento_possibile(const rallentamento& x) const {
     if (x.p < 2500 || x.p + x.l > l_) return false;
-    const int a = cella_dopo(x.p - 1200);  // warning point
-    const int h = a - 1;                   // first approach cell
-    const int b = cella_dopo(x.p);         // start
-    const int e = cella_dopo(x.p + x.l);   // end
+    const int a = cella_dopo(x.p - static_cast<int>(formato::kAnticipoAvviso));  // warning point
+    const int h = a - 1;                  // first approach cell
+    const int b = cella_dopo(x.p);        // start
+    const int e = cella_dopo(x.p + x.l);  // end
     // Rule 1 looks 20 cells behind the warning point, rule 6 up to 12 after
     // the end: slowdowns keep their reaches apart.
-    const int da = h - 3 - 21;
-    const int fino = e + 14;
+    const int da = h - 3 - (r::kAvvisoIndietro + 1);
+    const int fino = e + r::kDopoFine + 2;
     if (da < 3 || fino > m_.ultima - 2) return false;
     for (int c = da; c <= fino; ++c)
       if (m_.zona[c]) return false;
@@ -255,14 +256,14 @@ class generatore {
       for (int i = 0; i < 4; ++i)
         if (!m_.libera(h - i)) return false;
     // Rules 2 to 4: one cell of each triple before the start.
-    for (int d : {5, 11, 18}) {
-      if (b <= d + 2) continue;
+    for (int d : r::kVicini) {
+      if (b <= d + r::kVicinoLargo) continue;
       if (m_.oggetto(b - d) && m_.oggetto(b - d - 1) && m_.oggetto(b - d - 2)) return false;
     }
     // Rule 5: every eighth cell inside a slow slowdown, never the end itself.
-    if (x.v < 110) {
-      if ((e - b) % 8 == 0) return false;
-      for (int k = b + 8; k < e; k += 8)
+    if (x.v < r::kVelocitaLenta) {
+      if ((e - b) % r::kPasso == 0) return false;
+      for (int k = b + r::kPasso; k < e; k += r::kPasso)
         if (m_.oggetto(k)) return false;
     }
     // Rule 6: a signal right after the end would leave only the end's
@@ -286,7 +287,7 @@ class generatore {
         trovato = rallentamento_possibile(x);
       }
       if (!trovato) continue;
-      const int a = cella_dopo(x.p - 1200);
+      const int a = cella_dopo(x.p - static_cast<int>(formato::kAnticipoAvviso));
       const int h = a - 1;
       const int b = cella_dopo(x.p);
       const int e = cella_dopo(x.p + x.l);
@@ -295,18 +296,18 @@ class generatore {
         for (int i = 0; i < 4; ++i) m_.occupa(h - i);
       // Keep free one cell of each triple of rules 2 to 4 and the cells of
       // rule 5; rule 1 and rule 6 use the cells kept free before signals.
-      for (int d : {5, 11, 18}) {
-        if (b <= d + 2) continue;
-        for (int k = d; k <= d + 2; ++k) {
+      for (int d : r::kVicini) {
+        if (b <= d + r::kVicinoLargo) continue;
+        for (int k = d; k <= d + r::kVicinoLargo; ++k) {
           if (!m_.oggetto(b - k)) {
             m_.riserva(b - k);
             break;
           }
         }
       }
-      if (x.v < 110)
-        for (int k = b + 8; k < e; k += 8) m_.riserva(k);
-      for (int c = h - 3 - 21; c <= e + 14; ++c) m_.zona[c] = 1;
+      if (x.v < r::kVelocitaLenta)
+        for (int k = b + r::kPasso; k < e; k += r::kPasso) m_.riserva(k);
+      for (int c = h - 3 - (r::kAvvisoIndietro + 1); c <= e + r::kDopoFine + 2; ++c) m_.zona[c] = 1;
       riga(rallentamenti_, "rallentamento, %8d, %3d, %5d, %d, %d, %d", x.p, x.v, x.l, x.f_tt,
            x.f_ta, x.d_v);
       ++g_.rallentamenti;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "model/formato.h"
+
 struct opzioni_generazione {
   int km = 100;       // line length in km, 1 to 1000
   uint64_t seme = 1;  // same seed, same files
@@ -30,9 +32,7 @@ struct scenario_generato {
 };
 
 constexpr int kKmMassimi = 1000;
-// Stations plus named signs never exceed this: the table has 80 entries for
-// both and the last two below the limit are never accepted.
-constexpr int kStazioniPiuCartelli = 78;
+using formato::kStazioniPiuCartelli;
 
 // Builds a line and a train description that compile without any error code.
 scenario_generato genera_scenario(const opzioni_generazione& o);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "driver/codici.h"
+#include "model/formato.h"
 #include "platform/file.h"
 #include "platform/testo.h"
 #include "tool/argomenti.h"
@@ -516,7 +517,7 @@ std::string disegna_linea(const tabella& t, const std::vector<cella_percorso>& c
                           const planimetria_linea& pl) {
   const std::vector<stazione_plot> st = stazioni(t);
   const std::vector<rallentamento_plot> rall = rallentamenti(celle);
-  int32_t lunghezza = t[84].fine;
+  int32_t lunghezza = t[formato::kVoceTreno].fine;
   if (lunghezza <= 0) lunghezza = static_cast<int32_t>(std::max<size_t>(celle.size(), 1) * 50);
   const double largo = kLarghezza - kSinistra - kDestra;
 
@@ -549,8 +550,9 @@ std::string disegna_linea(const tabella& t, const std::vector<cella_percorso>& c
   const double altezza = y_km + 60;
 
   disegno d;
-  std::string linea = t[85].nome.empty() ? "linea" : xml_1252(t[85].nome);
-  std::string treno = xml_1252(t[86].nome);
+  const std::string& nome = t[formato::kVoceLinea].nome;
+  std::string linea = nome.empty() ? "linea" : xml_1252(nome);
+  std::string treno = xml_1252(t[formato::kVoceRipetizione].nome);
   d += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   d += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + f1(kLarghezza) + "\" height=\"" +
        f1(altezza) + "\" viewBox=\"0 0 " + f1(kLarghezza) + " " + f1(altezza) +

@@ -102,16 +102,19 @@ static_assert(std::size(kScheda) == 36);
 }  // namespace
 
 void Form1::dati_note() {
-  scrivi_righe(nel_programma(formato::nome_documento(nome_linea, numero_treno, formato::kDocumenti[0])),
-               tabella_righe(kNote));
+  scrivi_righe(
+      nel_programma(formato::nome_documento(nome_linea, numero_treno, formato::kDocumenti[0])),
+      tabella_righe(kNote));
 }
 
 void Form1::dati_rallentamenti() {
-  scrivi_righe(nel_programma(formato::nome_documento(nome_linea, numero_treno, formato::kDocumenti[1])),
-               tabella_righe(kRallentamenti));
+  scrivi_righe(
+      nel_programma(formato::nome_documento(nome_linea, numero_treno, formato::kDocumenti[1])),
+      tabella_righe(kRallentamenti));
 }
 
 void Form1::dati_scheda() {
-  scrivi_righe(nel_programma(formato::nome_documento(nome_linea, numero_treno, formato::kDocumenti[2])),
-               tabella_righe(kScheda));
+  scrivi_righe(
+      nel_programma(formato::nome_documento(nome_linea, numero_treno, formato::kDocumenti[2])),
+      tabella_righe(kScheda));
 }
