@@ -235,18 +235,15 @@ void testata(analisi& a, sezione_sorgente& s) {
 
 // --- curves ---
 
-void curve(analisi& a, sezione_sorgente& s) {
-  if (!a.s.con_planimetria || a.linea == lettura_linea::ferma_testata) return;
-  const vista_planimetria& p = a.s.pianta;
-  const int64_t punti = static_cast<int64_t>(p.punti());
+// The plan's shape outside the traced points: what every trace starts with
+// and what it leaves empty.
+bool forma_planimetria(analisi& a, const vista_planimetria& p, int64_t punti, int64_t fine) {
   if (punti < 5 || !inizio_piano(p)) {
     a.nota(
         "planimetria: i primi due punti non sono gli interi (0, 0) e (0, 1) da cui parte ogni "
         "tracciato");
-    return;
+    return false;
   }
-  const bool fermo = a.linea == lettura_linea::ferma_corpo;
-  const int64_t fine = fermo ? a.punto_fermo : punti - 2;  // points [2, fine) are traced
   if (static_cast<int64_t>(primo_vuoto(p, 2, static_cast<size_t>(fine))) != fine ||
       primo_vuoto(p, static_cast<size_t>(fine), static_cast<size_t>(punti)) !=
           static_cast<size_t>(fine))
@@ -256,40 +253,72 @@ void curve(analisi& a, sezione_sorgente& s) {
       a.nota("planimetria: punti oltre la fine del tracciato");
       break;
     }
-  const int64_t massima = posizione_massima(a);
+  return true;
+}
+
+// The curve entries from the runs of steps of one curvature: each run is one
+// curve, its straight run-in the reader's while the point reached is not past
+// its start.
+struct corse_curve {
+  analisi& a;
+  sezione_sorgente& s;
+  bool fermo;          // the read stopped in the body
+  int64_t fine;        // points [2, fine) are traced
+  int64_t massima;     // the last position a curve can have
   int64_t indice = 2;  // the next point the reader computes
-  bool segnalato = false;
-  // Each point's step, in one pass: a run of steps of one curvature is one
-  // curve, its straight run-in the reader's while the point reached is not
-  // past its start.
-  double x2 = p.x(0), y2 = p.y(0), x1 = p.x(1), y1 = p.y(1);
-  int prima = 0;
-  int64_t inizio_corsa = -1;
-  auto chiudi = [&](int64_t b) {
-    const int k = prima;
-    const int64_t i = inizio_corsa;
-    inizio_corsa = -1;
+
+  void rettilineo_oltre(int64_t metro) {
+    a.nota("planimetria: un rettilineo arriva al metro " + n(metro) +
+           ", oltre l'ultima posizione che una curva può avere");
+  }
+
+  void metti(riga_sorgente r, bool arresto) {
+    // The entry that stopped the read (code 103) comes after every other one.
+    if (arresto)
+      a.arresto_linea.push_back(std::move(r));
+    else
+      s.righe.push_back(std::move(r));
+  }
+
+  // The run of curvature k from point i to point b.
+  void chiudi(int k, int64_t i, int64_t b) {
     int64_t inizio = i - 1;
     if (inizio > massima) {
       if (i == indice)
         inizio = massima;  // nothing to run in: any start behind the point reached
       else
-        a.nota("planimetria: un rettilineo arriva al metro " + n(i - 1) +
-               ", oltre l'ultima posizione che una curva può avere");
+        rettilineo_oltre(i - 1);
     }
     // Only the read's last curve may carry the plan to point 1000000 (code 103).
     if (b >= kPuntoMassimo && !(fermo && b == fine - 1))
       a.nota("planimetria: una curva arriva oltre il punto 999999");
     const int classe = k < 0 ? -k : k;
-    riga_sorgente r = voce(std::string("curva") + (k < 0 ? "s" : "d") + n(classe),
-                           {n(inizio), n(b - inizio)}, inizio, "curva");
-    // That one stopped the read (code 103): it comes after every other entry.
-    if (fermo && b == kPuntoMassimo && b == fine - 1)
-      a.arresto_linea.push_back(std::move(r));
-    else
-      s.righe.push_back(std::move(r));
+    metti(voce(std::string("curva") + (k < 0 ? "s" : "d") + n(classe), {n(inizio), n(b - inizio)},
+               inizio, "curva"),
+          fermo && b == kPuntoMassimo && b == fine - 1);
     indice = b + 1;
-  };
+  }
+
+  // Straight on to where the read stopped: a curve of no length runs in.
+  void fino_all_arresto() {
+    if (!fermo || indice >= fine) return;
+    if (fine - 1 > massima) rettilineo_oltre(fine - 1);
+    metti(voce("curvad1", {n(fine - 1), "0"}, fine - 1, "curva"), fine - 1 == kPuntoMassimo);
+  }
+};
+
+void curve(analisi& a, sezione_sorgente& s) {
+  if (!a.s.con_planimetria || a.linea == lettura_linea::ferma_testata) return;
+  const vista_planimetria& p = a.s.pianta;
+  const int64_t punti = static_cast<int64_t>(p.punti());
+  const bool fermo = a.linea == lettura_linea::ferma_corpo;
+  const int64_t fine = fermo ? a.punto_fermo : punti - 2;
+  if (!forma_planimetria(a, p, punti, fine)) return;
+  corse_curve c{a, s, fermo, fine, posizione_massima(a)};
+  bool segnalato = false;
+  double x2 = p.x(0), y2 = p.y(0), x1 = p.x(1), y1 = p.y(1);
+  int prima = 0;
+  int64_t inizio_corsa = -1;
   // Straight from the bytes where they are all doubles (a plan of 1000 km
   // has a million points).
   const char *px = nullptr, *py = nullptr;
@@ -314,23 +343,16 @@ void curve(analisi& a, sezione_sorgente& s) {
       segnalato = true;
       k = 0;
     }
-    if (k != prima && inizio_corsa >= 0) chiudi(i - 1);
+    if (k != prima && inizio_corsa >= 0) {
+      c.chiudi(prima, inizio_corsa, i - 1);
+      inizio_corsa = -1;
+    }
     if (k != 0 && inizio_corsa < 0) inizio_corsa = i;
     prima = k;
     x2 = x1, y2 = y1, x1 = xi, y1 = yi;
   }
-  if (inizio_corsa >= 0) chiudi(fine - 1);
-  if (fermo && indice < fine) {
-    // Straight on to where the read stopped: a curve of no length runs in.
-    if (fine - 1 > massima)
-      a.nota("planimetria: un rettilineo arriva al metro " + n(fine - 1) +
-             ", oltre l'ultima posizione che una curva può avere");
-    riga_sorgente r = voce("curvad1", {n(fine - 1), "0"}, fine - 1, "curva");
-    if (fine - 1 == kPuntoMassimo)
-      a.arresto_linea.push_back(std::move(r));
-    else
-      s.righe.push_back(std::move(r));
-  }
+  if (inizio_corsa >= 0) c.chiudi(prima, inizio_corsa, fine - 1);
+  c.fino_all_arresto();
 }
 
 // --- gradients ---
