@@ -9,6 +9,7 @@
 
 #include "model/records.h"
 #include "tool/compilati.h"
+#include "tool/confronto.h"
 
 constexpr int64_t kSenzaPosizione = std::numeric_limits<int64_t>::min();
 
@@ -37,18 +38,6 @@ struct decompilazione {
 };
 
 decompilazione decompila(const scenario_compilato& s);
-
-// A record where two compiled scenarios differ, decoded as `dump` decodes it.
-struct differenza {
-  std::string file;      // which compiled file
-  std::string dove;      // "voce 12 campo orario", "cella 230 campo tipo", "punto 551 x"
-  std::string atteso;    // in the first scenario
-  std::string ottenuto;  // in the second
-};
-
-// The first `massimo` differences between two scenarios, in file order.
-std::vector<differenza> confronta_compilati(const scenario_compilato& a,
-                                            const scenario_compilato& b, size_t massimo);
 
 struct opzioni_decompilazione {
   std::string cartella;  // DIR, where the compiled files are
