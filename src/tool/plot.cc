@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "driver/codici.h"
@@ -235,10 +236,16 @@ struct etichetta {
   std::string numero;
 };
 
-// Places each station's name near its dot, clear of the track, the dots and
-// the names already placed; further out with a leader line when crowded.
-std::vector<etichetta> colloca_etichette(const pianta& pt, const std::vector<stazione_plot>& st,
-                                         const scatola& area) {
+constexpr double kAltoEtichetta = kCorpoStazione * 1.3;
+
+// Where a leader line from the dot `da` meets its name's box: the box's
+// nearest point.
+punto2 fine_linea(const punto2& da, const scatola& box) {
+  return {std::clamp(da.x, box.x0, box.x1), std::clamp(da.y, box.y0, box.y1)};
+}
+
+// The track as small boxes, one about every 3 px, the last metre always.
+std::vector<scatola> ostacoli_binario(const pianta& pt) {
   std::vector<scatola> ostacoli;
   punto2 prec{-1e9, -1e9};
   for (size_t m = 0; m <= pt.ultimo; ++m) {
@@ -248,118 +255,158 @@ std::vector<etichetta> colloca_etichette(const pianta& pt, const std::vector<sta
     ostacoli.push_back({q.x - 2.5, q.y - 2.5, q.x + 2.5, q.y + 2.5});
     prec = q;
   }
+  return ostacoli;
+}
+
+// Each station's dot on the page; a station off the plan goes to the area's
+// corner so that its name is still placed.
+std::vector<punto2> punti_stazioni(const pianta& pt, const std::vector<stazione_plot>& st,
+                                   const scatola& area) {
   std::vector<punto2> punti;
   for (const auto& s : st) {
     size_t m;
     punti.push_back(pt.vicino(s.posizione, m) ? pt.schermo(m) : punto2{area.x0, area.y0});
-    ostacoli.push_back(
-        {punti.back().x - 5, punti.back().y - 5, punti.back().x + 5, punti.back().y + 5});
   }
-  std::vector<etichetta> r;
-  const double alto = kCorpoStazione * 1.3;
+  return punti;
+}
+
+// Normal to the track at the metre `posizione`, pointing up the page.
+punto2 normale_binario(const pianta& pt, int32_t posizione) {
+  size_t a, b;
+  punto2 n{0, -1};
+  if (pt.vicino(int64_t{posizione} - 40, a) && pt.vicino(int64_t{posizione} + 40, b)) {
+    punto2 qa = pt.schermo(a), qb = pt.schermo(b);
+    double tx = qb.x - qa.x, ty = qb.y - qa.y, l = std::hypot(tx, ty);
+    if (l > 0.5) n = {ty / l, -tx / l};
+    if (n.y > 0) n = {-n.x, -n.y};
+  }
+  return n;
+}
+
+// What the names must keep clear of while they are placed, and those placed.
+struct campo_etichette {
+  scatola area;
+  std::vector<scatola> ostacoli;  // the track and the dots
+  std::vector<etichetta> messe;
+
+  // A box is free when it clears the track, the dots, the names and their
+  // leader lines; with `linea` its own leader line from P must cross no name
+  // either.
+  bool libera(const scatola& c, const punto2& P, bool linea) const {
+    if (!c.dentro(area)) return false;
+    for (const auto& o : ostacoli)
+      if (c.tocca(o, 2)) return false;
+    for (const auto& e : messe) {
+      if (c.tocca(e.box, 4)) return false;
+      if (e.linea) {
+        punto2 fine = fine_linea(e.da, e.box);
+        for (double t = 0.1; t < 1; t += 0.1) {
+          double x = e.da.x + (fine.x - e.da.x) * t, y = e.da.y + (fine.y - e.da.y) * t;
+          if (x > c.x0 - 2 && x < c.x1 + 2 && y > c.y0 - 2 && y < c.y1 + 2) return false;
+        }
+      }
+    }
+    if (linea) {
+      punto2 fine = fine_linea(P, c);
+      for (double t = 0.15; t < 0.9; t += 0.05) {
+        double x = P.x + (fine.x - P.x) * t, y = P.y + (fine.y - P.y) * t;
+        for (const auto& e : messe)
+          if (x > e.box.x0 - 1 && x < e.box.x1 + 1 && y > e.box.y0 - 1 && y < e.box.y1 + 1)
+            return false;
+      }
+    }
+    return true;
+  }
+};
+
+// Boxes of width w at the point A, off the dot in the direction D: over or
+// under A when D is mostly upright, beside it otherwise, then shifted a little
+// either way.
+std::vector<scatola> caselle_intorno(const punto2& A, const punto2& D, double w) {
+  const double alto = kAltoEtichetta;
+  std::vector<scatola> prove;
+  if (std::abs(D.y) >= 0.5 * std::abs(D.x)) {
+    double y0 = D.y < 0 ? A.y - alto : A.y;
+    for (double sp : {0.0, w / 2 - 6, -w / 2 + 6})
+      prove.push_back({A.x - w / 2 + sp, y0, A.x + w / 2 + sp, y0 + alto});
+  } else {
+    double x0 = D.x > 0 ? A.x : A.x - w;
+    for (double sp : {0.0, -alto * 0.8, alto * 0.8})
+      prove.push_back({x0, A.y - alto / 2 + sp, x0 + w, A.y + alto / 2 + sp});
+  }
+  return prove;
+}
+
+// Along the normal n on both sides of the dot P, further out step by step,
+// the first side given by `pari` so that neighbours alternate; places the name
+// in the first free box.
+bool colloca_vicino(campo_etichette& campo, const punto2& P, const punto2& n, double w, bool pari,
+                    const std::string& numero) {
+  const double lati[2] = {pari ? 1.0 : -1.0, pari ? -1.0 : 1.0};
+  for (double d = 9; d < 400; d += d < 40 ? 8 : 16) {
+    for (double lato : lati) {
+      punto2 A{P.x + lato * n.x * d, P.y + lato * n.y * d};
+      punto2 D{lato * n.x, lato * n.y};
+      for (const auto& c : caselle_intorno(A, D, w)) {
+        // A line when the name stands off or to the side of its dot.
+        bool linea = d > 12 || P.x < c.x0 - 4 || P.x > c.x0 + (c.x1 - c.x0) * 0.85;
+        if (campo.libera(c, P, linea)) {
+          campo.messe.push_back({c, P, linea, numero});
+          return true;
+        }
+      }
+    }
+  }
+  return false;
+}
+
+// Crowded: the clear place nearest to the dot anywhere in the area, first
+// with a leader line that crosses no name, then with any.
+bool colloca_ovunque(campo_etichette& campo, const punto2& P, double w, const std::string& numero) {
+  const double alto = kAltoEtichetta;
+  const scatola& area = campo.area;
+  for (bool attraversa : {false, true}) {
+    double migliore = 1e18;
+    scatola scelta{};
+    for (double y = area.y0; y + alto <= area.y1; y += alto / 2) {
+      for (double x = area.x0; x + w <= area.x1; x += 8) {
+        scatola c{x, y, x + w, y + alto};
+        double dx = std::max({c.x0 - P.x, 0.0, P.x - c.x1});
+        double dy = std::max({c.y0 - P.y, 0.0, P.y - c.y1});
+        double dist = dx * dx + dy * dy;
+        if (dist < migliore && campo.libera(c, P, !attraversa)) {
+          migliore = dist;
+          scelta = c;
+        }
+      }
+    }
+    if (migliore < 1e18) {
+      campo.messe.push_back({scelta, P, true, numero});
+      return true;
+    }
+  }
+  return false;
+}
+
+// Places each station's name near its dot, clear of the track, the dots and
+// the names already placed; further out with a leader line when crowded.
+std::vector<etichetta> colloca_etichette(const pianta& pt, const std::vector<stazione_plot>& st,
+                                         const scatola& area) {
+  campo_etichette campo{area, ostacoli_binario(pt), {}};
+  const std::vector<punto2> punti = punti_stazioni(pt, st, area);
+  for (const punto2& q : punti) campo.ostacoli.push_back({q.x - 5, q.y - 5, q.x + 5, q.y + 5});
   for (size_t k = 0; k < st.size(); ++k) {
     const punto2 P = punti[k];
     std::string numero = std::to_string(k + 1);
-    std::string testo = numero + " " + st[k].nome;
-    const double w = larghezza_testo(testo, kCorpoStazione) + 4;
-    // Normal to the track at the station, pointing up the page.
-    size_t a, b;
-    punto2 n{0, -1};
-    if (pt.vicino(int64_t{st[k].posizione} - 40, a) &&
-        pt.vicino(int64_t{st[k].posizione} + 40, b)) {
-      punto2 qa = pt.schermo(a), qb = pt.schermo(b);
-      double tx = qb.x - qa.x, ty = qb.y - qa.y, l = std::hypot(tx, ty);
-      if (l > 0.5) n = {ty / l, -tx / l};
-      if (n.y > 0) n = {-n.x, -n.y};
-    }
-    // A box is free when it clears the track, the dots, the names and their
-    // leader lines; with `linea` its own leader line must cross no name either.
-    auto libera = [&](const scatola& c, bool linea) {
-      if (!c.dentro(area)) return false;
-      for (const auto& o : ostacoli)
-        if (c.tocca(o, 2)) return false;
-      for (const auto& e : r) {
-        if (c.tocca(e.box, 4)) return false;
-        if (e.linea) {
-          punto2 fine{std::clamp(e.da.x, e.box.x0, e.box.x1),
-                      std::clamp(e.da.y, e.box.y0, e.box.y1)};
-          for (double t = 0.1; t < 1; t += 0.1) {
-            double x = e.da.x + (fine.x - e.da.x) * t, y = e.da.y + (fine.y - e.da.y) * t;
-            if (x > c.x0 - 2 && x < c.x1 + 2 && y > c.y0 - 2 && y < c.y1 + 2) return false;
-          }
-        }
-      }
-      if (linea) {
-        punto2 fine{std::clamp(P.x, c.x0, c.x1), std::clamp(P.y, c.y0, c.y1)};
-        for (double t = 0.15; t < 0.9; t += 0.05) {
-          double x = P.x + (fine.x - P.x) * t, y = P.y + (fine.y - P.y) * t;
-          for (const auto& e : r)
-            if (x > e.box.x0 - 1 && x < e.box.x1 + 1 && y > e.box.y0 - 1 && y < e.box.y1 + 1)
-              return false;
-        }
-      }
-      return true;
-    };
-    bool messa = false;
-    const double lati[2] = {(k % 2 == 0) ? 1.0 : -1.0, (k % 2 == 0) ? -1.0 : 1.0};
-    for (double d = 9; d < 400 && !messa; d += d < 40 ? 8 : 16) {
-      for (double lato : lati) {
-        if (messa) break;
-        punto2 A{P.x + lato * n.x * d, P.y + lato * n.y * d};
-        punto2 D{lato * n.x, lato * n.y};
-        std::vector<scatola> prove;
-        if (std::abs(D.y) >= 0.5 * std::abs(D.x)) {
-          double y0 = D.y < 0 ? A.y - alto : A.y;
-          for (double sp : {0.0, w / 2 - 6, -w / 2 + 6})
-            prove.push_back({A.x - w / 2 + sp, y0, A.x + w / 2 + sp, y0 + alto});
-        } else {
-          double x0 = D.x > 0 ? A.x : A.x - w;
-          for (double sp : {0.0, -alto * 0.8, alto * 0.8})
-            prove.push_back({x0, A.y - alto / 2 + sp, x0 + w, A.y + alto / 2 + sp});
-        }
-        for (const auto& c : prove) {
-          // A line when the name stands off or to the side of its dot.
-          bool linea = d > 12 || P.x < c.x0 - 4 || P.x > c.x0 + (c.x1 - c.x0) * 0.85;
-          if (libera(c, linea)) {
-            r.push_back({c, P, linea, numero});
-            messa = true;
-            break;
-          }
-        }
-      }
-    }
-    if (!messa) {
-      // Crowded: the clear place nearest to the dot anywhere in the area,
-      // first with a leader line that crosses no name, then with any.
-      for (bool attraversa : {false, true}) {
-        double migliore = 1e18;
-        scatola scelta{};
-        for (double y = area.y0; y + alto <= area.y1; y += alto / 2) {
-          for (double x = area.x0; x + w <= area.x1; x += 8) {
-            scatola c{x, y, x + w, y + alto};
-            double dx = std::max({c.x0 - P.x, 0.0, P.x - c.x1});
-            double dy = std::max({c.y0 - P.y, 0.0, P.y - c.y1});
-            double dist = dx * dx + dy * dy;
-            if (dist < migliore && libera(c, !attraversa)) {
-              migliore = dist;
-              scelta = c;
-            }
-          }
-        }
-        if (migliore < 1e18) {
-          r.push_back({scelta, P, true, numero});
-          messa = true;
-          break;
-        }
-      }
-    }
-    if (!messa) {
-      // No room at all: the name still appears, at the area's foot.
-      scatola c{area.x0, area.y1 - alto, area.x0 + w, area.y1};
-      r.push_back({c, P, true, numero});
-    }
+    const double w = larghezza_testo(numero + " " + st[k].nome, kCorpoStazione) + 4;
+    const punto2 n = normale_binario(pt, st[k].posizione);
+    if (colloca_vicino(campo, P, n, w, k % 2 == 0, numero)) continue;
+    if (colloca_ovunque(campo, P, w, numero)) continue;
+    // No room at all: the name still appears, at the area's foot.
+    scatola c{area.x0, area.y1 - kAltoEtichetta, area.x0 + w, area.y1};
+    campo.messe.push_back({c, P, true, numero});
   }
-  return r;
+  return std::move(campo.messe);
 }
 
 std::string km(double metri) {
@@ -384,71 +431,49 @@ void testo_svg(disegno& d, double x, double y, const std::string& t, double corp
        ">" + t + "</text>\n";
 }
 
-// Draws the plan panel from y0 down; returns its bottom. The track and the
-// names are laid out first and the panel is cut to what they use.
-double disegna_pianta(disegno& d, pianta& pt, const std::vector<stazione_plot>& st,
-                      const std::vector<cella_percorso>& celle, double largo, double y0) {
-  testo_svg(d, kSinistra, y0 - 6, "Planimetria", 15, " font-weight=\"bold\"");
-  // Legend.
-  {
-    double lx = kSinistra + 150, ly = y0 - 11;
-    d += "<circle cx=\"" + f1(lx) + "\" cy=\"" + f1(ly) +
-         "\" r=\"4.5\" fill=\"#ffffff\" stroke=\"#000000\" stroke-width=\"1.8\"/>\n";
-    testo_svg(d, lx + 9, ly + 4, "stazione", 11);
-    d += "<circle cx=\"" + f1(lx + 90) + "\" cy=\"" + f1(ly) + "\" r=\"3.2\" fill=\"#d62728\"/>\n";
-    testo_svg(d, lx + 98, ly + 4, "segnale", 11);
-    d += "<rect x=\"" + f1(lx + 167) + "\" y=\"" + f1(ly - 3) +
-         "\" width=\"6\" height=\"6\" fill=\"#1f5fbf\"/>\n";
-    testo_svg(d, lx + 178, ly + 4, "tabelle di velocità", 11);
-  }
-  auto cornice = [&](double fine) {
-    d += "<rect x=\"" + f1(kSinistra - 10) + "\" y=\"" + f1(y0) + "\" width=\"" + f1(largo + 20) +
-         "\" height=\"" + f1(fine - y0) + "\" fill=\"#f7f7f2\" stroke=\"#cccccc\"/>\n";
-  };
-  if (pt.vuota) {
-    cornice(y0 + 80);
-    testo_svg(d, kSinistra + largo / 2, y0 + 45, "nessuna planimetria", 14,
-              " text-anchor=\"middle\" fill=\"#888888\"");
-    return y0 + 80;
-  }
-  // Laid out with the track's top at 0, then moved into place.
-  pt.oy = 0;
-  const double h = pt.altezza();
-  scatola area{kSinistra - 6, -300, kSinistra + largo + 6, h + 300};
-  std::vector<etichetta> et = colloca_etichette(pt, st, area);
-  double alto = 0, basso = h;
-  for (const auto& e : et) {
-    alto = std::min(alto, e.box.y0);
-    basso = std::max(basso, e.box.y1);
-  }
-  const double dy = y0 + 14 - alto;
-  const double fine = dy + basso + 44;
-  cornice(fine);
-  d += "<g transform=\"translate(0 " + f1(dy) + ")\">\n";
-  {
-    // The track, sampled about every 2 px.
-    // A plan spread over an absurd extent (a damaged file) gives a step past
-    // the last point: clamp before the conversion, which would overflow.
-    const double voluto = 2 / pt.scala;
-    const size_t passo = voluto >= 1 && voluto < static_cast<double>(pt.ultimo)
-                             ? static_cast<size_t>(voluto)
-                             : (voluto >= 1 ? std::max<size_t>(1, pt.ultimo) : 1);
-    std::string percorso;
-    bool aperto = false;
-    for (size_t m = 0;; m = std::min(m + passo, pt.ultimo)) {
-      if (pt.valido(m)) {
-        punto2 q = pt.schermo(m);
-        percorso += (aperto ? " L" : " M") + f1(q.x) + " " + f1(q.y);
-        aperto = true;
-      } else {
-        aperto = false;
-      }
-      if (m == pt.ultimo) break;
+void legenda_pianta(disegno& d, double y0) {
+  double lx = kSinistra + 150, ly = y0 - 11;
+  d += "<circle cx=\"" + f1(lx) + "\" cy=\"" + f1(ly) +
+       "\" r=\"4.5\" fill=\"#ffffff\" stroke=\"#000000\" stroke-width=\"1.8\"/>\n";
+  testo_svg(d, lx + 9, ly + 4, "stazione", 11);
+  d += "<circle cx=\"" + f1(lx + 90) + "\" cy=\"" + f1(ly) + "\" r=\"3.2\" fill=\"#d62728\"/>\n";
+  testo_svg(d, lx + 98, ly + 4, "segnale", 11);
+  d += "<rect x=\"" + f1(lx + 167) + "\" y=\"" + f1(ly - 3) +
+       "\" width=\"6\" height=\"6\" fill=\"#1f5fbf\"/>\n";
+  testo_svg(d, lx + 178, ly + 4, "tabelle di velocità", 11);
+}
+
+void cornice_pianta(disegno& d, double largo, double y0, double fine) {
+  d += "<rect x=\"" + f1(kSinistra - 10) + "\" y=\"" + f1(y0) + "\" width=\"" + f1(largo + 20) +
+       "\" height=\"" + f1(fine - y0) + "\" fill=\"#f7f7f2\" stroke=\"#cccccc\"/>\n";
+}
+
+// The track, sampled about every 2 px.
+void disegna_binario(disegno& d, const pianta& pt) {
+  // A plan spread over an absurd extent (a damaged file) gives a step past
+  // the last point: clamp before the conversion, which would overflow.
+  const double voluto = 2 / pt.scala;
+  const size_t passo = voluto >= 1 && voluto < static_cast<double>(pt.ultimo)
+                           ? static_cast<size_t>(voluto)
+                           : (voluto >= 1 ? std::max<size_t>(1, pt.ultimo) : 1);
+  std::string percorso;
+  bool aperto = false;
+  for (size_t m = 0;; m = std::min(m + passo, pt.ultimo)) {
+    if (pt.valido(m)) {
+      punto2 q = pt.schermo(m);
+      percorso += (aperto ? " L" : " M") + f1(q.x) + " " + f1(q.y);
+      aperto = true;
+    } else {
+      aperto = false;
     }
-    d += "<path class=\"binario\" d=\"" + percorso +
-         "\" fill=\"none\" stroke=\"#333333\" stroke-width=\"2.5\" stroke-linejoin=\"round\"/>\n";
+    if (m == pt.ultimo) break;
   }
-  // Signals and boards on the track.
+  d += "<path class=\"binario\" d=\"" + percorso +
+       "\" fill=\"none\" stroke=\"#333333\" stroke-width=\"2.5\" stroke-linejoin=\"round\"/>\n";
+}
+
+// Signals and boards on the track.
+void disegna_segnali(disegno& d, const pianta& pt, const std::vector<cella_percorso>& celle) {
   std::string segnali, tabelle;
   for (size_t i = 0; i < celle.size(); ++i) {
     size_t m;
@@ -468,10 +493,14 @@ double disegna_pianta(disegno& d, pianta& pt, const std::vector<stazione_plot>& 
        "</g>\n";
   d += "<g class=\"tabelle\" fill=\"#1f5fbf\" stroke=\"#ffffff\" stroke-width=\"0.8\">" + tabelle +
        "</g>\n";
-  // Stations: dot, leader line and name.
+}
+
+// Stations: leader lines, then dots over them, then names.
+void disegna_stazioni_pianta(disegno& d, const std::vector<etichetta>& et,
+                             const std::vector<stazione_plot>& st) {
   for (const auto& e : et) {
     if (!e.linea) continue;
-    punto2 fine{std::clamp(e.da.x, e.box.x0, e.box.x1), std::clamp(e.da.y, e.box.y0, e.box.y1)};
+    punto2 fine = fine_linea(e.da, e.box);
     d += "<line x1=\"" + f1(e.da.x) + "\" y1=\"" + f1(e.da.y) + "\" x2=\"" + f1(fine.x) +
          "\" y2=\"" + f1(fine.y) + "\" stroke=\"#888888\" stroke-width=\"0.8\"/>\n";
   }
@@ -486,29 +515,322 @@ double disegna_pianta(disegno& d, pianta& pt, const std::vector<stazione_plot>& 
          "\"><tspan font-weight=\"bold\" fill=\"#1f5fbf\">" + e.numero + "</tspan> " + nome +
          "</text>\n";
   }
+}
+
+// Direction of the plan axes, as the plan is turned.
+void disegna_assi(disegno& d, const pianta& pt, double largo, double fine) {
+  double ax = kSinistra + largo - 60, ay = fine - 22;
+  std::string ex = pt.girata ? "y" : "x", ey = pt.girata ? "x" : "y";
+  d += "<g class=\"assi\" stroke=\"#777777\" stroke-width=\"1.2\" fill=\"none\">"
+       "<path d=\"M" +
+       f1(ax) + " " + f1(ay) +
+       " h30 m-5 -3 l5 3 l-5 3\"/>"
+       "<path d=\"M" +
+       f1(ax) + " " + f1(ay) + (pt.girata ? " v12 m-3 -5 l3 5 l3 -5" : " v-12 m-3 5 l3 -5 l3 5") +
+       "\"/></g>\n";
+  testo_svg(d, ax + 34, ay + 4, ex, 11, " fill=\"#777777\"");
+  testo_svg(d, ax + 4, pt.girata ? ay + 18 : ay - 10, ey, 11, " fill=\"#777777\"");
+}
+
+// A scale bar: the shortest round length that is at least 80 px long.
+void disegna_barra_scala(disegno& d, const pianta& pt, double fine) {
+  double metri = passo_tondo(80 / pt.scala);
+  double x0 = kSinistra, yb = fine - 14, w = metri * pt.scala;
+  d += "<path d=\"M" + f1(x0) + " " + f1(yb - 4) + " v4 h" + f1(w) + " v-4\" fill=\"none\" " +
+       "stroke=\"#555555\" stroke-width=\"1.2\"/>\n";
+  testo_svg(d, x0 + w + 6, yb + 1, km(metri) + " km", 11, " fill=\"#555555\"");
+}
+
+// Draws the plan panel from y0 down; returns its bottom. The track and the
+// names are laid out first and the panel is cut to what they use.
+double disegna_pianta(disegno& d, pianta& pt, const std::vector<stazione_plot>& st,
+                      const std::vector<cella_percorso>& celle, double largo, double y0) {
+  testo_svg(d, kSinistra, y0 - 6, "Planimetria", 15, " font-weight=\"bold\"");
+  legenda_pianta(d, y0);
+  if (pt.vuota) {
+    cornice_pianta(d, largo, y0, y0 + 80);
+    testo_svg(d, kSinistra + largo / 2, y0 + 45, "nessuna planimetria", 14,
+              " text-anchor=\"middle\" fill=\"#888888\"");
+    return y0 + 80;
+  }
+  // Laid out with the track's top at 0, then moved into place.
+  pt.oy = 0;
+  const double h = pt.altezza();
+  scatola area{kSinistra - 6, -300, kSinistra + largo + 6, h + 300};
+  std::vector<etichetta> et = colloca_etichette(pt, st, area);
+  double alto = 0, basso = h;
+  for (const auto& e : et) {
+    alto = std::min(alto, e.box.y0);
+    basso = std::max(basso, e.box.y1);
+  }
+  const double dy = y0 + 14 - alto;
+  const double fine = dy + basso + 44;
+  cornice_pianta(d, largo, y0, fine);
+  d += "<g transform=\"translate(0 " + f1(dy) + ")\">\n";
+  disegna_binario(d, pt);
+  disegna_segnali(d, pt, celle);
+  disegna_stazioni_pianta(d, et, st);
   d += "</g>\n";
-  // Direction of the plan axes, as the plan is turned, and a scale bar.
-  {
-    double ax = kSinistra + largo - 60, ay = fine - 22;
-    std::string ex = pt.girata ? "y" : "x", ey = pt.girata ? "x" : "y";
-    d += "<g class=\"assi\" stroke=\"#777777\" stroke-width=\"1.2\" fill=\"none\">"
-         "<path d=\"M" +
-         f1(ax) + " " + f1(ay) +
-         " h30 m-5 -3 l5 3 l-5 3\"/>"
-         "<path d=\"M" +
-         f1(ax) + " " + f1(ay) + (pt.girata ? " v12 m-3 -5 l3 5 l3 -5" : " v-12 m-3 5 l3 -5 l3 5") +
-         "\"/></g>\n";
-    testo_svg(d, ax + 34, ay + 4, ex, 11, " fill=\"#777777\"");
-    testo_svg(d, ax + 4, pt.girata ? ay + 18 : ay - 10, ey, 11, " fill=\"#777777\"");
-  }
-  {
-    double metri = passo_tondo(80 / pt.scala);
-    double x0 = kSinistra, yb = fine - 14, w = metri * pt.scala;
-    d += "<path d=\"M" + f1(x0) + " " + f1(yb - 4) + " v4 h" + f1(w) + " v-4\" fill=\"none\" " +
-         "stroke=\"#555555\" stroke-width=\"1.2\"/>\n";
-    testo_svg(d, x0 + w + 6, yb + 1, km(metri) + " km", 11, " fill=\"#555555\"");
-  }
+  disegna_assi(d, pt, largo, fine);
+  disegna_barra_scala(d, pt, fine);
   return fine;
+}
+
+// Where the profiles stand on the page and how metres, gradients and speeds
+// map onto it.
+struct profili {
+  int32_t lunghezza = 0;   // metres
+  double largo = 0;        // px across
+  size_t celle_linea = 0;  // cells within the line's length
+  double y_titolo = 0, y_km = 0, altezza = 0;
+  double y_pend = 0, h_pend = 150, y_vel = 0, h_vel = 170;
+  int passo_p = 5, basso_p = 0, alto_p = 0;  // per mille
+  int passo_v = 10, alto_v = 0;              // km/h
+
+  double xm(double metri) const { return kSinistra + metri / lunghezza * largo; }
+  double yp(double v) const {
+    return y_pend + h_pend - (v - basso_p) / (alto_p - basso_p) * h_pend;
+  }
+  double yv(double v) const { return y_vel + h_vel - v / alto_v * h_vel; }
+};
+
+// Station numbers over the profiles: a second row where they crowd.
+std::vector<int> file_numeri(const std::vector<stazione_plot>& st, const profili& pr) {
+  std::vector<int> file;
+  double ultimo_x[2] = {-1e9, -1e9};
+  for (const auto& s : st) {
+    double x = pr.xm(std::clamp<double>(s.posizione, 0, pr.lunghezza));
+    int fila = (x - ultimo_x[0] >= 20) ? 0 : (x - ultimo_x[1] >= 20) ? 1 : 0;
+    ultimo_x[fila] = x;
+    file.push_back(fila);
+  }
+  return file;
+}
+
+// The panels from under the plan down, taller over them when the station
+// numbers take two rows.
+void impagina_profili(profili& pr, double fine_pianta, bool due_file) {
+  pr.y_titolo = fine_pianta + 40;
+  pr.y_pend = pr.y_titolo + (due_file ? 50 : 30);
+  pr.y_vel = pr.y_pend + pr.h_pend + 50;
+  pr.y_km = pr.y_vel + pr.h_vel;
+  pr.altezza = pr.y_km + 60;
+}
+
+// Round ranges for both charts, with room for a zero line and for the
+// slowdowns' speeds.
+void scale_profili(profili& pr, const std::vector<cella_percorso>& celle,
+                   const std::vector<rallentamento_plot>& rall) {
+  pr.celle_linea =
+      std::min(celle.size(), static_cast<size_t>((static_cast<int64_t>(pr.lunghezza) + 49) / 50));
+  int pmin = 0, pmax = 0, vmax = 0;
+  for (size_t i = 0; i < pr.celle_linea; ++i) {
+    pmin = std::min(pmin, celle[i].pendenza - 100);
+    pmax = std::max(pmax, celle[i].pendenza - 100);
+    vmax = std::max(vmax, celle[i].velocita_limite * 5);
+  }
+  for (const auto& r : rall) vmax = std::max(vmax, r.velocita);
+  pr.passo_p = (pmax - pmin) > 40 ? 20 : (pmax - pmin) > 16 ? 10 : 5;
+  pr.basso_p = -((-pmin + pr.passo_p - 1) / pr.passo_p) * pr.passo_p - (pmin == 0 ? pr.passo_p : 0);
+  pr.alto_p = ((pmax + pr.passo_p - 1) / pr.passo_p) * pr.passo_p + (pmax == 0 ? pr.passo_p : 0);
+  pr.passo_v = vmax > 200 ? 50 : vmax > 80 ? 20 : 10;
+  pr.alto_v = std::max(pr.passo_v, ((vmax + pr.passo_v - 1) / pr.passo_v) * pr.passo_v);
+}
+
+// The document's head: the SVG element, its title, the white page and the
+// line's name, train and length over everything.
+void intestazione(disegno& d, const tabella& t, int32_t lunghezza, double altezza) {
+  const std::string& nome = t[formato::kVoceLinea].nome;
+  std::string linea = nome.empty() ? "linea" : xml_1252(nome);
+  std::string treno = xml_1252(t[formato::kVoceRipetizione].nome);
+  d += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  d += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + f1(kLarghezza) + "\" height=\"" +
+       f1(altezza) + "\" viewBox=\"0 0 " + f1(kLarghezza) + " " + f1(altezza) +
+       "\" font-family=\"" + kFont + "\">\n";
+  d += "<title>" + linea + (treno.empty() ? "" : " - treno " + treno) + "</title>\n";
+  d += "<rect x=\"0\" y=\"0\" width=\"" + f1(kLarghezza) + "\" height=\"" + f1(altezza) +
+       "\" fill=\"#ffffff\"/>\n";
+  char lung[64];
+  std::snprintf(lung, sizeof lung, "%.1f km", lunghezza / 1000.0);
+  testo_svg(d, kSinistra, 34,
+            "<tspan font-weight=\"bold\">" + linea + "</tspan>" +
+                (treno.empty() ? "" : "  ·  treno " + treno) + "  ·  " + lung,
+            20);
+}
+
+// A chart's frame, its grid lines from `da` to `a` with their values, and the
+// unit up its left side; y_di maps a value onto the page.
+void disegna_griglia(disegno& d, const profili& pr, double y0, double h, int da, int a, int passo,
+                     double (profili::*y_di)(double) const, const char* unita) {
+  d += "<rect x=\"" + f1(kSinistra) + "\" y=\"" + f1(y0) + "\" width=\"" + f1(pr.largo) +
+       "\" height=\"" + f1(h) + "\" fill=\"#fbfbfb\" stroke=\"#999999\"/>\n";
+  for (int v = da; v <= a; v += passo) {
+    double y = (pr.*y_di)(v);
+    d += "<line x1=\"" + f1(kSinistra) + "\" y1=\"" + f1(y) + "\" x2=\"" +
+         f1(kSinistra + pr.largo) + "\" y2=\"" + f1(y) + "\" stroke=\"" +
+         (v == 0 ? "#888888" : "#e2e2e2") + "\"/>\n";
+    testo_svg(d, kSinistra - 6, y + 4, std::to_string(v), 11,
+              " text-anchor=\"end\" fill=\"#444444\"");
+  }
+  testo_svg(d, 16, y0 + h / 2, unita, 11,
+            (" text-anchor=\"middle\" fill=\"#444444\" transform=\"rotate(-90 16 " +
+             f1(y0 + h / 2) + ")\"")
+                .c_str());
+}
+
+// Station zones across both charts.
+void disegna_zone_stazioni(disegno& d, const profili& pr, const std::vector<stazione_plot>& st) {
+  for (const auto& s : st) {
+    double x0 = pr.xm(std::clamp<double>(s.inizio, 0, pr.lunghezza));
+    double x1 = pr.xm(std::clamp<double>(s.fine, 0, pr.lunghezza));
+    for (auto [y0, h] : {std::pair{pr.y_pend, pr.h_pend}, std::pair{pr.y_vel, pr.h_vel}})
+      if (x1 > x0)
+        d += "<rect x=\"" + f1(x0) + "\" y=\"" + f1(y0) + "\" width=\"" + f1(x1 - x0) +
+             "\" height=\"" + f1(h) + "\" fill=\"#1f5fbf\" fill-opacity=\"0.10\"/>\n";
+  }
+}
+
+// Station lines across both charts, numbered as in the plan.
+void disegna_numeri_stazioni(disegno& d, const profili& pr, const std::vector<stazione_plot>& st,
+                             const std::vector<int>& file) {
+  for (size_t k = 0; k < st.size(); ++k) {
+    double x = pr.xm(std::clamp<double>(st[k].posizione, 0, pr.lunghezza));
+    d += "<line class=\"linea-stazione\" x1=\"" + f1(x) + "\" y1=\"" + f1(pr.y_pend - 4) +
+         "\" x2=\"" + f1(x) + "\" y2=\"" + f1(pr.y_vel + pr.h_vel) +
+         "\" stroke=\"#1f5fbf\" stroke-width=\"0.8\" stroke-dasharray=\"3 3\"/>\n";
+    double cy = pr.y_pend - 13 - file[k] * 19;
+    d += "<circle cx=\"" + f1(x) + "\" cy=\"" + f1(cy) +
+         "\" r=\"8.5\" fill=\"#ffffff\" stroke=\"#1f5fbf\" stroke-width=\"1.2\"/>\n";
+    testo_svg(d, x, cy + 4, std::to_string(k + 1), 10.5,
+              " class=\"numero-stazione\" text-anchor=\"middle\" font-weight=\"bold\" "
+              "fill=\"#1f5fbf\"");
+  }
+}
+
+// Gradient: filled steps around zero, climbs and falls in two colours.
+void disegna_pendenza(disegno& d, const profili& pr, const std::vector<cella_percorso>& celle) {
+  std::string su, giu, traccia;
+  for (size_t i = 0; i < pr.celle_linea;) {
+    size_t f = i;
+    while (f + 1 < pr.celle_linea && celle[f + 1].pendenza == celle[i].pendenza) ++f;
+    int v = celle[i].pendenza - 100;
+    double x0 = pr.xm(i * 50.0), x1 = pr.xm(std::min<double>((f + 1) * 50.0, pr.lunghezza));
+    traccia += (traccia.empty() ? "M" : " L") + f1(x0) + " " + f1(pr.yp(v)) + " L" + f1(x1) + " " +
+               f1(pr.yp(v));
+    if (v != 0) {
+      std::string r = "<rect x=\"" + f1(x0) + "\" y=\"" + f1(std::min(pr.yp(v), pr.yp(0))) +
+                      "\" width=\"" + f1(x1 - x0) + "\" height=\"" +
+                      f1(std::abs(pr.yp(v) - pr.yp(0))) + "\"/>";
+      (v > 0 ? su : giu) += r;
+    }
+    i = f + 1;
+  }
+  d += "<g class=\"salite\" fill=\"#e8927c\" fill-opacity=\"0.55\">" + su + "</g>\n";
+  d += "<g class=\"discese\" fill=\"#7cb98e\" fill-opacity=\"0.55\">" + giu + "</g>\n";
+  d += "<path class=\"pendenza\" d=\"" + traccia +
+       "\" fill=\"none\" stroke=\"#8a3b12\" stroke-width=\"1.5\"/>\n";
+}
+
+// Slowdowns: a band over their extent and their speed.
+void disegna_rallentamenti(disegno& d, const profili& pr,
+                           const std::vector<rallentamento_plot>& rall) {
+  for (const auto& r : rall) {
+    if (r.da > pr.lunghezza) continue;  // in the margin past the line's end
+    double x0 = pr.xm(std::clamp<double>(r.da, 0, pr.lunghezza));
+    double x1 = std::max(x0 + 2, pr.xm(std::clamp<double>(r.a, 0, pr.lunghezza)));
+    double y = pr.yv(std::clamp(r.velocita, 0, pr.alto_v));
+    d += "<g class=\"rallentamento\"><rect x=\"" + f1(x0) + "\" y=\"" + f1(pr.y_vel) +
+         "\" width=\"" + f1(x1 - x0) + "\" height=\"" + f1(pr.h_vel) +
+         "\" fill=\"#f2a900\" fill-opacity=\"0.25\"/><line x1=\"" + f1(x0) + "\" y1=\"" + f1(y) +
+         "\" x2=\"" + f1(x1) + "\" y2=\"" + f1(y) +
+         "\" stroke=\"#c77c00\" stroke-width=\"2\" stroke-dasharray=\"5 3\"/></g>\n";
+    // Its speed under the dashed line; the legend says what the band is.
+    std::string nota = std::to_string(r.velocita);
+    double mezzo = larghezza_testo(nota, 10) / 2;
+    testo_svg(d, std::clamp((x0 + x1) / 2, kSinistra + mezzo, kSinistra + pr.largo - mezzo),
+              std::min(y + 13, pr.y_vel + pr.h_vel - 3), nota, 10,
+              " class=\"velocita-rallentamento\" text-anchor=\"middle\" font-weight=\"bold\" "
+              "fill=\"#a05f00\"");
+  }
+}
+
+// Speed limit as steps, each wide one with its value.
+void disegna_velocita(disegno& d, const profili& pr, const std::vector<cella_percorso>& celle) {
+  std::string traccia;
+  for (size_t i = 0; i < pr.celle_linea;) {
+    size_t f = i;
+    while (f + 1 < pr.celle_linea && celle[f + 1].velocita_limite == celle[i].velocita_limite) ++f;
+    double v = celle[i].velocita_limite * 5;
+    double x0 = pr.xm(i * 50.0), x1 = pr.xm(std::min<double>((f + 1) * 50.0, pr.lunghezza));
+    traccia += (traccia.empty() ? "M" : " L") + f1(x0) + " " + f1(pr.yv(v)) + " L" + f1(x1) + " " +
+               f1(pr.yv(v));
+    if (x1 - x0 > 26)
+      testo_svg(d, (x0 + x1) / 2, pr.yv(v) - 4, std::to_string(static_cast<int>(v)), 10,
+                " text-anchor=\"middle\" fill=\"#1a4d8f\"");
+    i = f + 1;
+  }
+  d += "<path class=\"velocita\" d=\"" + traccia +
+       "\" fill=\"none\" stroke=\"#1a4d8f\" stroke-width=\"2\"/>\n";
+}
+
+// Kilometre scale: numbered ticks at least 45 px apart, short ones between.
+void disegna_scala_km(disegno& d, const profili& pr) {
+  const int32_t lunghezza = pr.lunghezza;
+  double passo =
+      passo_tondo(1000.0 * std::max(1.0, std::ceil(45.0 / (pr.largo / lunghezza * 1000))));
+  double fine_passo = passo_tondo(lunghezza / 150.0 > 1000 ? lunghezza / 150.0 : 1000);
+  if (fine_passo > passo) fine_passo = passo;
+  d += "<g class=\"scala\" stroke=\"#444444\">";
+  d += "<line x1=\"" + f1(kSinistra) + "\" y1=\"" + f1(pr.y_km) + "\" x2=\"" +
+       f1(kSinistra + pr.largo) + "\" y2=\"" + f1(pr.y_km) + "\"/>";
+  for (double m = 0; m <= lunghezza + 0.5; m += fine_passo) {
+    bool grande = std::fmod(m, passo) < 0.5;
+    d += "<line x1=\"" + f1(pr.xm(m)) + "\" y1=\"" + f1(pr.y_km) + "\" x2=\"" + f1(pr.xm(m)) +
+         "\" y2=\"" + f1(pr.y_km + (grande ? 8 : 4)) + "\"/>";
+  }
+  d += "</g>\n";
+  for (double m = 0; m <= lunghezza + 0.5; m += passo)
+    testo_svg(d, pr.xm(m), pr.y_km + 22, km(m), 11, " text-anchor=\"middle\" fill=\"#333333\"");
+  testo_svg(d, kSinistra + pr.largo, pr.y_km + 44, "km", 12,
+            " text-anchor=\"end\" fill=\"#333333\"");
+}
+
+void legenda_profili(disegno& d, const profili& pr) {
+  double lx = kSinistra + 420, ly = pr.y_titolo;
+  d += "<rect x=\"" + f1(lx) + "\" y=\"" + f1(ly - 9) +
+       "\" width=\"14\" height=\"10\" fill=\"#e8927c\" fill-opacity=\"0.55\"/>\n";
+  testo_svg(d, lx + 19, ly, "salita", 11);
+  d += "<rect x=\"" + f1(lx + 70) + "\" y=\"" + f1(ly - 9) +
+       "\" width=\"14\" height=\"10\" fill=\"#7cb98e\" fill-opacity=\"0.55\"/>\n";
+  testo_svg(d, lx + 89, ly, "discesa", 11);
+  d += "<line x1=\"" + f1(lx + 150) + "\" y1=\"" + f1(ly - 4) + "\" x2=\"" + f1(lx + 168) +
+       "\" y2=\"" + f1(ly - 4) + "\" stroke=\"#1a4d8f\" stroke-width=\"2\"/>\n";
+  testo_svg(d, lx + 173, ly, "velocità massima", 11);
+  d += "<rect x=\"" + f1(lx + 280) + "\" y=\"" + f1(ly - 9) +
+       "\" width=\"14\" height=\"10\" fill=\"#f2a900\" fill-opacity=\"0.35\"/>\n";
+  testo_svg(d, lx + 299, ly, "rallentamento", 11);
+  d += "<rect x=\"" + f1(lx + 390) + "\" y=\"" + f1(ly - 9) +
+       "\" width=\"14\" height=\"10\" fill=\"#1f5fbf\" fill-opacity=\"0.15\"/>\n";
+  testo_svg(d, lx + 409, ly, "zona di stazione (numero come in pianta)", 11);
+}
+
+// Both charts under the plan, in drawing order: later parts lie over earlier.
+void disegna_profili(disegno& d, const profili& pr, const std::vector<stazione_plot>& st,
+                     const std::vector<int>& file, const std::vector<cella_percorso>& celle,
+                     const std::vector<rallentamento_plot>& rall) {
+  testo_svg(d, kSinistra, pr.y_titolo, "Pendenza (per mille) e velocità massima (km/h)", 15,
+            " font-weight=\"bold\"");
+  disegna_griglia(d, pr, pr.y_pend, pr.h_pend, pr.basso_p, pr.alto_p, pr.passo_p, &profili::yp,
+                  "pendenza ‰");
+  disegna_griglia(d, pr, pr.y_vel, pr.h_vel, 0, pr.alto_v, pr.passo_v, &profili::yv,
+                  "velocità km/h");
+  disegna_zone_stazioni(d, pr, st);
+  disegna_numeri_stazioni(d, pr, st, file);
+  disegna_pendenza(d, pr, celle);
+  disegna_rallentamenti(d, pr, rall);
+  disegna_velocita(d, pr, celle);
+  disegna_scala_km(d, pr);
+  legenda_profili(d, pr);
 }
 
 }  // namespace
@@ -528,207 +850,17 @@ std::string disegna_linea(const tabella& t, const std::vector<cella_percorso>& c
   disegno piano;
   const double fine_pianta = disegna_pianta(piano, pt, st, celle, largo, y_pianta);
 
-  // Station numbers over the profiles: a second row where they crowd.
-  auto xm = [&](double metri) { return kSinistra + metri / lunghezza * largo; };
-  std::vector<int> file_numeri;
-  {
-    double ultimo_x[2] = {-1e9, -1e9};
-    for (const auto& s : st) {
-      double x = xm(std::clamp<double>(s.posizione, 0, lunghezza));
-      int fila = (x - ultimo_x[0] >= 20) ? 0 : (x - ultimo_x[1] >= 20) ? 1 : 0;
-      ultimo_x[fila] = x;
-      file_numeri.push_back(fila);
-    }
-  }
-  const bool due_file = std::count(file_numeri.begin(), file_numeri.end(), 1) > 0;
-
-  // Profile panels.
-  const double y_titolo = fine_pianta + 40;
-  const double y_pend = y_titolo + (due_file ? 50 : 30), h_pend = 150;
-  const double y_vel = y_pend + h_pend + 50, h_vel = 170;
-  const double y_km = y_vel + h_vel;
-  const double altezza = y_km + 60;
+  profili pr;
+  pr.lunghezza = lunghezza;
+  pr.largo = largo;
+  const std::vector<int> file = file_numeri(st, pr);
+  impagina_profili(pr, fine_pianta, std::count(file.begin(), file.end(), 1) > 0);
+  scale_profili(pr, celle, rall);
 
   disegno d;
-  const std::string& nome = t[formato::kVoceLinea].nome;
-  std::string linea = nome.empty() ? "linea" : xml_1252(nome);
-  std::string treno = xml_1252(t[formato::kVoceRipetizione].nome);
-  d += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  d += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + f1(kLarghezza) + "\" height=\"" +
-       f1(altezza) + "\" viewBox=\"0 0 " + f1(kLarghezza) + " " + f1(altezza) +
-       "\" font-family=\"" + kFont + "\">\n";
-  d += "<title>" + linea + (treno.empty() ? "" : " - treno " + treno) + "</title>\n";
-  d += "<rect x=\"0\" y=\"0\" width=\"" + f1(kLarghezza) + "\" height=\"" + f1(altezza) +
-       "\" fill=\"#ffffff\"/>\n";
-  char lung[64];
-  std::snprintf(lung, sizeof lung, "%.1f km", lunghezza / 1000.0);
-  testo_svg(d, kSinistra, 34,
-            "<tspan font-weight=\"bold\">" + linea + "</tspan>" +
-                (treno.empty() ? "" : "  ·  treno " + treno) + "  ·  " + lung,
-            20);
+  intestazione(d, t, lunghezza, pr.altezza);
   d += piano.s;
-
-  // --- profiles ---
-  const size_t celle_linea =
-      std::min(celle.size(), static_cast<size_t>((static_cast<int64_t>(lunghezza) + 49) / 50));
-  int pmin = 0, pmax = 0, vmax = 0;
-  for (size_t i = 0; i < celle_linea; ++i) {
-    pmin = std::min(pmin, celle[i].pendenza - 100);
-    pmax = std::max(pmax, celle[i].pendenza - 100);
-    vmax = std::max(vmax, celle[i].velocita_limite * 5);
-  }
-  for (const auto& r : rall) vmax = std::max(vmax, r.velocita);
-  const int passo_p = (pmax - pmin) > 40 ? 20 : (pmax - pmin) > 16 ? 10 : 5;
-  const int basso_p = -((-pmin + passo_p - 1) / passo_p) * passo_p - (pmin == 0 ? passo_p : 0);
-  const int alto_p = ((pmax + passo_p - 1) / passo_p) * passo_p + (pmax == 0 ? passo_p : 0);
-  const int passo_v = vmax > 200 ? 50 : vmax > 80 ? 20 : 10;
-  const int alto_v = std::max(passo_v, ((vmax + passo_v - 1) / passo_v) * passo_v);
-  auto yp = [&](double v) { return y_pend + h_pend - (v - basso_p) / (alto_p - basso_p) * h_pend; };
-  auto yv = [&](double v) { return y_vel + h_vel - v / alto_v * h_vel; };
-
-  testo_svg(d, kSinistra, y_titolo, "Pendenza (per mille) e velocità massima (km/h)", 15,
-            " font-weight=\"bold\"");
-  // Frames and grids.
-  auto griglia = [&](double y0, double h, int da, int a, int passo, auto y_di, const char* unita) {
-    d += "<rect x=\"" + f1(kSinistra) + "\" y=\"" + f1(y0) + "\" width=\"" + f1(largo) +
-         "\" height=\"" + f1(h) + "\" fill=\"#fbfbfb\" stroke=\"#999999\"/>\n";
-    for (int v = da; v <= a; v += passo) {
-      double y = y_di(v);
-      d += "<line x1=\"" + f1(kSinistra) + "\" y1=\"" + f1(y) + "\" x2=\"" + f1(kSinistra + largo) +
-           "\" y2=\"" + f1(y) + "\" stroke=\"" + (v == 0 ? "#888888" : "#e2e2e2") + "\"/>\n";
-      testo_svg(d, kSinistra - 6, y + 4, std::to_string(v), 11,
-                " text-anchor=\"end\" fill=\"#444444\"");
-    }
-    testo_svg(d, 16, y0 + h / 2, unita, 11,
-              (" text-anchor=\"middle\" fill=\"#444444\" transform=\"rotate(-90 16 " +
-               f1(y0 + h / 2) + ")\"")
-                  .c_str());
-  };
-  griglia(y_pend, h_pend, basso_p, alto_p, passo_p, yp, "pendenza ‰");
-  griglia(y_vel, h_vel, 0, alto_v, passo_v, yv, "velocità km/h");
-
-  // Station zones and lines across both charts, numbered as in the plan.
-  for (const auto& s : st) {
-    double x0 = xm(std::clamp<double>(s.inizio, 0, lunghezza));
-    double x1 = xm(std::clamp<double>(s.fine, 0, lunghezza));
-    for (auto [y0, h] : {std::pair{y_pend, h_pend}, std::pair{y_vel, h_vel}})
-      if (x1 > x0)
-        d += "<rect x=\"" + f1(x0) + "\" y=\"" + f1(y0) + "\" width=\"" + f1(x1 - x0) +
-             "\" height=\"" + f1(h) + "\" fill=\"#1f5fbf\" fill-opacity=\"0.10\"/>\n";
-  }
-  {
-    for (size_t k = 0; k < st.size(); ++k) {
-      double x = xm(std::clamp<double>(st[k].posizione, 0, lunghezza));
-      d += "<line class=\"linea-stazione\" x1=\"" + f1(x) + "\" y1=\"" + f1(y_pend - 4) +
-           "\" x2=\"" + f1(x) + "\" y2=\"" + f1(y_vel + h_vel) +
-           "\" stroke=\"#1f5fbf\" stroke-width=\"0.8\" stroke-dasharray=\"3 3\"/>\n";
-      double cy = y_pend - 13 - file_numeri[k] * 19;
-      d += "<circle cx=\"" + f1(x) + "\" cy=\"" + f1(cy) +
-           "\" r=\"8.5\" fill=\"#ffffff\" stroke=\"#1f5fbf\" stroke-width=\"1.2\"/>\n";
-      testo_svg(d, x, cy + 4, std::to_string(k + 1), 10.5,
-                " class=\"numero-stazione\" text-anchor=\"middle\" font-weight=\"bold\" "
-                "fill=\"#1f5fbf\"");
-    }
-  }
-
-  // Gradient: filled steps around zero, climbs and falls in two colours.
-  {
-    std::string su, giu, traccia;
-    for (size_t i = 0; i < celle_linea;) {
-      size_t f = i;
-      while (f + 1 < celle_linea && celle[f + 1].pendenza == celle[i].pendenza) ++f;
-      int v = celle[i].pendenza - 100;
-      double x0 = xm(i * 50.0), x1 = xm(std::min<double>((f + 1) * 50.0, lunghezza));
-      traccia += (traccia.empty() ? "M" : " L") + f1(x0) + " " + f1(yp(v)) + " L" + f1(x1) + " " +
-                 f1(yp(v));
-      if (v != 0) {
-        std::string r = "<rect x=\"" + f1(x0) + "\" y=\"" + f1(std::min(yp(v), yp(0))) +
-                        "\" width=\"" + f1(x1 - x0) + "\" height=\"" + f1(std::abs(yp(v) - yp(0))) +
-                        "\"/>";
-        (v > 0 ? su : giu) += r;
-      }
-      i = f + 1;
-    }
-    d += "<g class=\"salite\" fill=\"#e8927c\" fill-opacity=\"0.55\">" + su + "</g>\n";
-    d += "<g class=\"discese\" fill=\"#7cb98e\" fill-opacity=\"0.55\">" + giu + "</g>\n";
-    d += "<path class=\"pendenza\" d=\"" + traccia +
-         "\" fill=\"none\" stroke=\"#8a3b12\" stroke-width=\"1.5\"/>\n";
-  }
-  // Slowdowns: a band over their extent and their speed.
-  for (const auto& r : rall) {
-    if (r.da > lunghezza) continue;  // in the margin past the line's end
-    double x0 = xm(std::clamp<double>(r.da, 0, lunghezza));
-    double x1 = std::max(x0 + 2, xm(std::clamp<double>(r.a, 0, lunghezza)));
-    double y = yv(std::clamp(r.velocita, 0, alto_v));
-    d += "<g class=\"rallentamento\"><rect x=\"" + f1(x0) + "\" y=\"" + f1(y_vel) + "\" width=\"" +
-         f1(x1 - x0) + "\" height=\"" + f1(h_vel) +
-         "\" fill=\"#f2a900\" fill-opacity=\"0.25\"/><line x1=\"" + f1(x0) + "\" y1=\"" + f1(y) +
-         "\" x2=\"" + f1(x1) + "\" y2=\"" + f1(y) +
-         "\" stroke=\"#c77c00\" stroke-width=\"2\" stroke-dasharray=\"5 3\"/></g>\n";
-    // Its speed under the dashed line; the legend says what the band is.
-    std::string nota = std::to_string(r.velocita);
-    double mezzo = larghezza_testo(nota, 10) / 2;
-    testo_svg(d, std::clamp((x0 + x1) / 2, kSinistra + mezzo, kSinistra + largo - mezzo),
-              std::min(y + 13, y_vel + h_vel - 3), nota, 10,
-              " class=\"velocita-rallentamento\" text-anchor=\"middle\" font-weight=\"bold\" "
-              "fill=\"#a05f00\"");
-  }
-  // Speed limit as steps.
-  {
-    std::string traccia;
-    for (size_t i = 0; i < celle_linea;) {
-      size_t f = i;
-      while (f + 1 < celle_linea && celle[f + 1].velocita_limite == celle[i].velocita_limite) ++f;
-      double v = celle[i].velocita_limite * 5;
-      double x0 = xm(i * 50.0), x1 = xm(std::min<double>((f + 1) * 50.0, lunghezza));
-      traccia += (traccia.empty() ? "M" : " L") + f1(x0) + " " + f1(yv(v)) + " L" + f1(x1) + " " +
-                 f1(yv(v));
-      if (x1 - x0 > 26)
-        testo_svg(d, (x0 + x1) / 2, yv(v) - 4, std::to_string(static_cast<int>(v)), 10,
-                  " text-anchor=\"middle\" fill=\"#1a4d8f\"");
-      i = f + 1;
-    }
-    d += "<path class=\"velocita\" d=\"" + traccia +
-         "\" fill=\"none\" stroke=\"#1a4d8f\" stroke-width=\"2\"/>\n";
-  }
-  // Kilometre scale.
-  {
-    double passo =
-        passo_tondo(1000.0 * std::max(1.0, std::ceil(45.0 / (largo / lunghezza * 1000))));
-    double fine_passo = passo_tondo(lunghezza / 150.0 > 1000 ? lunghezza / 150.0 : 1000);
-    if (fine_passo > passo) fine_passo = passo;
-    d += "<g class=\"scala\" stroke=\"#444444\">";
-    d += "<line x1=\"" + f1(kSinistra) + "\" y1=\"" + f1(y_km) + "\" x2=\"" +
-         f1(kSinistra + largo) + "\" y2=\"" + f1(y_km) + "\"/>";
-    for (double m = 0; m <= lunghezza + 0.5; m += fine_passo) {
-      bool grande = std::fmod(m, passo) < 0.5;
-      d += "<line x1=\"" + f1(xm(m)) + "\" y1=\"" + f1(y_km) + "\" x2=\"" + f1(xm(m)) + "\" y2=\"" +
-           f1(y_km + (grande ? 8 : 4)) + "\"/>";
-    }
-    d += "</g>\n";
-    for (double m = 0; m <= lunghezza + 0.5; m += passo)
-      testo_svg(d, xm(m), y_km + 22, km(m), 11, " text-anchor=\"middle\" fill=\"#333333\"");
-    testo_svg(d, kSinistra + largo, y_km + 44, "km", 12, " text-anchor=\"end\" fill=\"#333333\"");
-  }
-  // Legend of the profiles.
-  {
-    double lx = kSinistra + 420, ly = y_titolo;
-    d += "<rect x=\"" + f1(lx) + "\" y=\"" + f1(ly - 9) +
-         "\" width=\"14\" height=\"10\" fill=\"#e8927c\" fill-opacity=\"0.55\"/>\n";
-    testo_svg(d, lx + 19, ly, "salita", 11);
-    d += "<rect x=\"" + f1(lx + 70) + "\" y=\"" + f1(ly - 9) +
-         "\" width=\"14\" height=\"10\" fill=\"#7cb98e\" fill-opacity=\"0.55\"/>\n";
-    testo_svg(d, lx + 89, ly, "discesa", 11);
-    d += "<line x1=\"" + f1(lx + 150) + "\" y1=\"" + f1(ly - 4) + "\" x2=\"" + f1(lx + 168) +
-         "\" y2=\"" + f1(ly - 4) + "\" stroke=\"#1a4d8f\" stroke-width=\"2\"/>\n";
-    testo_svg(d, lx + 173, ly, "velocità massima", 11);
-    d += "<rect x=\"" + f1(lx + 280) + "\" y=\"" + f1(ly - 9) +
-         "\" width=\"14\" height=\"10\" fill=\"#f2a900\" fill-opacity=\"0.35\"/>\n";
-    testo_svg(d, lx + 299, ly, "rallentamento", 11);
-    d += "<rect x=\"" + f1(lx + 390) + "\" y=\"" + f1(ly - 9) +
-         "\" width=\"14\" height=\"10\" fill=\"#1f5fbf\" fill-opacity=\"0.15\"/>\n";
-    testo_svg(d, lx + 409, ly, "zona di stazione (numero come in pianta)", 11);
-  }
+  disegna_profili(d, pr, st, file, celle, rall);
   d += "</svg>\n";
   return d.s;
 }
