@@ -17,5 +17,7 @@ if(NOT COMPATTATORE_WINE)
   find_program(COMPATTATORE_WINE NAMES wine64 wine)
 endif()
 if(COMPATTATORE_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${COMPATTATORE_WINE})
+  # Through a wrapper that tries again only a start Wine itself failed.
+  set(CMAKE_CROSSCOMPILING_EMULATOR bash ${CMAKE_CURRENT_LIST_DIR}/../tests/windows/avvio_wine.sh
+    ${COMPATTATORE_WINE})
 endif()

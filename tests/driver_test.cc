@@ -81,3 +81,22 @@ TEST(Compattatore, UnwritableFolderEndsWithOneClearLine) {
   EXPECT_FALSE(esiste_file(t / "FerziaPS-Calvorano_24617_scheda_treno.txt"));
   EXPECT_FALSE(esiste_file(t / "FerziaPS-Calvorano_24617.sim"));
 }
+
+// The shipped programs hold no test hook; their test builds do, so the
+// search below looks for what is really there.
+TEST(Compattatore, OnlyTheTestBuildsHoldTheTestHooks) {
+  const struct {
+    const char* bin;
+    bool agganci;
+  } casi[] = {{COMPATTATORE_BIN, false},
+              {SCENARIO_BIN, false},
+              {COMPATTATORE_PROVA_BIN, true},
+              {SCENARIO_PROVA_BIN, true}};
+  for (const auto& c : casi) {
+    const std::string byte = leggi_tutto(programma(c.bin));
+    ASSERT_FALSE(byte.empty()) << c.bin;
+    for (const char* nome : {"COMPATTATORE_TEST_SEGNALE", "COMPATTATORE_TEST_CHIUDI_MS",
+                             "COMPATTATORE_TEST_ATTESA_MS"})
+      EXPECT_EQ(byte.find(nome) != std::string::npos, c.agganci) << c.bin << " " << nome;
+  }
+}

@@ -32,6 +32,9 @@ class lettore_campi {
   int32_t numero();
   // A number that must fit the given range, else a read failure.
   int32_t numero(int64_t minimo, int64_t massimo);
+  // A number for a record's 8-bit (unsigned) or 16-bit (signed) field.
+  uint8_t numero8() { return static_cast<uint8_t>(numero(0, 255)); }
+  int16_t numero16() { return static_cast<int16_t>(numero(INT16_MIN, INT16_MAX)); }
 
   // Where the last field read starts: line and column from 1, and the line's text.
   int riga() const { return riga_campo_; }

@@ -12,14 +12,8 @@
 
 namespace {
 
-constexpr int64_t kMinimo16 = std::numeric_limits<int16_t>::min();
-constexpr int64_t kMassimo16 = std::numeric_limits<int16_t>::max();
 // A token with a dash is passed over, but never more than this many in a row.
 constexpr int kTrattiniSaltati = 2;
-
-int16_t leggi16(lettore_campi& f) {
-  return static_cast<int16_t>(f.numero(kMinimo16, kMassimo16));
-}
 
 int32_t ultima_cella(const Form1& t) {
   if (t.lettura.ultima_cella < 0) throw errore_lettura{"nessuna cella"};
@@ -198,13 +192,13 @@ esito_voce vetture(Form1& t, lettore_campi& f) {
 }
 esito_voce orologio(Form1& t, lettore_campi& f) {
   voce_linea& o = t.tabella_linea[formato::kVoceRipetizione];
-  o.parametro_4 = leggi16(f);
-  o.parametro_5 = leggi16(f);
-  o.parametro_6 = leggi16(f);
+  o.parametro_4 = f.numero16();
+  o.parametro_5 = f.numero16();
+  o.parametro_6 = f.numero16();
   return esito_voce::avanti;
 }
 esito_voce sabbia(Form1& t, lettore_campi& f) {
-  t.tabella_linea[formato::kVoceRipetizione].parametro_1 = leggi16(f);
+  t.tabella_linea[formato::kVoceRipetizione].parametro_1 = f.numero16();
   return esito_voce::avanti;
 }
 esito_voce stazione(Form1& t, lettore_campi& f) {

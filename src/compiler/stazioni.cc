@@ -11,16 +11,6 @@
 
 namespace {
 
-constexpr int64_t kMinimo16 = std::numeric_limits<int16_t>::min();
-constexpr int64_t kMassimo16 = std::numeric_limits<int16_t>::max();
-
-uint8_t leggi8(lettore_campi& f) {
-  return static_cast<uint8_t>(f.numero(0, 255));
-}
-int16_t leggi16(lettore_campi& f) {
-  return static_cast<int16_t>(f.numero(kMinimo16, kMassimo16));
-}
-
 int32_t in32(int64_t v) {
   if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
     throw errore_lettura{"valore fuori dai 32 bit"};
@@ -64,16 +54,16 @@ std::string oggetto(uint8_t tipo) {
 // The values after the kind and the length, straight into the record; the
 // time comes back in seconds after midnight.
 void leggi_resto(voce_linea& r, lettore_campi& f) {
-  r.opzione_1 = leggi8(f);
-  r.opzione_2 = leggi8(f);
-  r.prolunga_fine = leggi8(f);
-  r.parametro_1 = leggi16(f);
-  r.parametro_2 = leggi16(f);
-  r.parametro_3 = leggi8(f);
-  r.parametro_4 = leggi16(f);
-  r.parametro_5 = leggi16(f);
-  r.parametro_6 = leggi16(f);
-  r.parametro_7 = leggi8(f);
+  r.opzione_1 = f.numero8();
+  r.opzione_2 = f.numero8();
+  r.prolunga_fine = f.numero8();
+  r.parametro_1 = f.numero16();
+  r.parametro_2 = f.numero16();
+  r.parametro_3 = f.numero8();
+  r.parametro_4 = f.numero16();
+  r.parametro_5 = f.numero16();
+  r.parametro_6 = f.numero16();
+  r.parametro_7 = f.numero8();
   const int64_t ore = f.numero();
   const int64_t minuti = f.numero();
   const int64_t secondi = f.numero();
@@ -156,7 +146,7 @@ esito_voce posizione_e_lunghezza(Form1& t, lettore_campi& f, voce_linea& r, int6
     t.posizione_errore = r.posizione;
     return esito_voce::fine_lettura;
   }
-  r.tipo = leggi8(f);
+  r.tipo = f.numero8();
   l = f.numero();
   if (l % (2 * formato::kMetriCella) != 0) {
     t.codice_errore = codice::stazione_lunghezza;

@@ -16,7 +16,6 @@ namespace {
 
 using formato::kCurvatura;
 using formato::kPuntoMassimo;
-constexpr int64_t kMin32 = INT32_MIN;
 
 // The highest position the reader accepts for an entry: (p + 100) / 50 may
 // not exceed the last cell.
@@ -45,7 +44,7 @@ bool progressive_lette(const tabella& t, punto_km lette[3]) {
     r[i] = da_voce(t[static_cast<size_t>(formato::kVoceProgressivaTre + i)]);
     zero = zero && r[i].posizione == 0 && r[i].progressiva == 0 && r[i].correzione == 0;
     if (r[i].correzione == 1) r[i].progressiva -= 100;
-    if (r[i].progressiva < kMin32) return false;  // read as 32 bits before the correction
+    if (r[i].progressiva < INT32_MIN) return false;  // read as 32 bits before the correction
   }
   if (zero) {
     for (int i = 0; i < 3; ++i) lette[i] = punto_km{};

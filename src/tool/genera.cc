@@ -22,9 +22,10 @@
 namespace {
 
 namespace r = formato::rifinitura;
-constexpr int kMetriCella = static_cast<int>(formato::kMetriCella);
+// In the generator's int arithmetic.
+constexpr int kMetri = static_cast<int>(formato::kMetriCella);
 constexpr int kMargine = static_cast<int>(formato::kOltreLaFine);
-constexpr int kMontagneMassime = formato::kMontagneMassime - 10;  // room to spare
+constexpr int kMontagneGenerate = formato::kMontagneMassime - 10;  // room to spare
 
 // splitmix64: the same sequence on every platform and library.
 struct caso {
@@ -59,16 +60,16 @@ __attribute__((format(printf, 2, 3))) void riga(std::string& s, const char* form
 }
 
 int arrotonda50(double m) {
-  return static_cast<int>(m / kMetriCella + 0.5) * kMetriCella;
+  return static_cast<int>(m / kMetri + 0.5) * kMetri;
 }
 
 // Signals, boards, signs and slowdowns stand in the cell after the cell of
 // their position; a speed-reduction point in the cell of its position.
 int cella_dopo(int p) {
-  return p / kMetriCella + 1;
+  return p / kMetri + 1;
 }
 int cella_di(int p) {
-  return p / kMetriCella;
+  return p / kMetri;
 }
 
 // What each cell holds in the plan of the generator.
@@ -118,7 +119,7 @@ struct stazione {
     }
   }
   bool ferma() const { return tipo < 25; }
-  int cella_fermata() const { return fine / kMetriCella - 1; }
+  int cella_fermata() const { return fine / kMetri - 1; }
 };
 
 struct rallentamento {
@@ -148,7 +149,7 @@ class generatore {
         l_(km_ * 1000),
         cartelli_(std::clamp(o.cartelli, 0, kStazioniPiuCartelli)),
         r_{o.seme},
-        m_((l_ + kMargine) / kMetriCella) {}
+        m_((l_ + kMargine) / kMetri) {}
 
   scenario_generato genera() {
     // Cell 1 carries the format stamp and a check code: nothing goes there.
@@ -224,7 +225,7 @@ class generatore {
 
   bool colloca(stazione& s, int obiettivo, const stazione* prima) {
     for (int k = 0; k <= 12; ++k) {
-      int spostamento = (k + 1) / 2 * kMetriCella * (k % 2 ? 1 : -1);
+      int spostamento = (k + 1) / 2 * kMetri * (k % 2 ? 1 : -1);
       s.p = obiettivo + spostamento;
       if (s.p < 0 || s.p > l_) continue;
       s.zona();
@@ -273,17 +274,17 @@ class generatore {
 
   void rallentamenti() {
     static const int kVelocita[] = {30, 50, 60, 80, 100, 120, 130};
-    for (int t = 3500; t + 1000 <= l_; t += r_.multiplo(15000, 25000, kMetriCella)) {
+    for (int t = 3500; t + 1000 <= l_; t += r_.multiplo(15000, 25000, kMetri)) {
       rallentamento x{};
       x.v = r_.uno(kVelocita);
-      x.l = r_.multiplo(400, 2000, kMetriCella);
-      if ((x.l / kMetriCella) % 8 == 0) x.l += kMetriCella;
+      x.l = r_.multiplo(400, 2000, kMetri);
+      if ((x.l / kMetri) % 8 == 0) x.l += kMetri;
       x.f_tt = 1;
       x.f_ta = r_.su(80) ? 1 : 0;
       x.d_v = r_.su(25) ? x.v + 10 : 0;
       bool trovato = false;
       for (int k = 0; k < 100 && !trovato; ++k) {
-        x.p = t + k * kMetriCella;
+        x.p = t + k * kMetri;
         trovato = rallentamento_possibile(x);
       }
       if (!trovato) continue;
@@ -317,7 +318,7 @@ class generatore {
   // The first free cell for an object at p or up to `passi` cells after it.
   int posto_libero(int p, int passi, bool dopo) const {
     for (int k = 0; k <= passi; ++k) {
-      int q = p + k * kMetriCella;
+      int q = p + k * kMetri;
       if (q > l_) return -1;
       if (m_.libera(dopo ? cella_dopo(q) : cella_di(q))) return q;
     }
@@ -331,8 +332,8 @@ class generatore {
     riga(velocita_, "velocita, %8d, %4d", 0, 30);
     riga(velocita_, "velocita, %8d, %4d", 0, v);
     g_.velocita = 2;
-    for (int p = r_.multiplo(1000, 4000, kMetriCella); p <= l_ - 500;
-         p += r_.multiplo(3000, 15000, kMetriCella)) {
+    for (int p = r_.multiplo(1000, 4000, kMetri); p <= l_ - 500;
+         p += r_.multiplo(3000, 15000, kMetri)) {
       int q = posto_libero(p, 40, true);
       if (q < 0) continue;
       int nuova;
@@ -384,8 +385,8 @@ class generatore {
   }
 
   void abbattimenti() {
-    for (int p = r_.multiplo(2000, 9000, kMetriCella); p <= l_ - 1000;
-         p += r_.multiplo(30000, 70000, kMetriCella)) {
+    for (int p = r_.multiplo(2000, 9000, kMetri); p <= l_ - 1000;
+         p += r_.multiplo(30000, 70000, kMetri)) {
       int q = posto_libero(p, 40, false);
       if (q < 0 || m_.zona[cella_di(q)]) continue;
       m_.occupa(cella_di(q));
@@ -400,7 +401,7 @@ class generatore {
     s.reserve(static_cast<size_t>(km_) * 120 + 4096);
     riga(s, "[generale]");
     riga(s, "lunghezza percorso,    %d", l_);
-    const int base = r_.multiplo(0, 200000, kMetriCella);
+    const int base = r_.multiplo(0, 200000, kMetri);
     const int p1 = arrotonda50(l_ * 0.1), p2 = arrotonda50(l_ * 0.5), p3 = arrotonda50(l_ * 0.9);
     riga(s, "progressiva chilometrica uno,    %d,    %d,    1", p1, base + p1);
     riga(s, "progressiva chilometrica due,    %d,    %d,    0", p2, base + p2 - 10000);
@@ -416,13 +417,13 @@ class generatore {
     // before the last metre.
     riga(s, "[curve]");
     static const int kArcoMassimo[] = {0, 1600, 1600, 1200, 1000, 700, 400};
-    for (int p = r_.multiplo(200, 1000, kMetriCella);;) {
+    for (int p = r_.multiplo(200, 1000, kMetri);;) {
       int classe = r_.tra(1, 6);
-      int n = r_.multiplo(100, kArcoMassimo[classe], kMetriCella);
+      int n = r_.multiplo(100, kArcoMassimo[classe], kMetri);
       if (p + n >= l_) break;
       riga(s, "curva%c%d,  %d,  %d", r_.su(50) ? 's' : 'd', classe, p, n);
       ++g_.curve;
-      p += n + r_.multiplo(50, 300, kMetriCella);
+      p += n + r_.multiplo(50, 300, kMetri);
     }
 
     riga(s, "[pendenze]");
@@ -434,12 +435,12 @@ class generatore {
     s += "\r\n";
 
     riga(s, "[montagne]");
-    for (int p = r_.multiplo(500, 5000, kMetriCella); g_.montagne < kMontagneMassime;) {
-      int n = r_.multiplo(200, 3000, kMetriCella);
+    for (int p = r_.multiplo(500, 5000, kMetri); g_.montagne < kMontagneGenerate;) {
+      int n = r_.multiplo(200, 3000, kMetri);
       if (p + n > l_) break;
       riga(s, "montagna,   %d,  %d,  %d", p, p + n, r_.tra(1, 3) + (r_.su(60) ? 10 : 0));
       ++g_.montagne;
-      p += n + r_.multiplo(300, 25000, kMetriCella);
+      p += n + r_.multiplo(300, 25000, kMetri);
     }
 
     riga(s, "[cartelli]");
@@ -460,7 +461,7 @@ class generatore {
          orologio_ % 60);
 
     riga(s, "[aderenze]");
-    for (int p = 0; p <= l_; p += r_.multiplo(20000, 60000, kMetriCella)) {
+    for (int p = 0; p <= l_; p += r_.multiplo(20000, 60000, kMetri)) {
       riga(s, "aderenza,  %8d,    %d", p, r_.tra(60, 100));
       ++g_.aderenze;
     }

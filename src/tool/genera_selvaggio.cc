@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "model/formato.h"
 #include "model/numeri.h"
 #include "model/records.h"
 #include "tool/genera.h"
@@ -20,9 +21,6 @@
 namespace {
 
 using std::to_string;
-
-constexpr int64_t kMin32 = std::numeric_limits<int32_t>::min();
-constexpr int64_t kMax32 = std::numeric_limits<int32_t>::max();
 
 // splitmix64: the same sequence on every platform.
 struct caso {
@@ -49,7 +47,7 @@ struct caso {
     if (x < 75) return tra(a, b);
     return tra(min, max);
   }
-  int64_t q32(int64_t a, int64_t b) { return valore(a, b, kMin32, kMax32); }
+  int64_t q32(int64_t a, int64_t b) { return valore(a, b, INT32_MIN, INT32_MAX); }
 };
 
 // One entry line of a source, and the order it must keep among its kind.
@@ -146,9 +144,9 @@ class selvaggio {
     else if (x < 98)
       l_ = r_.tra(150000, 600000);
     else
-      l_ = r_.tra(600000, 1000000);
-    ultima_ = arrotonda(l_ + 7000, 50);
-    massimo15_ = 50 * ultima_ - 100;
+      l_ = r_.tra(600000, formato::kLunghezzaMassima);
+    ultima_ = formato::ultima_cella(l_);
+    massimo15_ = formato::posizione_massima(ultima_);
     tipi_.assign(static_cast<size_t>(ultima_) + 1, 0);
   }
 
@@ -173,7 +171,8 @@ class selvaggio {
 
   void intestazione() {
     std::vector<std::string> righe;
-    if (r_.su(5)) righe.push_back("lunghezza percorso, " + to_string(r_.tra(0, 1000000)));
+    if (r_.su(5))
+      righe.push_back("lunghezza percorso, " + to_string(r_.tra(0, formato::kLunghezzaMassima)));
     righe.push_back(
         chiave(r_, "lunghezza percorso", {"LUNGHEZZA PERCORSO", "Lunghezza del percorso"}) + ", " +
         to_string(l_));
@@ -255,7 +254,8 @@ class selvaggio {
     for (int64_t i = 0; i < n; ++i) {
       int64_t s = posizione(-2000);
       int64_t lung = r_.valore(0, 2000, -1500, 12000);
-      if (s + lung > 999990) lung = 999990 - s;  // a plan past point 1000000 is refused
+      // A plan past its last point is refused.
+      if (s + lung > formato::kPuntoMassimo - 10) lung = formato::kPuntoMassimo - 10 - s;
       const char* chiavi[] = {"curvas", "curvad",          "CURVAS",         "Curva D",
                               "curva",  "curva sinistra ", "curva a destra "};
       const std::string k = chiavi[r_.tra(0, 6)] + to_string(r_.tra(1, 6));
@@ -356,7 +356,7 @@ class selvaggio {
     std::vector<std::vector<voce>> gruppi;
     gruppi.push_back(generale());
     gruppi.push_back(profilo("velocita", {"VELOCITA", "velocit\xe0"}, 1277, g_.velocita));
-    gruppi.push_back(profilo("aderenza", {"ADERENZA"}, kMax32, g_.aderenze));
+    gruppi.push_back(profilo("aderenza", {"ADERENZA"}, INT32_MAX, g_.aderenze));
     // Stations, signals, slowdowns and points share the cells: laid out in
     // the order they will be read, each where its cells are still free.
     gruppi.push_back(oggetti_treno());

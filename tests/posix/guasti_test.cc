@@ -121,7 +121,7 @@ struct dopo_una_corsa {
   explicit dopo_una_corsa(const std::string& dove = "") {
     if (!dove.empty()) cartella = dove;
     exe = file::percorso(cartella, "compattatore");
-    fs::copy_file(COMPATTATORE_BIN, exe);
+    fs::copy_file(COMPATTATORE_PROVA_BIN, exe);
     esito e = lancia(exe, {});
     EXPECT_EQ(e.stato, 0) << e.errore;
     prima = fotografa(cartella);
@@ -221,7 +221,7 @@ TEST(Interruzioni, TheToolLeavesNoPrivateFolderBehind) {
     limiti l;
     l.segnale = std::to_string(n) + ":" + std::to_string(SIGINT);
     l.argomenti = {"compile", t.percorso, "FerziaPS-Calvorano", "24617"};
-    EXPECT_EQ(lancia(SCENARIO_BIN, l).stato, 128 + SIGINT);
+    EXPECT_EQ(lancia(SCENARIO_PROVA_BIN, l).stato, 128 + SIGINT);
     uguali(prima, fotografa(t.percorso));
   }
 }
@@ -276,7 +276,7 @@ TEST(ScrittureFallite, FullDiskAtEachWriteInTurn) {
     l.segnale = std::to_string(n) + ":" + std::to_string(SIGSTOP);
     l.da_fermo = pieno;
     l.argomenti = {"compile", sorgenti, "FerziaPS-Calvorano", "24617"};
-    esito e = lancia(SCENARIO_BIN, l);
+    esito e = lancia(SCENARIO_PROVA_BIN, l);
     fs::remove(riempi);
     EXPECT_EQ(e.stato, 2) << e.errore;
     EXPECT_NE(e.errore.find("disco pieno (No space left on device)"), std::string::npos)

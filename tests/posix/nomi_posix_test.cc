@@ -41,4 +41,3 @@ TEST(NomiPosix, JsonIsUtf8WhateverBytesANameHolds) {
     EXPECT_NE(s.find("Citt\xc3\xa0"), std::string::npos) << s;
   }
 }
-

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/agganci.h"
 #include "platform/posix/interruzione.h"
 
 namespace file {
@@ -168,7 +169,7 @@ sostituzione::sostituzione(const std::string& nome) : nome_(nome), temp_(nome + 
   }
   if (posto) temp_ = posto;
   h_ = h_di(fd);
-  interruzione::punto_di_prova();
+  agganci::prima_di_scrivere();
 }
 sostituzione::~sostituzione() {
   if (h_) {

@@ -34,6 +34,7 @@ void chiudi(finestra::nativa*&) {}
 #include <system_error>
 #include <thread>
 
+#include "platform/agganci.h"
 #include "platform/testo.h"
 
 // Every X call happens on a thread of its own: a server that does not answer
@@ -50,8 +51,6 @@ constexpr milliseconds attesa_finestra{500};
 constexpr milliseconds attesa_scatola{5000};
 // How long closing may take before the run leaves it to the window's thread.
 constexpr milliseconds attesa_chiusura{500};
-// Longest wait a test hook may ask for.
-constexpr long attesa_massima_ms = 60000;
 
 // What the run and the window's thread share, under `m`.
 struct condiviso {
@@ -167,17 +166,6 @@ int ignora_errore_io(Display*) {
 // Replaces Xlib's exit on a lost connection: the run goes on without the window.
 void connessione_persa(Display*, void* dati) {
   static_cast<x11*>(dati)->perso = true;
-}
-
-// Milliseconds from a test hook variable; 0 when unset or not a positive number.
-long millisecondi(const char* nome) {
-  const char* v = std::getenv(nome);
-  if (!v || !*v) return 0;
-  char* fine = nullptr;
-  errno = 0;
-  long ms = std::strtol(v, &fine, 10);
-  if (errno != 0 || *fine != '\0' || ms <= 0) return 0;
-  return std::min(ms, attesa_massima_ms);
 }
 
 const char* nome_programma() {
@@ -404,8 +392,7 @@ void mostra_scatola(x11& s, const std::string& testo_messaggio, Avviso&& visibil
 
   // Test hook: close the box by itself after a while, as if OK were pressed.
   std::optional<steady_clock::time_point> scadenza;
-  if (long ms = millisecondi("COMPATTATORE_TEST_CHIUDI_MS"))
-    scadenza = steady_clock::now() + milliseconds(ms);
+  if (long ms = agganci::chiusura_scatola_ms()) scadenza = steady_clock::now() + milliseconds(ms);
 
   bool giu = false;
   eventi(s, box, scadenza, [&](const XEvent& e) {
@@ -533,7 +520,7 @@ void mostra(finestra::nativa*& s, const std::string& titolo, const std::string& 
     pronta = s->c->pronta;
   }
   // Test hook: keep the window up a while so that it can be photographed.
-  if (long ms = pronta ? millisecondi("COMPATTATORE_TEST_ATTESA_MS") : 0)
+  if (long ms = pronta ? agganci::attesa_finestra_ms() : 0)
     std::this_thread::sleep_for(milliseconds(ms));
 }
 

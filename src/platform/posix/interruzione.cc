@@ -94,15 +94,4 @@ void installa() {
   }
 }
 
-void punto_di_prova() {
-  static const char* prova = std::getenv("COMPATTATORE_TEST_SEGNALE");
-  static std::atomic<int> contati{0};
-  if (!prova || !*prova) return;
-  char* fine = nullptr;
-  long n = std::strtol(prova, &fine, 10);
-  if (*fine != ':') return;
-  long segnale = std::strtol(fine + 1, nullptr, 10);
-  if (contati.fetch_add(1) + 1 == n) ::raise(static_cast<int>(segnale));
-}
-
 }  // namespace interruzione

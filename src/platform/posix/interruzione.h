@@ -14,8 +14,5 @@ int registra(const std::string& nome, bool cartella, char*& buffer);
 void libera(int posto);
 // The handlers of SIGINT, SIGTERM and SIGHUP; SIGXFSZ ignored.
 void installa();
-// Test hook: with COMPATTATORE_TEST_SEGNALE=N:S in the environment, raises
-// signal S once the N-th temporary file of the run exists.
-void punto_di_prova();
 
 }  // namespace interruzione

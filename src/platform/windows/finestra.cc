@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platform/agganci.h"
 #include "platform/windows/utf16.h"
 
 struct finestra::nativa {
@@ -17,17 +18,6 @@ namespace {
 
 constexpr wchar_t kClasse[] = L"Form1";
 constexpr wchar_t kTitolo[] = L"Form1";
-constexpr long kAttesaMassimaMs = 60000;
-
-// Milliseconds from a test hook variable; 0 when unset or not a positive number.
-long millisecondi(const char* nome) {
-  const char* v = std::getenv(nome);
-  if (!v || !*v) return 0;
-  char* fine = nullptr;
-  long ms = std::strtol(v, &fine, 10);
-  if (*fine != '\0' || ms <= 0) return 0;
-  return ms < kAttesaMassimaMs ? ms : kAttesaMassimaMs;
-}
 
 // Paints what is pending and returns: the run has no event loop of its own.
 void svuota_coda() {
@@ -71,7 +61,7 @@ void scrivi(FILE* f, const std::string& testo) {
 }
 
 int scatola(HWND padre, const std::string& testo, UINT stile) {
-  if (long ms = millisecondi("COMPATTATORE_TEST_CHIUDI_MS"))
+  if (long ms = agganci::chiusura_scatola_ms())
     SetTimer(nullptr, 0, static_cast<UINT>(ms), scadenza_ok);
   return MessageBoxW(padre, utf16::da_utf8(testo).c_str(), nome_programma().c_str(),
                      stile | MB_SETFOREGROUND);
@@ -107,7 +97,7 @@ void finestra::mostra(const std::string& etichetta) {
   UpdateWindow(f);
   svuota_coda();
   // Test hook: the window stays up a while, so a test can look at it.
-  if (long ms = millisecondi("COMPATTATORE_TEST_ATTESA_MS")) {
+  if (long ms = agganci::attesa_finestra_ms()) {
     const ULONGLONG fine = GetTickCount64() + static_cast<ULONGLONG>(ms);
     while (GetTickCount64() < fine) {
       svuota_coda();
