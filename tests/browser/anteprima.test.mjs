@@ -3,9 +3,10 @@
 // that it asks nothing of any other origin.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
+import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
-import { after, before, test } from 'node:test';
+import { after, before, beforeEach, test } from 'node:test';
 import { pathToFileURL } from 'node:url';
 import { avviaBrowser, CHROMIUM } from './browser.mjs';
 import { documentoAttuale, fornitore } from './fornitore.mjs';
@@ -36,7 +37,7 @@ const doveAtteso = (o) => `${o.file.split(/[\\/]/).pop()}:${o.riga}`;
 const collegamentoAtteso = (o) => 'vscode://file' + (o.file.startsWith('/') ? '' : '/') + o.file.replace(/\\/g, '/') + ':' + o.riga;
 const conta = (doc, genere) => doc.oggetti.filter((o) => o.genere === genere).length;
 
-let f, browser, page, doc, origine, stazione, iStazione;
+let f, browser, page, doc, origine, stazione, iStazione, vistaIniziale;
 const richieste = [];
 const errori = [];
 
@@ -57,6 +58,12 @@ before(async () => {
   iStazione = doc.oggetti.indexOf(stazione);
   await page.goto(f.url);
   await page.waitForFunction(() => document.body.dataset.versione, ATTESA);
+  vistaIniziale = await page.evaluate(() => window.anteprima.vista());
+});
+
+// Each test starts from the whole line.
+beforeEach(async () => {
+  await page?.evaluate(() => window.anteprima?.tuttaLaLinea());
 });
 
 after(async () => {
@@ -120,25 +127,31 @@ test('plan, profiles and timetable are drawn from the document', async () => {
   assert.ok(misure.marcia >= misure.cornice * tratto * 0.98, `marcia più veloce: larga ${misure.marcia}`);
 });
 
+// Cells with limit 0 have no limit: they add no time.
 test('the fastest run is the sum over cells of length over limit', async () => {
-  // Between the first two scheduled stations: time at the second one.
   const fermate = doc.oggetti.filter((o) => o.genere === 'stazione' && o.orario > 0).sort((a, b) => a.posizione - b.posizione);
-  const [A, B] = fermate;
   const passo = doc.passo_celle;
-  let t = A.orario;
-  for (let i = Math.floor(A.posizione / passo); i * passo < B.posizione; i++) {
-    const v = doc.velocita[i];
-    if (v > 0) t += ((Math.min(B.posizione, (i + 1) * passo) - Math.max(A.posizione, i * passo)) * 3.6) / v;
-  }
+  const ora = (s) => new Date(Math.round(s) * 1000).toISOString().slice(11, 19);
+  const arrivi = await page.evaluate(() => window.anteprima.arrivi());
+  assert.equal(arrivi.length, fermate.length - 1);
   await page.keyboard.press('Escape');
-  await page.evaluate((p) => window.anteprima.inquadra(p, 2000), B.posizione - 1);
-  const q = await page.evaluate((p) => window.anteprima.schermo(p), B.posizione - 1);
-  await page.mouse.move(q.orario.x, q.orario.y);
-  const atteso = new Date(Math.round(t) * 1000).toISOString().slice(11, 19);
-  // One metre before the station, at up to 140 km/h: the same second or one less.
-  const prima = new Date((Math.round(t) - 1) * 1000).toISOString().slice(11, 19);
-  await attendiRiga('#cursore', new RegExp(`marcia più veloce\\s+(${atteso}|${prima})`));
-  await page.evaluate(() => window.anteprima.tuttaLaLinea());
+  for (let k = 1; k < fermate.length; k++) {
+    const [A, B] = [fermate[k - 1], fermate[k]];
+    let t = A.orario;
+    for (let i = Math.floor(A.posizione / passo); i * passo < B.posizione; i++) {
+      const v = doc.velocita[i];
+      if (v > 0) t += ((Math.min(B.posizione, (i + 1) * passo) - Math.max(A.posizione, i * passo)) * 3.6) / v;
+    }
+    assert.ok(Math.abs(arrivi[k - 1].arrivo - t) < 1e-6, `da ${A.nome} a ${B.nome}: ${arrivi[k - 1].arrivo} invece di ${t}`);
+    // One metre before the station, at most 160 km/h: that second or the one before.
+    await page.evaluate((p) => window.anteprima.inquadra(p, 2000), B.posizione - 1);
+    const q = await page.evaluate((p) => window.anteprima.schermo(p), B.posizione - 1);
+    await page.mouse.move(q.orario.x, q.orario.y);
+    await attendiRiga('#cursore', /posizione/);
+    const testo = await testoDi('#cursore');
+    const m = /marcia più veloce\s+(\d\d:\d\d:\d\d)/.exec(testo);
+    assert.ok(m && [ora(t), ora(t - 1)].includes(m[1]), `da ${A.nome} a ${B.nome}: atteso ${ora(t)}, pannello «${testo}»`);
+  }
 });
 
 test('pointing at a station on the plan shows its FILE:LINE, and a click fixes the cursor', async () => {
@@ -169,7 +182,10 @@ test('pointing at the profiles reads the same place: km, cell, gradient, limit',
   const passo = doc.passo_celle;
   const primo = [...doc.riferimenti].sort((a, b) => a.posizione - b.posizione)[0];
   const posti = [stazione.posizione + passo / 2];
+  // Before the first reference point and past the last one, too.
   if (primo && primo.posizione - 1000 > 0) posti.push(primo.posizione - 1000 + passo / 2);
+  const ultimo = [...doc.riferimenti].sort((a, b) => a.posizione - b.posizione).at(-1);
+  if (ultimo && ultimo !== primo && ultimo.posizione + 500 < doc.lunghezza) posti.push(ultimo.posizione + 500 + passo / 2);
   for (const p of posti) {
     await page.evaluate((x) => {
       const v = window.anteprima.vista().profili;
@@ -190,7 +206,6 @@ test('pointing at the profiles reads the same place: km, cell, gradient, limit',
       assert.match(testo, v > 0 ? new RegExp(`velocità\\s+${v} km/h`) : /velocità\s+nessun limite/, `${pannello}`);
     }
   }
-  await page.evaluate(() => window.anteprima.tuttaLaLinea());
 });
 
 test('a new document redraws in place: same page, same view, same cursor, new time', { skip: SENZA_FORNITORE }, async () => {
@@ -259,15 +274,51 @@ test('a failed compile shows the error with its line and caret and greys the las
   assert.equal(await page.evaluate(() => window.marcatore), 'stessa pagina');
 });
 
+test('after a dropped connection the page reconnects and fetches what it missed', { skip: process.env.ANTEPRIMA_URL ? 'solo con il server di prova' : false }, async () => {
+  await page.waitForFunction(() => document.body.dataset.collegamento === 'aperto', ATTESA);
+  const attuale = await documentoAttuale(f.url);
+  const versione = attuale.versione + 1;
+  f.server.interrompi();
+  await page.waitForFunction(() => document.body.dataset.collegamento === 'chiuso', ATTESA);
+  f.server.sostituisci({ ...attuale, versione });
+  await page.waitForFunction((v) => document.body.dataset.versione === String(v), ATTESA, versione);
+  assert.equal(await page.evaluate(() => document.body.dataset.collegamento), 'aperto');
+  assert.equal(await page.evaluate(() => window.marcatore), 'stessa pagina');
+});
+
+test('dragging moves the plan and the profiles; "Tutta la linea" fits the whole line again', async () => {
+  const prima = await page.evaluate(() => window.anteprima.vista());
+  const c = await centro('#svg-pianta');
+  await page.mouse.move(c.x, c.y);
+  await page.mouse.down();
+  await page.mouse.move(c.x + 60, c.y + 30, { steps: 4 });
+  await page.mouse.move(c.x + 100, c.y + 50, { steps: 4 });
+  await page.mouse.up();
+  const dopo = await page.evaluate(() => window.anteprima.vista());
+  assert.ok(Math.abs(prima.pianta.ca - dopo.pianta.ca - 100 / prima.pianta.k) < 1e-6 * Math.abs(prima.pianta.ca) + 1e-3, JSON.stringify([prima, dopo]));
+  assert.ok(Math.abs(prima.pianta.cb - dopo.pianta.cb - 50 / prima.pianta.k) < 1e-6 * Math.abs(prima.pianta.cb) + 1e-3);
+  const q = await centro('#profilo-velocita .cornice');
+  await page.mouse.move(q.x, q.y);
+  await page.mouse.down();
+  await page.mouse.move(q.x - 80, q.y, { steps: 4 });
+  await page.mouse.up();
+  const px = await page.evaluate(() => window.anteprima.vista().profili);
+  const kx = (await page.$eval('#profilo-velocita .cornice', (r) => r.getBBox().width)) / (prima.profili.p1 - prima.profili.p0);
+  assert.ok(Math.abs(px.p0 - prima.profili.p0 - 80 / kx) < 1, JSON.stringify([prima.profili, px]));
+  await page.click('#tutta-linea');
+  assert.deepEqual(await page.evaluate(() => window.anteprima.vista()), vistaIniziale);
+});
+
 // Last on this page: headless Chromium, asked to open an editor link, holds
 // back the keyboard afterwards.
 test('clicking an entry opens its line in the editor and shows the line', async () => {
-  // A click on the fixed cursor frees it; the next one fixes it again.
+  // A click fixes the cursor, a second one on it frees it, a third fixes it again.
+  await page.keyboard.press('Escape');
   const c = await centro(`${stazioneSel()} circle`);
-  await page.mouse.click(c.x, c.y);
-  await page.waitForFunction(() => !document.querySelector('#cursore').innerText.includes('fissato'), ATTESA);
-  await page.mouse.click(c.x, c.y);
-  await attendiTesto('#cursore', 'fissato');
+  for (const atteso of [true, false, true]) {
+    await page.mouse.click(c.x, c.y);
+    await page.waitForFunction((a) => document.querySelector('#cursore').innerText.includes('fissato') === a, ATTESA, atteso);
+  }
   const voce = await page.evaluateHandle((i) => [...document.querySelectorAll('#cursore a.voce')].find((a) => a.dataset.i === String(i)), iStazione);
   const aperto = attendiRichiesta(collegamentoAtteso(stazione));
   await voce.click();
@@ -289,29 +340,47 @@ test('nothing leaves the page\'s origin, and the page logs no error', () => {
   assert.deepEqual(errori, []);
 });
 
+// As `scenario plot --html` writes it: opened from disk, or from any web
+// server that has nothing else (a request for dati or eventi fails there).
 test('with its data written in, the page draws without asking any server', async () => {
   const html = await (await fetch(f.url)).text();
   const attuale = await documentoAttuale(f.url);
   const segnaposto = '<script type="application/json" id="dati"></script>';
   assert.ok(html.includes(segnaposto), 'la pagina ha il posto per i dati');
   const dati = JSON.stringify(attuale).replace(/</g, '\\u003c');
+  const statica = html.replace(segnaposto, `<script type="application/json" id="dati">${dati}</script>`);
   const cartella = fs.mkdtempSync(path.join(os.tmpdir(), 'anteprima-statica-'));
   const file = path.join(cartella, 'linea.html');
-  fs.writeFileSync(file, html.replace(segnaposto, `<script type="application/json" id="dati">${dati}</script>`));
-  const p = await browser.newPage();
-  const viste = [];
-  const sbagli = [];
-  p.on('request', (r) => viste.push(r.url()));
-  p.on('pageerror', (e) => sbagli.push(e.message));
+  fs.writeFileSync(file, statica);
+  const solo = http.createServer((req, res) => {
+    res.writeHead(req.url === '/linea.html' ? 200 : 404, { 'Content-Type': 'text/html; charset=utf-8' });
+    res.end(req.url === '/linea.html' ? statica : '');
+  });
+  await new Promise((ok) => solo.listen(0, '127.0.0.1', ok));
   try {
-    await p.goto(pathToFileURL(file).href);
-    await p.waitForFunction(() => document.body.dataset.versione, ATTESA);
-    assert.equal(await p.$$eval('#pianta .stazione', (l) => l.length), conta(attuale, 'stazione'));
-    assert.equal(await p.evaluate(() => document.body.dataset.collegamento), undefined, 'nessun EventSource');
-    assert.deepEqual(viste, [pathToFileURL(file).href]);
-    assert.deepEqual(sbagli, []);
+    for (const indirizzo of [pathToFileURL(file).href, `http://127.0.0.1:${solo.address().port}/linea.html`]) {
+      const p = await browser.newPage();
+      const viste = [];
+      const sbagli = [];
+      p.on('request', (r) => viste.push(r.url()));
+      p.on('pageerror', (e) => sbagli.push(e.message));
+      p.on('console', (m) => { if (m.type() === 'error') sbagli.push(m.text()); });
+      try {
+        await p.goto(indirizzo);
+        await p.waitForFunction(() => document.body.dataset.versione, ATTESA);
+        assert.equal(await p.$$eval('#pianta .stazione', (l) => l.length), conta(attuale, 'stazione'), indirizzo);
+        assert.match(await p.$eval('#stato', (e) => e.textContent), /pagina statica/);
+        assert.equal(await p.evaluate(() => document.body.dataset.collegamento), undefined, 'nessun EventSource');
+        assert.deepEqual(viste, [indirizzo]);
+        assert.deepEqual(sbagli, []);
+      } finally {
+        await p.close();
+      }
+    }
   } finally {
-    await p.close();
+    // The browser keeps its connection alive; close() alone would wait for it.
+    solo.closeAllConnections();
+    await new Promise((ok) => solo.close(ok));
     fs.rmSync(cartella, { recursive: true, force: true });
   }
 });

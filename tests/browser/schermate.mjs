@@ -20,7 +20,7 @@ try {
   await page.waitForFunction(() => document.body.dataset.versione, { timeout: 30000 });
   await page.screenshot({ path: new URL('./schermata-linea.png', import.meta.url).pathname });
   const s = documento.oggetti.find((o) => o.genere === 'stazione' && o.nome === nome);
-  await page.evaluate((p) => window.anteprima.inquadra(p, 3000), s.posizione);
+  await page.evaluate((p) => window.anteprima.inquadra(p, 5000), s.posizione);
   const q = await page.evaluate((p) => window.anteprima.schermo(p), s.posizione);
   await page.mouse.click(q.pianta.x, q.pianta.y);
   await page.waitForFunction((n) => document.querySelector('#cursore').textContent.includes(n), { timeout: 30000 }, nome);

@@ -19,7 +19,8 @@ export async function avviaServer({ pagina, documento }) {
     if (url.pathname === '/dati') return rispondi(res, 200, 'application/json', corrente);
     if (url.pathname === '/eventi') {
       res.writeHead(200, { 'Content-Type': 'text/event-stream', 'Cache-Control': 'no-store', Connection: 'keep-alive' });
-      res.write(': collegato\n\n');
+      // A short retry, so a test of a dropped connection takes no time.
+      res.write('retry: 200\n: collegato\n\n');
       clienti.add(res);
       req.on('close', () => clienti.delete(res));
       return undefined;
@@ -35,6 +36,16 @@ export async function avviaServer({ pagina, documento }) {
     url: `${origine}/?t=${TOKEN}`,
     richieste,
     clienti: () => clienti.size,
+    // The next document as the answer to dati, with no event (as if
+    // compiled while the page was not connected).
+    sostituisci(doc) {
+      corrente = JSON.stringify(doc);
+    },
+    // Ends the event streams; the page reconnects by itself.
+    interrompi() {
+      for (const c of clienti) c.end();
+      clienti.clear();
+    },
     // One event per document; JSON text has no raw newline, so one data line.
     spingi(doc) {
       corrente = JSON.stringify(doc);
@@ -43,6 +54,7 @@ export async function avviaServer({ pagina, documento }) {
     },
     async chiudi() {
       for (const c of clienti) c.destroy();
+      server.closeAllConnections();
       await new Promise((ok) => server.close(ok));
     },
   };
