@@ -20,11 +20,16 @@ pacchetti=(
   clang libclang-rt-14-dev                 # libFuzzer harnesses
   g++-mingw-w64-x86-64-posix mingw-w64     # Windows programs
   wine64                                   # their tests
+  clang-tidy                               # the function size check
+  nlohmann-json3-dev libboost1.81-dev      # the servers of the tool (header-only)
+  neovim                                   # a real client of the language server
+  chromium                                 # the preview page's browser tests
+  nodejs                                   # the editor extension's and the page's tests
 )
 
 # Folders (from the repository root) holding a package-lock.json: `npm ci`
 # runs in each one whose node_modules is missing or older than its lockfile.
-cartelle_npm=()
+cartelle_npm=(editor/vscode tests/browser)
 
 radice=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)
 

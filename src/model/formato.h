@@ -182,6 +182,17 @@ size_t byte_record(const std::array<campo<R>, N>& campi, const R& r) {
   return n;
 }
 
+// Where a record's name starts (its 16-bit length): after the fields before it.
+template <typename R, size_t N>
+size_t inizio_testo(const std::array<campo<R>, N>& campi) {
+  size_t n = 0;
+  for (const campo<R>& c : campi) {
+    if (c.testo()) break;
+    n += c.larghezza();
+  }
+  return n;
+}
+
 // A record's fields in file order at p, little-endian; returns the end.
 template <typename R, size_t N>
 char* codifica_record(const std::array<campo<R>, N>& campi, const R& r, char* p) {

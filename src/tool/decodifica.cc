@@ -65,8 +65,9 @@ bool decodifica_tabella(std::string_view b, tabella& t, std::string& motivo) {
     const size_t inizio = pos;
     if (!formato::decodifica_record(formato::kCampiVoce, b, pos, t[static_cast<size_t>(e)])) {
       // Only the name can run past the bytes: the fixed part was there.
-      const size_t n = static_cast<unsigned char>(b[inizio + 14]) |
-                       static_cast<size_t>(static_cast<unsigned char>(b[inizio + 15])) << 8;
+      const size_t nome = inizio + formato::inizio_testo(formato::kCampiVoce);
+      const size_t n = static_cast<unsigned char>(b[nome]) |
+                       static_cast<size_t>(static_cast<unsigned char>(b[nome + 1])) << 8;
       motivo = "il nome della voce " + std::to_string(e) + " dichiara " + std::to_string(n) +
                " byte ma il file ne ha solo " + std::to_string(b.size() - inizio - kVoceBase) +
                " dopo la voce";
