@@ -95,8 +95,8 @@ TEST(Compattatore, OnlyTheTestBuildsHoldTheTestHooks) {
   for (const auto& c : casi) {
     const std::string byte = leggi_tutto(programma(c.bin));
     ASSERT_FALSE(byte.empty()) << c.bin;
-    for (const char* nome : {"COMPATTATORE_TEST_SEGNALE", "COMPATTATORE_TEST_CHIUDI_MS",
-                             "COMPATTATORE_TEST_ATTESA_MS"})
+    for (const char* nome : {"COMPATTATORE_TEST_SEGNALE", "COMPATTATORE_TEST_FERMA",
+                             "COMPATTATORE_TEST_CHIUDI_MS", "COMPATTATORE_TEST_ATTESA_MS"})
       EXPECT_EQ(byte.find(nome) != std::string::npos, c.agganci) << c.bin << " " << nome;
   }
 }

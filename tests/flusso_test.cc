@@ -129,7 +129,8 @@ TEST(FlussoPlanimetria, NotFinishedLeavesTheOldFile) {
   }
   {
     flusso_planimetria f(file::disco_reale(), nome, p);
-    EXPECT_EQ(file::elenco(t.percorso).size(), 2u);  // the target and the temporary file
+    // The target, and the temporary file where it has a name while written.
+    EXPECT_LE(file::elenco(t.percorso).size(), 2u);
     f.qx += 10 * f.spazio;
     f.qy += 10 * f.spazio;
     f.punti += f.spazio;

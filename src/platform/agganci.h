@@ -7,7 +7,8 @@
 namespace agganci {
 
 // Once a file's temporary copy exists, before its bytes are written: a test
-// may have a signal raised here, at the write it chose.
+// may have a signal raised here, or the run stopped to be killed, at the
+// write it chose.
 void prima_di_scrivere();
 
 // How long a message box stays up before it closes as if OK were pressed;

@@ -1,11 +1,15 @@
 // The test hooks of the test builds, set by environment variables:
 //   COMPATTATORE_TEST_SEGNALE=N:S  raise signal S once the Nth temporary file exists
+//   COMPATTATORE_TEST_FERMA=N      stop a minute once the Nth temporary file
+//                                  exists, for a test to kill the run there
 //   COMPATTATORE_TEST_CHIUDI_MS=T  a message box presses its own OK after T ms
 //   COMPATTATORE_TEST_ATTESA_MS=T  the run's window stays up T ms once drawn
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <thread>
 
 #include "platform/agganci.h"
 
@@ -25,11 +29,21 @@ long millisecondi(const char* nome) {
   return ms < kAttesaMassimaMs ? ms : kAttesaMassimaMs;
 }
 
+// Where a test kills a run on purpose (Windows has no signal to raise).
+void ferma() {
+  static const char* prova = std::getenv("COMPATTATORE_TEST_FERMA");
+  static std::atomic<int> contati{0};
+  if (!prova || !*prova) return;
+  if (contati.fetch_add(1) + 1 == std::atol(prova))
+    std::this_thread::sleep_for(std::chrono::milliseconds(kAttesaMassimaMs));
+}
+
 }  // namespace
 
 namespace agganci {
 
 void prima_di_scrivere() {
+  ferma();
   static const char* prova = std::getenv("COMPATTATORE_TEST_SEGNALE");
   static std::atomic<int> contati{0};
   if (!prova || !*prova) return;

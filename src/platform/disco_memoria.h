@@ -42,6 +42,7 @@ class disco_memoria : public disco {
 
   // Counts a write, failing the one asked for.
   void conta_scrittura(const std::string& nome);
+  int scritture() const { return scritture_; }
 
  private:
   int scritture_ = 0;

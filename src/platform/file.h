@@ -55,6 +55,8 @@ void sostituisci(const std::string& nome, std::string_view dati);
 // same folder, renamed over the target by chiudi(). Destroyed before chiudi(),
 // it removes the temporary file and leaves the target as it was; so does an
 // interruption of the program (Ctrl-C, a closed terminal, kill) while it lives.
+// Where the system can, the file has no name until it is whole; a named one
+// that a run killed outright leaves is removed by a later run.
 class sostituzione {
  public:
   explicit sostituzione(const std::string& nome);
@@ -75,9 +77,11 @@ class sostituzione {
   void chiudi();
 
  private:
-  std::string nome_, temp_;
-  void* h_ = nullptr;  // the platform's handle of the temporary file
-  int posto_ = -1;     // where an interruption finds the temporary file's name
+  bool nomina();             // true: the file has the target's name already
+  std::string nome_, temp_;  // temp_ empty while the file has no name
+  void* h_ = nullptr;        // the platform's handle of the temporary file
+  int posto_ = -1;           // where an interruption finds the temporary file's name
+  bool c_era_ = false;       // the target was there when the run first looked
 };
 // A replacement being written through a disco: the whole bytes in pieces, or
 // at offsets; put in place by chiudi(), dropped (the old file kept) when it
@@ -121,16 +125,5 @@ bool crea_cartelle(const std::string& cartella);
 std::vector<std::string> elenco(const std::string& cartella);
 // The system's folder for temporary files.
 std::string cartella_temporanea_sistema();
-
-// A new, private folder inside `dentro`, removed with all it holds when the
-// object goes, or when the program is interrupted.
-struct cartella_privata {
-  std::string percorso;
-  int posto = -1;
-  explicit cartella_privata(const std::string& dentro);
-  ~cartella_privata();
-  cartella_privata(const cartella_privata&) = delete;
-  cartella_privata& operator=(const cartella_privata&) = delete;
-};
 
 }  // namespace file

@@ -15,4 +15,10 @@ std::vector<std::string> argomenti(int argc, char** argv);
 // program as the interruption would have.
 void prepara();
 
+// This process's number, as the system counts processes.
+unsigned long numero();
+// Whether a process of that number runs now (on this machine). A number the
+// system has given again to another process counts as running.
+bool in_vita(unsigned long numero);
+
 }  // namespace processo

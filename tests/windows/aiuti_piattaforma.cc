@@ -4,8 +4,31 @@
 #include <vector>
 
 #include "aiuti.h"
-#include "platform/windows/interruzione.h"
 #include "platform/windows/utf16.h"
+
+namespace {
+
+// Removes a folder with all it holds, read-only files included.
+void rimuovi_albero(const std::wstring& cartella) {
+  WIN32_FIND_DATAW d;
+  HANDLE h = FindFirstFileW((cartella + L"\\*").c_str(), &d);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring nome = d.cFileName;
+      if (nome == L"." || nome == L"..") continue;
+      std::wstring p = cartella + L"\\" + nome;
+      SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        rimuovi_albero(p);
+      else
+        DeleteFileW(p.c_str());
+    } while (FindNextFileW(h, &d));
+    FindClose(h);
+  }
+  RemoveDirectoryW(cartella.c_str());
+}
+
+}  // namespace
 
 cartella_temporanea::cartella_temporanea() {
   for (unsigned prova = 0;; ++prova) {
@@ -21,7 +44,7 @@ cartella_temporanea::cartella_temporanea() {
 }
 
 cartella_temporanea::~cartella_temporanea() {
-  interruzione::rimuovi_albero(utf16::da_utf8(percorso));
+  rimuovi_albero(utf16::da_utf8(percorso));
 }
 
 bool esiste_file(const std::string& nome) {
@@ -144,4 +167,19 @@ int esegui(const std::string& comando, std::string* uscita) {
     if (c != '\r') senza_cr += c;
   if (uscita) *uscita = senza_cr;
   return static_cast<int>(stato);
+}
+
+unsigned long numero_finito() {
+  // A process of its own that ends at once: its number is free afterwards.
+  wchar_t riga[] = L"cmd.exe /c exit 0";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, riga, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                      &si, &pi))
+    return 0;
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return pi.dwProcessId;
 }

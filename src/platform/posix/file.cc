@@ -7,12 +7,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 
 #include "platform/agganci.h"
+#include "platform/avanzi.h"
 #include "platform/posix/interruzione.h"
 
 namespace file {
@@ -156,12 +159,55 @@ void sostituisci(const std::string& nome, std::string_view dati) {
   f.chiudi();
 }
 
-sostituzione::sostituzione(const std::string& nome) : nome_(nome), temp_(nome + ".tmp-XXXXXX") {
+namespace {
+
+// The folder a replacement of `nome` is written in.
+std::string cartella_di(const std::string& nome) {
+  const size_t i = nome.rfind('/');
+  return i == std::string::npos ? "." : i == 0 ? "/" : nome.substr(0, i);
+}
+
+// A name for the finished file, free at the moment: the prefix and six
+// letters drawn from the time and a counter.
+std::string nome_libero(const std::string& prefisso) {
+  static std::atomic<uint64_t> contatore{0};
+  timespec ora{};
+  ::clock_gettime(CLOCK_REALTIME, &ora);
+  uint64_t v = static_cast<uint64_t>(ora.tv_nsec) ^ (static_cast<uint64_t>(ora.tv_sec) << 30) ^
+               (contatore.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+  v ^= v >> 29;
+  v *= 0xBF58476D1CE4E5B9ull;
+  v ^= v >> 32;
+  static const char lettere[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::string s = prefisso;
+  for (int i = 0; i < 6; ++i, v /= 36) s += lettere[v % 36];
+  return s;
+}
+
+}  // namespace
+
+sostituzione::sostituzione(const std::string& nome) : nome_(nome) {
+  c_era_ = avanzi::rimuovi_morti(nome);
+  // A file with no name until it is whole: a run killed outright leaves
+  // nothing. Where the file system cannot make one (or /proc, through which
+  // it gets its name, is missing), a named file, removed by a later run if
+  // this one is killed.
+  int fd = ::open(cartella_di(nome).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  static const bool con_proc = ::access("/proc/self/fd", F_OK) == 0;
+  if (fd >= 0) {
+    if (con_proc) {
+      h_ = h_di(fd);
+      agganci::prima_di_scrivere();
+      return;
+    }
+    ::close(fd);
+  }
+  temp_ = avanzi::prefisso(nome) + "XXXXXX";
   // The name is made in the slot an interruption reads, so the file is never
   // there without the handler knowing it.
   char* posto = nullptr;
-  posto_ = interruzione::registra(temp_, false, posto);
-  int fd = ::mkstemp(posto ? posto : temp_.data());
+  posto_ = interruzione::registra(temp_, posto);
+  fd = ::mkstemp(posto ? posto : temp_.data());
   if (fd < 0) {
     int err = errno;
     interruzione::libera(posto_);
@@ -174,7 +220,7 @@ sostituzione::sostituzione(const std::string& nome) : nome_(nome), temp_(nome + 
 sostituzione::~sostituzione() {
   if (h_) {
     ::close(fd_di(h_));
-    ::unlink(temp_.c_str());
+    if (!temp_.empty()) ::unlink(temp_.c_str());
   }
   interruzione::libera(posto_);
 }
@@ -208,6 +254,34 @@ void sostituzione::scrivi_a(uint64_t offset, std::string_view dati) {
 void sostituzione::riserva(uint64_t byte) {
   ::fallocate(fd_di(h_), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(byte));
 }
+// The unnamed file, whole, gets its name: the target's own when there is no
+// target yet (then nothing is left behind at any moment), else a free name of
+// the temporary kind beside it, renamed over it next; only between those two
+// steps can a killed run leave a file, which a later run removes.
+bool sostituzione::nomina() {
+  const std::string da = "/proc/self/fd/" + std::to_string(fd_di(h_));
+  // A target there when the run began is not tried: the link would fail.
+  if (!c_era_) {
+    if (::linkat(AT_FDCWD, da.c_str(), AT_FDCWD, nome_.c_str(), AT_SYMLINK_FOLLOW) == 0)
+      return true;
+    if (errno != EEXIST) fallisci(nome_, errno);
+  }
+  const std::string prefisso = avanzi::prefisso(nome_);
+  for (int prova = 0; prova < 100; ++prova) {
+    std::string nome = nome_libero(prefisso);
+    char* posto = nullptr;
+    posto_ = interruzione::registra(nome, posto);
+    if (::linkat(AT_FDCWD, da.c_str(), AT_FDCWD, nome.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      temp_ = nome;
+      return false;
+    }
+    const int err = errno;
+    interruzione::libera(posto_);
+    posto_ = -1;
+    if (err != EEXIST) fallisci(nome_, err);
+  }
+  fallisci(nome_, EEXIST);
+}
 void sostituzione::chiudi() {
   // The mask is read once: it can only be read by setting it, and a program
   // that writes eight files need not set it sixteen times.
@@ -218,6 +292,16 @@ void sostituzione::chiudi() {
   }();
   int fd = fd_di(h_);
   ::fchmod(fd, 0666 & ~maschera);
+  if (temp_.empty() && nomina()) {
+    h_ = nullptr;
+    if (::close(fd) != 0) {
+      // There was no file before: none is left.
+      int err = errno;
+      ::unlink(nome_.c_str());
+      fallisci(nome_, err);
+    }
+    return;
+  }
   h_ = nullptr;
   if (::close(fd) != 0) {
     int err = errno;
@@ -267,25 +351,6 @@ std::vector<std::string> elenco(const std::string& cartella) {
 std::string cartella_temporanea_sistema() {
   const char* t = std::getenv("TMPDIR");
   return t && *t ? std::string(t) : std::string("/tmp");
-}
-
-cartella_privata::cartella_privata(const std::string& dentro) {
-  std::string modello = file::percorso(dentro, ".scenario-XXXXXX");
-  char* buffer = nullptr;
-  posto = interruzione::registra(modello, true, buffer);
-  if (!::mkdtemp(buffer ? buffer : modello.data())) {
-    int err = errno;
-    interruzione::libera(posto);
-    throw errore_scrittura("impossibile creare una cartella temporanea in " + dentro + ": " +
-                           motivo(err));
-  }
-  percorso = buffer ? buffer : modello;
-}
-
-cartella_privata::~cartella_privata() {
-  std::error_code ec;
-  std::filesystem::remove_all(percorso, ec);
-  interruzione::libera(posto);
 }
 
 }  // namespace file

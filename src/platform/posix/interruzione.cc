@@ -14,7 +14,7 @@
 namespace interruzione {
 namespace {
 
-enum : int { libero = 0, occupato = 1, file_temp = 2, cartella_temp = 3 };
+enum : int { libero = 0, occupato = 1, file_temp = 2 };
 
 struct posto {
   std::atomic<int> stato{libero};
@@ -22,37 +22,10 @@ struct posto {
 };
 posto posti[16];
 
-// Empties a private folder (it holds plain files only) with calls that are
-// safe in a signal handler.
-void svuota(const char* cartella) {
-  int fd = ::open(cartella, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  alignas(8) char buf[4096];
-  for (;;) {
-    long n = ::syscall(SYS_getdents64, fd, buf, sizeof buf);
-    if (n <= 0) break;
-    for (long i = 0; i < n;) {
-      // struct linux_dirent64: ino (8), off (8), reclen (2), type (1), name
-      unsigned short lunghezza;
-      std::memcpy(&lunghezza, buf + i + 16, sizeof lunghezza);
-      const char* nome = buf + i + 19;
-      if (std::strcmp(nome, ".") != 0 && std::strcmp(nome, "..") != 0) ::unlinkat(fd, nome, 0);
-      i += lunghezza;
-    }
-  }
-  ::close(fd);
-}
-
 extern "C" void all_interruzione(int segnale) {
   const int err = errno;
   for (auto& p : posti)
     if (p.stato.load(std::memory_order_acquire) == file_temp) ::unlink(p.nome);
-  for (auto& p : posti) {
-    if (p.stato.load(std::memory_order_acquire) == cartella_temp) {
-      svuota(p.nome);
-      ::rmdir(p.nome);
-    }
-  }
   // The signal is blocked while its handler runs: with the default action
   // back, it ends the program as soon as the handler returns.
   ::signal(segnale, SIG_DFL);
@@ -62,14 +35,14 @@ extern "C" void all_interruzione(int segnale) {
 
 }  // namespace
 
-int registra(const std::string& nome, bool cartella, char*& buffer) {
+int registra(const std::string& nome, char*& buffer) {
   buffer = nullptr;
   if (nome.size() >= sizeof posti[0].nome) return -1;
   for (int i = 0; i < static_cast<int>(std::size(posti)); ++i) {
     int atteso = libero;
     if (!posti[i].stato.compare_exchange_strong(atteso, occupato)) continue;
     std::memcpy(posti[i].nome, nome.c_str(), nome.size() + 1);
-    posti[i].stato.store(cartella ? cartella_temp : file_temp, std::memory_order_release);
+    posti[i].stato.store(file_temp, std::memory_order_release);
     buffer = posti[i].nome;
     return i;
   }

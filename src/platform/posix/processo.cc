@@ -1,5 +1,10 @@
 #include "platform/processo.h"
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "platform/posix/interruzione.h"
 
 namespace processo {
@@ -10,6 +15,18 @@ std::vector<std::string> argomenti(int argc, char** argv) {
 
 void prepara() {
   interruzione::installa();
+}
+
+unsigned long numero() {
+  static const auto n = static_cast<unsigned long>(::getpid());
+  return n;
+}
+
+bool in_vita(unsigned long n) {
+  const auto pid = static_cast<pid_t>(n);
+  if (pid <= 0 || static_cast<unsigned long>(pid) != n) return false;
+  // Another user's process is there too, though no signal may reach it.
+  return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
 }  // namespace processo

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/agganci.h"
+#include "platform/avanzi.h"
 #include "platform/windows/interruzione.h"
 #include "platform/windows/utf16.h"
 
@@ -126,17 +128,24 @@ void sostituisci(const std::string& nome, std::string_view dati) {
   f.chiudi();
 }
 
+// A named file, for Windows has no unnamed ones: a run killed outright
+// leaves it, and a later run removes it once its owner has ended (when a
+// process ends, Windows closes its handles, so nothing holds the file open
+// any more; one deleted while another still holds it open with
+// FILE_SHARE_DELETE vanishes when that handle closes).
 sostituzione::sostituzione(const std::string& nome) : nome_(nome) {
+  avanzi::rimuovi_morti(nome);
   for (int prova = 0; prova < 100; ++prova) {
-    temp_ = nome + ".tmp-" + suffisso();
+    temp_ = avanzi::prefisso(nome) + suffisso();
     const std::wstring temp = utf16::da_utf8(temp_);
     // Known to an interruption before it exists; shared for deletion, so the
     // console handler can remove it while it is still open.
-    posto_ = interruzione::registra(temp, false);
+    posto_ = interruzione::registra(temp);
     HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       h_ = h;
+      agganci::prima_di_scrivere();
       return;
     }
     interruzione::libera(posto_);
@@ -265,30 +274,6 @@ std::string cartella_temporanea_sistema() {
   std::wstring w(buf, n);
   while (w.size() > 3 && (w.back() == L'\\' || w.back() == L'/')) w.pop_back();
   return utf16::a_utf8(w);
-}
-
-cartella_privata::cartella_privata(const std::string& dentro) {
-  for (int prova = 0; prova < 100; ++prova) {
-    std::string nome = file::percorso(dentro, ".scenario-" + suffisso());
-    const std::wstring w = utf16::da_utf8(nome);
-    posto = interruzione::registra(w, true);
-    if (CreateDirectoryW(w.c_str(), nullptr)) {
-      percorso = nome;
-      return;
-    }
-    DWORD err = GetLastError();
-    interruzione::libera(posto);
-    posto = -1;
-    if (err != ERROR_ALREADY_EXISTS)
-      throw errore_scrittura("impossibile creare una cartella temporanea in " + dentro + ": " +
-                             utf16::motivo(err));
-  }
-  throw errore_scrittura("impossibile creare una cartella temporanea in " + dentro);
-}
-
-cartella_privata::~cartella_privata() {
-  if (!percorso.empty()) interruzione::rimuovi_albero(utf16::da_utf8(percorso));
-  interruzione::libera(posto);
 }
 
 }  // namespace file

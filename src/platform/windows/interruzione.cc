@@ -9,7 +9,7 @@ namespace interruzione {
 namespace {
 
 struct posto {
-  bool usato = false, cartella = false;
+  bool usato = false;
   std::wstring nome;
 };
 
@@ -26,43 +26,22 @@ BOOL WINAPI all_interruzione(DWORD evento) {
   // Temporary files are opened with FILE_SHARE_DELETE: deleting one still
   // open leaves it to vanish when the process ends.
   for (const posto& p : posti)
-    if (p.usato && !p.cartella) DeleteFileW(p.nome.c_str());
-  for (const posto& p : posti)
-    if (p.usato && p.cartella) rimuovi_albero(p.nome);
+    if (p.usato) DeleteFileW(p.nome.c_str());
   posti.clear();
   return FALSE;  // the system's own handler ends the program
 }
 
 }  // namespace
 
-void rimuovi_albero(const std::wstring& cartella) {
-  WIN32_FIND_DATAW d;
-  HANDLE h = FindFirstFileW((cartella + L"\\*").c_str(), &d);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring nome = d.cFileName;
-      if (nome == L"." || nome == L"..") continue;
-      std::wstring p = cartella + L"\\" + nome;
-      SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        rimuovi_albero(p);
-      else
-        DeleteFileW(p.c_str());
-    } while (FindNextFileW(h, &d));
-    FindClose(h);
-  }
-  RemoveDirectoryW(cartella.c_str());
-}
-
-int registra(const std::wstring& nome, bool cartella) {
+int registra(const std::wstring& nome) {
   std::lock_guard<std::mutex> l(m);
   for (size_t i = 0; i < posti.size(); ++i) {
     if (!posti[i].usato) {
-      posti[i] = {true, cartella, nome};
+      posti[i] = {true, nome};
       return static_cast<int>(i);
     }
   }
-  posti.push_back({true, cartella, nome});
+  posti.push_back({true, nome});
   return static_cast<int>(posti.size() - 1);
 }
 

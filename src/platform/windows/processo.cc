@@ -37,4 +37,22 @@ void prepara() {
     std::atexit(ripristina);
 }
 
+unsigned long numero() {
+  return GetCurrentProcessId();
+}
+
+bool in_vita(unsigned long n) {
+  HANDLE h =
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(n));
+  if (!h) {
+    // A process this user may not open is there all the same.
+    return GetLastError() == ERROR_ACCESS_DENIED;
+  }
+  // A process that has ended but whose handle someone still holds is no
+  // longer running: its files were closed when it ended.
+  const bool vivo = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
+  CloseHandle(h);
+  return vivo;
+}
+
 }  // namespace processo
