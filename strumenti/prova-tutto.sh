@@ -13,11 +13,11 @@ bash "$(dirname "$0")/installa-dipendenze.sh"
 cd "$(dirname "$0")/.."
 export WINEDEBUG=-all
 
-cmake -S . -B build
+cmake -S . -B build -DCOMPATTATORE_SERVER=ON
 cmake --build build -j2
 ctest --test-dir build --output-on-failure
 
-cmake -S . -B build-asan -DCOMPATTATORE_SANITIZE=ON
+cmake -S . -B build-asan -DCOMPATTATORE_SANITIZE=ON -DCOMPATTATORE_SERVER=ON
 cmake --build build-asan -j2
 ctest --test-dir build-asan --output-on-failure
 
@@ -25,7 +25,7 @@ cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCOMPATTATORE_FUZZ=ON -DC
 cmake --build build-fuzz -j2
 ctest --test-dir build-fuzz --output-on-failure
 
-cmake -S . -B build-win --toolchain cmake/mingw-w64.cmake -DCOMPATTATORE_LINUX_BIN="$PWD/build/bin"
+cmake -S . -B build-win --toolchain cmake/mingw-w64.cmake -DCOMPATTATORE_SERVER=ON -DCOMPATTATORE_LINUX_BIN="$PWD/build/bin"
 cmake --build build-win -j2
 # Wine's own folder made once, before any test, with no display (so nothing
 # asks for a click) and without the .NET and HTML add-ons it would offer.

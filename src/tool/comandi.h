@@ -28,6 +28,8 @@ int comando_plot(const argomenti& a);
 int comando_generate(const argomenti& a);
 int comando_decompile(const argomenti& a);
 int comando_diff(const argomenti& a);
+int comando_lsp(const argomenti& a);
+int comando_preview(const argomenti& a);
 
 // Runs the tool with the arguments after its name.
 int esegui_scenario(const argomenti& args);

@@ -69,6 +69,16 @@ const sottocomando kComandi[] = {
      "      riga nei sorgenti decompilati di A e di B. Stato 0 se le due versioni si compilano\n"
      "      dalle stesse voci, 1 se differiscono. --json stampa una riga.",
      comando_diff},
+    {"lsp", "lsp",
+     "server dei sorgenti per gli editor (Language Server Protocol su standard input e\n"
+     "      output): errori e avvisi di check mentre si scrive, descrizione di chiavi e valori,\n"
+     "      struttura, completamento e formattazione. Compila in memoria: non scrive mai nulla.",
+     comando_lsp},
+    {"preview", "preview SRCDIR ROUTE TRAIN [--port N]",
+     "server locale (solo 127.0.0.1) di una pagina che mostra la linea mentre la si scrive:\n"
+     "      planimetria, profili, orario contro la corsa più veloce possibile; ricompila a ogni\n"
+     "      salvataggio dei sorgenti, che non cambia mai. Stampa l'indirizzo da aprire.",
+     comando_preview},
 };
 
 void aiuto(FILE* out) {

@@ -1,0 +1,5 @@
+#include "tool/comandi.h"
+
+int comando_lsp(const argomenti&) {
+  return kUscitaFallita;
+}
