@@ -47,10 +47,6 @@ std::string a_destra(const std::string& s, size_t w) {
   return s.size() >= w ? s : std::string(w - s.size(), ' ') + s;
 }
 
-bool ha_testo(const riga_sorgente& r) {
-  return r.genere == "stazione" || r.genere == "cartello_indicatore";
-}
-
 // One entry a line, the columns of each section aligned, CR LF.
 sorgente_decompilata componi(const std::vector<sezione_sorgente>& sezioni) {
   sorgente_decompilata out;
@@ -62,31 +58,49 @@ sorgente_decompilata componi(const std::vector<sezione_sorgente>& sezioni) {
   };
   for (const sezione_sorgente& s : sezioni) {
     scrivi(s.testa);
-    size_t chiave = 0;
-    std::vector<size_t> larghe;
-    for (const riga_sorgente& r : s.righe) {
-      chiave = std::max(chiave, r.chiave.size() + 1);
-      if (larghe.size() < r.valori.size()) larghe.resize(r.valori.size(), 0);
-      for (size_t i = 0; i < r.valori.size(); ++i)
-        if (!(ha_testo(r) && i + 1 == r.valori.size()))
-          larghe[i] = std::max(larghe[i], r.valori[i].size());
-    }
-    for (const riga_sorgente& r : s.righe) {
-      std::string t = a_sinistra(r.chiave + ",", chiave);
+    const std::vector<std::string> testi = allinea(s.righe);
+    for (size_t i = 0; i < s.righe.size(); ++i) {
+      const riga_sorgente& r = s.righe[i];
       std::string campi = r.chiave;
-      for (size_t i = 0; i < r.valori.size(); ++i) {
-        const bool testo = ha_testo(r) && i + 1 == r.valori.size();
-        t += " " + (testo ? r.valori[i] : a_destra(r.valori[i], larghe[i]));
-        if (i + 1 < r.valori.size()) t += ",";
-        campi += "," + r.valori[i];
-      }
-      while (!t.empty() && t.back() == ' ') t.pop_back();
-      scrivi(t);
-      out.voci.push_back({r.genere, r.posizione, t, campi, riga});
+      for (const std::string& v : r.valori) campi += "," + v;
+      scrivi(testi[i]);
+      out.voci.push_back({r.genere, r.posizione, testi[i], campi, riga});
     }
   }
   return out;
 }
+
+}  // namespace
+
+bool ha_testo(const riga_sorgente& r) {
+  return r.genere == "stazione" || r.genere == "cartello_indicatore";
+}
+
+std::vector<std::string> allinea(const std::vector<riga_sorgente>& righe) {
+  size_t chiave = 0;
+  std::vector<size_t> larghe;
+  for (const riga_sorgente& r : righe) {
+    chiave = std::max(chiave, r.chiave.size() + 1);
+    if (larghe.size() < r.valori.size()) larghe.resize(r.valori.size(), 0);
+    for (size_t i = 0; i < r.valori.size(); ++i)
+      if (!(ha_testo(r) && i + 1 == r.valori.size()))
+        larghe[i] = std::max(larghe[i], r.valori[i].size());
+  }
+  std::vector<std::string> testi;
+  for (const riga_sorgente& r : righe) {
+    std::string t = a_sinistra(r.chiave + ",", chiave);
+    for (size_t i = 0; i < r.valori.size(); ++i) {
+      const bool testo = ha_testo(r) && i + 1 == r.valori.size();
+      t += " " + (testo ? r.valori[i] : a_destra(r.valori[i], larghe[i]));
+      if (i + 1 < r.valori.size()) t += ",";
+    }
+    while (!t.empty() && t.back() == ' ') t.pop_back();
+    testi.push_back(std::move(t));
+  }
+  return testi;
+}
+
+namespace {
 
 // Header entries hold only what the readers put there, and the stamps.
 void controlla_tabella(analisi& a) {

@@ -26,6 +26,13 @@ struct sezione_sorgente {
   std::vector<riga_sorgente> righe;
 };
 
+// The entries of one section laid out as the built-in sources are: the keys
+// padded to one width, each column of numbers right-aligned, a text last
+// value (a station's name, a sign's text) as it is; no trailing blanks.
+std::vector<std::string> allinea(const std::vector<riga_sorgente>& righe);
+// Whether the entry's last value is a text.
+bool ha_testo(const riga_sorgente& r);
+
 riga_sorgente voce(std::string chiave, std::vector<std::string> valori,
                    int64_t posizione = kSenzaPosizione, std::string genere = "");
 std::string n(int64_t v);

@@ -9,12 +9,6 @@
 
 namespace {
 
-// One message tied to a place in the sources.
-struct diagnosi {
-  posizione_sorgente dove;  // no file: none; line 0: the file as a whole
-  std::string messaggio;    // UTF-8, without the place
-};
-
 // The pending code: the message, extra lines to print under it, and a second
 // place that explains it.
 struct errore_spiegato {
@@ -154,6 +148,15 @@ std::string testo_errore(const esito_compilazione& e) {
   out = scrivi(r.principale, "");
   if (r.nota) out += scrivi(*r.nota, "");
   return out;
+}
+
+std::vector<diagnosi> diagnosi_errore(const esito_compilazione& e) {
+  if (codice_di(e) == 0) return {};
+  errore_spiegato r = spiega(e);
+  for (const auto& riga : r.spiegazione) r.principale.messaggio += "; " + riga;
+  std::vector<diagnosi> d{r.principale};
+  if (r.nota) d.push_back(*r.nota);
+  return d;
 }
 
 std::string json_errore(const esito_compilazione& e) {

@@ -2,12 +2,22 @@
 // sources, and what it means.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "tool/compila.h"
+
+// One message tied to a place in the sources.
+struct diagnosi {
+  posizione_sorgente dove;  // no file: none; line 0: the file as a whole
+  std::string messaggio;    // UTF-8, without the place
+};
 
 // "FILE:LINE: errore N: meaning (posizione P m)", the source line and a caret
 // under the field; "" when no code is pending. Ends with a newline.
 std::string testo_errore(const esito_compilazione& e);
+// The pending code as places: its own, with its meaning and explanation,
+// then the place of a note that explains it; empty when no code is pending.
+std::vector<diagnosi> diagnosi_errore(const esito_compilazione& e);
 // The keys "file", "riga", "colonna" and "messaggio" of the pending code where
 // they are known, each after a comma; "" when no code is pending.
 std::string json_errore(const esito_compilazione& e);

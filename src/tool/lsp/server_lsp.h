@@ -1,0 +1,92 @@
+// The language server's state and its answers, apart from the channel and
+// the threads that run it (so that tests and the fuzzer drive it directly).
+//
+// The two sources of a scenario are one compile: a document's partner is
+// found by the name scheme in its folder, an open buffer before the file on
+// the disk. Every change marks its pair; a compile takes the newest texts of
+// a marked pair and publishes the diagnostics of both files, and a change
+// that came in the meantime marks the pair again, so the latest one wins.
+#pragma once
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include "model/formato.h"
+
+namespace lsp {
+
+struct documento {
+  std::string uri;
+  std::string testo;  // UTF-8, as the editor holds it
+  long long versione = 0;
+  bool linea = false;  // a line source; else a train source
+};
+
+// A pair to compile: the folder and the names the compile reads.
+struct coppia {
+  std::string cartella, linea, treno;  // route and train names
+  std::string uri_linea, uri_treno;    // "" where no such file is known
+  bool operator<(const coppia& o) const {
+    return std::tie(cartella, linea, treno) < std::tie(o.cartella, o.linea, o.treno);
+  }
+};
+
+class server {
+ public:
+  // Receives each message body the server sends.
+  using invio = std::function<void(const std::string&)>;
+  explicit server(invio manda) : manda_(std::move(manda)) {}
+
+  // false: partners are looked for among open documents only (the fuzzer).
+  bool disco = true;
+  // true: a change compiles its pair before tratta() returns (tests, fuzzer).
+  bool sincrono = false;
+
+  // Handles one message body.
+  void tratta(std::string_view corpo);
+  // A framing fault of the channel, to report to the client's log.
+  void guasto(const std::string& perche);
+  // Whether `exit` came, and the status it asks for.
+  bool finito() const { return finito_; }
+  int stato() const { return spento_ ? 0 : 1; }
+
+  // For the compile thread: waits for a marked pair (false once `chiudi`),
+  // compiles it and publishes; returns after one pair.
+  bool compila_prossima();
+  void chiudi();
+
+ private:
+  struct richiesta;
+  void metodo(const richiesta& r);
+  void apri(const richiesta& r);
+  void cambia(const richiesta& r);
+  void chiudi_documento(const richiesta& r);
+  void descrivi(const richiesta& r);
+  void simboli(const richiesta& r);
+  void completa(const richiesta& r);
+  void formatta(const richiesta& r);
+  void rispondi(const richiesta& r, const std::string& risultato_json);
+  void errore(const std::string& id_json, int codice, const std::string& messaggio);
+  void notifica(const std::string& metodo, const std::string& parametri_json);
+  void segna(const std::string& uri);
+  coppia coppia_di(const std::string& uri);
+  void compila(const coppia& c);
+  std::string testo_di(const std::string& uri, bool& aperto);
+  bool e_linea_aperta(const std::string& uri);
+  void pubblica(const coppia& c, const std::map<std::string, std::string>& diagnosi);
+
+  invio manda_;
+  std::mutex mutex_;  // the documents, the marks and the channel
+  std::condition_variable cv_;
+  std::map<std::string, documento> documenti_;
+  std::set<coppia> segnate_;
+  bool iniziato_ = false, spento_ = false, finito_ = false, chiuso_ = false;
+};
+
+}  // namespace lsp

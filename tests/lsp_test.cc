@@ -1,0 +1,243 @@
+// The language server driven as a client drives it, in one thread: framing,
+// positions, the life cycle, and a conversation on the built-in sources.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "aiuti.h"
+#include "platform/testo.h"
+#include "tool/lsp/cornice.h"
+#include "tool/lsp/server_lsp.h"
+#include "tool/lsp/testo_lsp.h"
+
+namespace {
+
+using nlohmann::json;
+
+TEST(Cornice, WholeMessagesFromPiecesAndFaultsSkipped) {
+  const std::string a = R"({"a":1})", b = R"({"b":2})";
+  struct caso {
+    std::string ingresso;
+    std::vector<std::string> corpi;
+    bool guasto;  // a fault is reported (when the pieces show it)
+  } casi[] = {
+      {lsp::incornicia(a) + lsp::incornicia(b), {a, b}, false},
+      {"Content-Type: x\r\ncontent-length:  7 \r\n\r\n" + a, {a}, false},
+      {"Content-Length: sette\r\n\r\n" + lsp::incornicia(b), {b}, true},
+      {"Content-Length: 99999999999999999999\r\n\r\n" + a + lsp::incornicia(b), {b}, true},
+      // A length too short cuts the body; the next header is found in what is left.
+      {"Content-Length: 3\r\n\r\n" + a + lsp::incornicia(b), {R"({"a)", b}, false},
+      {std::string(lsp::kIntestazioneMassima + 10, 'x') + lsp::incornicia(b), {b}, false},
+  };
+  for (const caso& c : casi) {
+    for (size_t pezzo : {size_t{1}, size_t{5}, c.ingresso.size()}) {
+      lsp::cornice f;
+      std::vector<std::string> corpi;
+      bool guasti = false;
+      std::string corpo, guasto;
+      for (size_t i = 0; i < c.ingresso.size(); i += pezzo) {
+        f.aggiungi(std::string_view(c.ingresso).substr(i, pezzo));
+        while (f.prossimo(corpo, guasto)) {
+          guasti |= !guasto.empty();
+          if (guasto.empty()) corpi.push_back(corpo);
+        }
+      }
+      EXPECT_EQ(corpi, c.corpi) << c.ingresso.substr(0, 60) << " a pezzi di " << pezzo;
+      if (c.guasto) {
+        EXPECT_TRUE(guasti) << c.ingresso.substr(0, 60);
+      }
+    }
+  }
+}
+
+TEST(TestoLsp, PositionsCountUtf16UnitsAndClampToTheText) {
+  const std::string t =
+      "ab\r\nc\xC3\xA0"
+      "d\rx\xF0\x9F\x98\x80y\nz";  // à, 😀
+  struct caso {
+    long riga, carattere;
+    size_t offset;
+  } casi[] = {{0, 0, 0},  {0, 9, 2},  {1, 1, 5},  {1, 2, 7},  {1, 3, 8},  {2, 1, 10},
+              {2, 2, 10}, {2, 3, 14}, {3, 0, 16}, {3, 5, 17}, {9, 0, 17}, {-1, -1, 0}};
+  for (const caso& c : casi)
+    EXPECT_EQ(lsp::offset_di(t, c.riga, c.carattere), c.offset) << c.riga << ":" << c.carattere;
+
+  std::vector<lsp::fuori_pagina> fuori;
+  const std::string cp = lsp::a_1252("\xE2\x82\xAC \xC5\x91\r\n\xF0\x9F\x98\x80x\xC3\xA0", &fuori);
+  EXPECT_EQ(cp, "\x80 ?\r\n??x\xE0");
+  ASSERT_EQ(fuori.size(), 2u);
+  EXPECT_EQ((std::vector<int>{fuori[0].riga, fuori[0].colonna, fuori[0].unita}),
+            (std::vector<int>{0, 2, 1}));
+  EXPECT_EQ((std::vector<int>{fuori[1].riga, fuori[1].colonna, fuori[1].unita}),
+            (std::vector<int>{1, 0, 2}));
+}
+
+// A server with every message it sends kept.
+struct cliente {
+  std::vector<json> ricevuti;
+  lsp::server s{[this](const std::string& m) { ricevuti.push_back(json::parse(m)); }};
+  int prossimo = 100;
+  cliente() { s.sincrono = true; }
+  void manda(const json& m) { s.tratta(m.dump()); }
+  json chiedi(const std::string& metodo, const json& parametri) {
+    const int id = ++prossimo;
+    manda({{"jsonrpc", "2.0"}, {"id", id}, {"method", metodo}, {"params", parametri}});
+    for (const json& r : ricevuti)
+      if (r.contains("id") && r["id"] == id) return r;
+    return json();
+  }
+  void avvisa(const std::string& metodo, const json& parametri) {
+    manda({{"jsonrpc", "2.0"}, {"method", metodo}, {"params", parametri}});
+  }
+  // The diagnostics last published for a document.
+  json diagnosi(const std::string& uri) const {
+    for (auto i = ricevuti.rbegin(); i != ricevuti.rend(); ++i)
+      if (i->value("method", "") == "textDocument/publishDiagnostics" &&
+          (*i)["params"]["uri"] == uri)
+        return (*i)["params"]["diagnostics"];
+    return json();
+  }
+};
+
+TEST(ServerLsp, LifeCycleAndBadMessagesGetTheProtocolsAnswers) {
+  cliente c;
+  c.s.tratta("{non json");
+  EXPECT_EQ(c.ricevuti.back()["error"]["code"], -32700);
+  EXPECT_EQ(c.chiedi("textDocument/hover", json::object())["error"]["code"], -32002);
+  EXPECT_TRUE(c.chiedi("initialize", {{"capabilities", json::object()}})["result"].contains(
+      "capabilities"));
+  struct caso {
+    json messaggio;
+    int codice;
+  } casi[] = {
+      {{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "non/esiste"}}, -32601},
+      {{{"jsonrpc", "2.0"}, {"id", {{"x", 1}}}, {"method", "shutdown"}}, -32600},
+      {{{"jsonrpc", "2.0"}, {"id", 2}}, -32600},
+      {json::array({1, 2}), -32600},
+      {{{"jsonrpc", "2.0"}, {"id", 3}, {"method", "textDocument/hover"}, {"params", 7}}, -32602},
+      {{{"jsonrpc", "2.0"}, {"id", 4}, {"method", "initialize"}}, -32600},
+  };
+  for (const caso& k : casi) {
+    c.manda(k.messaggio);
+    EXPECT_EQ(c.ricevuti.back()["error"]["code"], k.codice) << k.messaggio.dump();
+  }
+  EXPECT_TRUE(c.chiedi("shutdown", nullptr)["result"].is_null());
+  EXPECT_EQ(c.chiedi("textDocument/hover", json::object())["error"]["code"], -32600);
+  c.avvisa("exit", nullptr);
+  EXPECT_TRUE(c.s.finito());
+  EXPECT_EQ(c.s.stato(), 0);
+
+  cliente senza_shutdown;
+  senza_shutdown.avvisa("exit", nullptr);
+  EXPECT_TRUE(senza_shutdown.s.finito());
+  EXPECT_EQ(senza_shutdown.s.stato(), 1);
+}
+
+std::string uri_di(std::string p) {
+  for (char& c : p)
+    if (c == '\\') c = '/';
+  return p[0] == '/' ? "file://" + p : "file:///" + p;
+}
+
+json posizione(int riga, int carattere) {
+  return {{"line", riga}, {"character", carattere}};
+}
+
+// The built-in sources as an editor holds them: open, edited, asked about.
+struct conversazione : cliente {
+  cartella_temporanea t;
+  std::string linea, treno, testo_linea, testo_treno;
+  conversazione() {
+    EXPECT_EQ(esegui(programma(SCENARIO_BIN) + " sources " + t.percorso + " >/dev/null 2>&1"), 0);
+    linea = uri_di(t / "FerziaPS-Calvorano_linea.txt");
+    treno = uri_di(t / "FerziaPS-Calvorano_24617-.txt");
+    testo_linea = testo::da_1252(leggi_tutto(t / "FerziaPS-Calvorano_linea.txt"));
+    testo_treno = testo::da_1252(leggi_tutto(t / "FerziaPS-Calvorano_24617-.txt"));
+    chiedi("initialize", {{"capabilities", json::object()}});
+    apri(linea, testo_linea);
+    apri(treno, testo_treno);
+  }
+  void apri(const std::string& uri, const std::string& testo) {
+    avvisa(
+        "textDocument/didOpen",
+        {{"textDocument", {{"uri", uri}, {"languageId", "x"}, {"version", 1}, {"text", testo}}}});
+  }
+  void cambia(const std::string& uri, int riga, int da, int a, const std::string& testo) {
+    avvisa("textDocument/didChange",
+           {{"textDocument", {{"uri", uri}, {"version", ++prossimo}}},
+            {"contentChanges",
+             {{{"range", {{"start", posizione(riga, da)}, {"end", posizione(riga, a)}}},
+               {"text", testo}}}}});
+  }
+  std::string descrivi(const std::string& uri, int riga, int carattere) {
+    const json r = chiedi("textDocument/hover", {{"textDocument", {{"uri", uri}}},
+                                                 {"position", posizione(riga, carattere)}});
+    return r["result"].is_null() ? "" : r["result"]["contents"]["value"].get<std::string>();
+  }
+};
+
+TEST(ServerLsp, DiagnosticsAppearAtTheFieldAndClearWhenMended) {
+  conversazione c;
+  EXPECT_EQ(c.diagnosi(c.linea), json::array());
+  EXPECT_EQ(c.diagnosi(c.treno), json::array());
+  // "curvas6,  550,  350" is line 11: a letter in its first number.
+  c.cambia(c.linea, 10, 10, 10, "x");
+  const json d = c.diagnosi(c.linea);
+  ASSERT_EQ(d.size(), 1u) << d.dump();
+  EXPECT_EQ(d[0]["code"], 25);
+  EXPECT_EQ(d[0]["severity"], 1);
+  EXPECT_EQ(d[0]["range"]["start"]["line"], 10);
+  c.cambia(c.linea, 10, 10, 11, "");
+  EXPECT_EQ(c.diagnosi(c.linea), json::array());
+  // A character Windows-1252 lacks, in a station's name, and a warning of the check.
+  c.cambia(c.treno, 21, 83, 84, "\xC5\x91");
+  const json n = c.diagnosi(c.treno);
+  ASSERT_FALSE(n.empty());
+  EXPECT_EQ(n[0]["code"], "1252");
+  EXPECT_EQ(n[0]["range"]["start"], posizione(21, 83));
+}
+
+TEST(ServerLsp, HoverOutlineCompletionAndFormatting) {
+  conversazione c;
+  // GRUZO, line 24: 21600 m, 14:50:51.
+  const std::string gruzo =
+      "stazione,   21600, 12,  300,  0, 0, 0,  1,1,0,  4,1,1,   40,  14,50,51, GRUZO";
+  ASSERT_NE(c.testo_treno.find(gruzo), std::string::npos);
+  const int minuti = static_cast<int>(gruzo.find("14,50")) + 3;
+  EXPECT_NE(c.descrivi(c.treno, 23, 2).find("`posizione` (m)"), std::string::npos);
+  EXPECT_NE(c.descrivi(c.treno, 23, 13).find("cella 432"), std::string::npos);
+  EXPECT_NE(c.descrivi(c.treno, 23, minuti).find("orario 14:50:51"), std::string::npos);
+  EXPECT_EQ(c.descrivi(c.treno, 9999, 9999), "");
+
+  const json s = c.chiedi("textDocument/documentSymbol", {{"textDocument", {{"uri", c.treno}}}});
+  EXPECT_NE(s["result"].dump().find("GRUZO 14:50:51"), std::string::npos);
+  const json p = c.chiedi("textDocument/completion",
+                          {{"textDocument", {{"uri", c.treno}}}, {"position", posizione(0, 0)}});
+  EXPECT_NE(p["result"].dump().find("stazione, ${1:posizione}, ${2:tipo}"), std::string::npos);
+
+  // Laid out as decompile writes; a file squeezed into ragged columns comes
+  // back to the same layout, which formatting then leaves alone.
+  const json f = {{"textDocument", {{"uri", c.treno}}}, {"options", json::object()}};
+  auto formatta = [&](const std::string& testo) {
+    c.avvisa("textDocument/didChange",
+             {{"textDocument", {{"uri", c.treno}, {"version", ++c.prossimo}}},
+              {"contentChanges", {{{"text", testo}}}}});
+    const json e = c.chiedi("textDocument/formatting", f)["result"];
+    return e.empty() ? testo : e[0]["newText"].get<std::string>();
+  };
+  const std::string impaginato = formatta(c.testo_treno);
+  EXPECT_NE(impaginato.find(
+                "stazione, 21600, 12, 300, 0, 0, 0, 1, 1, 0, 4, 1, 1, 40, 14, 50, 51, GRUZO\r\n"),
+            std::string::npos);
+  EXPECT_NE(impaginato.find("orologio,                  14  24  50\r\n"), std::string::npos);
+  std::string storto;
+  for (char ch : c.testo_treno)
+    if (ch != ' ' || (!storto.empty() && storto.back() != ' ' && storto.back() != ','))
+      storto += ch;
+  EXPECT_EQ(formatta(storto), impaginato);
+  EXPECT_EQ(formatta(impaginato), impaginato);
+}
+
+}  // namespace
