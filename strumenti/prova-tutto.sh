@@ -21,7 +21,7 @@ cmake -S . -B build-asan -DCOMPATTATORE_SANITIZE=ON -DCOMPATTATORE_SERVER=ON
 cmake --build build-asan -j2
 ctest --test-dir build-asan --output-on-failure
 
-cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCOMPATTATORE_FUZZ=ON -DCOMPATTATORE_TESTS=OFF
+cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCOMPATTATORE_FUZZ=ON -DCOMPATTATORE_TESTS=OFF -DCOMPATTATORE_SERVER=ON
 cmake --build build-fuzz -j2
 ctest --test-dir build-fuzz --output-on-failure
 
