@@ -34,7 +34,8 @@ struct sorgenti {
   }
   int esegui_comando(const std::string& comando, std::string* uscita) const {
     return esegui(programma(SCENARIO_BIN) + " " + comando + " " + t.percorso + " " + kLinea + " " +
-                      kTreno + (comando == "compile" ? " --out " + (t / "out") : "") + " 2>&1",
+                      kTreno + (comando.rfind("compile", 0) == 0 ? " --out " + (t / "out") : "") +
+                      " 2>&1",
                   uscita);
   }
   int compila(std::string* uscita) const { return esegui_comando("compile", uscita); }
@@ -259,6 +260,75 @@ TEST(Avvisi, CollectingThemChangesNoCompiledByte) {
   }
   EXPECT_EQ(compilati[0], compilati[1]);
   EXPECT_GE(avvisi.size(), 4u);
+}
+
+const std::string kNome = "PELSANO D'OSTA";
+
+// A station name saved as UTF-8: the warning, and the compile of the name
+// read as UTF-8 (nullptr: the code page lacks it).
+TEST(Utf8, NamesSavedAsUtf8AreNamedAndCompileWithTheOption) {
+  const char* const casi[][3] = {{"À", "\xC0", "Ã€"}, {"€", "\x80", "â‚¬"}, {"ő", nullptr, "Å‘"}};
+  for (const auto& [utf8, cp1252, mostrato] : casi) {
+    SCOPED_TRACE(utf8);
+    sorgenti s;
+    const int riga = s.cambia(s.treno(), kNome, "PELSANO D'OST" + std::string(utf8));
+    const std::string dove = s.treno() + ":" + std::to_string(riga) + ": ";
+    std::string uscita;
+    ASSERT_EQ(s.controlla(&uscita), 0);
+    EXPECT_NE(
+        uscita.find(dove + "avviso: testo UTF-8 alla colonna 86: il simulatore mostrerà \"D'OST" +
+                    mostrato + "\", forse si intendeva \"D'OST" + utf8 + "\""),
+        std::string::npos)
+        << uscita;
+    if (cp1252) {
+      sorgenti w;
+      w.cambia(w.treno(), kNome, "PELSANO D'OST" + std::string(cp1252));
+      ASSERT_EQ(w.compila(&uscita), 0);
+      ASSERT_EQ(s.esegui_comando("compile --utf8", &uscita), 0) << uscita;
+      for (const std::string& coda :
+           {std::string("_linea.dat"), "_" + kTreno + ".sim", "_" + kTreno + ".dat"})
+        EXPECT_EQ(leggi_tutto(s.t / ("out/" + kLinea + coda)),
+                  leggi_tutto(w.t / ("out/" + kLinea + coda)))
+            << coda;
+      continue;
+    }
+    for (const std::string& comando : {std::string("compile --utf8"), std::string("check --utf8"),
+                                       "plot --utf8 -o " + (s.t / "l.svg")}) {
+      EXPECT_EQ(s.esegui_comando(comando, &uscita), 2) << comando;
+      EXPECT_NE(uscita.find(dove + "errore: il carattere \"ő\" (U+0151) alla colonna 86 non ha " +
+                            "posto in Windows-1252"),
+                std::string::npos)
+          << uscita;
+    }
+    EXPECT_FALSE(esiste_file(s.t / "out"));
+    EXPECT_FALSE(esiste_file(s.t / "l.svg"));
+    ASSERT_EQ(s.esegui_comando("compile --utf8 --json", &uscita), 2);
+    EXPECT_EQ(
+        uscita.rfind("{\"codice_errore\":0,\"posizione_errore\":0,\"files\":[],\"errore\":", 0), 0u)
+        << uscita;
+    EXPECT_NE(uscita.find(",\"riga\":" + std::to_string(riga) + ",\"colonna\":86,"),
+              std::string::npos);
+  }
+}
+
+TEST(Utf8, DecompiledUtf8SourcesCompileToTheSameBytes) {
+  sorgenti s;
+  // À and a byte the code page leaves unassigned.
+  s.cambia(s.treno(), kNome, "PELSANO D'OST\xC0\x81");
+  std::string uscita;
+  ASSERT_EQ(s.compila(&uscita), 0);
+  const std::string scenario = programma(SCENARIO_BIN);
+  const std::string nomi = " " + kLinea + " " + kTreno;
+  ASSERT_EQ(esegui(scenario + " decompile " + (s.t / "out") + nomi + " --utf8 --out " +
+                       (s.t / "d") + " 2>&1",
+                   &uscita),
+            0)
+      << uscita;
+  EXPECT_NE(leggi_tutto(s.t / ("d/" + kLinea + "_" + kTreno + "-.txt"))
+                .find("PELSANO D'OSTÀ\xC2\x81\r\n"),
+            std::string::npos);
+  ASSERT_EQ(esegui(scenario + " check --utf8 " + (s.t / "d") + nomi + " 2>&1", &uscita), 0);
+  EXPECT_EQ(uscita, "0 avvisi, nessun errore\n");
 }
 
 }  // namespace

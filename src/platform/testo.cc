@@ -12,11 +12,10 @@ constexpr std::array<char32_t, 32> kAlti = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
+// The lenient conversion: C1 controls have no place either.
 char da_codice(char32_t c) {
-  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
-  for (size_t i = 0; i < kAlti.size(); ++i)
-    if (kAlti[i] == c && c != 0) return static_cast<char>(0x80 + i);
-  return '?';
+  char b = '?';
+  return byte_1252(c, b) && (c < 0x80 || c > 0x9F) ? b : '?';
 }
 
 void aggiungi_utf8(std::string& out, char32_t c) {
@@ -37,7 +36,36 @@ void aggiungi_utf8(std::string& out, char32_t c) {
   }
 }
 
+// Windows-1252 to UTF-8; `esatto` keeps the unassigned bytes as C1 controls.
+std::string da_1252_con(std::string_view s, bool esatto) {
+  std::string out;
+  out.reserve(s.size());
+  for (char ch : s) {
+    auto b = static_cast<unsigned char>(ch);
+    char32_t c = b;
+    if (b >= 0x80 && b < 0xA0 && kAlti[b - 0x80])
+      c = kAlti[b - 0x80];
+    else if (b >= 0x80 && b < 0xA0 && !esatto)
+      c = U'?';
+    aggiungi_utf8(out, c);
+  }
+  return out;
+}
+
 }  // namespace
+
+bool byte_1252(char32_t c, char& b) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+    b = static_cast<char>(c);
+    return true;
+  }
+  for (size_t i = 0; i < kAlti.size(); ++i)
+    if (kAlti[i] == c || (kAlti[i] == 0 && c == 0x80 + i)) {
+      b = static_cast<char>(0x80 + i);
+      return true;
+    }
+  return false;
+}
 
 size_t sequenza_utf8(std::string_view s, size_t i, char32_t& c) {
   if (i >= s.size()) return 0;
@@ -117,15 +145,25 @@ std::string a_1252(std::string_view s) {
 }
 
 std::string da_1252(std::string_view s) {
-  std::string out;
+  return da_1252_con(s, false);
+}
+
+std::string da_1252_esatto(std::string_view s) {
+  return da_1252_con(s, true);
+}
+
+size_t a_1252_esatto(std::string_view s, std::string& out) {
+  out.clear();
   out.reserve(s.size());
-  for (char ch : s) {
-    auto b = static_cast<unsigned char>(ch);
-    char32_t c = b;
-    if (b >= 0x80 && b < 0xA0) c = kAlti[b - 0x80] ? kAlti[b - 0x80] : U'?';
-    aggiungi_utf8(out, c);
+  for (size_t i = 0; i < s.size();) {
+    char32_t c = 0;
+    char b = 0;
+    const size_t n = sequenza_utf8(s, i, c);
+    if (n == 0 || !byte_1252(c, b)) return i;
+    out += b;
+    i += n;
   }
-  return out;
+  return std::string::npos;
 }
 
 char minuscola(char ch) {

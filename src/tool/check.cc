@@ -29,19 +29,23 @@ void stampa_testo(const esito_compilazione& e) {
   std::fputs(testo_errore(e).c_str(), stdout);
   const size_t n = e.avvisi.size();
   const int32_t c = e.codice_fatale ? e.codice_fatale : e.codice_errore;
-  std::printf("%zu %s, %s\n", n, n == 1 ? "avviso" : "avvisi",
-              c == 0 ? "nessun errore" : ("errore " + std::to_string(c)).c_str());
+  const std::string esito = e.codifica ? "sorgente non convertibile in Windows-1252"
+                            : c == 0   ? "nessun errore"
+                                       : "errore " + std::to_string(c);
+  std::printf("%zu %s, %s\n", n, n == 1 ? "avviso" : "avvisi", esito.c_str());
 }
 
 }  // namespace
 
 int comando_check(const argomenti& a) {
   argomenti_letti l;
-  if (int s = leggi_argomenti("check", a, {{"--json"}}, 3, "SRCDIR ROUTE TRAIN", l); s >= 0)
+  if (int s = leggi_argomenti("check", a, {{"--utf8"}, {"--json"}}, 3, "SRCDIR ROUTE TRAIN", l);
+      s >= 0)
     return s;
   opzioni_compilazione o;
   o.uscita = uscita_compilati::nessuna;
   o.avvisi = true;
+  o.utf8 = l.ha("--utf8");
   const bool json = l.ha("--json");
   o.cartella_sorgenti = l.posizionali[0];
   o.linea = l.posizionali[1];

@@ -64,14 +64,16 @@ void stampa_testo(const esito_compilazione& e) {
 
 int comando_compile(const argomenti& a) {
   argomenti_letti l;
-  if (int s = leggi_argomenti("compile", a, {{"--out", "una cartella"}, {"--no-plan"}, {"--json"}},
-                              3, "SRCDIR ROUTE TRAIN", l);
+  if (int s = leggi_argomenti("compile", a,
+                              {{"--out", "una cartella"}, {"--no-plan"}, {"--utf8"}, {"--json"}}, 3,
+                              "SRCDIR ROUTE TRAIN", l);
       s >= 0)
     return s;
   opzioni_compilazione o;
   const bool json = l.ha("--json");
   o.cartella_uscita = l.valore("--out");
   o.planimetria = !l.ha("--no-plan");
+  o.utf8 = l.ha("--utf8");
   o.cartella_sorgenti = l.posizionali[0];
   o.linea = l.posizionali[1];
   o.treno = l.posizionali[2];

@@ -21,10 +21,25 @@ void metti_sorgente(file::disco_memoria& d, const std::string& nome, const std::
   d.file[nome] = std::move(dati);
 }
 
+// A source as the compile reads it: made Windows-1252 when it is UTF-8, or
+// looked over for UTF-8 text when warnings are wanted. False when it cannot
+// be converted.
+bool prepara_sorgente(file::disco_memoria& d, const std::string& nome, const std::string* testo,
+                      const opzioni_compilazione& o, esito_compilazione& esito) {
+  metti_sorgente(d, nome, testo);
+  auto s = d.file.find(nome);
+  if (s == d.file.end()) return true;
+  if (o.utf8)
+    esito.codifica = da_utf8(nome, s->second);
+  else if (o.avvisi)
+    avvisi_codifica(esito.avvisi, nome, s->second);
+  return !esito.codifica;
+}
+
 }  // namespace
 
 int esito_compilazione::stato() const {
-  if (codice_fatale != 0 || !errore_io.empty()) return kUscitaFallita;
+  if (codice_fatale != 0 || !errore_io.empty() || codifica) return kUscitaFallita;
   return codice_errore == 0 ? kUscitaOk : kUscitaCodice;
 }
 
@@ -38,9 +53,10 @@ esito_compilazione compila_scenario(const opzioni_compilazione& o) {
     f.cartella = o.cartella_sorgenti;
     f.nome_linea = o.linea;
     f.numero_treno = o.treno;
-    metti_sorgente(d, f.file_linea(), o.testo_linea);
-    metti_sorgente(d, f.file_treno(), o.testo_treno);
     esito.file_linea = f.file_linea();
+    if (!prepara_sorgente(d, f.file_linea(), o.testo_linea, o, esito) ||
+        !prepara_sorgente(d, f.file_treno(), o.testo_treno, o, esito))
+      return esito;
 
     const std::string nomi[] = {nome_planimetria(o.linea), nome_tabella(o.linea, o.treno),
                                 nome_percorso(o.linea, o.treno)};

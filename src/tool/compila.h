@@ -4,11 +4,13 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "compiler/stato_lettura.h"
+#include "tool/codifica.h"
 
 // Where the compiled files go.
 enum class uscita_compilati {
@@ -26,6 +28,7 @@ struct opzioni_compilazione {
   bool planimetria = true;
   uscita_compilati uscita = uscita_compilati::cartella;
   bool avvisi = false;  // look for what the compile accepts silently (scenario check)
+  bool utf8 = false;    // the sources are UTF-8, made Windows-1252 before the compile
   // The sources' texts when they are in memory already; otherwise they are
   // read from SRCDIR (a missing one stays missing).
   const std::string* testo_linea = nullptr;
@@ -56,7 +59,10 @@ struct esito_compilazione {
   std::string motivo;           // why the read failed (code 25)
   std::string file_linea;       // the line description
   std::vector<avviso> avvisi;   // with opzioni_compilazione::avvisi
-  int stato() const;            // exit status
+  // With opzioni_compilazione::utf8, a source that is not UTF-8 or holds a
+  // character Windows-1252 lacks: nothing compiled, nothing written.
+  std::optional<errore_codifica> codifica;
+  int stato() const;  // exit status
 };
 
 esito_compilazione compila_scenario(const opzioni_compilazione& o);

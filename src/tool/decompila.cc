@@ -254,22 +254,24 @@ std::string ostacolo(const std::string& nome, bool forza) {
 // The check compile of the sources written, in memory: each compiled file
 // compared with the one read, byte for byte. Where they differ it runs once
 // more, keeping what it writes, to name the first records that differ.
-void controlla(const opzioni_decompilazione& o, const std::string& uscita, const decompilazione& d,
-               scenario_compilato& s, esito_decompilazione& e) {
+void controlla(const opzioni_decompilazione& o, const std::string& uscita, const std::string& linea,
+               const std::string& treno, scenario_compilato& s, esito_decompilazione& e) {
   opzioni_compilazione c;
   c.cartella_sorgenti = uscita;
   c.linea = o.linea;
   c.treno = o.treno;
   c.planimetria = s.con_planimetria;
-  c.testo_linea = &d.linea.dati;
-  c.testo_treno = &d.treno.dati;
+  c.testo_linea = &linea;
+  c.testo_treno = &treno;
+  c.utf8 = o.utf8;
   c.uscita = uscita_compilati::confronto;
   c.attesi[nome_tabella(o.linea, o.treno)] = s.byte_tabella;
   c.attesi[nome_percorso(o.linea, o.treno)] = s.byte_percorso;
   if (s.con_planimetria) c.attesi[nome_planimetria(o.linea)] = s.byte_planimetria;
   esito_compilazione r = compila_scenario(c);
-  if (!r.errore_io.empty()) {
-    e.controllo = "compilazione di controllo non riuscita: " + r.errore_io;
+  if (!r.errore_io.empty() || r.codifica) {
+    e.controllo = "compilazione di controllo non riuscita: " +
+                  (r.codifica ? r.codifica->messaggio : r.errore_io);
     return;
   }
   if (r.codice_fatale != 0) {
@@ -325,14 +327,22 @@ esito_decompilazione decompila_cartella(const opzioni_decompilazione& o) {
         return e;
       }
     if (!file::crea_cartelle(uscita)) throw file::errore_scrittura("impossibile creare " + uscita);
+    // The check compile reads what is written, in the encoding written.
+    std::string u_linea, u_treno;
+    if (o.utf8) {
+      u_linea = testo::da_1252_esatto(d.linea.dati);
+      u_treno = testo::da_1252_esatto(d.treno.dati);
+    }
+    const std::string& t_linea = o.utf8 ? u_linea : d.linea.dati;
+    const std::string& t_treno = o.utf8 ? u_treno : d.treno.dati;
     // Both written before either is put in place.
     file::sostituzione linea(n_linea), treno(n_treno);
-    linea.scrivi(d.linea.dati);
-    treno.scrivi(d.treno.dati);
+    linea.scrivi(t_linea);
+    treno.scrivi(t_treno);
     linea.chiudi();
     treno.chiudi();
     e.files = {n_linea, n_treno};
-    controlla(o, uscita, d, s, e);
+    controlla(o, uscita, t_linea, t_treno, s, e);
   } catch (const file::errore_scrittura& x) {
     e.errore = x.what();
   }
@@ -341,14 +351,16 @@ esito_decompilazione decompila_cartella(const opzioni_decompilazione& o) {
 
 int comando_decompile(const argomenti& a) {
   argomenti_letti l;
-  if (int s = leggi_argomenti("decompile", a, {{"--out", "una cartella"}, {"--force"}, {"--json"}},
-                              3, "DIR ROUTE TRAIN", l);
+  if (int s = leggi_argomenti("decompile", a,
+                              {{"--out", "una cartella"}, {"--force"}, {"--utf8"}, {"--json"}}, 3,
+                              "DIR ROUTE TRAIN", l);
       s >= 0)
     return s;
   opzioni_decompilazione o;
   const bool json = l.ha("--json");
   o.uscita = l.valore("--out");
   o.forza = l.ha("--force");
+  o.utf8 = l.ha("--utf8");
   o.cartella = l.posizionali[0];
   o.linea = l.posizionali[1];
   o.treno = l.posizionali[2];

@@ -44,6 +44,7 @@ struct opzioni_decompilazione {
   std::string linea, treno;
   std::string uscita;  // SRCDIR; empty: DIR
   bool forza = false;  // replace sources that exist
+  bool utf8 = false;   // write the sources as UTF-8
 };
 
 struct esito_decompilazione {

@@ -135,6 +135,7 @@ std::string json(const diagnosi& d) {
 }  // namespace
 
 std::string testo_errore(const esito_compilazione& e) {
+  if (e.codifica) return scrivi({e.codifica->dove, e.codifica->messaggio}, "errore");
   const int32_t c = codice_di(e);
   if (c == 0) return {};
   const errore_spiegato r = spiega(e);
@@ -160,6 +161,9 @@ std::vector<diagnosi> diagnosi_errore(const esito_compilazione& e) {
 }
 
 std::string json_errore(const esito_compilazione& e) {
+  if (e.codifica)
+    return ",\"errore\":" + json_testo(e.codifica->messaggio) +
+           json({e.codifica->dove, e.codifica->messaggio});
   if (codice_di(e) == 0) return {};
   errore_spiegato r = spiega(e);
   for (const auto& riga : r.spiegazione) r.principale.messaggio += "; " + riga;

@@ -13,13 +13,15 @@ struct diagnosi {
 };
 
 // "FILE:LINE: errore N: meaning (posizione P m)", the source line and a caret
-// under the field; "" when no code is pending. Ends with a newline.
+// under the field; "" when no code is pending. A source --utf8 could not
+// convert gives "FILE:LINE: errore: ..." instead. Ends with a newline.
 std::string testo_errore(const esito_compilazione& e);
 // The pending code as places: its own, with its meaning and explanation,
 // then the place of a note that explains it; empty when no code is pending.
 std::vector<diagnosi> diagnosi_errore(const esito_compilazione& e);
 // The keys "file", "riga", "colonna" and "messaggio" of the pending code where
-// they are known, each after a comma; "" when no code is pending.
+// they are known, each after a comma; "" when no code is pending. A source
+// --utf8 could not convert adds "errore", as a failure without a code does.
 std::string json_errore(const esito_compilazione& e);
 
 // "FILE:LINE: avviso: ...", the source line and a caret. Ends with a newline.

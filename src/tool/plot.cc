@@ -17,6 +17,7 @@
 #include "tool/comandi.h"
 #include "tool/compila.h"
 #include "tool/compilati.h"
+#include "tool/messaggi.h"
 
 namespace {
 
@@ -865,19 +866,63 @@ std::string disegna_linea(const tabella& t, const std::vector<cella_percorso>& c
   return d.s;
 }
 
-namespace {}  // namespace
+namespace {
+
+// The sources compiled in memory, nothing written beside them or anywhere.
+// Returns -1 with the scenario in `s`, or the exit status after the report.
+int da_sorgenti(const argomenti_letti& l, scenario_compilato& s) {
+  opzioni_compilazione o;
+  o.cartella_sorgenti = l.posizionali[0];
+  o.linea = l.posizionali[1];
+  o.treno = l.posizionali[2];
+  o.planimetria = true;
+  o.uscita = uscita_compilati::memoria;
+  o.utf8 = l.ha("--utf8");
+  esito_compilazione e = compila_scenario(o);
+  if (!e.errore_io.empty()) {
+    std::fprintf(stderr, "scenario: %s\n", e.errore_io.c_str());
+    return kUscitaFallita;
+  }
+  if (e.codifica) {
+    std::fputs(testo_errore(e).c_str(), stderr);
+    return kUscitaFallita;
+  }
+  if (e.codice_fatale != 0) {
+    std::fprintf(stderr, " Errore n. %d\n", e.codice_fatale);
+    return kUscitaFallita;
+  }
+  if (e.codice_errore != 0) {
+    // A compile that stopped early leaves a partial line: drawing it would mislead.
+    std::string senso(codice::significato(e.codice_errore));
+    std::fprintf(stderr,
+                 "scenario: la compilazione ha lasciato l'errore %d%s%s (posizione %d m); "
+                 "nessun disegno. 'scenario compile' mostra dove.\n",
+                 e.codice_errore, senso.empty() ? "" : ": ", senso.c_str(), e.posizione_errore);
+    return kUscitaCodice;
+  }
+  std::string errore;
+  if (!compilato_da_memoria(e.compilati, o.linea, o.treno, s, errore)) {
+    std::fprintf(stderr, "scenario: %s\n", errore.c_str());
+    return kUscitaFallita;
+  }
+  return -1;
+}
+
+}  // namespace
 
 int comando_plot(const argomenti& a) {
   argomenti_letti l;
-  if (int s =
-          leggi_argomenti("plot", a, {{"--output", "un nome di file", "-o"}, {"--from-compiled"}},
-                          3, "SRCDIR (o --from-compiled DIR) ROUTE TRAIN", l);
+  if (int s = leggi_argomenti(
+          "plot", a, {{"--output", "un nome di file", "-o"}, {"--from-compiled"}, {"--utf8"}}, 3,
+          "SRCDIR (o --from-compiled DIR) ROUTE TRAIN", l);
       s >= 0)
     return s;
   const bool compilati = l.ha("--from-compiled");
   const std::string uscita = l.valore("--output");
   const std::vector<std::string>& posizionali = l.posizionali;
   if (uscita.empty()) return errore_uso("plot", "plot vuole -o FILE.svg");
+  if (compilati && l.ha("--utf8"))
+    return errore_uso("plot", "--utf8 vale per i sorgenti, non con --from-compiled");
   const std::string& cartella = posizionali[0];
   const std::string& linea = posizionali[1];
   const std::string& treno = posizionali[2];
@@ -885,42 +930,14 @@ int comando_plot(const argomenti& a) {
     return errore_uso("plot", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
 
   scenario_compilato s;
-  std::string errore;
   if (compilati) {
+    std::string errore;
     if (!leggi_compilato(cartella, linea, treno, s, errore)) {
       std::fprintf(stderr, "scenario: %s\n", errore.c_str());
       return kUscitaFallita;
     }
-  } else {
-    // Compiled in memory: nothing is written beside the sources or anywhere.
-    opzioni_compilazione o;
-    o.cartella_sorgenti = cartella;
-    o.linea = linea;
-    o.treno = treno;
-    o.planimetria = true;
-    o.uscita = uscita_compilati::memoria;
-    esito_compilazione e = compila_scenario(o);
-    if (!e.errore_io.empty()) {
-      std::fprintf(stderr, "scenario: %s\n", e.errore_io.c_str());
-      return kUscitaFallita;
-    }
-    if (e.codice_fatale != 0) {
-      std::fprintf(stderr, " Errore n. %d\n", e.codice_fatale);
-      return kUscitaFallita;
-    }
-    if (e.codice_errore != 0) {
-      // A compile that stopped early leaves a partial line: drawing it would mislead.
-      std::string senso(codice::significato(e.codice_errore));
-      std::fprintf(stderr,
-                   "scenario: la compilazione ha lasciato l'errore %d%s%s (posizione %d m); "
-                   "nessun disegno. 'scenario compile' mostra dove.\n",
-                   e.codice_errore, senso.empty() ? "" : ": ", senso.c_str(), e.posizione_errore);
-      return kUscitaCodice;
-    }
-    if (!compilato_da_memoria(e.compilati, linea, treno, s, errore)) {
-      std::fprintf(stderr, "scenario: %s\n", errore.c_str());
-      return kUscitaFallita;
-    }
+  } else if (int stato = da_sorgenti(l, s); stato >= 0) {
+    return stato;
   }
   if (!s.con_planimetria) {
     std::fprintf(stderr, "scenario: impossibile leggere %s: senza la planimetria non c'è disegno\n",

@@ -11,20 +11,24 @@ const sottocomando kComandi[] = {
      "scrive in DIR (creata se manca) i cinque file di testo dello scenario predefinito;\n"
      "      non compila nulla. Da lì si parte per uno scenario proprio.",
      comando_sources},
-    {"compile", "compile SRCDIR ROUTE TRAIN [--out DIR] [--no-plan] [--json]",
+    {"compile", "compile SRCDIR ROUTE TRAIN [--out DIR] [--no-plan] [--utf8] [--json]",
      "compila SRCDIR/ROUTE_linea.txt e SRCDIR/ROUTE_TRAIN-.txt: i sorgenti sono letti una\n"
      "      volta in memoria e compilati lì, così non sono mai cambiati né cancellati. I file\n"
      "      compilati ROUTE_linea.dat (non con --no-plan), ROUTE_TRAIN.sim e ROUTE_TRAIN.dat "
      "vanno\n"
-     "      in DIR (predefinita: SRCDIR). --json stampa una riga:\n"
+     "      in DIR (predefinita: SRCDIR). I sorgenti sono in Windows-1252 come li legge il\n"
+     "      simulatore; con --utf8 sono letti come UTF-8 e convertiti prima della compilazione\n"
+     "      (gli stessi byte compilati): un carattere che Windows-1252 non ha è un errore alla\n"
+     "      sua riga e colonna, e nulla viene scritto. --json stampa una riga:\n"
      "      {\"codice_errore\":N,\"posizione_errore\":M,\"files\":[...]}, con \"file\",\n"
      "      \"riga\", \"colonna\" e \"messaggio\" quando resta un codice.",
      comando_compile},
-    {"check", "check SRCDIR ROUTE TRAIN [--json]",
+    {"check", "check SRCDIR ROUTE TRAIN [--utf8] [--json]",
      "compila come compile senza tenere nulla e riporta il codice rimasto e gli avvisi\n"
      "      (FILE:RIGA: avviso: ...) per ciò che la compilazione accetta in silenzio: campi che\n"
      "      non sono chiavi, valori che si troncano o si arrotondano, voci fuori ordine di\n"
-     "      posizione, marcatori sostituiti.\n"
+     "      posizione, marcatori sostituiti, testo UTF-8 (o il suo BOM) in un sorgente che il\n"
+     "      simulatore legge come Windows-1252. --utf8 come per compile.\n"
      "      Stato d'uscita 0 con i soli avvisi. --json stampa una riga con \"avvisi\":[...].",
      comando_check},
     {"dump", "dump FILE [--all] [--json]",
@@ -34,11 +38,11 @@ const sottocomando kComandi[] = {
      "      conteggi, riquadro, un punto ogni 500). --all elenca ogni voce, cella o punto;\n"
      "      --json stampa lo stesso in JSON.",
      comando_dump},
-    {"plot", "plot (SRCDIR | --from-compiled DIR) ROUTE TRAIN -o FILE.svg",
+    {"plot", "plot (SRCDIR [--utf8] | --from-compiled DIR) ROUTE TRAIN -o FILE.svg",
      "disegna la linea in un solo SVG autonomo: la planimetria dall'alto con stazioni, segnali\n"
      "      e cartelli, e sotto i profili di pendenza e di velocità limite lungo la linea.\n"
      "      Compila SRCDIR in memoria (nulla viene scritto accanto ai sorgenti), oppure legge i\n"
-     "      tre file compilati di DIR con --from-compiled.",
+     "      tre file compilati di DIR con --from-compiled. --utf8 come per compile.",
      comando_plot},
     {"generate", "generate DIR ROUTE TRAIN (--km N | --wild) [--seed S]",
      "scrive DIR/ROUTE_linea.txt e DIR/ROUTE_TRAIN-.txt: una linea sintetica di N km (da 1 a\n"
@@ -49,7 +53,7 @@ const sottocomando kComandi[] = {
      "      che si troncano, lunghezze negative, voci fuori ordine e sovrapposte, conteggi al\n"
      "      limite) e la lunghezza la sceglie il seme: di solito si compila con codice 0.",
      comando_generate},
-    {"decompile", "decompile DIR ROUTE TRAIN [--out SRCDIR] [--force] [--json]",
+    {"decompile", "decompile DIR ROUTE TRAIN [--out SRCDIR] [--force] [--utf8] [--json]",
      "riscrive i sorgenti dai file compilati DIR/ROUTE_TRAIN.sim, DIR/ROUTE_TRAIN.dat e, se c'è,\n"
      "      DIR/ROUTE_linea.dat: SRCDIR/ROUTE_linea.txt e SRCDIR/ROUTE_TRAIN-.txt (predefinita:\n"
      "      DIR), nella forma dei sorgenti predefiniti. Non sostituisce un sorgente che esiste\n"
@@ -59,7 +63,8 @@ const sottocomando kComandi[] = {
      "      esprimere. File scritti dopo una lettura che si è fermata prima della fine ne\n"
      "      portano la traccia, che il resoconto nomina: i sorgenti scritti si fermano allo\n"
      "      stesso punto. Senza ROUTE_linea.dat la linea non ha curve e va compilata con\n"
-     "      --no-plan. --json stampa una riga con \"files\", \"identico\", \"differenze\",\n"
+     "      --no-plan. Con --utf8 i sorgenti sono scritti in UTF-8 (da compilare con --utf8).\n"
+     "      --json stampa una riga con \"files\", \"identico\", \"differenze\",\n"
      "      \"inesprimibili\", \"non_ricostruiti\" e \"tracce\".",
      comando_decompile},
     {"diff", "diff DIR_A DIR_B ROUTE TRAIN [--json]",
@@ -90,7 +95,8 @@ void aiuto(FILE* out) {
       "\nStato d'uscita: 0 riuscito; 1 la compilazione lascia un codice d'errore (decompile:\n"
       "l'andata e ritorno non è identica; diff: le versioni differiscono); 2 \" Errore n.\n"
       "1250\" o \" Errore n. 1251\" (nulla scritto), un file illeggibile o incoerente, un\n"
-      "errore di scrittura; 64 un errore d'uso.\n\n"
+      "sorgente che --utf8 non può convertire in Windows-1252 (nulla scritto), un errore di\n"
+      "scrittura; 64 un errore d'uso.\n\n"
       "Ogni sottocomando risponde a --help con il suo uso. Con --json ogni riga è UTF-8 valido:\n"
       "in un nome di file che non è UTF-8 ogni byte che non lo è si legge come Windows-1252.\n");
 }
