@@ -197,6 +197,12 @@ TEST(ServerLsp, DiagnosticsAppearAtTheFieldAndClearWhenMended) {
   ASSERT_FALSE(n.empty());
   EXPECT_EQ(n[0]["code"], "1252");
   EXPECT_EQ(n[0]["range"]["start"], posizione(21, 83));
+  // What the author typed as UTF-8 read as 1252 ("Ã€" for "À") is the check's warning.
+  c.cambia(c.treno, 21, 83, 84, "\xC3\x83\xE2\x82\xAC");
+  const json w = c.diagnosi(c.treno);
+  ASSERT_FALSE(w.empty());
+  EXPECT_EQ(w[0]["severity"], 2);
+  EXPECT_NE(w[0]["message"].get<std::string>().find("UTF-8"), std::string::npos);
 }
 
 TEST(ServerLsp, HoverOutlineCompletionAndFormatting) {
