@@ -42,11 +42,21 @@ fallito=0
 male() { echo "FALLITO: $*"; fallito=1; }
 aspetta_finestra() {  # name, seconds
   for _ in $(seq $(($2 * 10))); do
-    id=$(xdotool search --name "$1" 2>/dev/null | head -1)
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.1
   done
   return 1
+}
+# OK on a box once it has the focus: a key sent to a box still being mapped
+# under a loaded machine is lost, and the box then waits for ever.
+premi_ok() {  # window id
+  for _ in $(seq 200); do
+    xdotool windowfocus "$1" 2>/dev/null
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] && break
+    sleep 0.1
+  done
+  xdotool key Return
 }
 foto() { [ -n "${SCREENSHOTS:-}" ] && import -window root "$SCREENSHOTS/$1" 2>/dev/null; }
 
@@ -74,8 +84,7 @@ run=$!
 if id=$(aspetta_finestra '^finestra_demo$' 20); then
   sleep 0.5
   foto finestra-errore-windows.png
-  xdotool windowfocus "$id" 2>/dev/null
-  xdotool key Return
+  premi_ok "$id"
 else
   male "nessuna scatola del messaggio"
 fi
@@ -97,8 +106,7 @@ cp "$compattatore" "$guasto/compattatore.exe"
 timeout 60 "$wine" "$guasto/compattatore.exe" >/dev/null 2>"$lavoro/errori" &
 run=$!
 if id=$(aspetta_finestra '^compattatore$' 20); then
-  xdotool windowfocus "$id" 2>/dev/null
-  xdotool key Return
+  premi_ok "$id"
 else
   male "nessuna scatola per la scrittura fallita"
 fi
