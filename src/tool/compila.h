@@ -26,6 +26,7 @@ struct opzioni_compilazione {
   bool planimetria = true;
   uscita_compilati uscita = uscita_compilati::cartella;
   bool avvisi = false;  // look for what the compile accepts silently (scenario check)
+  bool voci = false;    // keep the entries read (esito_compilazione::voci)
   // The sources' texts when they are in memory already; otherwise they are
   // read from SRCDIR (a missing one stays missing).
   const std::string* testo_linea = nullptr;
@@ -51,12 +52,13 @@ struct esito_compilazione {
   std::map<std::string, std::string> compilati;          // uscita_compilati::memoria
   std::map<std::string, confronto_compilato> confronti;  // uscita_compilati::confronto
   // Files below are named as in SRCDIR.
-  posizione_sorgente sorgente;  // where the reader stopped
-  origine_codice origine;       // where a code the read went on past was stored
-  std::string motivo;           // why the read failed (code 25)
-  std::string file_linea;       // the line description
-  std::vector<avviso> avvisi;   // with opzioni_compilazione::avvisi
-  int stato() const;            // exit status
+  posizione_sorgente sorgente;   // where the reader stopped
+  origine_codice origine;        // where a code the read went on past was stored
+  std::string motivo;            // why the read failed (code 25)
+  std::string file_linea;        // the line description
+  std::vector<avviso> avvisi;    // with opzioni_compilazione::avvisi
+  std::vector<voce_letta> voci;  // with opzioni_compilazione::voci
+  int stato() const;             // exit status
 };
 
 esito_compilazione compila_scenario(const opzioni_compilazione& o);

@@ -24,7 +24,8 @@ const sottocomando kComandi[] = {
      "compila come compile senza tenere nulla e riporta il codice rimasto e gli avvisi\n"
      "      (FILE:RIGA: avviso: ...) per ciò che la compilazione accetta in silenzio: campi che\n"
      "      non sono chiavi, valori che si troncano o si arrotondano, voci fuori ordine di\n"
-     "      posizione, marcatori sostituiti.\n"
+     "      posizione, marcatori sostituiti, e orari fra due stazioni più brevi della corsa più\n"
+     "      veloce che i limiti di velocità consentono (le stazioni senza orario non contano).\n"
      "      Stato d'uscita 0 con i soli avvisi. --json stampa una riga con \"avvisi\":[...].",
      comando_check},
     {"dump", "dump FILE [--all] [--json]",
@@ -34,11 +35,14 @@ const sottocomando kComandi[] = {
      "      conteggi, riquadro, un punto ogni 500). --all elenca ogni voce, cella o punto;\n"
      "      --json stampa lo stesso in JSON.",
      comando_dump},
-    {"plot", "plot (SRCDIR | --from-compiled DIR) ROUTE TRAIN -o FILE.svg",
+    {"plot",
+     "plot (SRCDIR | --from-compiled DIR) ROUTE TRAIN -o FILE.svg | SRCDIR ROUTE TRAIN --html -o "
+     "FILE.html",
      "disegna la linea in un solo SVG autonomo: la planimetria dall'alto con stazioni, segnali\n"
      "      e cartelli, e sotto i profili di pendenza e di velocità limite lungo la linea.\n"
      "      Compila SRCDIR in memoria (nulla viene scritto accanto ai sorgenti), oppure legge i\n"
-     "      tre file compilati di DIR con --from-compiled.",
+     "      tre file compilati di DIR con --from-compiled. Con --html scrive invece la pagina\n"
+     "      di preview con i dati dentro: si apre in un browser senza server, anche altrove.",
      comando_plot},
     {"generate", "generate DIR ROUTE TRAIN (--km N | --wild) [--seed S]",
      "scrive DIR/ROUTE_linea.txt e DIR/ROUTE_TRAIN-.txt: una linea sintetica di N km (da 1 a\n"
@@ -76,8 +80,10 @@ const sottocomando kComandi[] = {
      comando_lsp},
     {"preview", "preview SRCDIR ROUTE TRAIN [--port N]",
      "server locale (solo 127.0.0.1) di una pagina che mostra la linea mentre la si scrive:\n"
-     "      planimetria, profili, orario contro la corsa più veloce possibile; ricompila a ogni\n"
-     "      salvataggio dei sorgenti, che non cambia mai. Stampa l'indirizzo da aprire.",
+     "      planimetria, profili, orario contro la corsa più veloce possibile; ricompila in\n"
+     "      memoria a ogni salvataggio dei sorgenti, che non cambia mai, e la pagina si ridisegna\n"
+     "      da sé. Stampa l'indirizzo da aprire, con la sua chiave; --port sceglie la porta\n"
+     "      (predefinita: una libera). Ctrl-C lo ferma.",
      comando_preview},
 };
 
