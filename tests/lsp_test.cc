@@ -29,7 +29,7 @@ TEST(Cornice, WholeMessagesFromPiecesAndFaultsSkipped) {
       {"Content-Length: 99999999999999999999\r\n\r\n" + a + lsp::incornicia(b), {b}, true},
       // A length too short cuts the body; the next header is found in what is left.
       {"Content-Length: 3\r\n\r\n" + a + lsp::incornicia(b), {R"({"a)", b}, false},
-      {std::string(lsp::kIntestazioneMassima + 10, 'x') + lsp::incornicia(b), {b}, false},
+      {std::string(lsp::kTestataMassima + 10, 'x') + lsp::incornicia(b), {b}, false},
   };
   for (const caso& c : casi) {
     for (size_t pezzo : {size_t{1}, size_t{5}, c.ingresso.size()}) {

@@ -45,13 +45,19 @@ std::string_view lettore_campi::quotato() {
 
 std::string lettore_campi::testo() {
   inizia_campo();
-  if (pos_ < dati_.size() && dati_[pos_] == '"') return std::string(quotato());
-  size_t inizio = pos_;
-  while (pos_ < dati_.size() && dati_[pos_] != ',' && !fine_riga(pos_)) ++pos_;
-  size_t fine_testo = pos_;
-  while (fine_testo > inizio && vuoto(dati_[fine_testo - 1])) --fine_testo;
-  chiudi_campo();
-  return std::string(dati_.data() + inizio, fine_testo - inizio);
+  std::string t;
+  if (pos_ < dati_.size() && dati_[pos_] == '"') {
+    t = quotato();
+  } else {
+    size_t inizio = pos_;
+    while (pos_ < dati_.size() && dati_[pos_] != ',' && !fine_riga(pos_)) ++pos_;
+    size_t fine_testo = pos_;
+    while (fine_testo > inizio && vuoto(dati_[fine_testo - 1])) --fine_testo;
+    chiudi_campo();
+    t.assign(dati_.data() + inizio, fine_testo - inizio);
+  }
+  if (registro) registro->push_back(t);
+  return t;
 }
 
 int32_t lettore_campi::numero() {
@@ -69,6 +75,7 @@ int32_t lettore_campi::numero() {
     if (pos_ < dati_.size() && vuoto(dati_[pos_])) salta_vuoti();
     chiudi_campo();
   }
+  if (registro) registro->emplace_back(cifre);
   if (cifre.empty()) return 0;
   bool negativo = false;
   size_t i = 0;

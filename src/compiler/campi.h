@@ -41,6 +41,9 @@ class lettore_campi {
   int colonna() const { return static_cast<int>(inizio_campo_ - inizio_riga_campo_) + 1; }
   std::string_view testo_riga() const;
 
+  // While set, every field read is added to it as written.
+  std::vector<std::string>* registro = nullptr;
+
  private:
   static bool vuoto(char c) { return c == ' ' || c == '\t'; }
   bool fine_riga(size_t p) const {
@@ -64,6 +67,26 @@ class lettore_campi {
 
 // Where the last field read stands, in the file named `file`.
 posizione_sorgente posizione_campo(const lettore_campi& f, const std::string& file);
+
+// While entries are noted (`voci` not null): the entry of key `k` whose key
+// stands at `dove`, with the fields read until this goes.
+class nota_voce {
+ public:
+  nota_voce(std::vector<voce_letta>* voci, lettore_campi& f, const formato::chiave_sorgente& k,
+            const posizione_sorgente& dove)
+      : f_(f) {
+    if (!voci) return;
+    voci->push_back({&k, dove, {}});
+    f.registro = &voci->back().campi;
+  }
+  ~nota_voce() { f_.registro = nullptr; }
+  nota_voce(const nota_voce&) = delete;
+  nota_voce& operator=(const nota_voce&) = delete;
+
+ private:
+  lettore_campi& f_;
+};
+
 // A bracketed section head such as "[curve]": it names no entry.
 bool testa_sezione(std::string_view t);
 

@@ -296,9 +296,12 @@ esito_voce cartello(Form1& t, lettore_campi& f) {
 esito_voce voce_corpo(Form1& t, lettore_campi& f) {
   using gestore = esito_voce (*)(Form1&, lettore_campi&);
   static constexpr gestore kGestori[] = {pendenza, curva, montagna, indicatori, cartello};
+  const posizione_sorgente dove =
+      t.voci_lette ? posizione_campo(f, t.file_linea()) : posizione_sorgente{};
   for (size_t k = 0; k < std::size(kGestori); ++k) {
     if (k == k_curva && t.j == 0) continue;  // without a plan curves are not keys
     if (!e_chiave(t.riga, k, true)) continue;
+    nota_voce nota(t.voci_lette, f, chiavi_corpo()[k], dove);
     const esito_voce e = kGestori[k](t, f);
     if (e != esito_voce::avanti) return e;
   }

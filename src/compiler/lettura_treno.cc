@@ -213,8 +213,11 @@ esito_voce voce_treno(Form1& t, lettore_campi& f) {
                                          sabbia, segnale, rallentamento,  abbattimento,   stazione};
   const auto& chiavi = formato::chiavi(formato::sorgente::treno);
   static_assert(std::size(kGestori) == 10, "one handler for each key of the train");
+  const posizione_sorgente dove =
+      t.voci_lette ? posizione_campo(f, t.file_treno()) : posizione_sorgente{};
   for (size_t k = 0; k < std::size(kGestori); ++k) {
     if (!formato::riconosce(chiavi[k], t.riga)) continue;
+    nota_voce nota(t.voci_lette, f, chiavi[k], dove);
     const esito_voce e = kGestori[k](t, f);
     if (e != esito_voce::avanti) return e;
   }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "model/formato.h"
 
@@ -20,6 +21,15 @@ struct posizione_sorgente {
 struct avviso {
   posizione_sorgente dove;
   std::string messaggio;  // UTF-8
+};
+
+// An entry as the reader took it (the line's body, the train): its key, where
+// the key stands, and the fields read after the key, as written (single-byte
+// text).
+struct voce_letta {
+  const formato::chiave_sorgente* chiave = nullptr;
+  posizione_sorgente dove;
+  std::vector<std::string> campi;
 };
 
 // Where the reader stored a code and then read on: a code 15 of the line file

@@ -62,6 +62,8 @@ class Form1 {
   const char* motivo_lettura = nullptr;  // why the read failed (code 25)
   // Warnings are looked for only while this is set (scenario check).
   std::vector<avviso>* avvisi = nullptr;
+  // The entries read (the line's body, the train), noted only while this is set.
+  std::vector<voce_letta>* voci_lette = nullptr;
 
   // driver/
   void Form_Load();

@@ -5,6 +5,7 @@
 #include "platform/file.h"
 #include "tool/comandi.h"
 #include "tool/decompila.h"
+#include "tool/orario.h"
 
 namespace {
 
@@ -74,12 +75,17 @@ esito_compilazione compila_scenario(const opzioni_compilazione& o) {
     }
 
     if (o.avvisi) f.avvisi = &esito.avvisi;
+    // The timetable's warnings place themselves by the station entries.
+    if (o.avvisi || o.voci) f.voci_lette = &esito.voci;
     int32_t j = o.planimetria ? 1 : 0;
     try {
       f.memorizza_percorso(j);
     } catch (const fine_programma& fine) {
       esito.codice_fatale = fine.codice;
     }
+    if (o.avvisi && esito.codice_fatale == 0 && f.codice_errore == 0)
+      avvisi_orario(f.tabella_linea, f.celle_percorso, esito.voci, esito.avvisi);
+    if (!o.voci) esito.voci.clear();
     esito.codice_errore = f.codice_errore;
     esito.posizione_errore = f.posizione_errore;
     esito.sorgente = f.sorgente;

@@ -29,6 +29,7 @@ struct opzioni_compilazione {
   uscita_compilati uscita = uscita_compilati::cartella;
   bool avvisi = false;  // look for what the compile accepts silently (scenario check)
   bool utf8 = false;    // the sources are UTF-8, made Windows-1252 before the compile
+  bool voci = false;    // keep the entries read (esito_compilazione::voci)
   // The sources' texts when they are in memory already; otherwise they are
   // read from SRCDIR (a missing one stays missing).
   const std::string* testo_linea = nullptr;
@@ -54,11 +55,12 @@ struct esito_compilazione {
   std::map<std::string, std::string> compilati;          // uscita_compilati::memoria
   std::map<std::string, confronto_compilato> confronti;  // uscita_compilati::confronto
   // Files below are named as in SRCDIR.
-  posizione_sorgente sorgente;  // where the reader stopped
-  origine_codice origine;       // where a code the read went on past was stored
-  std::string motivo;           // why the read failed (code 25)
-  std::string file_linea;       // the line description
-  std::vector<avviso> avvisi;   // with opzioni_compilazione::avvisi
+  posizione_sorgente sorgente;   // where the reader stopped
+  origine_codice origine;        // where a code the read went on past was stored
+  std::string motivo;            // why the read failed (code 25)
+  std::string file_linea;        // the line description
+  std::vector<avviso> avvisi;    // with opzioni_compilazione::avvisi
+  std::vector<voce_letta> voci;  // with opzioni_compilazione::voci
   // With opzioni_compilazione::utf8, a source that is not UTF-8 or holds a
   // character Windows-1252 lacks: nothing compiled, nothing written.
   std::optional<errore_codifica> codifica;

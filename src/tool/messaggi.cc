@@ -101,6 +101,15 @@ errore_spiegato spiega(const esito_compilazione& e) {
   return r;
 }
 
+// Spaces up to the field's column, tabs kept so that the caret lines up
+// however they are shown.
+std::string cursore(const posizione_sorgente& p) {
+  std::string c;
+  for (int i = 0; i + 1 < p.colonna && i < static_cast<int>(p.testo.size()); ++i)
+    c += p.testo[static_cast<size_t>(i)] == '\t' ? '\t' : ' ';
+  return c + "^";
+}
+
 // The place, the message, then the source line and a caret under the field.
 std::string scrivi(const diagnosi& d, std::string_view genere) {
   std::string out;
@@ -111,14 +120,7 @@ std::string scrivi(const diagnosi& d, std::string_view genere) {
   }
   if (!genere.empty()) out += std::string(genere) + ": ";
   out += d.messaggio + "\n";
-  if (d.dove.riga > 0) {
-    out += testo::da_1252(d.dove.testo) + "\n";
-    std::string cursore;
-    // Tabs stay tabs, so the caret lines up however they are shown.
-    for (int i = 0; i + 1 < d.dove.colonna && i < static_cast<int>(d.dove.testo.size()); ++i)
-      cursore += d.dove.testo[static_cast<size_t>(i)] == '\t' ? '\t' : ' ';
-    out += cursore + "^\n";
-  }
+  if (d.dove.riga > 0) out += testo::da_1252(d.dove.testo) + "\n" + cursore(d.dove) + "\n";
   return out;
 }
 
@@ -168,6 +170,31 @@ std::string json_errore(const esito_compilazione& e) {
   errore_spiegato r = spiega(e);
   for (const auto& riga : r.spiegazione) r.principale.messaggio += "; " + riga;
   return json(r.principale);
+}
+
+errore_in_riga errore_principale(const esito_compilazione& e) {
+  errore_in_riga r;
+  r.codice = codice_di(e);
+  errore_spiegato s;
+  if (e.codifica) {
+    // A source that could not be made Windows-1252: no code, nothing compiled.
+    s.principale = {e.codifica->dove, e.codifica->messaggio};
+  } else if (r.codice == 0) {
+    return r;
+  } else {
+    s = spiega(e);
+  }
+  r.messaggio = s.principale.messaggio;
+  for (const auto& riga : s.spiegazione) r.messaggio += "; " + riga;
+  const posizione_sorgente& d = s.principale.dove;
+  r.file = d.file;
+  if (d.riga > 0) {
+    r.riga = d.riga;
+    r.colonna = d.colonna;
+    r.testo = testo::da_1252(d.testo);
+    r.caret = cursore(d);
+  }
+  return r;
 }
 
 std::string testo_avviso(const avviso& a) {

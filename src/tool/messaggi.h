@@ -24,6 +24,17 @@ std::vector<diagnosi> diagnosi_errore(const esito_compilazione& e);
 // --utf8 could not convert adds "errore", as a failure without a code does.
 std::string json_errore(const esito_compilazione& e);
 
+// The pending code at its one place: the file and line ("" and 0 when it has
+// none), the message with what explains it, the line's text as UTF-8 and the
+// caret under the field.
+struct errore_in_riga {
+  int32_t codice = 0;
+  std::string file;
+  int riga = 0, colonna = 0;
+  std::string messaggio, testo, caret;
+};
+errore_in_riga errore_principale(const esito_compilazione& e);
+
 // "FILE:LINE: avviso: ...", the source line and a caret. Ends with a newline.
 std::string testo_avviso(const avviso& a);
 // {"file":...,"riga":...,"colonna":...,"messaggio":...}

@@ -12,11 +12,14 @@
 #include "driver/codici.h"
 #include "model/formato.h"
 #include "platform/file.h"
+#include "platform/osservazione.h"
 #include "platform/testo.h"
+#include "tool/anteprima/documento.h"
 #include "tool/argomenti.h"
 #include "tool/comandi.h"
 #include "tool/compila.h"
 #include "tool/compilati.h"
+#include "tool/linea_compilata.h"
 #include "tool/messaggi.h"
 
 namespace {
@@ -102,52 +105,6 @@ struct scatola {
 struct punto2 {
   double x, y;
 };
-
-// --- what is drawn, taken from the records ---
-
-struct stazione_plot {
-  int voce;
-  std::string nome;  // UTF-8
-  int32_t posizione, inizio, fine;
-};
-
-struct rallentamento_plot {
-  int32_t da, a;  // metres
-  int velocita;   // km/h
-};
-
-std::vector<stazione_plot> stazioni(const tabella& t) {
-  std::vector<stazione_plot> r;
-  // Stations fill entries from 1 upward; the first wholly empty entry ends
-  // them (sign texts stand further up, after a gap).
-  for (int e = 1; e <= 80; ++e) {
-    const voce_linea& v = t[static_cast<size_t>(e)];
-    bool vuota = v.nome.empty() && v.tipo == 0 && v.inizio == 0 && v.fine == 0 &&
-                 v.posizione == 0 && v.opzione_1 == 0 && v.parametro_1 == 0 && v.parametro_2 == 0 &&
-                 v.parametro_4 == 0 && v.parametro_5 == 0 && v.parametro_6 == 0 &&
-                 v.parametro_3 == 0 && v.parametro_7 == 0 && v.prolunga_fine == 0 &&
-                 v.opzione_2 == 0 && v.orario == 0;
-    if (vuota) break;
-    std::string nome = v.nome.empty() ? "stazione " + std::to_string(e) : testo::da_1252(v.nome);
-    r.push_back({e, nome, v.posizione, v.inizio, v.fine});
-  }
-  return r;
-}
-
-std::vector<rallentamento_plot> rallentamenti(const std::vector<cella_percorso>& c) {
-  std::vector<rallentamento_plot> r;
-  size_t e = 0;  // the first end cell after the current start
-  for (size_t i = 0; i < c.size(); ++i) {
-    if (c[i].tipo != tipo_cella::inizio_rallentamento) continue;
-    if (e <= i) {
-      e = i + 1;
-      while (e < c.size() && c[e].tipo != tipo_cella::fine_rallentamento) ++e;
-    }
-    size_t a = e < c.size() ? e : i;  // no end cell: mark the start alone
-    r.push_back({static_cast<int32_t>(i * 50), static_cast<int32_t>(a * 50), c[i].valore_1});
-  }
-  return r;
-}
 
 // --- layout ---
 
@@ -261,7 +218,7 @@ std::vector<scatola> ostacoli_binario(const pianta& pt) {
 
 // Each station's dot on the page; a station off the plan goes to the area's
 // corner so that its name is still placed.
-std::vector<punto2> punti_stazioni(const pianta& pt, const std::vector<stazione_plot>& st,
+std::vector<punto2> punti_stazioni(const pianta& pt, const std::vector<stazione_linea>& st,
                                    const scatola& area) {
   std::vector<punto2> punti;
   for (const auto& s : st) {
@@ -391,7 +348,7 @@ bool colloca_ovunque(campo_etichette& campo, const punto2& P, double w, const st
 
 // Places each station's name near its dot, clear of the track, the dots and
 // the names already placed; further out with a leader line when crowded.
-std::vector<etichetta> colloca_etichette(const pianta& pt, const std::vector<stazione_plot>& st,
+std::vector<etichetta> colloca_etichette(const pianta& pt, const std::vector<stazione_linea>& st,
                                          const scatola& area) {
   campo_etichette campo{area, ostacoli_binario(pt), {}};
   const std::vector<punto2> punti = punti_stazioni(pt, st, area);
@@ -498,7 +455,7 @@ void disegna_segnali(disegno& d, const pianta& pt, const std::vector<cella_perco
 
 // Stations: leader lines, then dots over them, then names.
 void disegna_stazioni_pianta(disegno& d, const std::vector<etichetta>& et,
-                             const std::vector<stazione_plot>& st) {
+                             const std::vector<stazione_linea>& st) {
   for (const auto& e : et) {
     if (!e.linea) continue;
     punto2 fine = fine_linea(e.da, e.box);
@@ -544,7 +501,7 @@ void disegna_barra_scala(disegno& d, const pianta& pt, double fine) {
 
 // Draws the plan panel from y0 down; returns its bottom. The track and the
 // names are laid out first and the panel is cut to what they use.
-double disegna_pianta(disegno& d, pianta& pt, const std::vector<stazione_plot>& st,
+double disegna_pianta(disegno& d, pianta& pt, const std::vector<stazione_linea>& st,
                       const std::vector<cella_percorso>& celle, double largo, double y0) {
   testo_svg(d, kSinistra, y0 - 6, "Planimetria", 15, " font-weight=\"bold\"");
   legenda_pianta(d, y0);
@@ -596,7 +553,7 @@ struct profili {
 };
 
 // Station numbers over the profiles: a second row where they crowd.
-std::vector<int> file_numeri(const std::vector<stazione_plot>& st, const profili& pr) {
+std::vector<int> file_numeri(const std::vector<stazione_linea>& st, const profili& pr) {
   std::vector<int> file;
   double ultimo_x[2] = {-1e9, -1e9};
   for (const auto& s : st) {
@@ -621,14 +578,14 @@ void impagina_profili(profili& pr, double fine_pianta, bool due_file) {
 // Round ranges for both charts, with room for a zero line and for the
 // slowdowns' speeds.
 void scale_profili(profili& pr, const std::vector<cella_percorso>& celle,
-                   const std::vector<rallentamento_plot>& rall) {
+                   const std::vector<rallentamento_linea>& rall) {
   pr.celle_linea =
       std::min(celle.size(), static_cast<size_t>((static_cast<int64_t>(pr.lunghezza) + 49) / 50));
   int pmin = 0, pmax = 0, vmax = 0;
   for (size_t i = 0; i < pr.celle_linea; ++i) {
-    pmin = std::min(pmin, celle[i].pendenza - 100);
-    pmax = std::max(pmax, celle[i].pendenza - 100);
-    vmax = std::max(vmax, celle[i].velocita_limite * 5);
+    pmin = std::min(pmin, pendenza_cella(celle[i]));
+    pmax = std::max(pmax, pendenza_cella(celle[i]));
+    vmax = std::max(vmax, velocita_cella(celle[i]));
   }
   for (const auto& r : rall) vmax = std::max(vmax, r.velocita);
   pr.passo_p = (pmax - pmin) > 40 ? 20 : (pmax - pmin) > 16 ? 10 : 5;
@@ -680,7 +637,7 @@ void disegna_griglia(disegno& d, const profili& pr, double y0, double h, int da,
 }
 
 // Station zones across both charts.
-void disegna_zone_stazioni(disegno& d, const profili& pr, const std::vector<stazione_plot>& st) {
+void disegna_zone_stazioni(disegno& d, const profili& pr, const std::vector<stazione_linea>& st) {
   for (const auto& s : st) {
     double x0 = pr.xm(std::clamp<double>(s.inizio, 0, pr.lunghezza));
     double x1 = pr.xm(std::clamp<double>(s.fine, 0, pr.lunghezza));
@@ -692,7 +649,7 @@ void disegna_zone_stazioni(disegno& d, const profili& pr, const std::vector<staz
 }
 
 // Station lines across both charts, numbered as in the plan.
-void disegna_numeri_stazioni(disegno& d, const profili& pr, const std::vector<stazione_plot>& st,
+void disegna_numeri_stazioni(disegno& d, const profili& pr, const std::vector<stazione_linea>& st,
                              const std::vector<int>& file) {
   for (size_t k = 0; k < st.size(); ++k) {
     double x = pr.xm(std::clamp<double>(st[k].posizione, 0, pr.lunghezza));
@@ -714,7 +671,7 @@ void disegna_pendenza(disegno& d, const profili& pr, const std::vector<cella_per
   for (size_t i = 0; i < pr.celle_linea;) {
     size_t f = i;
     while (f + 1 < pr.celle_linea && celle[f + 1].pendenza == celle[i].pendenza) ++f;
-    int v = celle[i].pendenza - 100;
+    int v = pendenza_cella(celle[i]);
     double x0 = pr.xm(i * 50.0), x1 = pr.xm(std::min<double>((f + 1) * 50.0, pr.lunghezza));
     traccia += (traccia.empty() ? "M" : " L") + f1(x0) + " " + f1(pr.yp(v)) + " L" + f1(x1) + " " +
                f1(pr.yp(v));
@@ -734,7 +691,7 @@ void disegna_pendenza(disegno& d, const profili& pr, const std::vector<cella_per
 
 // Slowdowns: a band over their extent and their speed.
 void disegna_rallentamenti(disegno& d, const profili& pr,
-                           const std::vector<rallentamento_plot>& rall) {
+                           const std::vector<rallentamento_linea>& rall) {
   for (const auto& r : rall) {
     if (r.da > pr.lunghezza) continue;  // in the margin past the line's end
     double x0 = pr.xm(std::clamp<double>(r.da, 0, pr.lunghezza));
@@ -761,7 +718,7 @@ void disegna_velocita(disegno& d, const profili& pr, const std::vector<cella_per
   for (size_t i = 0; i < pr.celle_linea;) {
     size_t f = i;
     while (f + 1 < pr.celle_linea && celle[f + 1].velocita_limite == celle[i].velocita_limite) ++f;
-    double v = celle[i].velocita_limite * 5;
+    double v = velocita_cella(celle[i]);
     double x0 = pr.xm(i * 50.0), x1 = pr.xm(std::min<double>((f + 1) * 50.0, pr.lunghezza));
     traccia += (traccia.empty() ? "M" : " L") + f1(x0) + " " + f1(pr.yv(v)) + " L" + f1(x1) + " " +
                f1(pr.yv(v));
@@ -816,9 +773,9 @@ void legenda_profili(disegno& d, const profili& pr) {
 }
 
 // Both charts under the plan, in drawing order: later parts lie over earlier.
-void disegna_profili(disegno& d, const profili& pr, const std::vector<stazione_plot>& st,
+void disegna_profili(disegno& d, const profili& pr, const std::vector<stazione_linea>& st,
                      const std::vector<int>& file, const std::vector<cella_percorso>& celle,
-                     const std::vector<rallentamento_plot>& rall) {
+                     const std::vector<rallentamento_linea>& rall) {
   testo_svg(d, kSinistra, pr.y_titolo, "Pendenza (per mille) e velocità massima (km/h)", 15,
             " font-weight=\"bold\"");
   disegna_griglia(d, pr, pr.y_pend, pr.h_pend, pr.basso_p, pr.alto_p, pr.passo_p, &profili::yp,
@@ -838,10 +795,9 @@ void disegna_profili(disegno& d, const profili& pr, const std::vector<stazione_p
 
 std::string disegna_linea(const tabella& t, const std::vector<cella_percorso>& celle,
                           const planimetria_linea& pl) {
-  const std::vector<stazione_plot> st = stazioni(t);
-  const std::vector<rallentamento_plot> rall = rallentamenti(celle);
-  int32_t lunghezza = t[formato::kVoceTreno].fine;
-  if (lunghezza <= 0) lunghezza = static_cast<int32_t>(std::max<size_t>(celle.size(), 1) * 50);
+  const std::vector<stazione_linea> st = stazioni_linea(t);
+  const std::vector<rallentamento_linea> rall = rallentamenti_linea(celle);
+  const int32_t lunghezza = lunghezza_linea(t, celle);
   const double largo = kLarghezza - kSinistra - kDestra;
 
   // The plan first: its height sets where the profiles start.
@@ -868,17 +824,11 @@ std::string disegna_linea(const tabella& t, const std::vector<cella_percorso>& c
 
 namespace {
 
-// The sources compiled in memory, nothing written beside them or anywhere.
-// Returns -1 with the scenario in `s`, or the exit status after the report.
-int da_sorgenti(const argomenti_letti& l, scenario_compilato& s) {
-  opzioni_compilazione o;
-  o.cartella_sorgenti = l.posizionali[0];
-  o.linea = l.posizionali[1];
-  o.treno = l.posizionali[2];
-  o.planimetria = true;
-  o.uscita = uscita_compilati::memoria;
-  o.utf8 = l.ha("--utf8");
-  esito_compilazione e = compila_scenario(o);
+// A compile in memory that may be drawn: nothing is written beside the
+// sources or anywhere. Returns -1 to go on, else the exit status after the
+// reason was printed.
+int compila_per_disegno(const opzioni_compilazione& o, esito_compilazione& e) {
+  e = compila_scenario(o);
   if (!e.errore_io.empty()) {
     std::fprintf(stderr, "scenario: %s\n", e.errore_io.c_str());
     return kUscitaFallita;
@@ -900,12 +850,60 @@ int da_sorgenti(const argomenti_letti& l, scenario_compilato& s) {
                  e.codice_errore, senso.empty() ? "" : ": ", senso.c_str(), e.posizione_errore);
     return kUscitaCodice;
   }
-  std::string errore;
-  if (!compilato_da_memoria(e.compilati, o.linea, o.treno, s, errore)) {
-    std::fprintf(stderr, "scenario: %s\n", errore.c_str());
+  return -1;
+}
+
+int scrivi_disegno(const std::string& uscita, const std::string& testo) {
+  try {
+    file::sostituisci(uscita, testo);
+  } catch (const file::errore_scrittura& e) {
+    std::fprintf(stderr, "scenario: %s\n", e.what());
     return kUscitaFallita;
   }
-  return -1;
+  return kUscitaOk;
+}
+
+// The preview page with the data of the sources built in: the entries link
+// to the sources' lines by their absolute paths.
+int pagina_statica(const std::string& cartella, const std::string& linea, const std::string& treno,
+                   bool utf8, const std::string& uscita) {
+  esito_compilazione e;
+  opzioni_compilazione o = compilazione_anteprima(file::assoluto(cartella), linea, treno);
+  o.utf8 = utf8;
+  if (int s = compila_per_disegno(o, e); s >= 0) return s;
+  return scrivi_disegno(uscita, pagina_con_dati(documento_anteprima(e, linea, treno, 1)));
+}
+
+int svg(const std::string& cartella, const std::string& linea, const std::string& treno,
+        bool compilati, bool utf8, const std::string& uscita) {
+  scenario_compilato s;
+  std::string errore;
+  if (compilati) {
+    if (!leggi_compilato(cartella, linea, treno, s, errore)) {
+      std::fprintf(stderr, "scenario: %s\n", errore.c_str());
+      return kUscitaFallita;
+    }
+  } else {
+    opzioni_compilazione o;
+    o.cartella_sorgenti = cartella;
+    o.linea = linea;
+    o.treno = treno;
+    o.planimetria = true;
+    o.uscita = uscita_compilati::memoria;
+    o.utf8 = utf8;
+    esito_compilazione e;
+    if (int stato = compila_per_disegno(o, e); stato >= 0) return stato;
+    if (!compilato_da_memoria(e.compilati, linea, treno, s, errore)) {
+      std::fprintf(stderr, "scenario: %s\n", errore.c_str());
+      return kUscitaFallita;
+    }
+  }
+  if (!s.con_planimetria) {
+    std::fprintf(stderr, "scenario: impossibile leggere %s: senza la planimetria non c'è disegno\n",
+                 file::percorso(cartella, nome_planimetria(linea)).c_str());
+    return kUscitaFallita;
+  }
+  return scrivi_disegno(uscita, disegna_linea(s.tabella_linea, s.celle, s.planimetria()));
 }
 
 }  // namespace
@@ -913,45 +911,27 @@ int da_sorgenti(const argomenti_letti& l, scenario_compilato& s) {
 int comando_plot(const argomenti& a) {
   argomenti_letti l;
   if (int s = leggi_argomenti(
-          "plot", a, {{"--output", "un nome di file", "-o"}, {"--from-compiled"}, {"--utf8"}}, 3,
+          "plot", a,
+          {{"--output", "un nome di file", "-o"}, {"--from-compiled"}, {"--html"}, {"--utf8"}}, 3,
           "SRCDIR (o --from-compiled DIR) ROUTE TRAIN", l);
       s >= 0)
     return s;
   const bool compilati = l.ha("--from-compiled");
+  const bool html = l.ha("--html");
   const std::string uscita = l.valore("--output");
-  const std::vector<std::string>& posizionali = l.posizionali;
-  if (uscita.empty()) return errore_uso("plot", "plot vuole -o FILE.svg");
-  if (compilati && l.ha("--utf8"))
-    return errore_uso("plot", "--utf8 vale per i sorgenti, non con --from-compiled");
-  const std::string& cartella = posizionali[0];
-  const std::string& linea = posizionali[1];
-  const std::string& treno = posizionali[2];
+  if (uscita.empty())
+    return errore_uso("plot", html ? "plot vuole -o FILE.html" : "plot vuole -o FILE.svg");
+  const std::string& cartella = l.posizionali[0];
+  const std::string& linea = l.posizionali[1];
+  const std::string& treno = l.posizionali[2];
   if (!nome_valido(linea) || !nome_valido(treno))
     return errore_uso("plot", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
-
-  scenario_compilato s;
-  if (compilati) {
-    std::string errore;
-    if (!leggi_compilato(cartella, linea, treno, s, errore)) {
-      std::fprintf(stderr, "scenario: %s\n", errore.c_str());
-      return kUscitaFallita;
-    }
-  } else if (int stato = da_sorgenti(l, s); stato >= 0) {
-    return stato;
-  }
-  if (!s.con_planimetria) {
-    std::fprintf(stderr, "scenario: impossibile leggere %s: senza la planimetria non c'è disegno\n",
-                 file::percorso(cartella, nome_planimetria(linea)).c_str());
-    return kUscitaFallita;
-  }
-  const tabella& t = s.tabella_linea;
-  const std::vector<cella_percorso>& celle = s.celle;
-  const planimetria_linea& p = s.planimetria();
-  try {
-    file::sostituisci(uscita, disegna_linea(t, celle, p));
-  } catch (const file::errore_scrittura& e) {
-    std::fprintf(stderr, "scenario: %s\n", e.what());
-    return kUscitaFallita;
-  }
-  return kUscitaOk;
+  if (html && compilati)
+    return errore_uso("plot",
+                      "--html vuole i sorgenti (SRCDIR): la pagina lega ogni voce alla sua riga");
+  const bool utf8 = l.ha("--utf8");
+  if (compilati && utf8)
+    return errore_uso("plot", "--utf8 vale per i sorgenti, non con --from-compiled");
+  if (html) return pagina_statica(cartella, linea, treno, utf8, uscita);
+  return svg(cartella, linea, treno, compilati, utf8, uscita);
 }

@@ -28,7 +28,9 @@ const sottocomando kComandi[] = {
      "      (FILE:RIGA: avviso: ...) per ciò che la compilazione accetta in silenzio: campi che\n"
      "      non sono chiavi, valori che si troncano o si arrotondano, voci fuori ordine di\n"
      "      posizione, marcatori sostituiti, testo UTF-8 (o il suo BOM) in un sorgente che il\n"
-     "      simulatore legge come Windows-1252. --utf8 come per compile.\n"
+     "      simulatore legge come Windows-1252, e orari fra due stazioni più brevi della corsa\n"
+     "      più veloce che i limiti di velocità consentono (le stazioni senza orario non\n"
+     "      contano). --utf8 come per compile.\n"
      "      Stato d'uscita 0 con i soli avvisi. --json stampa una riga con \"avvisi\":[...].",
      comando_check},
     {"dump", "dump FILE [--all] [--json]",
@@ -38,11 +40,15 @@ const sottocomando kComandi[] = {
      "      conteggi, riquadro, un punto ogni 500). --all elenca ogni voce, cella o punto;\n"
      "      --json stampa lo stesso in JSON.",
      comando_dump},
-    {"plot", "plot (SRCDIR [--utf8] | --from-compiled DIR) ROUTE TRAIN -o FILE.svg",
+    {"plot",
+     "plot (SRCDIR [--utf8] | --from-compiled DIR) ROUTE TRAIN -o FILE.svg | SRCDIR ROUTE TRAIN "
+     "[--utf8] --html -o FILE.html",
      "disegna la linea in un solo SVG autonomo: la planimetria dall'alto con stazioni, segnali\n"
      "      e cartelli, e sotto i profili di pendenza e di velocità limite lungo la linea.\n"
      "      Compila SRCDIR in memoria (nulla viene scritto accanto ai sorgenti), oppure legge i\n"
-     "      tre file compilati di DIR con --from-compiled. --utf8 come per compile.",
+     "      tre file compilati di DIR con --from-compiled. Con --html scrive invece la pagina\n"
+     "      di preview con i dati dentro: si apre in un browser senza server, anche altrove.\n"
+     "      --utf8 come per compile.",
      comando_plot},
     {"generate", "generate DIR ROUTE TRAIN (--km N | --wild) [--seed S]",
      "scrive DIR/ROUTE_linea.txt e DIR/ROUTE_TRAIN-.txt: una linea sintetica di N km (da 1 a\n"
@@ -79,10 +85,12 @@ const sottocomando kComandi[] = {
      "      output): errori e avvisi di check mentre si scrive, descrizione di chiavi e valori,\n"
      "      struttura, completamento e formattazione. Compila in memoria: non scrive mai nulla.",
      comando_lsp},
-    {"preview", "preview SRCDIR ROUTE TRAIN [--port N]",
+    {"preview", "preview SRCDIR ROUTE TRAIN [--port N] [--utf8]",
      "server locale (solo 127.0.0.1) di una pagina che mostra la linea mentre la si scrive:\n"
-     "      planimetria, profili, orario contro la corsa più veloce possibile; ricompila a ogni\n"
-     "      salvataggio dei sorgenti, che non cambia mai. Stampa l'indirizzo da aprire.",
+     "      planimetria, profili, orario contro la corsa più veloce possibile; ricompila in\n"
+     "      memoria a ogni salvataggio dei sorgenti, che non cambia mai, e la pagina si ridisegna\n"
+     "      da sé. Stampa l'indirizzo da aprire, con la sua chiave; --port sceglie la porta\n"
+     "      (predefinita: una libera); --utf8 come per compile. Ctrl-C lo ferma.",
      comando_preview},
 };
 

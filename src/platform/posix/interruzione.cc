@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/interruzione.h"
+
 namespace interruzione {
 namespace {
 
@@ -22,8 +24,15 @@ struct posto {
 };
 posto posti[16];
 
+std::atomic<bool> trattenuta{false};
+std::atomic<bool> notata{false};
+
 extern "C" void all_interruzione(int segnale) {
   const int err = errno;
+  if (trattenuta.load(std::memory_order_acquire) && !notata.exchange(true)) {
+    errno = err;
+    return;
+  }
   for (auto& p : posti)
     if (p.stato.load(std::memory_order_acquire) == file_temp) ::unlink(p.nome);
   // The signal is blocked while its handler runs: with the default action
@@ -51,6 +60,14 @@ int registra(const std::string& nome, char*& buffer) {
 
 void libera(int posto) {
   if (posto >= 0) posti[posto].stato.store(libero, std::memory_order_release);
+}
+
+void trattieni() {
+  trattenuta.store(true, std::memory_order_release);
+}
+
+bool chiesta() {
+  return notata.load(std::memory_order_acquire);
 }
 
 void installa() {

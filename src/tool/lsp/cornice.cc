@@ -25,7 +25,7 @@ bool lunghezza(std::string_view blocco, size_t& n, bool& troppo) {
   troppo = false;
   for (; i < blocco.size() && std::isdigit(static_cast<unsigned char>(blocco[i])); ++i, ++cifre) {
     v = v * 10 + static_cast<size_t>(blocco[i] - '0');
-    if (v > kCorpoMassimo) troppo = true, v = kCorpoMassimo + 1;
+    if (v > kMessaggioMassimo) troppo = true, v = kMessaggioMassimo + 1;
   }
   while (i < blocco.size() && (blocco[i] == ' ' || blocco[i] == '\t')) ++i;
   if (cifre == 0 || (i < blocco.size() && blocco[i] != '\r' && blocco[i] != '\n')) return false;
@@ -55,10 +55,10 @@ bool cornice::prossimo(std::string& corpo, std::string& guasto) {
   }
   const size_t fine = buf_.find("\r\n\r\n", pos_);
   if (fine == std::string::npos) {
-    if (buf_.size() - pos_ <= kIntestazioneMassima) return false;
+    if (buf_.size() - pos_ <= kTestataMassima) return false;
     // Keep the last bytes: they may be the start of the next header.
     pos_ = buf_.size() - 3;
-    guasto = "intestazione più lunga di " + std::to_string(kIntestazioneMassima) +
+    guasto = "intestazione più lunga di " + std::to_string(kTestataMassima) +
              " byte senza riga vuota: scartata";
     return true;
   }
@@ -67,7 +67,7 @@ bool cornice::prossimo(std::string& corpo, std::string& guasto) {
   size_t n = 0;
   bool troppo = false;
   if (!lunghezza(blocco, n, troppo)) {
-    guasto = troppo ? "messaggio più grande di " + std::to_string(kCorpoMassimo) +
+    guasto = troppo ? "messaggio più grande di " + std::to_string(kMessaggioMassimo) +
                           " byte: scartato, si cerca l'intestazione seguente"
                     : "intestazione senza un Content-Length valido: scartata";
     return true;

@@ -10,8 +10,8 @@
 
 namespace lsp {
 
-constexpr size_t kCorpoMassimo = size_t{64} << 20;  // a 1000 km source is some 2 MB
-constexpr size_t kIntestazioneMassima = 8192;
+constexpr size_t kMessaggioMassimo = size_t{64} << 20;  // a 1000 km source is some 2 MB
+constexpr size_t kTestataMassima = 8192;
 
 class cornice {
  public:

@@ -1,0 +1,47 @@
+# Sourced by the preview's tests: starts `scenario preview` on the built-in
+# sources in a folder of its own and reads the address it prints.
+#   avvia_anteprima CARTELLA PROGRAMMA [WINE]: sets url, porta, chiave, pid_server
+#   ferma_anteprima SEGNALE: 0 when the server ended within the bound
+# The waits poll with a generous bound: they fail only a run that hangs.
+
+avvia_anteprima() {
+  local cartella=$1 programma=$2 wine=${3:-}
+  uscita_server="$cartella/server.txt"
+  # Job control on, so that the server gets SIGINT as a terminal would send it.
+  set -m
+  if [ -n "$wine" ]; then
+    "$wine" "$programma" preview "$cartella/sorgenti" FerziaPS-Calvorano 24617 >"$uscita_server" 2>&1 &
+  else
+    "$programma" preview "$cartella/sorgenti" FerziaPS-Calvorano 24617 >"$uscita_server" 2>&1 &
+  fi
+  pid_server=$!
+  set +m
+  url=""
+  for _ in $(seq 1200); do
+    url=$(grep -oE 'http://127\.0\.0\.1:[0-9]+/\?t=[0-9a-f]+' "$uscita_server" | head -1)
+    [ -n "$url" ] && break
+    kill -0 "$pid_server" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -z "$url" ]; then
+    echo "FALLITO: il server non ha stampato il suo indirizzo:"
+    cat "$uscita_server"
+    return 1
+  fi
+  porta=$(echo "$url" | sed -E 's|http://127\.0\.0\.1:([0-9]+)/.*|\1|')
+  chiave=${url##*t=}
+}
+
+ferma_anteprima() {
+  kill "-$1" "$pid_server" 2>/dev/null
+  for _ in $(seq 300); do
+    kill -0 "$pid_server" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$pid_server" 2>/dev/null; then
+    kill -9 "$pid_server" 2>/dev/null
+    wait "$pid_server" 2>/dev/null
+    return 1
+  fi
+  wait "$pid_server" 2>/dev/null
+}

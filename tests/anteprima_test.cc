@@ -1,0 +1,275 @@
+// The preview's pieces that need no browser: the fastest run and the
+// timetable warning of `check`, the entries the reader notes, the page's
+// document of a compile, the static page, and the platform's watch and key.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "aiuti.h"
+#include "model/formato.h"
+#include "platform/casuale.h"
+#include "platform/osservazione.h"
+#include "tool/anteprima/documento.h"
+#include "tool/compila.h"
+#include "tool/orario.h"
+
+#if __has_include(<nlohmann/json.hpp>)
+#include <nlohmann/json.hpp>
+#define CON_JSON 1
+#endif
+
+namespace {
+
+const std::string kLinea = "FerziaPS-Calvorano";
+const std::string kTreno = "24617";
+
+// The built-in sources in a folder of their own, to be changed in place.
+struct sorgenti {
+  cartella_temporanea t;
+  sorgenti() {
+    EXPECT_EQ(esegui(programma(SCENARIO_BIN) + " sources " + t.percorso + " >/dev/null 2>&1"), 0);
+  }
+  std::string linea() const { return t / formato::nome_sorgente_linea(kLinea); }
+  std::string treno() const { return t / formato::nome_sorgente_treno(kLinea, kTreno); }
+  // Replaces `da` in a source; returns the line it stands on.
+  int cambia(const std::string& file, const std::string& da, const std::string& a) const {
+    std::string s = leggi_tutto(file);
+    const size_t p = s.find(da);
+    EXPECT_NE(p, std::string::npos) << da;
+    if (p == std::string::npos) return 0;
+    s.replace(p, da.size(), a);
+    scrivi_tutto(file, s);
+    return 1 + static_cast<int>(std::count(s.begin(), s.begin() + static_cast<long>(p), '\n'));
+  }
+  std::string controlla() const {
+    std::string uscita;
+    esegui(programma(SCENARIO_BIN) + " check " + t.percorso + " " + kLinea + " " + kTreno + " 2>&1",
+           &uscita);
+    return uscita;
+  }
+  esito_compilazione compila(bool voci) const {
+    opzioni_compilazione o = compilazione_anteprima(t.percorso, kLinea, kTreno);
+    o.voci = voci;
+    return compila_scenario(o);
+  }
+};
+
+cella_percorso limite(int kmh) {
+  cella_percorso c;
+  c.velocita_limite = static_cast<uint8_t>(kmh / 5);
+  return c;
+}
+
+TEST(Orario, FastestRunIsLengthOverLimitCellByCell) {
+  // 30 km/h: 6 s a cell; 60: 3 s; none; 15: 12 s.
+  const std::vector<cella_percorso> celle = {limite(30), limite(60), limite(0), limite(15)};
+  const struct {
+    int64_t da, a;
+    double secondi;
+  } casi[] = {
+      {0, 200, 21}, {25, 75, 4.5}, {100, 150, 0}, {0, 0, 0}, {150, 400, 12}, {-50, 50, 6},
+  };
+  for (const auto& c : casi)
+    EXPECT_DOUBLE_EQ(corsa_minima(celle, c.da, c.a), c.secondi) << c.da << ".." << c.a;
+}
+
+TEST(Orario, TimesAsRead) {
+  EXPECT_EQ(ora_testo(51900), "14:25:00");
+  EXPECT_EQ(ora_testo(86400 + 61), "00:01:01");
+  EXPECT_EQ(durata_testo(59), "59 s");
+  EXPECT_EQ(durata_testo(60), "1 min");
+  EXPECT_EQ(durata_testo(96), "1 min 36 s");
+}
+
+// VESSIRE to GRUZO takes at least 95.1 s at the built-in limits; FERZIA
+// PORTA SOLVENTRA to FERZIA VELSANTE 268 s, over two junctions without a time.
+TEST(Orario, CheckWarnsWhereTheTimetableIsShorterThanTheFastestRun) {
+  const struct {
+    const char* da;
+    const char* a;
+    const char* avviso;  // nullptr: none
+  } casi[] = {
+      {"14,50,51, GRUZO", "14,45,30, GRUZO",
+       "orario troppo stretto da VESSIRE (14:45:00) a GRUZO (14:45:30): 30 s in orario, ma la "
+       "corsa più veloce che i limiti di velocità consentono ne vuole 1 min 36 s"},
+      {"14,50,51, GRUZO", "14,46,35, GRUZO", "a GRUZO (14:46:35): 1 min 35 s in orario"},
+      {"14,50,51, GRUZO", "14,46,36, GRUZO", nullptr},
+      {"14,31, 7, FERZIA VELSANTE", "14,25,30, FERZIA VELSANTE",
+       "da FERZIA PORTA SOLVENTRA (14:25:00) a FERZIA VELSANTE (14:25:30): 30 s in orario, ma la "
+       "corsa più veloce che i limiti di velocità consentono ne vuole 4 min 28 s"},
+  };
+  for (const auto& c : casi) {
+    sorgenti s;
+    const int riga = s.cambia(s.treno(), c.da, c.a);
+    const std::string uscita = s.controlla();
+    if (!c.avviso) {
+      EXPECT_EQ(uscita, "0 avvisi, nessun errore\n") << c.a;
+      continue;
+    }
+    EXPECT_NE(uscita.find(s.treno() + ":" + std::to_string(riga) + ": avviso: "), std::string::npos)
+        << uscita;
+    EXPECT_NE(uscita.find(c.avviso), std::string::npos) << uscita;
+    EXPECT_NE(uscita.find("1 avviso, nessun errore\n"), std::string::npos) << uscita;
+  }
+}
+
+TEST(VociLette, EveryBodyEntryWithItsLineAndFields) {
+  sorgenti s;
+  const esito_compilazione e = s.compila(true);
+  ASSERT_EQ(e.codice_errore, 0);
+  std::map<std::string, int> n;
+  for (const voce_letta& v : e.voci) ++n[v.chiave->genere];
+  // The line's body, then the train.
+  const std::map<std::string, int> attese = {{"pendenza", 24},
+                                             {"curva", 23},
+                                             {"montagna", 1},
+                                             {"indicatori_vmax", 9},
+                                             {"cartello_indicatore", 8},
+                                             {"numero vetture", 1},
+                                             {"percentuale massa frenata", 1},
+                                             {"sabbia", 1},
+                                             {"orologio", 1},
+                                             {"velocita", 8},
+                                             {"aderenza", 1},
+                                             {"segnale", 21},
+                                             {"stazione", 11}};
+  EXPECT_EQ(n, attese);
+  const auto gruzo = std::find_if(e.voci.begin(), e.voci.end(), [](const voce_letta& v) {
+    return !v.campi.empty() && v.campi.back() == "GRUZO";
+  });
+  ASSERT_NE(gruzo, e.voci.end());
+  EXPECT_EQ(gruzo->dove.file, s.treno());
+  EXPECT_EQ(gruzo->dove.riga, 24);
+  EXPECT_EQ(gruzo->dove.testo,
+            "stazione,   21600, 12,  300,  0, 0, 0,  1,1,0,  4,1,1,   40,  14,50,51, GRUZO");
+  EXPECT_EQ(gruzo->campi.size(), 17u);
+  EXPECT_EQ(gruzo->campi[0], "21600");
+  EXPECT_TRUE(s.compila(false).voci.empty());
+}
+
+TEST(PaginaStatica, NoTextInTheDataClosesItsElement) {
+  const std::string p = pagina_con_dati("{\"a\":\"</script><b>\"}");
+  EXPECT_EQ(p.find("</script><b>"), std::string::npos);
+  EXPECT_NE(p.find("id=\"dati\">{\"a\":\"\\u003c/script>\\u003cb>\"}</script>"), std::string::npos);
+}
+
+TEST(PaginaStatica, PlotHtmlWritesThePageWithItsData) {
+  sorgenti s;
+  const std::string html = s.t / "linea.html";
+  const std::string base = programma(SCENARIO_BIN) + " plot " + s.t.percorso + " " + kLinea + " " +
+                           kTreno + " --html -o " + html;
+  ASSERT_EQ(esegui(base + " >/dev/null 2>&1"), 0);
+  const std::string p = leggi_tutto(html);
+  EXPECT_NE(p.find("id=\"dati\">{\"linea\":\"FerziaPS-Calvorano\""), std::string::npos);
+  // Nothing fetched from elsewhere: the SVG namespace is the one address.
+  std::string senza = p;
+  const std::string ns = "xmlns=\"http://www.w3.org/2000/svg\"";
+  for (size_t i = senza.find(ns); i != std::string::npos; i = senza.find(ns))
+    senza.erase(i, ns.size());
+  EXPECT_EQ(senza.find("http://"), std::string::npos);
+  EXPECT_EQ(senza.find("https://"), std::string::npos);
+  EXPECT_EQ(esegui(programma(SCENARIO_BIN) + " plot --from-compiled " + s.t.percorso + " " +
+                   kLinea + " " + kTreno + " --html -o " + html + " >/dev/null 2>&1"),
+            64);
+}
+
+TEST(Piattaforma, AFileSeenToChangeAndAnAbsoluteName) {
+  cartella_temporanea t;
+  const std::string f = t / "sorgente.txt";
+  EXPECT_FALSE(file::impronta_di(f).c_e);
+  scrivi_tutto(f, "12345");
+  const file::impronta a = file::impronta_di(f);
+  EXPECT_TRUE(a.c_e);
+  EXPECT_EQ(a.dimensione, 5u);
+  scrivi_tutto(f, "1234567");
+  EXPECT_NE(file::impronta_di(f), a);
+  const std::string assoluto = file::assoluto(f);
+  EXPECT_EQ(file::assoluto(assoluto), assoluto);
+  EXPECT_EQ(leggi_tutto(assoluto), "1234567");
+  const std::string relativo = file::assoluto("nome");
+  EXPECT_EQ(relativo.substr(relativo.size() - 5), std::string(file::separatore) + "nome");
+  EXPECT_EQ(file::assoluto(relativo), relativo);
+}
+
+TEST(Piattaforma, KeysAreNotTheSameTwice) {
+  unsigned char a[16] = {}, b[16] = {};
+  ASSERT_TRUE(byte_casuali(a, sizeof a));
+  ASSERT_TRUE(byte_casuali(b, sizeof b));
+  EXPECT_FALSE(std::equal(a, a + 16, b));
+}
+
+#ifdef CON_JSON
+using json = nlohmann::json;
+
+size_t conta_genere(const json& d, const std::string& g) {
+  return static_cast<size_t>(std::count_if(d["oggetti"].begin(), d["oggetti"].end(),
+                                           [&](const json& o) { return o["genere"] == g; }));
+}
+
+TEST(Documento, TheBuiltInLineAsThePageDrawsIt) {
+  sorgenti s;
+  esito_compilazione e = s.compila(true);
+  const json d = json::parse(documento_anteprima(e, kLinea, kTreno, 3));
+  EXPECT_EQ(d["linea"], kLinea);
+  EXPECT_EQ(d["versione"], 3);
+  EXPECT_EQ(d["lunghezza"], 37000);
+  EXPECT_EQ(d["passo_celle"], 50);
+  // 881 cells, the last three of which no profile reaches.
+  for (const char* k : {"pendenza", "velocita", "montagna"}) EXPECT_EQ(d[k].size(), 878u) << k;
+  EXPECT_EQ(*std::min_element(d["pendenza"].begin(), d["pendenza"].end()), -7);
+  EXPECT_EQ(d["pendenza"][10], -7);  // 500 m: -7 per mille
+  EXPECT_EQ(d["velocita"][18], 105);
+  EXPECT_EQ(d["montagna"][12], 2);
+  EXPECT_EQ(d["riferimenti"], json::parse(R"([{"posizione":3500,"progressiva":9550},
+                                              {"posizione":35400,"progressiva":100250}])"));
+  EXPECT_EQ(d["pianta"]["passo"], 10);
+  EXPECT_EQ(d["pianta"]["x"].size(), 4401u);
+  const std::map<std::string, size_t> attesi = {
+      {"stazione", 11}, {"segnale", 21}, {"indicatore", 9}, {"cartello", 8}};
+  for (const auto& [g, n] : attesi) EXPECT_EQ(conta_genere(d, g), n) << g;
+  EXPECT_EQ(d["oggetti"].size(), 49u);
+  const auto gruzo = std::find_if(d["oggetti"].begin(), d["oggetti"].end(),
+                                  [](const json& o) { return o.value("nome", "") == "GRUZO"; });
+  ASSERT_NE(gruzo, d["oggetti"].end());
+  EXPECT_EQ(*gruzo, json::parse(R"({"genere":"stazione","posizione":21600,"nome":"GRUZO",
+    "orario":53451,"inizio":21450,"fine":21750,"riga":24,
+    "testo":"stazione,   21600, 12,  300,  0, 0, 0,  1,1,0,  4,1,1,   40,  14,50,51, GRUZO",
+    "file":)" + json(s.treno()).dump() +
+                                "}"));
+  const auto bivio = std::find_if(d["oggetti"].begin(), d["oggetti"].end(), [](const json& o) {
+    return o.value("nome", "") == "BIVIO SCADO";
+  });
+  ASSERT_NE(bivio, d["oggetti"].end());
+  EXPECT_TRUE((*bivio)["orario"].is_null());
+  EXPECT_TRUE(d["errore"].is_null());
+  EXPECT_TRUE(d["avvisi"].empty());
+}
+
+TEST(Documento, ABrokenCurveGivesItsLineAndCaret) {
+  sorgenti s;
+  const int riga = s.cambia(s.linea(), "curvas6,  550,  350", "curvas6,  550,  35x");
+  // A name in the sources' code page comes out as UTF-8.
+  s.cambia(s.treno(), "GRUZO", "GRUZ\xd2");
+  esito_compilazione e = s.compila(true);
+  const json d = json::parse(documento_anteprima(e, kLinea, kTreno, 1));
+  const json& r = d["errore"];
+  EXPECT_EQ(r["codice"], 25);
+  EXPECT_EQ(r["file"], s.linea());
+  EXPECT_EQ(r["riga"], riga);
+  EXPECT_EQ(r["testo"], "curvas6,  550,  35x");
+  EXPECT_EQ(r["caret"], std::string(static_cast<size_t>(r["colonna"]) - 1, ' ') + "^");
+  EXPECT_NE(r["messaggio"].get<std::string>().find("errore 25"), std::string::npos);
+  EXPECT_EQ(conta_genere(d, "stazione"), 0u);  // the read stopped in the line
+  sorgenti buona;
+  buona.cambia(buona.treno(), "GRUZO", "GRUZ\xd2");
+  e = buona.compila(true);
+  const json b = json::parse(documento_anteprima(e, kLinea, kTreno, 1));
+  EXPECT_EQ(conta_genere(b, "stazione"), 11u);
+  EXPECT_NE(b.dump().find("GRUZ\xc3\x92"), std::string::npos);
+}
+#endif
+
+}  // namespace
