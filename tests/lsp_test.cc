@@ -244,6 +244,15 @@ TEST(ServerLsp, HoverOutlineCompletionAndFormatting) {
       storto += ch;
   EXPECT_EQ(formatta(storto), impaginato);
   EXPECT_EQ(formatta(impaginato), impaginato);
+  // Without its pair (a new buffer, no folder) no compile can show the bytes
+  // stay the same: nothing changes, and the editor is told why.
+  c.apri("untitled:Senza-nome-1", storto);
+  const json n =
+      c.chiedi("textDocument/formatting",
+               {{"textDocument", {{"uri", "untitled:Senza-nome-1"}}}, {"options", json::object()}});
+  EXPECT_EQ(n["result"], json::array());
+  EXPECT_NE(c.ricevuti[c.ricevuti.size() - 2].dump().find("Formattazione non fatta"),
+            std::string::npos);
 }
 
 }  // namespace
