@@ -362,6 +362,16 @@ bool puo_finire(const analisi& a, const oggetto_treno& w, const std::vector<uint
   return true;
 }
 
+// The cells with a marker that the writers still left would all need.
+void contese(const analisi& a, const std::vector<oggetto_treno>& w,
+             const std::vector<uint8_t>& fatto, const std::vector<uint8_t>& presa,
+             std::vector<size_t>& out) {
+  for (size_t j = 0; j < w.size(); ++j)
+    if (!fatto[j])
+      for (auto [c, k] : w[j].marcatori)
+        if (!presa[c] && a.celle[c].marcatore != 0) out.push_back(c);
+}
+
 ordine_marcatori ordina(analisi& a, std::vector<oggetto_treno>& w) {
   ordine_marcatori o;
   const size_t nc = a.celle.size();
@@ -410,11 +420,7 @@ ordine_marcatori ordina(analisi& a, std::vector<oggetto_treno>& w) {
             puo_finire(a, w[j], presa, base))
           scelto = j;
     if (scelto == w.size()) {
-      if (!bloccato)
-        for (size_t j = 0; j < w.size(); ++j)
-          if (!fatto[j])
-            for (auto [c, k] : w[j].marcatori)
-              if (!presa[c] && a.celle[c].marcatore != 0) o.contese.push_back(c);
+      if (!bloccato) contese(a, w, fatto, presa, o.contese);
       bloccato = true;
       for (size_t j = 0; j < w.size() && scelto == w.size(); ++j)
         if (ammesso(j, giro == 0) || (!fatto[j] && w[j].stazione == stazione_alta)) scelto = j;

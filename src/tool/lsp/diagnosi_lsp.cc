@@ -18,15 +18,11 @@ using json = nlohmann::json;
 
 namespace {
 
-bool finisce(const std::string& s, std::string_view coda) {
-  return s.size() >= coda.size() && std::string_view(s).substr(s.size() - coda.size()) == coda;
-}
-
 // The train of a route's name, from ROUTE_TRAIN-.txt; false for another name.
 bool treno_di(const std::string& nome, const std::string& linea, std::string& treno) {
   const std::string inizio = linea + "_";
   if (nome.size() <= inizio.size() + 5 || nome.compare(0, inizio.size(), inizio) != 0 ||
-      !finisce(nome, "-.txt"))
+      !nome.ends_with("-.txt"))
     return false;
   treno = nome.substr(inizio.size(), nome.size() - inizio.size() - 5);
   return treno.find('_') == std::string::npos;
@@ -104,7 +100,7 @@ coppia server::coppia_di(const std::string& uri) {
   if (!divide(uri, cartella_uri, nome) || !percorso_di(cartella_uri + "/", c.cartella)) return c;
   while (c.cartella.size() > 1 && c.cartella.back() == file::separatore[0]) c.cartella.pop_back();
   std::vector<std::string> nomi;
-  if (finisce(nome, "_linea.txt")) {
+  if (nome.ends_with("_linea.txt")) {
     c.linea = nome.substr(0, nome.size() - 10);
     c.uri_linea = uri;
     {
@@ -125,7 +121,7 @@ coppia server::coppia_di(const std::string& uri) {
         c.uri_treno = unisci(cartella_uri, n);
         break;
       }
-  } else if (finisce(nome, "-.txt") && nome.rfind('_') != std::string::npos) {
+  } else if (nome.ends_with("-.txt") && nome.rfind('_') != std::string::npos) {
     const size_t s = nome.rfind('_');
     c.linea = nome.substr(0, s);
     c.treno = nome.substr(s + 1, nome.size() - s - 6);
@@ -135,8 +131,31 @@ coppia server::coppia_di(const std::string& uri) {
   return c;
 }
 
+void server::ricalcola_coppie() {
+  std::vector<std::string> uri;
+  {
+    std::lock_guard<std::mutex> l(mutex_);
+    for (const auto& [u, d] : documenti_) uri.push_back(u);
+  }
+  for (const std::string& u : uri) {
+    coppia c = coppia_di(u);  // reads the folder: once per open or close, not per change
+    std::lock_guard<std::mutex> l(mutex_);
+    auto i = documenti_.find(u);
+    if (i != documenti_.end()) i->second.c = std::move(c);
+  }
+}
+
+coppia server::coppia_aperta(const std::string& uri) {
+  {
+    std::lock_guard<std::mutex> l(mutex_);
+    auto i = documenti_.find(uri);
+    if (i != documenti_.end()) return i->second.c;
+  }
+  return coppia_di(uri);
+}
+
 void server::segna(const std::string& uri) {
-  coppia c = coppia_di(uri);
+  coppia c = coppia_aperta(uri);
   if (c.linea.empty()) {
     // No folder or no name of the scheme: only the characters can be checked.
     c.uri_linea = e_linea_aperta(uri) ? uri : "";
@@ -271,7 +290,7 @@ void server::formatta(const richiesta& r) {
   nuovo.testo =
       impagina(proprio.testo, linea ? formato::sorgente::linea : formato::sorgente::treno, a_capo);
   if (nuovo.testo == proprio.testo) return rispondi(r, "[]");
-  const coppia c = coppia_di(uri);
+  const coppia c = coppia_aperta(uri);
   if (c.linea.empty())
     return rifiuta(
         "il nome del file non è ROUTE_linea.txt né ROUTE_TRENO-.txt, e senza la sua "

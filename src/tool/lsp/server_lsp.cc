@@ -145,6 +145,7 @@ void server::apri(const richiesta& r) {
     std::lock_guard<std::mutex> l(mutex_);
     documenti_[doc.uri] = std::move(doc);
   }
+  ricalcola_coppie();  // a new partner for the others in its folder, maybe
   segna(d.at("uri").get<std::string>());
 }
 
@@ -182,6 +183,7 @@ void server::chiudi_documento(const richiesta& r) {
     std::lock_guard<std::mutex> l(mutex_);
     if (!documenti_.erase(uri)) return;
   }
+  ricalcola_coppie();
   notifica("textDocument/publishDiagnostics",
            json{{"uri", uri}, {"diagnostics", json::array()}}.dump());
   segna(uri);  // its partner, if open, now reads it from the disk
@@ -199,7 +201,7 @@ void server::descrivi(const richiesta& r) {
   if (linea) {
     km = riferimenti(voci);
   } else {
-    const coppia c = coppia_di(uri);
+    const coppia c = coppia_aperta(uri);
     bool a2 = false;
     const std::string l = c.uri_linea.empty() ? "" : a_1252(testo_di(c.uri_linea, a2));
     km = riferimenti(analizza(l, formato::sorgente::linea));

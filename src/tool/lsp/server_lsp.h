@@ -21,13 +21,6 @@
 
 namespace lsp {
 
-struct documento {
-  std::string uri;
-  std::string testo;  // UTF-8, as the editor holds it
-  long long versione = 0;
-  bool linea = false;  // a line source; else a train source
-};
-
 // A pair to compile: the folder and the names the compile reads.
 struct coppia {
   std::string cartella, linea, treno;  // route and train names
@@ -35,6 +28,14 @@ struct coppia {
   bool operator<(const coppia& o) const {
     return std::tie(cartella, linea, treno) < std::tie(o.cartella, o.linea, o.treno);
   }
+};
+
+struct documento {
+  std::string uri;
+  std::string testo;  // UTF-8, as the editor holds it
+  long long versione = 0;
+  bool linea = false;  // a line source; else a train source
+  coppia c;            // its pair, as the last open or close found it
 };
 
 class server {
@@ -76,6 +77,10 @@ class server {
   void notifica(const std::string& metodo, const std::string& parametri_json);
   void segna(const std::string& uri);
   coppia coppia_di(const std::string& uri);
+  // The pair kept with an open document (else found now); found again for
+  // every open document whenever one opens or closes.
+  coppia coppia_aperta(const std::string& uri);
+  void ricalcola_coppie();
   void compila(const coppia& c);
   std::string testo_di(const std::string& uri, bool& aperto);
   bool e_linea_aperta(const std::string& uri);

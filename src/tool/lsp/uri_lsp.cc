@@ -30,10 +30,6 @@ bool decodifica(std::string_view s, std::string& out) {
   return out.find('\0') == std::string::npos;
 }
 
-bool finisce(std::string_view s, std::string_view coda) {
-  return s.size() >= coda.size() && s.substr(s.size() - coda.size()) == coda;
-}
-
 }  // namespace
 
 bool percorso_di(const std::string& uri, std::string& percorso) {
@@ -79,8 +75,8 @@ std::string unisci(const std::string& cartella_uri, const std::string& nome) {
 bool e_linea(const std::string& uri, const std::string& lingua) {
   std::string cartella, nome;
   if (divide(uri, cartella, nome)) {
-    if (finisce(nome, "_linea.txt")) return true;
-    if (finisce(nome, "-.txt")) return false;
+    if (nome.ends_with("_linea.txt")) return true;
+    if (nome.ends_with("-.txt")) return false;
   }
   return lingua == "scenario-linea";
 }
