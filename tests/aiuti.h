@@ -14,6 +14,17 @@ struct cartella_temporanea {
   std::string operator/(const std::string& nome) const { return file::percorso(percorso, nome); }
 };
 
+// The built-in sources, written by `scenario sources` into a folder of
+// their own, to be changed in place.
+struct sorgenti_predefinite {
+  cartella_temporanea t;
+  sorgenti_predefinite();
+  std::string linea() const;
+  std::string treno() const;
+  // Replaces the first `da` in a source; returns the line `a` now stands on.
+  int cambia(const std::string& file, const std::string& da, const std::string& a) const;
+};
+
 std::string leggi_tutto(const std::string& nome);
 void scrivi_tutto(const std::string& nome, const std::string& dati);
 // A file or a folder of that name exists.

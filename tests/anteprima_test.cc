@@ -27,23 +27,7 @@ const std::string kLinea = "FerziaPS-Calvorano";
 const std::string kTreno = "24617";
 
 // The built-in sources in a folder of their own, to be changed in place.
-struct sorgenti {
-  cartella_temporanea t;
-  sorgenti() {
-    EXPECT_EQ(esegui(programma(SCENARIO_BIN) + " sources " + t.percorso + " >/dev/null 2>&1"), 0);
-  }
-  std::string linea() const { return t / formato::nome_sorgente_linea(kLinea); }
-  std::string treno() const { return t / formato::nome_sorgente_treno(kLinea, kTreno); }
-  // Replaces `da` in a source; returns the line it stands on.
-  int cambia(const std::string& file, const std::string& da, const std::string& a) const {
-    std::string s = leggi_tutto(file);
-    const size_t p = s.find(da);
-    EXPECT_NE(p, std::string::npos) << da;
-    if (p == std::string::npos) return 0;
-    s.replace(p, da.size(), a);
-    scrivi_tutto(file, s);
-    return 1 + static_cast<int>(std::count(s.begin(), s.begin() + static_cast<long>(p), '\n'));
-  }
+struct sorgenti : sorgenti_predefinite {
   std::string controlla() const {
     std::string uscita;
     esegui(programma(SCENARIO_BIN) + " check " + t.percorso + " " + kLinea + " " + kTreno + " 2>&1",

@@ -15,23 +15,7 @@ const std::string kLinea = "FerziaPS-Calvorano";
 const std::string kTreno = "24617";
 
 // The built-in sources in a folder of their own, to be changed line by line.
-struct sorgenti {
-  cartella_temporanea t;
-  sorgenti() {
-    EXPECT_EQ(esegui(programma(SCENARIO_BIN) + " sources " + t.percorso + " >/dev/null 2>&1"), 0);
-  }
-  std::string linea() const { return t / (kLinea + "_linea.txt"); }
-  std::string treno() const { return t / (kLinea + "_" + kTreno + "-.txt"); }
-  // Replaces the first `da` in a source; returns the line `a` now stands on.
-  int cambia(const std::string& file, const std::string& da, const std::string& a) const {
-    std::string s = leggi_tutto(file);
-    const size_t p = s.find(da);
-    EXPECT_NE(p, std::string::npos) << da;
-    if (p == std::string::npos) return 0;
-    s.replace(p, da.size(), a);
-    scrivi_tutto(file, s);
-    return 1 + static_cast<int>(std::count(s.begin(), s.begin() + static_cast<long>(p), '\n'));
-  }
+struct sorgenti : sorgenti_predefinite {
   int esegui_comando(const std::string& comando, std::string* uscita) const {
     return esegui(programma(SCENARIO_BIN) + " " + comando + " " + t.percorso + " " + kLinea + " " +
                       kTreno + (comando.rfind("compile", 0) == 0 ? " --out " + (t / "out") : "") +

@@ -147,14 +147,13 @@ json posizione(int riga, int carattere) {
 
 // The built-in sources as an editor holds them: open, edited, asked about.
 struct conversazione : cliente {
-  cartella_temporanea t;
+  sorgenti_predefinite sorgenti;
   std::string linea, treno, testo_linea, testo_treno;
   conversazione() {
-    EXPECT_EQ(esegui(programma(SCENARIO_BIN) + " sources " + t.percorso + " >/dev/null 2>&1"), 0);
-    linea = uri_di(t / "FerziaPS-Calvorano_linea.txt");
-    treno = uri_di(t / "FerziaPS-Calvorano_24617-.txt");
-    testo_linea = testo::da_1252(leggi_tutto(t / "FerziaPS-Calvorano_linea.txt"));
-    testo_treno = testo::da_1252(leggi_tutto(t / "FerziaPS-Calvorano_24617-.txt"));
+    linea = uri_di(sorgenti.linea());
+    treno = uri_di(sorgenti.treno());
+    testo_linea = testo::da_1252(leggi_tutto(sorgenti.linea()));
+    testo_treno = testo::da_1252(leggi_tutto(sorgenti.treno()));
     chiedi("initialize", {{"capabilities", json::object()}});
     apri(linea, testo_linea);
     apri(treno, testo_treno);
