@@ -84,7 +84,6 @@ class server {
   void compila(const coppia& c);
   std::string testo_di(const std::string& uri, bool& aperto);
   bool e_linea_aperta(const std::string& uri);
-  void pubblica(const coppia& c, const std::map<std::string, std::string>& diagnosi);
 
   invio manda_;
   std::mutex mutex_;  // the documents, the marks and the channel

@@ -6,9 +6,13 @@ namespace lsp {
 
 namespace {
 
-// The bytes of the UTF-8 character starting with b.
-size_t lunghezza_utf8(unsigned char b) {
-  return b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+// The character at byte i and its length; a byte that starts no UTF-8
+// character (the protocol's text has none) counts alone.
+size_t carattere(std::string_view t, size_t i, char32_t& c) {
+  const size_t n = testo::sequenza_utf8(t, i, c);
+  if (n > 0) return n;
+  c = 0xFFFD;
+  return 1;
 }
 
 }  // namespace
@@ -18,34 +22,29 @@ std::string a_1252(std::string_view t, std::vector<fuori_pagina>* fuori) {
   out.reserve(t.size());
   int riga = 0, colonna = 0;
   for (size_t i = 0; i < t.size();) {
-    const auto b = static_cast<unsigned char>(t[i]);
-    const size_t n = std::min(lunghezza_utf8(b), t.size() - i);
-    const std::string_view c = t.substr(i, n);
+    char32_t c;
+    const size_t n = carattere(t, i, c);
+    const std::string_view scritto = t.substr(i, n);
     i += n;
-    if (b == '\n' || (b == '\r' && (i >= t.size() || t[i] != '\n'))) {
-      out += static_cast<char>(b);
+    if (c == '\n' || (c == '\r' && (i >= t.size() || t[i] != '\n'))) {
+      out += static_cast<char>(c);
       ++riga, colonna = 0;
       continue;
     }
-    if (b < 0x80) {
-      out += static_cast<char>(b);
-      if (b != '\r') ++colonna;
-      continue;
-    }
-    const int unita = n == 4 ? 2 : 1;
-    const std::string x = testo::a_1252(c);
-    if (x.size() == 1 && x[0] != '?') {
-      out += x;
+    const int unita = c >= 0x10000 ? 2 : 1;
+    char b;
+    if (testo::byte_1252(c, b)) {
+      out += b;
     } else {
       out.append(static_cast<size_t>(unita), '?');
-      if (fuori) fuori->push_back({riga, colonna, unita, std::string(c)});
+      if (fuori) fuori->push_back({riga, colonna, unita, std::string(scritto)});
     }
-    colonna += unita;
+    if (c != '\r') colonna += unita;
   }
   return out;
 }
 
-size_t offset_di(std::string_view t, long riga, long carattere) {
+size_t offset_di(std::string_view t, long riga, long carattere_utf16) {
   size_t i = 0;
   for (long r = 0; r < riga; ++r) {
     while (i < t.size() && t[i] != '\n' && t[i] != '\r') ++i;
@@ -53,10 +52,11 @@ size_t offset_di(std::string_view t, long riga, long carattere) {
     if (t[i] == '\r' && i + 1 < t.size() && t[i + 1] == '\n') ++i;
     ++i;
   }
-  for (long u = 0; u < carattere && i < t.size() && t[i] != '\n' && t[i] != '\r';) {
-    const size_t n = std::min(lunghezza_utf8(static_cast<unsigned char>(t[i])), t.size() - i);
-    u += n == 4 ? 2 : 1;
-    if (u > carattere) break;  // inside a surrogate pair: its start
+  for (long u = 0; u < carattere_utf16 && i < t.size() && t[i] != '\n' && t[i] != '\r';) {
+    char32_t c;
+    const size_t n = carattere(t, i, c);
+    u += c >= 0x10000 ? 2 : 1;
+    if (u > carattere_utf16) break;  // inside a surrogate pair: its start
     i += n;
   }
   return i;
