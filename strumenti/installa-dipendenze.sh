@@ -21,7 +21,7 @@ pacchetti=(
   g++-mingw-w64-x86-64-posix mingw-w64     # Windows programs
   wine64                                   # their tests
   clang-tidy                               # the function size check
-  nlohmann-json3-dev libboost1.81-dev      # the servers of the tool (header-only)
+  nlohmann-json3-dev libboost-dev         # the servers of the tool (header-only)
   neovim                                   # a real client of the language server
   chromium                                 # the preview page's browser tests
   nodejs                                   # the editor extension's and the page's tests

@@ -1,5 +1,9 @@
 #include "tool/anteprima/server_http.h"
 
+// Boost 1.74's Asio uses std::exchange without including <utility>: it must
+// come first, in a block of its own so that sorting keeps it there.
+#include <utility>
+
 #include <array>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
