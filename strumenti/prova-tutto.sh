@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Every test of every configuration, in this order:
 #   build       Linux, the tests of today (GoogleTest, X11 window tests on a private Xvfb)
+#   build-essenziale  Linux with every optional library ignored: the compactor
+#               and the tests that need none of them
 #   build-asan  Linux with AddressSanitizer and UndefinedBehaviorSanitizer
 #   build-fuzz  clang++ libFuzzer harnesses, 60 s each
 #   build-win   Windows (mingw-w64), the whole suite under Wine, the window on
@@ -16,6 +18,8 @@ export WINEDEBUG=-all
 cmake -S . -B build -DCOMPATTATORE_SERVER=ON
 cmake --build build -j2
 ctest --test-dir build --output-on-failure
+
+bash strumenti/prova-essenziale.sh build-essenziale
 
 cmake -S . -B build-asan -DCOMPATTATORE_SANITIZE=ON -DCOMPATTATORE_SERVER=ON
 cmake --build build-asan -j2
