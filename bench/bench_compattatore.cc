@@ -17,8 +17,8 @@
 #include "driver/predefiniti.h"
 #include "output/immagini.h"
 #include "platform/file.h"
-#include "tool/decompila.h"
-#include "tool/genera.h"
+#include "tool/decompilazione/decompila.h"
+#include "tool/generatori/genera.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "platform/file.h"
-#include "tool/comandi.h"
+#include "tool/comandi/comandi.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "platform/testo.h"
-#include "tool/lsp/cornice.h"
-#include "tool/lsp/server_lsp.h"
+#include "tool/server/lsp/cornice.h"
+#include "tool/server/lsp/server_lsp.h"
 
 namespace {
 

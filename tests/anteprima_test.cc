@@ -10,11 +10,11 @@
 
 #include "aiuti.h"
 #include "model/formato.h"
+#include "model/regole.h"
 #include "platform/casuale.h"
 #include "platform/osservazione.h"
-#include "tool/anteprima/documento.h"
-#include "tool/compila.h"
-#include "tool/orario.h"
+#include "tool/compilazione/compila.h"
+#include "tool/disegno/documento.h"
 
 // The page's document is read back with the servers' JSON library.
 #ifdef COMPATTATORE_CON_SERVER
@@ -57,15 +57,15 @@ TEST(Orario, FastestRunIsLengthOverLimitCellByCell) {
       {0, 200, 21}, {25, 75, 4.5}, {100, 150, 0}, {0, 0, 0}, {150, 400, 12}, {-50, 50, 6},
   };
   for (const auto& c : casi)
-    EXPECT_DOUBLE_EQ(corsa_minima(celle, c.da, c.a), c.secondi) << c.da << ".." << c.a;
+    EXPECT_DOUBLE_EQ(regole::corsa_minima(celle, c.da, c.a), c.secondi) << c.da << ".." << c.a;
 }
 
 TEST(Orario, TimesAsRead) {
-  EXPECT_EQ(ora_testo(51900), "14:25:00");
-  EXPECT_EQ(ora_testo(86400 + 61), "00:01:01");
-  EXPECT_EQ(durata_testo(59), "59 s");
-  EXPECT_EQ(durata_testo(60), "1 min");
-  EXPECT_EQ(durata_testo(96), "1 min 36 s");
+  EXPECT_EQ(regole::ora_testo(51900), "14:25:00");
+  EXPECT_EQ(regole::ora_testo(86400 + 61), "00:01:01");
+  EXPECT_EQ(regole::durata_testo(59), "59 s");
+  EXPECT_EQ(regole::durata_testo(60), "1 min");
+  EXPECT_EQ(regole::durata_testo(96), "1 min 36 s");
 }
 
 // VESSIRE to GRUZO takes at least 95.1 s at the built-in limits; FERZIA

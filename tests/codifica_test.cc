@@ -1,6 +1,6 @@
 // Sources saved as UTF-8: the exact conversions, the warnings for a source
 // read as Windows-1252 and the conversion of one read as UTF-8.
-#include "tool/codifica.h"
+#include "tool/compilazione/codifica.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/testo.h"
-#include "tool/genera.h"
+#include "tool/generatori/genera.h"
 
 namespace {
 

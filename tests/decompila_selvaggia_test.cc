@@ -10,9 +10,9 @@
 #include "driver/form1.h"
 #include "output/immagini.h"
 #include "platform/disco_memoria.h"
-#include "tool/compila.h"
-#include "tool/decompila.h"
-#include "tool/genera.h"
+#include "tool/compilazione/compila.h"
+#include "tool/decompilazione/decompila.h"
+#include "tool/generatori/genera.h"
 
 namespace {
 

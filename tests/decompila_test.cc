@@ -1,5 +1,5 @@
 // scenario decompile and scenario diff: sources back from compiled files.
-#include "tool/decompila.h"
+#include "tool/decompilazione/decompila.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "aiuti.h"
-#include "tool/json.h"
+#include "tool/comune/json.h"
 
 namespace fs = std::filesystem;
 

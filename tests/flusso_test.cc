@@ -7,7 +7,7 @@
 #include "driver/form1.h"
 #include "output/flusso_planimetria.h"
 #include "platform/file.h"
-#include "tool/genera.h"
+#include "tool/generatori/genera.h"
 
 namespace {
 

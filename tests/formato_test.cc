@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "output/immagini.h"
-#include "tool/compilati.h"
-#include "tool/genera.h"
+#include "tool/compilati/compilati.h"
+#include "tool/generatori/genera.h"
 
 namespace {
 

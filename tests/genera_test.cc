@@ -1,6 +1,6 @@
 // The synthetic scenario generator: every length compiles clean, with every
 // object it announces in its own cell.
-#include "tool/genera.h"
+#include "tool/generatori/genera.h"
 
 #include <gtest/gtest.h>
 

@@ -8,9 +8,9 @@
 
 #include "aiuti.h"
 #include "platform/testo.h"
-#include "tool/lsp/cornice.h"
-#include "tool/lsp/server_lsp.h"
-#include "tool/lsp/testo_lsp.h"
+#include "tool/server/lsp/cornice.h"
+#include "tool/server/lsp/server_lsp.h"
+#include "tool/server/lsp/testo_lsp.h"
 
 namespace {
 

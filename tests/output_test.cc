@@ -9,7 +9,7 @@
 #include "output/immagini.h"
 #include "platform/file.h"
 #include "scenario_minimo.h"
-#include "tool/compilati.h"
+#include "tool/compilati/compilati.h"
 
 namespace {
 

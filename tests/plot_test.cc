@@ -8,7 +8,7 @@
 
 #include "aiuti.h"
 #include "model/records.h"
-#include "tool/compilati.h"
+#include "tool/compilati/compilati.h"
 
 namespace fs = std::filesystem;
 

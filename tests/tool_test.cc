@@ -5,7 +5,7 @@
 
 #include "aiuti.h"
 #include "driver/form1.h"
-#include "tool/json.h"
+#include "tool/comune/json.h"
 
 namespace fs = std::filesystem;
 

@@ -34,5 +34,5 @@ export async function avviaBrowser() {
   return browser;
 }
 
-export const PAGINA = new URL('../../src/tool/anteprima/pagina.html', import.meta.url).pathname;
+export const PAGINA = new URL('../../src/tool/disegno/pagina.html', import.meta.url).pathname;
 export const FIXTURE_37 = new URL('./fixture/linea-37km.json', import.meta.url).pathname;

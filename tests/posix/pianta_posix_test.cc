@@ -7,7 +7,7 @@
 
 #include "platform/file.h"
 #include "scenario_minimo.h"
-#include "tool/genera.h"
+#include "tool/generatori/genera.h"
 
 namespace {
 

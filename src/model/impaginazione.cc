@@ -1,0 +1,53 @@
+#include "model/impaginazione.h"
+
+#include <algorithm>
+
+namespace {
+
+std::string a_sinistra(const std::string& s, size_t w) {
+  return s.size() >= w ? s : s + std::string(w - s.size(), ' ');
+}
+std::string a_destra(const std::string& s, size_t w) {
+  return s.size() >= w ? s : std::string(w - s.size(), ' ') + s;
+}
+
+}  // namespace
+
+bool ha_testo(const riga_sorgente& r) {
+  return r.genere == "stazione" || r.genere == "cartello_indicatore";
+}
+
+std::vector<std::string> allinea(const std::vector<riga_sorgente>& righe) {
+  size_t chiave = 0;
+  std::vector<size_t> larghe;
+  for (const riga_sorgente& r : righe) {
+    chiave = std::max(chiave, r.chiave.size() + 1);
+    if (larghe.size() < r.valori.size()) larghe.resize(r.valori.size(), 0);
+    for (size_t i = 0; i < r.valori.size(); ++i)
+      if (!(ha_testo(r) && i + 1 == r.valori.size()))
+        larghe[i] = std::max(larghe[i], r.valori[i].size());
+  }
+  std::vector<std::string> testi;
+  for (const riga_sorgente& r : righe) {
+    std::string t = a_sinistra(r.chiave + ",", chiave);
+    for (size_t i = 0; i < r.valori.size(); ++i) {
+      const bool testo = ha_testo(r) && i + 1 == r.valori.size();
+      t += " " + (testo ? r.valori[i] : a_destra(r.valori[i], larghe[i]));
+      if (i + 1 < r.valori.size()) t += ",";
+    }
+    while (!t.empty() && t.back() == ' ') t.pop_back();
+    testi.push_back(std::move(t));
+  }
+  return testi;
+}
+
+bool testo_campo(const std::string& t, std::string& campo) {
+  campo = t;
+  if (t.find_first_of("\r\n") != std::string::npos) return false;
+  const bool bordi =
+      !t.empty() && (t.front() == ' ' || t.front() == '\t' || t.back() == ' ' || t.back() == '\t');
+  const bool quota = bordi || t.find(',') != std::string::npos || (!t.empty() && t[0] == '"');
+  if (!quota) return true;
+  campo = "\"" + t + "\"";
+  return t.find('"') == std::string::npos;
+}

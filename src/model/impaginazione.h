@@ -1,0 +1,34 @@
+// The layout of a source as the built-in ones are written: one entry a
+// line, each section's columns aligned. The decompile writes it, the
+// language server's formatting and the page's edits keep it.
+#pragma once
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+constexpr int64_t kSenzaPosizione = std::numeric_limits<int64_t>::min();
+
+// One entry line before layout: its key, its values, and what `diff` matches by.
+struct riga_sorgente {
+  std::string chiave;
+  std::vector<std::string> valori;
+  std::string genere;
+  int64_t posizione = kSenzaPosizione;
+};
+
+struct sezione_sorgente {
+  std::string testa;  // "[generale]", "[curve]"...
+  std::vector<riga_sorgente> righe;
+};
+
+// The entries of one section laid out as the built-in sources are: the keys
+// padded to one width, each column of numbers right-aligned, a text last
+// value (a station's name, a sign's text) as it is; no trailing blanks.
+std::vector<std::string> allinea(const std::vector<riga_sorgente>& righe);
+// Whether the entry's last value is a text.
+bool ha_testo(const riga_sorgente& r);
+
+// A text value as the field reader gives it back: quoted when it holds a
+// comma or blanks at its ends. False when no field can give it.
+bool testo_campo(const std::string& t, std::string& campo);

@@ -1,0 +1,161 @@
+#include "model/regole.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "model/formato.h"
+#include "platform/testo.h"
+
+namespace regole {
+
+bool nome_valido(std::string_view nome) {
+  return !nome.empty() && nome.find('/') == std::string_view::npos &&
+         nome.find('\\') == std::string_view::npos && nome != "." && nome != ".." &&
+         nome.find('\0') == std::string_view::npos;
+}
+
+std::optional<nomi_scenario> nomi_da_file(std::string_view nome) {
+  constexpr std::string_view kLinea = "_linea.txt", kTreno = "-.txt";
+  nomi_scenario n;
+  if (nome.size() > kLinea.size() && nome.ends_with(kLinea)) {
+    n.linea = nome.substr(0, nome.size() - kLinea.size());
+    n.sorgente_linea = true;
+  } else if (nome.ends_with(kTreno)) {
+    const std::string_view s = nome.substr(0, nome.size() - kTreno.size());
+    const size_t u = s.rfind('_');
+    if (u == std::string_view::npos || u == 0 || u + 1 == s.size()) return std::nullopt;
+    n.linea = s.substr(0, u);
+    n.treno = s.substr(u + 1);
+  } else {
+    return std::nullopt;
+  }
+  if (!nome_valido(n.linea) || (!n.sorgente_linea && !nome_valido(n.treno))) return std::nullopt;
+  return n;
+}
+
+std::string ora_testo(int64_t s) {
+  s = ((s % kGiorno) + kGiorno) % kGiorno;
+  char b[16];
+  std::snprintf(b, sizeof b, "%02d:%02d:%02d", static_cast<int>(s / 3600),
+                static_cast<int>(s / 60 % 60), static_cast<int>(s % 60));
+  return b;
+}
+
+std::string durata_testo(int64_t s) {
+  if (s < 60) return std::to_string(s) + " s";
+  std::string r = std::to_string(s / 60) + " min";
+  if (s % 60) r += " " + std::to_string(s % 60) + " s";
+  return r;
+}
+
+std::vector<tratto_km> tratti_km(const tabella& t) {
+  std::vector<tratto_km> r;
+  // Entry 83 holds the smallest position, 81 the largest.
+  for (int e :
+       {formato::kVoceProgressivaUno, formato::kVoceProgressivaDue, formato::kVoceProgressivaTre}) {
+    const voce_linea& v = t[static_cast<size_t>(e)];
+    r.push_back({v.inizio, v.fine});
+  }
+  std::stable_sort(r.begin(), r.end(),
+                   [](const tratto_km& a, const tratto_km& b) { return a.da < b.da; });
+  return r;
+}
+
+int64_t progressiva(const std::vector<tratto_km>& tratti, int64_t p) {
+  if (tratti.empty()) return p;
+  const tratto_km* r = &tratti.front();
+  for (const tratto_km& x : tratti)
+    if (x.da <= p) r = &x;
+  return r->progressiva + (p - r->da);
+}
+
+std::string testo_km(int64_t m) {
+  const long long a = std::llabs(static_cast<long long>(m));
+  char b[48];
+  std::snprintf(b, sizeof b, "km %s%lld+%03lld", m < 0 ? "-" : "", a / 1000, a % 1000);
+  return b;
+}
+
+bool con_fermata(int32_t tipo) {
+  return tipo < formato::kTipoSenzaFermata;
+}
+
+namespace {
+
+bool vuota(const voce_linea& v) {
+  return v.nome.empty() && v.tipo == 0 && v.inizio == 0 && v.fine == 0 && v.posizione == 0 &&
+         v.opzione_1 == 0 && v.parametro_1 == 0 && v.parametro_2 == 0 && v.parametro_4 == 0 &&
+         v.parametro_5 == 0 && v.parametro_6 == 0 && v.parametro_3 == 0 && v.parametro_7 == 0 &&
+         v.prolunga_fine == 0 && v.opzione_2 == 0 && v.orario == 0;
+}
+
+}  // namespace
+
+std::vector<stazione_linea> stazioni_linea(const tabella& t) {
+  std::vector<stazione_linea> r;
+  // Stations fill entries from 1 upward; the first wholly empty entry ends
+  // them (sign texts stand further up, after a gap).
+  for (int e = formato::kPrimaStazione; e <= formato::kPrimoCartello; ++e) {
+    const voce_linea& v = t[static_cast<size_t>(e)];
+    if (vuota(v)) break;
+    std::string nome = v.nome.empty() ? "stazione " + std::to_string(e) : testo::da_1252(v.nome);
+    r.push_back({e, nome, v.tipo, v.posizione, v.inizio, v.fine, v.orario});
+  }
+  return r;
+}
+
+std::vector<rallentamento_linea> rallentamenti_linea(const std::vector<cella_percorso>& c) {
+  std::vector<rallentamento_linea> r;
+  size_t e = 0;  // the first end cell after the current start
+  for (size_t i = 0; i < c.size(); ++i) {
+    if (c[i].tipo != tipo_cella::inizio_rallentamento) continue;
+    if (e <= i) {
+      e = i + 1;
+      while (e < c.size() && c[e].tipo != tipo_cella::fine_rallentamento) ++e;
+    }
+    size_t a = e < c.size() ? e : i;  // no end cell: the start alone
+    r.push_back({static_cast<int32_t>(i * formato::kMetriCella),
+                 static_cast<int32_t>(a * formato::kMetriCella), c[i].valore_1});
+  }
+  return r;
+}
+
+int32_t lunghezza_linea(const tabella& t, const std::vector<cella_percorso>& c) {
+  const int32_t l = t[formato::kVoceTreno].fine;
+  if (l > 0) return l;
+  return static_cast<int32_t>(std::max<size_t>(c.size(), 1) * formato::kMetriCella);
+}
+
+const char* nome_tipo_cella(uint8_t t) {
+  switch (t) {
+    case tipo_cella::libera:
+      return "libera";
+    case tipo_cella::segnale:
+      return "segnale";
+    case tipo_cella::fine_rallentamento:
+      return "fine_rallentamento";
+    case tipo_cella::inizio_rallentamento:
+      return "inizio_rallentamento";
+    case tipo_cella::avviso_rallentamento:
+      return "avviso_rallentamento";
+    case tipo_cella::avvicinamento_avviso:
+      return "avvicinamento_avviso";
+    case tipo_cella::indicatori_v_max:
+      return "indicatori_v_max";
+    case tipo_cella::fermata:
+      return "fermata";
+    case tipo_cella::segno_montagna:
+      return "segno_montagna";
+    case tipo_cella::abbattimento:
+      return "abbattimento";
+    case tipo_cella::abbattimento_senza_velocita:
+      return "abbattimento_senza_velocita";
+    case tipo_cella::cartello:
+      return "cartello";
+    default:
+      return "sconosciuto";
+  }
+}
+
+}  // namespace regole

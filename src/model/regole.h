@@ -1,0 +1,148 @@
+// The rules about a scenario that the tools above the compiler ask: the
+// kilometre at a position, the stations and slowdowns of a compiled line,
+// the fastest run and the timetable's verdict, times written as an author
+// reads them, the names of files and cells. Each is written here once: the
+// hover, the page, the SVG, dump, diff and check all call it, so they cannot
+// disagree.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/records.h"
+
+namespace regole {
+
+// --- Names ---
+
+// A route or train name must be a plain file-name part.
+bool nome_valido(std::string_view nome);
+
+// What a source's file name says of its scenario: ROUTE from ROUTE_linea.txt,
+// ROUTE and TRAIN from ROUTE_TRAIN-.txt (ROUTE may hold "_": the last one
+// parts them). Nothing for another name.
+struct nomi_scenario {
+  std::string linea, treno;  // treno empty for a line source
+  bool sorgente_linea = false;
+};
+std::optional<nomi_scenario> nomi_da_file(std::string_view nome_file);
+
+// --- Codes ---
+
+// The code a compile leaves: the fatal one when it is set (nothing was
+// written), else the pending one.
+constexpr int32_t codice_rimasto(int32_t fatale, int32_t pendente) {
+  return fatale != 0 ? fatale : pendente;
+}
+
+// --- Times ---
+
+constexpr int64_t kGiorno = 86400;
+constexpr int64_t secondi_del_giorno(int64_t ore, int64_t minuti, int64_t secondi) {
+  return ore * 3600 + minuti * 60 + secondi;
+}
+// "14:05:09" for seconds after midnight (any day).
+std::string ora_testo(int64_t secondi);
+// "8 min 4 s", "45 s" for a length of time.
+std::string durata_testo(int64_t secondi);
+
+// --- Kilometres ---
+
+// The line's chainage, as the driver reads it off the posts, from the three
+// reference points of the compiled table (entries 81 to 83). The simulator
+// knows only those records, already sorted and corrected by the compile: each
+// is a point like the others whatever its correction flag, and a point the
+// compile zeroed reads as chainage 0 at metre 0. So the chainage at a position
+// counts on from the last point at or before it; before the first point it
+// counts back from that one.
+struct tratto_km {
+  int64_t da = 0;           // from this position on, up to the next stretch
+  int64_t progressiva = 0;  // the chainage at `da`
+};
+std::vector<tratto_km> tratti_km(const tabella& t);
+int64_t progressiva(const std::vector<tratto_km>& tratti, int64_t posizione);
+// "km 14+000", "km -1+850".
+std::string testo_km(int64_t progressiva);
+
+// --- The compiled line ---
+
+// Stations: kinds from 25 on are junctions and halts, with no stop cell.
+bool con_fermata(int32_t tipo);
+struct stazione_linea {
+  int voce;          // its entry in the table
+  std::string nome;  // UTF-8
+  int32_t tipo, posizione, inizio, fine;
+  int32_t orario;  // seconds after midnight; 0: none (a junction)
+};
+// The stations in table order, up to the first wholly empty entry.
+std::vector<stazione_linea> stazioni_linea(const tabella& t);
+
+struct rallentamento_linea {
+  int32_t da, a;  // metres
+  int velocita;   // km/h
+};
+// The slowdowns as the cells hold them: from each start cell to the next end cell.
+std::vector<rallentamento_linea> rallentamenti_linea(const std::vector<cella_percorso>& c);
+// The line's length from the table, or the cells' extent when it holds none.
+int32_t lunghezza_linea(const tabella& t, const std::vector<cella_percorso>& c);
+
+// A cell's gradient in per mille and its speed limit in km/h (0: no limit).
+inline int pendenza_cella(const cella_percorso& c) {
+  return c.pendenza - 100;
+}
+inline int velocita_cella(const cella_percorso& c) {
+  return c.velocita_limite * 5;
+}
+// The name of a cell's object kind ("segnale", "fermata"...).
+const char* nome_tipo_cella(uint8_t tipo);
+
+// --- The timetable ---
+
+// Seconds of the fastest run from metre `da` to metre `a`: over every cell,
+// its length between them over its limit. A cell without a limit adds
+// nothing, so the run is a lower bound.
+double corsa_minima(const std::vector<cella_percorso>& celle, int64_t da, int64_t a);
+
+enum class giudizio : uint8_t { in_orario, troppo_stretto, all_indietro };
+
+// The fastest run between two stations with a time that follow each other in
+// order of position, and the timetable's verdict on it.
+struct marcia {
+  size_t da = 0, a = 0;  // indices in stazioni_linea
+  // The stations' times, counting on past midnight: a time more than half a
+  // day before the one before it is taken for the next day.
+  int64_t ora_da = 0, ora_a = 0;
+  double minima = 0;  // seconds of the fastest run
+  // The run, one point per cell boundary: position and time since `ora_da`.
+  std::vector<int64_t> posizioni;
+  std::vector<double> tempi;
+  giudizio esito = giudizio::in_orario;
+};
+std::vector<marcia> marce(const std::vector<stazione_linea>& stazioni,
+                          const std::vector<cella_percorso>& celle);
+// The verdict in words, for the later station ("" when in time).
+std::string testo_giudizio(const marcia& m, const std::vector<stazione_linea>& stazioni);
+
+// --- Pseudo-random numbers ---
+
+// splitmix64: the same sequence on every platform and library, so one seed
+// gives the same scenario everywhere.
+struct caso {
+  uint64_t s;
+  uint64_t prossimo() {
+    uint64_t z = (s += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  // An integer from a to b, both included (a when b is below it).
+  int64_t tra(int64_t a, int64_t b) {
+    if (b <= a) return a;
+    return a + static_cast<int64_t>(prossimo() % static_cast<uint64_t>(b - a + 1));
+  }
+  bool su(int percento) { return tra(0, 99) < percento; }
+};
+
+}  // namespace regole

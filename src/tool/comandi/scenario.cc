@@ -1,0 +1,47 @@
+// Dispatch of the authors' tool: each subcommand's name to the room that runs it.
+#include <cstdio>
+
+#include "tool/comandi/comandi.h"
+#include "tool/decompilazione/decompila.h"
+#include "tool/disegno/plot.h"
+#include "tool/generatori/genera.h"
+#include "tool/server/anteprima/anteprima.h"
+#include "tool/server/lsp/lsp.h"
+
+namespace {
+
+struct comando {
+  const char* nome;
+  int (*esegui)(const argomenti&);
+};
+
+const comando kComandi[] = {
+    {"sources", comando_sources},     {"compile", comando_compile}, {"check", comando_check},
+    {"dump", comando_dump},           {"plot", comando_plot},       {"generate", comando_generate},
+    {"decompile", comando_decompile}, {"diff", comando_diff},       {"lsp", comando_lsp},
+    {"preview", comando_preview},
+};
+
+}  // namespace
+
+int esegui_scenario(const argomenti& args) {
+  if (args.empty()) {
+    aiuto(stderr);
+    return kUscitaUso;
+  }
+  const std::string& primo = args[0];
+  if (primo == "--version" || primo == "-V") {
+    std::printf("scenario %s\n", COMPATTATORE_VERSIONE);
+    return kUscitaOk;
+  }
+  if (primo == "--help" || primo == "-h" || primo == "help") {
+    aiuto(stdout);
+    return kUscitaOk;
+  }
+  for (const auto& c : kComandi) {
+    if (primo == c.nome) return c.esegui(argomenti(args.begin() + 1, args.end()));
+  }
+  std::fprintf(stderr, "scenario: sottocomando sconosciuto '%s'\n\n", primo.c_str());
+  aiuto(stderr);
+  return kUscitaUso;
+}

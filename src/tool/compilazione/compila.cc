@@ -1,0 +1,125 @@
+#include "tool/compilazione/compila.h"
+
+#include "driver/form1.h"
+#include "model/formato.h"
+#include "model/regole.h"
+#include "platform/disco_memoria.h"
+#include "platform/file.h"
+#include "tool/comune/argomenti.h"
+
+namespace {
+
+// A source from the author's folder, or given; a missing one stays missing
+// (the compile reports it).
+void metti_sorgente(file::disco_memoria& d, const std::string& nome, const std::string* testo) {
+  if (testo) {
+    d.file[nome] = *testo;
+    return;
+  }
+  if (!file::esiste(nome)) return;
+  std::string dati;
+  if (!file::leggi(nome, dati)) throw file::errore_scrittura("impossibile leggere " + nome);
+  d.file[nome] = std::move(dati);
+}
+
+// A source as the compile reads it: made Windows-1252 when it is UTF-8, or
+// looked over for UTF-8 text when warnings are wanted. False when it cannot
+// be converted.
+bool prepara_sorgente(file::disco_memoria& d, const std::string& nome, const std::string* testo,
+                      const opzioni_compilazione& o, esito_compilazione& esito) {
+  metti_sorgente(d, nome, testo);
+  auto s = d.file.find(nome);
+  if (s == d.file.end()) return true;
+  if (o.utf8)
+    esito.codifica = da_utf8(nome, s->second);
+  else if (o.avvisi)
+    avvisi_codifica(esito.avvisi, nome, s->second);
+  return !esito.codifica;
+}
+
+// A warning on the later station of every run the timetable gets wrong, at
+// its entry: the k-th station entry read is the k-th station of the table.
+void avvisi_orario(const tabella& t, const std::vector<cella_percorso>& celle,
+                   const std::vector<voce_letta>& voci, std::vector<avviso>& avvisi) {
+  std::vector<const posizione_sorgente*> righe;
+  for (const voce_letta& v : voci)
+    if (v.chiave && std::string_view(v.chiave->genere) == "stazione") righe.push_back(&v.dove);
+  const std::vector<regole::stazione_linea> st = regole::stazioni_linea(t);
+  for (const regole::marcia& m : regole::marce(st, celle)) {
+    if (m.esito == regole::giudizio::in_orario) continue;
+    avvisi.push_back(
+        {m.a < righe.size() ? *righe[m.a] : posizione_sorgente{}, regole::testo_giudizio(m, st)});
+  }
+}
+
+}  // namespace
+
+int esito_compilazione::stato() const {
+  if (codice_fatale != 0 || !errore_io.empty() || codifica) return kUscitaFallita;
+  return codice_errore == 0 ? kUscitaOk : kUscitaCodice;
+}
+
+esito_compilazione compila_scenario(const opzioni_compilazione& o) {
+  esito_compilazione esito;
+  try {
+    file::disco_memoria d;
+    Form1 f;
+    f.disco = &d;
+    f.con_finestra = false;
+    f.cartella = o.cartella_sorgenti;
+    f.nome_linea = o.linea;
+    f.numero_treno = o.treno;
+    esito.file_linea = f.file_linea();
+    if (!prepara_sorgente(d, f.file_linea(), o.testo_linea, o, esito) ||
+        !prepara_sorgente(d, f.file_treno(), o.testo_treno, o, esito))
+      return esito;
+
+    const std::string nomi[] = {formato::nome_planimetria(o.linea),
+                                formato::nome_tabella(o.linea, o.treno),
+                                formato::nome_percorso(o.linea, o.treno)};
+    const std::string uscita = o.cartella_uscita.empty() ? o.cartella_sorgenti : o.cartella_uscita;
+    if (o.uscita == uscita_compilati::cartella && !file::crea_cartelle(uscita))
+      throw file::errore_scrittura("impossibile creare la cartella " + uscita);
+    for (const std::string& n : nomi) {
+      const std::string dentro = file::percorso(o.cartella_sorgenti, n);
+      if (o.uscita == uscita_compilati::cartella) d.su_disco[dentro] = file::percorso(uscita, n);
+      if (o.uscita == uscita_compilati::nessuna) d.scarta.insert(dentro);
+      if (o.uscita == uscita_compilati::confronto) {
+        auto a = o.attesi.find(n);
+        d.confronti[dentro].atteso = a == o.attesi.end() ? std::string_view() : a->second;
+      }
+    }
+
+    if (o.avvisi) f.avvisi = &esito.avvisi;
+    // The timetable's warnings place themselves by the station entries.
+    if (o.avvisi || o.voci) f.voci_lette = &esito.voci;
+    int32_t j = o.planimetria ? 1 : 0;
+    try {
+      f.memorizza_percorso(j);
+    } catch (const fine_programma& fine) {
+      esito.codice_fatale = fine.codice;
+    }
+    if (o.avvisi && esito.codice_fatale == 0 && f.codice_errore == 0)
+      avvisi_orario(f.tabella_linea, f.celle_percorso, esito.voci, esito.avvisi);
+    if (!o.voci) esito.voci.clear();
+    esito.codice_errore = f.codice_errore;
+    esito.posizione_errore = f.posizione_errore;
+    esito.sorgente = f.sorgente;
+    esito.origine = f.origine;
+    if (f.motivo_lettura) esito.motivo = f.motivo_lettura;
+    for (const std::string& n : nomi) {
+      const std::string dentro = file::percorso(o.cartella_sorgenti, n);
+      for (const std::string& s : d.scritti)
+        if (s == dentro && o.uscita == uscita_compilati::cartella) esito.files.push_back(n);
+      if (o.uscita == uscita_compilati::memoria && d.file.count(dentro))
+        esito.compilati[n] = std::move(d.file[dentro]);
+      if (o.uscita == uscita_compilati::confronto) {
+        const auto& c = d.confronti[dentro];
+        esito.confronti[n] = {c.scritto, c.uguale, c.primo_diverso};
+      }
+    }
+  } catch (const file::errore_scrittura& e) {
+    esito.errore_io = e.what();
+  }
+  return esito;
+}

@@ -1,0 +1,38 @@
+#include "tool/comune/argomenti.h"
+
+#include <cstdio>
+
+int leggi_argomenti(const char* nome, const argomenti& a,
+                    std::initializer_list<opzione_comando> opzioni, size_t posizionali,
+                    const char* cosa, argomenti_letti& letti) {
+  bool solo_posizionali = false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const std::string& x = a[i];
+    if (solo_posizionali || x.size() < 2 || x[0] != '-') {
+      letti.posizionali.push_back(x);
+      continue;
+    }
+    if (x == "--") {
+      solo_posizionali = true;
+      continue;
+    }
+    if (x == "--help" || x == "-h") {
+      stampa_uso(nome, stdout);
+      return kUscitaOk;
+    }
+    const opzione_comando* o = nullptr;
+    for (const opzione_comando& c : opzioni)
+      if (x == c.nome || (c.breve && x == c.breve)) o = &c;
+    if (!o) return errore_uso(nome, "opzione sconosciuta '" + x + "'");
+    if (letti.ha(o->nome)) return errore_uso(nome, "opzione ripetuta '" + x + "'");
+    std::string valore;
+    if (o->valore) {
+      if (i + 1 >= a.size()) return errore_uso(nome, x + " vuole " + o->valore);
+      valore = a[++i];
+    }
+    letti.opzioni[o->nome] = valore;
+  }
+  if (letti.posizionali.size() != posizionali)
+    return errore_uso(nome, std::string(nome) + " vuole " + cosa);
+  return -1;
+}

@@ -1,0 +1,118 @@
+// What each subcommand is called, its usage line and what it does: the
+// text of --help, kept apart from the dispatch so that every room can print
+// its own usage.
+#include <cstdio>
+#include <cstring>
+
+#include "tool/comune/argomenti.h"
+
+namespace {
+
+const uso_comando kUsi[] = {
+    {"sources", "sources DIR",
+     "scrive in DIR (creata se manca) i cinque file di testo dello scenario predefinito;\n"
+     "      non compila nulla. Da lì si parte per uno scenario proprio."},
+    {"compile", "compile SRCDIR ROUTE TRAIN [--out DIR] [--no-plan] [--utf8] [--json]",
+     "compila SRCDIR/ROUTE_linea.txt e SRCDIR/ROUTE_TRAIN-.txt: i sorgenti sono letti una\n"
+     "      volta in memoria e compilati lì, così non sono mai cambiati né cancellati. I file\n"
+     "      compilati ROUTE_linea.dat (non con --no-plan), ROUTE_TRAIN.sim e ROUTE_TRAIN.dat "
+     "vanno\n"
+     "      in DIR (predefinita: SRCDIR). I sorgenti sono in Windows-1252 come li legge il\n"
+     "      simulatore; con --utf8 sono letti come UTF-8 e convertiti prima della compilazione\n"
+     "      (gli stessi byte compilati): un carattere che Windows-1252 non ha è un errore alla\n"
+     "      sua riga e colonna, e nulla viene scritto. --json stampa una riga:\n"
+     "      {\"codice_errore\":N,\"posizione_errore\":M,\"files\":[...]}, con \"file\",\n"
+     "      \"riga\", \"colonna\" e \"messaggio\" quando resta un codice."},
+    {"check", "check SRCDIR ROUTE TRAIN [--utf8] [--json]",
+     "compila come compile senza tenere nulla e riporta il codice rimasto e gli avvisi\n"
+     "      (FILE:RIGA: avviso: ...) per ciò che la compilazione accetta in silenzio: campi che\n"
+     "      non sono chiavi, valori che si troncano o si arrotondano, voci fuori ordine di\n"
+     "      posizione, marcatori sostituiti, testo UTF-8 (o il suo BOM) in un sorgente che il\n"
+     "      simulatore legge come Windows-1252, e orari fra due stazioni più brevi della corsa\n"
+     "      più veloce che i limiti di velocità consentono (le stazioni senza orario non\n"
+     "      contano). --utf8 come per compile.\n"
+     "      Stato d'uscita 0 con i soli avvisi. --json stampa una riga con \"avvisi\":[...]."},
+    {"dump", "dump FILE [--all] [--json]",
+     "stampa in modo leggibile un file compilato: ROUTE_TRAIN.sim (tabella della linea per voce,\n"
+     "      voci vuote raggruppate), ROUTE_TRAIN.dat (celle del percorso con un oggetto, un\n"
+     "      marcatore o una montagna, e un riassunto dei profili) o ROUTE_linea.dat (planimetria:\n"
+     "      conteggi, riquadro, un punto ogni 500). --all elenca ogni voce, cella o punto;\n"
+     "      --json stampa lo stesso in JSON."},
+    {"plot",
+     "plot (SRCDIR [--utf8] | --from-compiled DIR) ROUTE TRAIN -o FILE.svg | SRCDIR ROUTE TRAIN "
+     "[--utf8] --html -o FILE.html",
+     "disegna la linea in un solo SVG autonomo: la planimetria dall'alto con stazioni, segnali\n"
+     "      e cartelli, e sotto i profili di pendenza e di velocità limite lungo la linea.\n"
+     "      Compila SRCDIR in memoria (nulla viene scritto accanto ai sorgenti), oppure legge i\n"
+     "      tre file compilati di DIR con --from-compiled. Con --html scrive invece la pagina\n"
+     "      di preview con i dati dentro: si apre in un browser senza server, anche altrove.\n"
+     "      --utf8 come per compile."},
+    {"generate", "generate DIR ROUTE TRAIN (--km N | --wild) [--seed S]",
+     "scrive DIR/ROUTE_linea.txt e DIR/ROUTE_TRAIN-.txt: una linea sintetica di N km (da 1 a\n"
+     "      1000) con curve, pendenze, montagne, cartelli, cartelli indicatori, segnali,\n"
+     "      rallentamenti, stazioni, punti di velocità e di aderenza, che si compila senza codici\n"
+     "      d'errore. Lo stesso seme (predefinito 1) dà gli stessi file. Con --wild i valori\n"
+     "      vengono da tutto l'intervallo che il lettore accetta (posizioni a ogni metro, valori\n"
+     "      che si troncano, lunghezze negative, voci fuori ordine e sovrapposte, conteggi al\n"
+     "      limite) e la lunghezza la sceglie il seme: di solito si compila con codice 0."},
+    {"decompile", "decompile DIR ROUTE TRAIN [--out SRCDIR] [--force] [--utf8] [--json]",
+     "riscrive i sorgenti dai file compilati DIR/ROUTE_TRAIN.sim, DIR/ROUTE_TRAIN.dat e, se c'è,\n"
+     "      DIR/ROUTE_linea.dat: SRCDIR/ROUTE_linea.txt e SRCDIR/ROUTE_TRAIN-.txt (predefinita:\n"
+     "      DIR), nella forma dei sorgenti predefiniti. Non sostituisce un sorgente che esiste\n"
+     "      già se non con --force, e non ne scrive nessuno se non può scriverli entrambi. Poi\n"
+     "      li compila in memoria e confronta i byte: stato 0 se l'andata e ritorno è identica,\n"
+     "      1 con le prime differenze (voce, cella o punto) e ciò che nessun sorgente può\n"
+     "      esprimere. File scritti dopo una lettura che si è fermata prima della fine ne\n"
+     "      portano la traccia, che il resoconto nomina: i sorgenti scritti si fermano allo\n"
+     "      stesso punto. Senza ROUTE_linea.dat la linea non ha curve e va compilata con\n"
+     "      --no-plan. Con --utf8 i sorgenti sono scritti in UTF-8 (da compilare con --utf8).\n"
+     "      --json stampa una riga con \"files\", \"identico\", \"differenze\",\n"
+     "      \"inesprimibili\", \"non_ricostruiti\" e \"tracce\"."},
+    {"diff", "diff DIR_A DIR_B ROUTE TRAIN [--json]",
+     "confronta due versioni compilate dello stesso scenario voce per voce: voci aggiunte,\n"
+     "      tolte o cambiate (l'orario di una stazione, il tipo di un segnale, le velocità di un\n"
+     "      cartello, un tratto del profilo di velocità), ciascuna con la sua posizione e la sua\n"
+     "      riga nei sorgenti decompilati di A e di B. Stato 0 se le due versioni si compilano\n"
+     "      dalle stesse voci, 1 se differiscono. --json stampa una riga."},
+    {"lsp", "lsp",
+     "server dei sorgenti per gli editor (Language Server Protocol su standard input e\n"
+     "      output): errori e avvisi di check mentre si scrive, descrizione di chiavi e valori,\n"
+     "      struttura, completamento e formattazione. Compila in memoria: non scrive mai nulla."},
+    {"preview", "preview SRCDIR ROUTE TRAIN [--port N] [--utf8]",
+     "server locale (solo 127.0.0.1) di una pagina che mostra la linea mentre la si scrive:\n"
+     "      planimetria, profili, orario contro la corsa più veloce possibile; ricompila in\n"
+     "      memoria a ogni salvataggio dei sorgenti, che non cambia mai, e la pagina si ridisegna\n"
+     "      da sé. Stampa l'indirizzo da aprire, con la sua chiave; --port sceglie la porta\n"
+     "      (predefinita: una libera); --utf8 come per compile. Ctrl-C lo ferma."},
+};
+
+}  // namespace
+
+void aiuto(FILE* out) {
+  std::fprintf(out, "uso: scenario SOTTOCOMANDO ARGOMENTI...\n\nSottocomandi:\n");
+  for (const auto& c : kUsi)
+    std::fprintf(out, "  scenario %s\n      %s\n", c.sintassi, c.descrizione);
+  std::fprintf(
+      out,
+      "\nStato d'uscita: 0 riuscito; 1 la compilazione lascia un codice d'errore (decompile:\n"
+      "l'andata e ritorno non è identica; diff: le versioni differiscono); 2 \" Errore n.\n"
+      "1250\" o \" Errore n. 1251\" (nulla scritto), un file illeggibile o incoerente, un\n"
+      "sorgente che --utf8 non può convertire in Windows-1252 (nulla scritto), un errore di\n"
+      "scrittura; 64 un errore d'uso.\n\n"
+      "Ogni sottocomando risponde a --help con il suo uso. Con --json ogni riga è UTF-8 valido:\n"
+      "in un nome di file che non è UTF-8 ogni byte che non lo è si legge come Windows-1252.\n");
+}
+
+void stampa_uso(const char* nome, FILE* out) {
+  for (const auto& c : kUsi)
+    if (std::strcmp(c.nome, nome) == 0)
+      std::fprintf(out, "uso: scenario %s\n      %s\n", c.sintassi, c.descrizione);
+}
+
+int errore_uso(const char* nome, const std::string& motivo) {
+  std::fprintf(stderr, "scenario: %s\n", motivo.c_str());
+  for (const auto& c : kUsi)
+    if (std::strcmp(c.nome, nome) == 0) std::fprintf(stderr, "uso: scenario %s\n", c.sintassi);
+  std::fprintf(stderr, "Vedere 'scenario --help'.\n");
+  return kUscitaUso;
+}

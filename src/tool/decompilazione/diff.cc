@@ -1,0 +1,137 @@
+// scenario diff: what changed between two compiled versions of a scenario,
+// as entries of their decompiled sources rather than as bytes.
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "model/regole.h"
+#include "platform/testo.h"
+#include "tool/comune/argomenti.h"
+#include "tool/comune/json.h"
+#include "tool/decompilazione/decompila.h"
+
+namespace {
+
+struct cambio {
+  const char* come;  // "cambiata", "aggiunta", "tolta"
+  const char* file;  // "linea", "treno"
+  const voce_sorgente* a = nullptr;
+  const voce_sorgente* b = nullptr;
+  const voce_sorgente& voce() const { return a ? *a : *b; }
+};
+
+// Entries match by what they are, their position and, among equals, their
+// order: a moved entry is one taken away and one added.
+void confronta_voci(const char* file, const std::vector<voce_sorgente>& a,
+                    const std::vector<voce_sorgente>& b, std::vector<cambio>& cambi) {
+  auto chiavi = [](const std::vector<voce_sorgente>& v) {
+    std::map<std::string, int> volte;
+    std::vector<std::string> k;
+    for (const auto& x : v) {
+      std::string c = x.genere + "@" + std::to_string(x.posizione);
+      k.push_back(c + "#" + std::to_string(volte[c]++));
+    }
+    return k;
+  };
+  const auto ka = chiavi(a), kb = chiavi(b);
+  std::map<std::string, size_t> in_b;
+  for (size_t i = 0; i < kb.size(); ++i) in_b[kb[i]] = i;
+  std::map<std::string, bool> visto;
+  for (size_t i = 0; i < ka.size(); ++i) {
+    auto t = in_b.find(ka[i]);
+    if (t == in_b.end()) {
+      cambi.push_back({"tolta", file, &a[i], nullptr});
+      continue;
+    }
+    visto[ka[i]] = true;
+    if (a[i].campi != b[t->second].campi) cambi.push_back({"cambiata", file, &a[i], &b[t->second]});
+  }
+  for (size_t i = 0; i < kb.size(); ++i)
+    if (!visto.count(kb[i])) cambi.push_back({"aggiunta", file, nullptr, &b[i]});
+}
+
+std::string dove(const voce_sorgente& v) {
+  std::string s = v.genere;
+  if (v.posizione != kSenzaPosizione) s += " a " + std::to_string(v.posizione) + " m";
+  return s;
+}
+
+}  // namespace
+
+int comando_diff(const argomenti& a) {
+  argomenti_letti l;
+  if (int s = leggi_argomenti("diff", a, {{"--json"}}, 4, "DIR_A DIR_B ROUTE TRAIN", l); s >= 0)
+    return s;
+  const bool json = l.ha("--json");
+  const std::vector<std::string>& posizionali = l.posizionali;
+  const std::string &linea = posizionali[2], &treno = posizionali[3];
+  if (!regole::nome_valido(linea) || !regole::nome_valido(treno))
+    return errore_uso("diff", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
+  scenario_compilato sa, sb;
+  std::string motivo;
+  if (!leggi_compilato(posizionali[0], linea, treno, sa, motivo) ||
+      !leggi_compilato(posizionali[1], linea, treno, sb, motivo)) {
+    if (json)
+      std::printf("{\"uguali\":false,\"errore\":%s}\n", json_testo(motivo).c_str());
+    else
+      std::fprintf(stderr, "scenario: %s\n", motivo.c_str());
+    return kUscitaFallita;
+  }
+  const decompilazione da = decompila(sa), db = decompila(sb);
+  std::vector<cambio> cambi;
+  confronta_voci("linea", da.linea.voci, db.linea.voci, cambi);
+  confronta_voci("treno", da.treno.voci, db.treno.voci, cambi);
+  // Entries alike but bytes not: what no entry expresses differs.
+  std::vector<differenza> resto;
+  if (cambi.empty()) resto = confronta_compilati(sa, sb, 10);
+  const bool uguali = cambi.empty() && resto.empty();
+
+  std::string s;
+  if (json) {
+    s = "{\"uguali\":" + std::string(uguali ? "true" : "false") + ",\"cambi\":[";
+    for (size_t i = 0; i < cambi.size(); ++i) {
+      const cambio& c = cambi[i];
+      const voce_sorgente& v = c.voce();
+      s += (i ? "," : "") + std::string("{\"cambio\":\"") + c.come + "\",\"file\":\"" + c.file +
+           "\",\"genere\":" + json_testo(v.genere) + ",\"posizione\":" +
+           (v.posizione == kSenzaPosizione ? "null" : std::to_string(v.posizione));
+      for (auto [lato, x] : {std::pair<const char*, const voce_sorgente*>{"a", c.a}, {"b", c.b}}) {
+        if (!x) continue;
+        s += std::string(",\"riga_") + lato + "\":" + std::to_string(x->riga) + ",\"testo_" + lato +
+             "\":" + json_testo(testo::da_1252(x->testo));
+      }
+      s += "}";
+    }
+    s += "],\"differenze\":[";
+    for (size_t i = 0; i < resto.size(); ++i)
+      s += (i ? "," : "") + std::string("{\"file\":") + json_testo(resto[i].file) +
+           ",\"dove\":" + json_testo(resto[i].dove) + ",\"a\":" + json_testo(resto[i].atteso) +
+           ",\"b\":" + json_testo(resto[i].ottenuto) + "}";
+    s += "]}\n";
+  } else {
+    int n_cambiate = 0, n_aggiunte = 0, n_tolte = 0;
+    for (const cambio& c : cambi) {
+      const char segno = c.a && c.b ? '~' : (c.b ? '+' : '-');
+      (c.a && c.b ? n_cambiate : (c.b ? n_aggiunte : n_tolte))++;
+      s += std::string(1, segno) + " " + c.file + ": " + c.come + " " + dove(c.voce()) + "\n";
+      if (c.a)
+        s += "    A riga " + std::to_string(c.a->riga) + ": " + testo::da_1252(c.a->testo) + "\n";
+      if (c.b)
+        s += "    B riga " + std::to_string(c.b->riga) + ": " + testo::da_1252(c.b->testo) + "\n";
+    }
+    if (!cambi.empty()) {
+      s += "voci cambiate: " + std::to_string(n_cambiate) +
+           ", aggiunte: " + std::to_string(n_aggiunte) + ", tolte: " + std::to_string(n_tolte) +
+           "\n";
+    } else if (!resto.empty()) {
+      s += "stesse voci, ma i file compilati differiscono in ciò che nessuna voce esprime:\n";
+      for (const differenza& d : resto)
+        s += "  " + d.file + ", " + d.dove + ": " + d.atteso + " in A, " + d.ottenuto + " in B\n";
+    } else {
+      s += "le due versioni si compilano dalle stesse voci\n";
+    }
+  }
+  std::fputs(s.c_str(), stdout);
+  return uguali ? kUscitaOk : kUscitaCodice;
+}

@@ -1,0 +1,19 @@
+// The preview page's document: one compile of a scenario as the JSON the page
+// draws (the profiles per cell, the plan, the entries with their source
+// lines, the warnings), or the pending code with its line when the compile
+// left one.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "tool/compilazione/compila.h"
+
+// The options of the compile the document needs: in memory, with the plan,
+// the warnings and the entries read.
+opzioni_compilazione compilazione_anteprima(const std::string& cartella, const std::string& linea,
+                                            const std::string& treno);
+// The document of compile `e` (its compiled files are moved out of it).
+std::string documento_anteprima(esito_compilazione& e, const std::string& linea,
+                                const std::string& treno, int64_t versione);
+// The page with a document built in, for a browser without a server.
+std::string pagina_con_dati(const std::string& documento);

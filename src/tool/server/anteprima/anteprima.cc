@@ -1,0 +1,161 @@
+// scenario preview: the page of the line served on 127.0.0.1, compiled again
+// in memory whenever a source changes and pushed to the page.
+#include "tool/server/anteprima/anteprima.h"
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "model/formato.h"
+#include "model/regole.h"
+#include "platform/casuale.h"
+#include "platform/file.h"
+#include "platform/interruzione.h"
+#include "platform/osservazione.h"
+#include "tool/comune/argomenti.h"
+#include "tool/disegno/documento.h"
+#include "tool/disegno/pagina.h"
+#include "tool/server/anteprima/server_http.h"
+
+namespace {
+
+// How often the sources are looked at: a save shows in the page well within
+// a second.
+constexpr std::chrono::milliseconds kPeriodo(50);
+// After a change the contents are compared for this many periods (2 s).
+constexpr int kRiletture = 40;
+
+// A key no other page can guess: 128 bits in hex.
+bool nuova_chiave(std::string& chiave) {
+  unsigned char b[16];
+  if (!byte_casuali(b, sizeof b)) return false;
+  static constexpr char kCifre[] = "0123456789abcdef";
+  for (unsigned char c : b) {
+    chiave += kCifre[c >> 4];
+    chiave += kCifre[c & 15];
+  }
+  return true;
+}
+
+// The two sources as last compiled, and what told they had changed.
+struct sorgenti {
+  std::string cartella, linea, treno;
+  bool utf8 = false;  // the sources are UTF-8, made Windows-1252 for each compile
+  std::string nome[2];
+  file::impronta impronta[2];
+  std::string testo[2];
+  bool letto[2] = {false, false};
+  int64_t versione = 0;
+  // Looks at the contents this many more times whatever the stamps say: a
+  // second save of the same size within the clock's step after a first one
+  // leaves the stamp as it was.
+  int rileggi = 0;
+
+  // True when either source now differs from what was last compiled.
+  bool cambiate() {
+    bool diverse = false;
+    for (int k = 0; k < 2; ++k) {
+      const file::impronta i = file::impronta_di(nome[k]);
+      if (versione > 0 && i == impronta[k] && rileggi == 0) continue;
+      impronta[k] = i;
+      std::string t;
+      const bool l = i.c_e && file::leggi(nome[k], t);
+      if (versione > 0 && l == letto[k] && t == testo[k]) continue;
+      letto[k] = l;
+      testo[k] = std::move(t);
+      diverse = true;
+    }
+    if (diverse) {
+      rileggi = kRiletture;
+    } else if (rileggi > 0) {
+      --rileggi;
+    }
+    return diverse || versione == 0;
+  }
+
+  // The document of a compile of what was read.
+  std::string compila() {
+    opzioni_compilazione o = compilazione_anteprima(cartella, linea, treno);
+    o.utf8 = utf8;
+    if (letto[0]) o.testo_linea = &testo[0];
+    if (letto[1]) o.testo_treno = &testo[1];
+    const auto inizio = std::chrono::steady_clock::now();
+    esito_compilazione e = compila_scenario(o);
+    ++versione;
+    std::string d = documento_anteprima(e, linea, treno, versione);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - inizio)
+                        .count();
+    const int32_t c = e.codice_fatale ? e.codice_fatale : e.codice_errore;
+    std::printf("versione %lld: %s, %zu %s (%lld ms)\n", static_cast<long long>(versione),
+                c                     ? ("errore " + std::to_string(c)).c_str()
+                : e.errore_io.empty() ? "nessun errore"
+                                      : e.errore_io.c_str(),
+                e.avvisi.size(), e.avvisi.size() == 1 ? "avviso" : "avvisi",
+                static_cast<long long>(ms));
+    std::fflush(stdout);
+    return d;
+  }
+};
+
+bool leggi_porta(const std::string& t, uint16_t& porta) {
+  unsigned v = 0;
+  const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+  if (r.ec != std::errc() || r.ptr != t.data() + t.size() || v > 65535) return false;
+  porta = static_cast<uint16_t>(v);
+  return true;
+}
+
+int servi(sorgenti& s, uint16_t porta) {
+  server_anteprima::impostazioni imp;
+  imp.porta = porta;
+  imp.pagina = pagina_anteprima();
+  if (!nuova_chiave(imp.chiave)) {
+    std::fprintf(stderr, "scenario preview: il sistema non dà byte casuali per la chiave\n");
+    return kUscitaFallita;
+  }
+  server_anteprima server;
+  std::string motivo;
+  if (!server.apri(imp, motivo)) {
+    std::fprintf(stderr, "scenario preview: %s\n", motivo.c_str());
+    return kUscitaFallita;
+  }
+  s.cambiate();
+  server.pubblica(s.compila());
+  std::printf("Anteprima di %s, treno %s: http://127.0.0.1:%u/?t=%s\n", s.linea.c_str(),
+              s.treno.c_str(), static_cast<unsigned>(server.porta()), imp.chiave.c_str());
+  std::printf("Si aggiorna a ogni salvataggio dei sorgenti; Ctrl-C la ferma.\n");
+  std::fflush(stdout);
+  interruzione::trattieni();
+  server.esegui(kPeriodo, [&] {
+    if (interruzione::chiesta()) return server.ferma();
+    if (s.cambiate()) server.pubblica(s.compila());
+  });
+  std::printf("Anteprima fermata.\n");
+  return kUscitaOk;
+}
+
+}  // namespace
+
+int comando_preview(const argomenti& a) {
+  argomenti_letti l;
+  if (int s = leggi_argomenti("preview", a, {{"--port", "un numero di porta"}, {"--utf8"}}, 3,
+                              "SRCDIR ROUTE TRAIN", l);
+      s >= 0)
+    return s;
+  sorgenti s;
+  s.utf8 = l.ha("--utf8");
+  s.linea = l.posizionali[1];
+  s.treno = l.posizionali[2];
+  if (!regole::nome_valido(s.linea) || !regole::nome_valido(s.treno))
+    return errore_uso("preview", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
+  uint16_t porta = 0;
+  if (l.ha("--port") && !leggi_porta(l.valore("--port"), porta))
+    return errore_uso("preview", "--port vuole un numero da 0 a 65535");
+  // Absolute, so that the page's links open the files from anywhere.
+  s.cartella = file::assoluto(l.posizionali[0]);
+  s.nome[0] = file::percorso(s.cartella, formato::nome_sorgente_linea(s.linea));
+  s.nome[1] = file::percorso(s.cartella, formato::nome_sorgente_treno(s.linea, s.treno));
+  return servi(s, porta);
+}

@@ -1,0 +1,47 @@
+// The preview's HTTP server: on 127.0.0.1 only, three fixed routes, GET only.
+// Every request must carry the key (?t=KEY) and name this server in its Host
+// (127.0.0.1:PORT or localhost:PORT), so that a page of another site cannot
+// reach it, not even through a name that resolves here; requests are bounded
+// in size and connections in number. The one place that knows Boost.Beast.
+//
+//   /        the page
+//   /dati    the current document (JSON)
+//   /eventi  the documents as they come, as Server-Sent Events
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+// Boost 1.74's Asio uses std::exchange without including <utility>; this
+// header comes before Asio in server_http.cc.
+#include <utility>
+
+class server_anteprima {
+ public:
+  struct impostazioni {
+    uint16_t porta = 0;  // 0: one the system chooses
+    std::string chiave;
+    std::string_view pagina;  // must outlive the server
+  };
+
+  server_anteprima();
+  ~server_anteprima();
+  server_anteprima(const server_anteprima&) = delete;
+  server_anteprima& operator=(const server_anteprima&) = delete;
+
+  // Listens; false with the reason (Italian) when the port cannot be had.
+  bool apri(const impostazioni& i, std::string& motivo);
+  uint16_t porta() const;
+  // The document answered from now on, pushed to every open event stream.
+  void pubblica(std::string documento);
+  // Serves until ferma(), calling `ogni` every `periodo` on the same thread
+  // (which may call pubblica and ferma).
+  void esegui(std::chrono::milliseconds periodo, const std::function<void()>& ogni);
+  void ferma();
+
+ private:
+  struct stato;
+  std::unique_ptr<stato> s_;
+};
