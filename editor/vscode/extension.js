@@ -12,12 +12,49 @@ let client = null;
 // server starts never leaves two of them running.
 let coda = Promise.resolve();
 
+const NOME = process.platform === 'win32' ? 'scenario.exe' : 'scenario';
+const SCEGLI = 'Scegli il programma...';
+const APRI = 'Apri impostazione';
+
 async function errore(testo) {
-  const apri = 'Apri impostazione';
-  const scelta = await vscode.window.showErrorMessage(testo, apri);
-  if (scelta === apri) {
+  const scelta = await vscode.window.showErrorMessage(testo, SCEGLI, APRI);
+  if (scelta === SCEGLI) {
+    await scegli();
+  } else if (scelta === APRI) {
     await vscode.commands.executeCommand('workbench.action.openSettings', IMPOSTAZIONE);
   }
+}
+
+// The picked program is stored where the value in force comes from: the
+// folder's settings when a trusted folder has one, the user's otherwise.
+async function scegli() {
+  const scelti = await vscode.window.showOpenDialog({
+    canSelectFiles: true,
+    canSelectFolders: false,
+    canSelectMany: false,
+    title: `Scegliere il programma ${NOME}`,
+    openLabel: 'Usa questo programma',
+    filters: process.platform === 'win32' ? { Programmi: ['exe'] } : undefined,
+  });
+  if (!scelti || scelti.length === 0) return;
+  const programma = scelti[0].fsPath;
+  const config = vscode.workspace.getConfiguration('scenario');
+  const prima = config.get('percorso', '');
+  const cartella = config.inspect('percorso')?.workspaceValue !== undefined;
+  const { Global, Workspace } = vscode.ConfigurationTarget;
+  const dove = cartella && vscode.workspace.isTrusted ? Workspace : Global;
+  try {
+    await config.update('percorso', programma, dove);
+  } catch (e) {
+    const perche = e && e.message ? e.message : String(e);
+    void vscode.window.showErrorMessage(
+      `L'impostazione "${IMPOSTAZIONE}" non si è potuta salvare: ${perche}.`,
+    );
+    return;
+  }
+  // A new value restarts the server through the change event; the value
+  // already in force (a program made executable since) raises none.
+  if (programma === prima) await inCoda(riavvia);
 }
 
 async function avvia() {
@@ -31,8 +68,9 @@ async function avvia() {
       quale
         ? `Il programma "${quale}" indicato nell'impostazione "${IMPOSTAZIONE}" non esiste ` +
             'o non è eseguibile: il server dei sorgenti non è stato avviato.'
-        : 'Il programma "scenario" non si trova nel PATH: il server dei sorgenti non è stato ' +
-            `avviato. Indicarne il percorso nell'impostazione "${IMPOSTAZIONE}".`,
+        : `Il programma "${NOME}" non si trova nel PATH: il server dei sorgenti non è stato ` +
+            'avviato. Sceglierlo con il pulsante qui sotto o indicarne il percorso ' +
+            `nell'impostazione "${IMPOSTAZIONE}".`,
     );
     return;
   }
@@ -75,6 +113,10 @@ async function ferma() {
   }
 }
 
+function riavvia() {
+  return ferma().then(avvia);
+}
+
 function inCoda(passo) {
   coda = coda.then(passo, passo);
   return coda;
@@ -83,7 +125,7 @@ function inCoda(passo) {
 function activate(context) {
   context.subscriptions.push(
     vscode.workspace.onDidChangeConfiguration((e) => {
-      if (e.affectsConfiguration(IMPOSTAZIONE)) inCoda(() => ferma().then(avvia));
+      if (e.affectsConfiguration(IMPOSTAZIONE)) inCoda(riavvia);
     }),
   );
   return inCoda(avvia);

@@ -18,15 +18,26 @@ test.after(() => {
   fs.rmSync(tmp, { recursive: true, force: true });
 });
 
-// One fresh extension per test, bound to its own fake editor.
-function carica({ percorso = '', avvioFallito = null } = {}) {
-  const s = { percorso, messaggi: [], client: [], ascoltatori: [] };
+// One fresh extension per test, bound to its own fake editor. `risposta` is
+// the button pressed on a message, `scelta` what the file picker returns,
+// `cartella` a value in the folder's settings.
+function carica(opzioni = {}) {
+  const { percorso = '', avvioFallito = null, risposta, scelta, cartella, fidata = true } = opzioni;
+  const s = { percorso, messaggi: [], client: [], ascoltatori: [], finestre: [], salvate: [] };
   const vscode = {
+    ConfigurationTarget: { Global: 1, Workspace: 2, WorkspaceFolder: 3 },
     workspace: {
       workspaceFolders: undefined,
+      isTrusted: fidata,
       getConfiguration: (sezione) => ({
         get: (chiave, predefinito) =>
           sezione === 'scenario' && chiave === 'percorso' ? s.percorso : predefinito,
+        inspect: () => ({ workspaceValue: cartella }),
+        // As the editor does: a change event only for a value that changed.
+        update: async (chiave, valore, dove) => {
+          s.salvate.push({ chiave: `${sezione}.${chiave}`, valore, dove });
+          if (valore !== s.percorso) s.cambia(valore);
+        },
       }),
       onDidChangeConfiguration: (f) => {
         s.ascoltatori.push(f);
@@ -36,7 +47,11 @@ function carica({ percorso = '', avvioFallito = null } = {}) {
     window: {
       showErrorMessage: async (testo, ...bottoni) => {
         s.messaggi.push({ testo, bottoni });
-        return undefined;
+        return s.messaggi.length === 1 ? risposta : undefined;
+      },
+      showOpenDialog: async (opzioni) => {
+        s.finestre.push(opzioni);
+        return typeof scelta === 'function' ? scelta() : scelta;
       },
     },
     commands: { executeCommand: async () => {} },
@@ -145,4 +160,62 @@ test('changing the setting starts the server it names', async () => {
   assert.equal(s.client.length, 2);
   assert.ok(s.client.every((c) => c.avviato && c.fermato));
   assert.equal(s.client[1].server.run.command, programma);
+});
+
+// The message's answer runs on promises alone: one turn of the event loop
+// sees it through, then stopping waits for the restarts it queued.
+async function risposto(s) {
+  await new Promise(setImmediate);
+  await s.estensione.deactivate();
+}
+
+test('no program: the button picks one, stores it and starts the server once', async (t) => {
+  const fermo = path.join(tmp, 'fermo');
+  fs.writeFileSync(fermo, '', { mode: 0o644 });
+  const [Global, Workspace] = [1, 2];
+  const casi = [
+    { nome: 'none set, nothing on PATH', dove: Global },
+    { nome: 'a trusted folder names one', percorso: 'manca', cartella: 'manca', dove: Workspace },
+    { nome: 'an untrusted folder names one', cartella: 'manca', fidata: false, dove: Global },
+    // Made executable while the message was shown: no change event to restart it.
+    {
+      nome: 'the setting names it, not executable',
+      percorso: fermo,
+      prima: () => fs.chmodSync(fermo, 0o755),
+      dove: Global,
+      scelto: fermo,
+    },
+  ];
+  process.env.PATH = path.join(tmp, 'vuota');
+  for (const caso of casi) {
+    await t.test(caso.nome, async () => {
+      const scelto = caso.scelto ?? programma;
+      const scelta = () => {
+        caso.prima?.();
+        return [{ fsPath: scelto }];
+      };
+      const s = carica({ ...caso, risposta: 'Scegli il programma...', scelta });
+      await s.estensione.activate(s.contesto);
+      await risposto(s);
+      assert.ok(s.messaggi[0].bottoni.includes('Scegli il programma...'));
+      assert.equal(s.messaggi.length, 1, s.messaggi.map((m) => m.testo).join('\n'));
+      const [finestra] = s.finestre;
+      assert.ok(finestra.canSelectFiles && !finestra.canSelectFolders && !finestra.canSelectMany);
+      const salvata = { chiave: 'scenario.percorso', valore: scelto, dove: caso.dove };
+      assert.deepEqual(s.salvate, [salvata]);
+      assert.equal(s.client.length, 1);
+      assert.equal(s.client[0].server.run.command, scelto);
+      assert.ok(s.client[0].avviato);
+    });
+  }
+});
+
+test('a server that fails to start offers the picker; cancelling it changes nothing', async () => {
+  const risposta = 'Scegli il programma...';
+  const s = carica({ percorso: programma, avvioFallito: 'spawn EACCES', risposta });
+  await s.estensione.activate(s.contesto);
+  await risposto(s);
+  assert.equal(s.finestre.length, 1);
+  assert.deepEqual(s.salvate, []);
+  assert.equal(s.client.length, 1);
 });
