@@ -41,33 +41,6 @@ struct sorgenti : sorgenti_predefinite {
   }
 };
 
-cella_percorso limite(int kmh) {
-  cella_percorso c;
-  c.velocita_limite = static_cast<uint8_t>(kmh / 5);
-  return c;
-}
-
-TEST(Orario, FastestRunIsLengthOverLimitCellByCell) {
-  // 30 km/h: 6 s a cell; 60: 3 s; none; 15: 12 s.
-  const std::vector<cella_percorso> celle = {limite(30), limite(60), limite(0), limite(15)};
-  const struct {
-    int64_t da, a;
-    double secondi;
-  } casi[] = {
-      {0, 200, 21}, {25, 75, 4.5}, {100, 150, 0}, {0, 0, 0}, {150, 400, 12}, {-50, 50, 6},
-  };
-  for (const auto& c : casi)
-    EXPECT_DOUBLE_EQ(regole::corsa_minima(celle, c.da, c.a), c.secondi) << c.da << ".." << c.a;
-}
-
-TEST(Orario, TimesAsRead) {
-  EXPECT_EQ(regole::ora_testo(51900), "14:25:00");
-  EXPECT_EQ(regole::ora_testo(86400 + 61), "00:01:01");
-  EXPECT_EQ(regole::durata_testo(59), "59 s");
-  EXPECT_EQ(regole::durata_testo(60), "1 min");
-  EXPECT_EQ(regole::durata_testo(96), "1 min 36 s");
-}
-
 // VESSIRE to GRUZO takes at least 95.1 s at the built-in limits; FERZIA
 // PORTA SOLVENTRA to FERZIA VELSANTE 268 s, over two junctions without a time.
 TEST(Orario, CheckWarnsWhereTheTimetableIsShorterThanTheFastestRun) {
@@ -81,6 +54,9 @@ TEST(Orario, CheckWarnsWhereTheTimetableIsShorterThanTheFastestRun) {
        "corsa più veloce che i limiti di velocità consentono ne vuole 1 min 36 s"},
       {"14,50,51, GRUZO", "14,46,35, GRUZO", "a GRUZO (14:46:35): 1 min 35 s in orario"},
       {"14,50,51, GRUZO", "14,46,36, GRUZO", nullptr},
+      {"14,50,51, GRUZO", "14,44, 0, GRUZO",
+       "orario all'indietro da VESSIRE (14:45:00) a GRUZO (14:44:00): 1 min prima della stazione "
+       "precedente"},
       {"14,31, 7, FERZIA VELSANTE", "14,25,30, FERZIA VELSANTE",
        "da FERZIA PORTA SOLVENTRA (14:25:00) a FERZIA VELSANTE (14:25:30): 30 s in orario, ma la "
        "corsa più veloce che i limiti di velocità consentono ne vuole 4 min 28 s"},
@@ -207,8 +183,11 @@ TEST(Documento, TheBuiltInLineAsThePageDrawsIt) {
   EXPECT_EQ(d["pendenza"][10], -7);  // 500 m: -7 per mille
   EXPECT_EQ(d["velocita"][18], 105);
   EXPECT_EQ(d["montagna"][12], 2);
-  EXPECT_EQ(d["riferimenti"], json::parse(R"([{"posizione":3500,"progressiva":9550},
-                                              {"posizione":35400,"progressiva":100250}])"));
+  // All three points count, the first one also before it.
+  EXPECT_EQ(d["tratti_km"], json::parse(R"([
+    {"da":null,"a":5700,"posizione":3500,"progressiva":9550},
+    {"da":5700,"a":35400,"posizione":5700,"progressiva":-1900},
+    {"da":35400,"a":null,"posizione":35400,"progressiva":100250}])"));
   EXPECT_EQ(d["pianta"]["passo"], 10);
   EXPECT_EQ(d["pianta"]["x"].size(), 4401u);
   const std::map<std::string, size_t> attesi = {
@@ -218,11 +197,12 @@ TEST(Documento, TheBuiltInLineAsThePageDrawsIt) {
   const auto gruzo = std::find_if(d["oggetti"].begin(), d["oggetti"].end(),
                                   [](const json& o) { return o.value("nome", "") == "GRUZO"; });
   ASSERT_NE(gruzo, d["oggetti"].end());
-  EXPECT_EQ(*gruzo, json::parse(R"({"genere":"stazione","posizione":21600,"nome":"GRUZO",
+  EXPECT_EQ(*gruzo,
+            json::parse(R"({"genere":"stazione","posizione":21600,"km":"km 14+000","nome":"GRUZO",
     "orario":53451,"inizio":21450,"fine":21750,"riga":24,
     "testo":"stazione,   21600, 12,  300,  0, 0, 0,  1,1,0,  4,1,1,   40,  14,50,51, GRUZO",
     "file":)" + json(s.treno()).dump() +
-                                "}"));
+                        "}"));
   const auto bivio = std::find_if(d["oggetti"].begin(), d["oggetti"].end(), [](const json& o) {
     return o.value("nome", "") == "BIVIO SCADO";
   });

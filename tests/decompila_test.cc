@@ -259,17 +259,19 @@ TEST(Diff, NamesTheEntriesThatChanged) {
   EXPECT_EQ(scenario("diff " + (t / "a") + " " + (t / "b") + " FerziaPS-Calvorano 24617", &uscita),
             1);
   for (const char* atteso :
-       {"~ treno: cambiata velocita a 7900 m\n    A riga 13: velocita,  7900, 140\n"
+       {"~ treno: cambiata velocita a 7900 m (km 0+300)\n    A riga 13: velocita,  7900, 140\n"
         "    B riga 13: velocita,  7900, 150\n",
-        "~ treno: cambiata stazione a 5750 m\n", "- treno: tolta segnale a 4700 m\n    A riga 33:",
+        "~ treno: cambiata stazione a 5750 m (km -1+850)\n",
+        "- treno: tolta segnale a 4700 m (km 10+750)\n    A riga 33:",
         "voci cambiate: 2, aggiunte: 0, tolte: 1\n"})
     EXPECT_NE(uscita.find(atteso), std::string::npos) << atteso << "\n" << uscita;
   EXPECT_EQ(
       scenario("diff " + (t / "a") + " " + (t / "b") + " FerziaPS-Calvorano 24617 --json", &uscita),
       1);
-  EXPECT_EQ(uscita.find("{\"uguali\":false,\"cambi\":[{\"cambio\":\"cambiata\",\"file\":\"treno\","
-                        "\"genere\":\"velocita\",\"posizione\":7900,\"riga_a\":13"),
-            0u)
+  EXPECT_EQ(
+      uscita.find("{\"uguali\":false,\"cambi\":[{\"cambio\":\"cambiata\",\"file\":\"treno\","
+                  "\"genere\":\"velocita\",\"posizione\":7900,\"km\":\"km 0+300\",\"riga_a\":13"),
+      0u)
       << uscita;
 }
 
@@ -359,7 +361,7 @@ TEST(Decompile, GitDiffsCompiledFilesThroughDump) {
   std::string d;
   ASSERT_EQ(esegui(git + "diff -U0 -- FerziaPS-Calvorano_24617.sim", &d), 0);
   EXPECT_NE(d.find("\n-voce 4: nome=\"FERZIA VELSANTE\""), std::string::npos) << d;
-  EXPECT_NE(d.find("orario=52320 (14:32:00)"), std::string::npos) << d;
+  EXPECT_NE(d.find("orario=52320 (14:32:00, km -1+850)"), std::string::npos) << d;
   // Only that entry's line changed.
   size_t righe = 0;
   for (size_t p = d.find("\n+voce"); p != std::string::npos; p = d.find("\n+voce", p + 1)) ++righe;

@@ -81,7 +81,7 @@ TEST_F(DumpIncorporato, TableShowsStationsStampsAndFoldsEmptyEntries) {
   EXPECT_TRUE(contiene(u,
                        "voce 1:\n  nome=\"FERZIA PORTA SOLVENTRA\"\n  tipo=8 inizio=-500 fine=500 "
                        "posizione=0"));
-  EXPECT_TRUE(contiene(u, "orario=51900 (14:25:00)"));
+  EXPECT_TRUE(contiene(u, "orario=51900 (14:25:00, km 6+050)"));
   EXPECT_TRUE(contiene(u, "nome=\"PELSANO D'OSTA\""));
   EXPECT_TRUE(contiene(u, "voci 12-72: vuote\n"));
   EXPECT_TRUE(contiene(u,

@@ -107,14 +107,21 @@ double corsa_minima(const std::vector<cella_percorso>& celle, int64_t da, int64_
 
 enum class giudizio : uint8_t { in_orario, troppo_stretto, all_indietro };
 
+// The stations with a time in order of position, and their times counting on
+// past midnight: a time more than half a day before the one before it is
+// taken for the next day.
+struct fermata {
+  size_t stazione = 0;  // index in stazioni_linea
+  int64_t ora = 0;
+};
+std::vector<fermata> fermate(const std::vector<stazione_linea>& stazioni);
+
 // The fastest run between two stations with a time that follow each other in
 // order of position, and the timetable's verdict on it.
 struct marcia {
-  size_t da = 0, a = 0;  // indices in stazioni_linea
-  // The stations' times, counting on past midnight: a time more than half a
-  // day before the one before it is taken for the next day.
-  int64_t ora_da = 0, ora_a = 0;
-  double minima = 0;  // seconds of the fastest run
+  size_t da = 0, a = 0;           // indices in stazioni_linea
+  int64_t ora_da = 0, ora_a = 0;  // as fermate() counts them
+  double minima = 0;              // seconds of the fastest run
   // The run, one point per cell boundary: position and time since `ora_da`.
   std::vector<int64_t> posizioni;
   std::vector<double> tempi;

@@ -34,34 +34,36 @@ double corsa_minima(const std::vector<cella_percorso>& celle, int64_t da, int64_
   return traccia(m, celle, da, a);
 }
 
+std::vector<fermata> fermate(const std::vector<stazione_linea>& st) {
+  std::vector<fermata> r;
+  for (size_t k = 0; k < st.size(); ++k)
+    if (st[k].orario > 0) r.push_back({k, st[k].orario});
+  std::stable_sort(r.begin(), r.end(), [&](const fermata& a, const fermata& b) {
+    return st[a.stazione].posizione < st[b.stazione].posizione;
+  });
+  for (size_t k = 1; k < r.size(); ++k)
+    while (r[k].ora < r[k - 1].ora - kGiorno / 2) r[k].ora += kGiorno;
+  return r;
+}
+
 std::vector<marcia> marce(const std::vector<stazione_linea>& st,
                           const std::vector<cella_percorso>& celle) {
-  std::vector<size_t> f;  // the stations with a time, in order of position
-  for (size_t k = 0; k < st.size(); ++k)
-    if (st[k].orario > 0) f.push_back(k);
-  std::stable_sort(f.begin(), f.end(),
-                   [&](size_t a, size_t b) { return st[a].posizione < st[b].posizione; });
+  const std::vector<fermata> f = fermate(st);
   std::vector<marcia> r;
-  int64_t prima = 0;
-  for (size_t k = 0; k < f.size(); ++k) {
-    int64_t ora = st[f[k]].orario;
-    // A timetable that runs past midnight keeps counting.
-    if (k > 0)
-      while (ora < prima - kGiorno / 2) ora += kGiorno;
-    if (k > 0 && st[f[k]].posizione > st[f[k - 1]].posizione) {
-      marcia m;
-      m.da = f[k - 1];
-      m.a = f[k];
-      m.ora_da = prima;
-      m.ora_a = ora;
-      m.minima = traccia(m, celle, st[m.da].posizione, st[m.a].posizione);
-      if (ora < prima)
-        m.esito = giudizio::all_indietro;
-      else if (static_cast<double>(ora - prima) < m.minima)
-        m.esito = giudizio::troppo_stretto;
-      r.push_back(std::move(m));
-    }
-    prima = ora;
+  for (size_t k = 1; k < f.size(); ++k) {
+    const fermata &da = f[k - 1], &a = f[k];
+    if (st[a.stazione].posizione <= st[da.stazione].posizione) continue;
+    marcia m;
+    m.da = da.stazione;
+    m.a = a.stazione;
+    m.ora_da = da.ora;
+    m.ora_a = a.ora;
+    m.minima = traccia(m, celle, st[m.da].posizione, st[m.a].posizione);
+    if (a.ora < da.ora)
+      m.esito = giudizio::all_indietro;
+    else if (static_cast<double>(a.ora - da.ora) < m.minima)
+      m.esito = giudizio::troppo_stretto;
+    r.push_back(std::move(m));
   }
   return r;
 }

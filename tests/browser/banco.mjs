@@ -4,7 +4,7 @@
 // version showing in the page). Also the redraw for a view change.
 import fs from 'node:fs';
 import { avviaBrowser, CHROMIUM, FIXTURE_37, PAGINA } from './browser.mjs';
-import { linea1000 } from './fixture/genera.mjs';
+import { lineaGenerata, programma } from './fixture/genera.mjs';
 import { avviaServer } from './server-prova.mjs';
 
 if (!fs.existsSync(CHROMIUM)) {
@@ -17,7 +17,12 @@ const mediana = (v) => [...v].sort((a, b) => a - b)[Math.floor(v.length / 2)];
 const ms = (v) => `${v.toFixed(1)} ms`;
 
 const cpu = (fs.readFileSync('/proc/cpuinfo', 'utf8').match(/^model name\s*:\s*(.*)$/m) || [])[1] ?? 'sconosciuta';
-const lungo = linea1000();
+const scenario = programma();
+if (!scenario) {
+  console.log('SALTATO: SCENARIO non nomina il programma che fa il documento di 1000 km');
+  process.exit(77);
+}
+const lungo = lineaGenerata(scenario, 1000);
 const testo = JSON.stringify(lungo);
 const server = await avviaServer({ pagina: PAGINA, documento: JSON.parse(fs.readFileSync(FIXTURE_37, 'utf8')) });
 const browser = await avviaBrowser();

@@ -8,8 +8,26 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { FIXTURE_37, PAGINA } from './browser.mjs';
-import { conErrore } from './fixture/genera.mjs';
 import { avviaServer } from './server-prova.mjs';
+
+// The 37 km document as a failed compile gives it: no line, only the error.
+function conErrore(doc) {
+  return {
+    linea: doc.linea,
+    treno: doc.treno,
+    versione: doc.versione,
+    errore: {
+      codice: 25,
+      messaggio: 'errore 25: curva senza lunghezza',
+      file: doc.oggetti.find((o) => o.file?.endsWith('_linea.txt'))?.file ?? 'FerziaPS-Calvorano_linea.txt',
+      riga: 11,
+      colonna: 14,
+      testo: 'curvas6,  550',
+      caret: '             ^',
+    },
+    avvisi: [],
+  };
+}
 
 export async function fornitore() {
   const esterno = process.env.ANTEPRIMA_URL;
@@ -36,7 +54,13 @@ export async function fornitore() {
     server,
     async cambiaOrario(nome, secondi) {
       const doc = nuovo(ultimo);
+      // The times only: the verdicts stay the server's (these tests change
+      // a time by seconds, well inside what the limits allow).
+      const stazioni = ultimo.oggetti.filter((o) => o.genere === 'stazione');
+      const k = stazioni.findIndex((o) => o.nome === nome);
       doc.oggetti = ultimo.oggetti.map((o) => (o.genere === 'stazione' && o.nome === nome ? { ...o, orario: secondi } : o));
+      doc.fermate = ultimo.fermate.map((x) => (x.stazione === k ? { ...x, ora: secondi } : x));
+      doc.marce = ultimo.marce.map((r) => ({ ...r, ...(r.da === k ? { ora_da: secondi } : {}), ...(r.a === k ? { ora_a: secondi } : {}) }));
       ultimo = doc;
       server.spingi(doc);
     },

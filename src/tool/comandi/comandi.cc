@@ -36,9 +36,9 @@ int comando_sources(const argomenti& a) {
 namespace {
 
 void stampa_json(const esito_compilazione& e) {
-  std::string out =
-      "{\"codice_errore\":" + std::to_string(e.codice_fatale ? e.codice_fatale : e.codice_errore) +
-      ",\"posizione_errore\":" + std::to_string(e.posizione_errore) + ",\"files\":[";
+  std::string out = "{\"codice_errore\":" +
+                    std::to_string(regole::codice_rimasto(e.codice_fatale, e.codice_errore)) +
+                    ",\"posizione_errore\":" + std::to_string(e.posizione_errore) + ",\"files\":[";
   for (size_t i = 0; i < e.files.size(); ++i) out += (i ? "," : "") + json_testo(e.files[i]);
   out += "]";
   if (!e.errore_io.empty()) out += ",\"errore\":" + json_testo(e.errore_io);

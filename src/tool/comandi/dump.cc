@@ -67,11 +67,10 @@ const char* ruolo_voce(int e) {
   }
 }
 
+// A station's time where it reads as one (up to a week; the clock wraps daily).
 std::string ora(int32_t s) {
-  if (s < 0 || s >= 7 * 24 * 3600) return "";
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", s / 3600, s / 60 % 60, s % 60);
-  return buf;
+  if (s < 0 || s >= 7 * regole::kGiorno) return "";
+  return regole::ora_testo(s);
 }
 
 // The first line: with --all nothing but the bytes' own description, so
@@ -83,6 +82,9 @@ void intestazione(uscita_dump& u, const std::string& descrizione) {
 
 void tabella_testo(uscita_dump& u, const tabella& t) {
   intestazione(u, "tabella della linea, 87 voci, " + std::to_string(u.byte) + " byte");
+  // Stations also show the kilometre of their position.
+  const int stazioni = static_cast<int>(regole::stazioni_linea(t).size());
+  const std::vector<regole::tratto_km> km = regole::tratti_km(t);
   for (int e = 0; e < kVociTabella;) {
     const voce_linea& v = t[static_cast<size_t>(e)];
     if (!u.tutto && voce_vuota(v)) {
@@ -100,8 +102,11 @@ void tabella_testo(uscita_dump& u, const tabella& t) {
          (u.tutto ? "" : "\n ");
     for (const auto& c : campi_voce(v))
       u += std::string(" ") + c.nome + "=" + std::to_string(c.valore);
-    if (e >= 1 && e <= 80 && v.orario != 0 && !ora(v.orario).empty())
-      u += " (" + ora(v.orario) + ")";
+    std::string nota;
+    if (e >= 1 && e <= 80 && v.orario != 0 && !ora(v.orario).empty()) nota = ora(v.orario);
+    if (e >= 1 && e <= stazioni)
+      nota += (nota.empty() ? "" : ", ") + regole::testo_km(regole::progressiva(km, v.posizione));
+    if (!nota.empty()) u += " (" + nota + ")";
     u += "\n";
     ++e;
   }

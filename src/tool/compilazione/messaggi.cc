@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "driver/codici.h"
+#include "model/regole.h"
 #include "platform/testo.h"
 #include "tool/comune/json.h"
 
@@ -18,7 +19,7 @@ struct errore_spiegato {
 };
 
 int32_t codice_di(const esito_compilazione& e) {
-  return e.codice_fatale != 0 ? e.codice_fatale : e.codice_errore;
+  return regole::codice_rimasto(e.codice_fatale, e.codice_errore);
 }
 
 // Codes whose posizione_errore says where along the line the fault is.

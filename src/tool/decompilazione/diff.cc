@@ -2,6 +2,7 @@
 // as entries of their decompiled sources rather than as bytes.
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,9 +52,75 @@ void confronta_voci(const char* file, const std::vector<voce_sorgente>& a,
     if (!visto.count(kb[i])) cambi.push_back({"aggiunta", file, nullptr, &b[i]});
 }
 
-std::string dove(const voce_sorgente& v) {
-  std::string s = v.genere;
-  if (v.posizione != kSenzaPosizione) s += " a " + std::to_string(v.posizione) + " m";
+// Where an entry stands: its position and the kilometre its own version
+// gives it.
+struct luogo {
+  std::string genere;
+  std::optional<int64_t> posizione;
+  std::string km;
+};
+
+luogo dove(const cambio& c, const std::vector<regole::tratto_km>& ka,
+           const std::vector<regole::tratto_km>& kb) {
+  const voce_sorgente& v = c.voce();
+  luogo l{v.genere, std::nullopt, ""};
+  if (v.posizione == kSenzaPosizione) return l;
+  l.posizione = v.posizione;
+  l.km = regole::testo_km(regole::progressiva(c.b ? kb : ka, v.posizione));
+  return l;
+}
+
+std::string json_cambi(const std::vector<cambio>& cambi, const std::vector<differenza>& resto,
+                       const std::vector<regole::tratto_km>& ka,
+                       const std::vector<regole::tratto_km>& kb, bool uguali) {
+  std::string s = "{\"uguali\":" + std::string(uguali ? "true" : "false") + ",\"cambi\":[";
+  for (size_t i = 0; i < cambi.size(); ++i) {
+    const cambio& c = cambi[i];
+    const luogo l = dove(c, ka, kb);
+    s += (i ? "," : "") + std::string("{\"cambio\":\"") + c.come + "\",\"file\":\"" + c.file +
+         "\",\"genere\":" + json_testo(l.genere) +
+         ",\"posizione\":" + (l.posizione ? std::to_string(*l.posizione) : "null") +
+         (l.km.empty() ? "" : ",\"km\":" + json_testo(l.km));
+    for (auto [lato, x] : {std::pair<const char*, const voce_sorgente*>{"a", c.a}, {"b", c.b}}) {
+      if (!x) continue;
+      s += std::string(",\"riga_") + lato + "\":" + std::to_string(x->riga) + ",\"testo_" + lato +
+           "\":" + json_testo(testo::da_1252(x->testo));
+    }
+    s += "}";
+  }
+  s += "],\"differenze\":[";
+  for (size_t i = 0; i < resto.size(); ++i)
+    s += (i ? "," : "") + std::string("{\"file\":") + json_testo(resto[i].file) +
+         ",\"dove\":" + json_testo(resto[i].dove) + ",\"a\":" + json_testo(resto[i].atteso) +
+         ",\"b\":" + json_testo(resto[i].ottenuto) + "}";
+  return s + "]}\n";
+}
+
+std::string testo_cambi(const std::vector<cambio>& cambi, const std::vector<differenza>& resto,
+                        const std::vector<regole::tratto_km>& ka,
+                        const std::vector<regole::tratto_km>& kb) {
+  std::string s;
+  int n_cambiate = 0, n_aggiunte = 0, n_tolte = 0;
+  for (const cambio& c : cambi) {
+    const char segno = c.a && c.b ? '~' : (c.b ? '+' : '-');
+    (c.a && c.b ? n_cambiate : (c.b ? n_aggiunte : n_tolte))++;
+    const luogo l = dove(c, ka, kb);
+    s += std::string(1, segno) + " " + c.file + ": " + c.come + " " + l.genere;
+    if (l.posizione) s += " a " + std::to_string(*l.posizione) + " m (" + l.km + ")";
+    s += "\n";
+    if (c.a)
+      s += "    A riga " + std::to_string(c.a->riga) + ": " + testo::da_1252(c.a->testo) + "\n";
+    if (c.b)
+      s += "    B riga " + std::to_string(c.b->riga) + ": " + testo::da_1252(c.b->testo) + "\n";
+  }
+  if (!cambi.empty())
+    return s + "voci cambiate: " + std::to_string(n_cambiate) +
+           ", aggiunte: " + std::to_string(n_aggiunte) + ", tolte: " + std::to_string(n_tolte) +
+           "\n";
+  if (resto.empty()) return s + "le due versioni si compilano dalle stesse voci\n";
+  s += "stesse voci, ma i file compilati differiscono in ciò che nessuna voce esprime:\n";
+  for (const differenza& d : resto)
+    s += "  " + d.file + ", " + d.dove + ": " + d.atteso + " in A, " + d.ottenuto + " in B\n";
   return s;
 }
 
@@ -87,51 +154,10 @@ int comando_diff(const argomenti& a) {
   if (cambi.empty()) resto = confronta_compilati(sa, sb, 10);
   const bool uguali = cambi.empty() && resto.empty();
 
-  std::string s;
-  if (json) {
-    s = "{\"uguali\":" + std::string(uguali ? "true" : "false") + ",\"cambi\":[";
-    for (size_t i = 0; i < cambi.size(); ++i) {
-      const cambio& c = cambi[i];
-      const voce_sorgente& v = c.voce();
-      s += (i ? "," : "") + std::string("{\"cambio\":\"") + c.come + "\",\"file\":\"" + c.file +
-           "\",\"genere\":" + json_testo(v.genere) + ",\"posizione\":" +
-           (v.posizione == kSenzaPosizione ? "null" : std::to_string(v.posizione));
-      for (auto [lato, x] : {std::pair<const char*, const voce_sorgente*>{"a", c.a}, {"b", c.b}}) {
-        if (!x) continue;
-        s += std::string(",\"riga_") + lato + "\":" + std::to_string(x->riga) + ",\"testo_" + lato +
-             "\":" + json_testo(testo::da_1252(x->testo));
-      }
-      s += "}";
-    }
-    s += "],\"differenze\":[";
-    for (size_t i = 0; i < resto.size(); ++i)
-      s += (i ? "," : "") + std::string("{\"file\":") + json_testo(resto[i].file) +
-           ",\"dove\":" + json_testo(resto[i].dove) + ",\"a\":" + json_testo(resto[i].atteso) +
-           ",\"b\":" + json_testo(resto[i].ottenuto) + "}";
-    s += "]}\n";
-  } else {
-    int n_cambiate = 0, n_aggiunte = 0, n_tolte = 0;
-    for (const cambio& c : cambi) {
-      const char segno = c.a && c.b ? '~' : (c.b ? '+' : '-');
-      (c.a && c.b ? n_cambiate : (c.b ? n_aggiunte : n_tolte))++;
-      s += std::string(1, segno) + " " + c.file + ": " + c.come + " " + dove(c.voce()) + "\n";
-      if (c.a)
-        s += "    A riga " + std::to_string(c.a->riga) + ": " + testo::da_1252(c.a->testo) + "\n";
-      if (c.b)
-        s += "    B riga " + std::to_string(c.b->riga) + ": " + testo::da_1252(c.b->testo) + "\n";
-    }
-    if (!cambi.empty()) {
-      s += "voci cambiate: " + std::to_string(n_cambiate) +
-           ", aggiunte: " + std::to_string(n_aggiunte) + ", tolte: " + std::to_string(n_tolte) +
-           "\n";
-    } else if (!resto.empty()) {
-      s += "stesse voci, ma i file compilati differiscono in ciò che nessuna voce esprime:\n";
-      for (const differenza& d : resto)
-        s += "  " + d.file + ", " + d.dove + ": " + d.atteso + " in A, " + d.ottenuto + " in B\n";
-    } else {
-      s += "le due versioni si compilano dalle stesse voci\n";
-    }
-  }
+  const std::vector<regole::tratto_km> ka = regole::tratti_km(sa.tabella_linea),
+                                       kb = regole::tratti_km(sb.tabella_linea);
+  const std::string s =
+      json ? json_cambi(cambi, resto, ka, kb, uguali) : testo_cambi(cambi, resto, ka, kb);
   std::fputs(s.c_str(), stdout);
   return uguali ? kUscitaOk : kUscitaCodice;
 }

@@ -72,21 +72,95 @@ int montagna_cella(const cella_percorso& c) {
   return c.montagna;
 }
 
-// The reference points in use (correzione 1), as compiled.
-void riferimenti(std::string& o, const tabella& t) {
-  chiave(o, "riferimenti");
+// The chainage as stretches [da, a) of the line, each counting from one
+// reference point: the page looks a position up without knowing the rule
+// that chose the points. The first stretch runs from the line's start (and
+// before it, null), the last to its end (null).
+void tratti_km(std::string& o, const std::vector<regole::tratto_km>& t) {
+  chiave(o, "tratti_km");
+  o += '[';
+  for (size_t i = 0; i < t.size(); ++i) {
+    if (i) o += ',';
+    o += "{\"da\":";
+    if (i == 0)
+      o += "null";
+    else
+      intero(o, t[i].da);
+    o += ",\"a\":";
+    if (i + 1 < t.size())
+      intero(o, t[i + 1].da);
+    else
+      o += "null";
+    o += ",\"posizione\":";
+    intero(o, t[i].da);
+    o += ",\"progressiva\":";
+    intero(o, t[i].progressiva);
+    o += '}';
+  }
+  o += ']';
+}
+
+void numeri(std::string& o, const char* nome, const std::vector<int64_t>& v) {
+  chiave(o, nome);
+  o += '[';
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (i) o += ',';
+    intero(o, v[i]);
+  }
+  o += ']';
+}
+
+const char* nome_giudizio(regole::giudizio g) {
+  switch (g) {
+    case regole::giudizio::troppo_stretto:
+      return "troppo_stretto";
+    case regole::giudizio::all_indietro:
+      return "all_indietro";
+    default:
+      return "in_orario";
+  }
+}
+
+// The stations with a time, the fastest runs between them and the
+// timetable's verdict on each, as check gives it: the page draws them, it
+// does not work them out. Stations are counted in reading order; times are in
+// seconds, tenths along a run.
+void marce(std::string& o, const tabella& t, const std::vector<cella_percorso>& c) {
+  const std::vector<regole::stazione_linea> st = regole::stazioni_linea(t);
+  chiave(o, "fermate");
+  o += '[';
+  for (const regole::fermata& f : regole::fermate(st)) {
+    if (o.back() != '[') o += ',';
+    o += "{\"stazione\":";
+    intero(o, static_cast<int64_t>(f.stazione));
+    chiave(o, "ora");
+    intero(o, f.ora);
+    o += '}';
+  }
+  o += ']';
+  chiave(o, "marce");
   o += '[';
   bool primo = true;
-  for (int e :
-       {formato::kVoceProgressivaUno, formato::kVoceProgressivaDue, formato::kVoceProgressivaTre}) {
-    const voce_linea& v = t[static_cast<size_t>(e)];
-    if (v.posizione != 1) continue;
-    o += primo ? "{\"posizione\":" : ",{\"posizione\":";
-    intero(o, v.inizio);
-    o += ",\"progressiva\":";
-    intero(o, v.fine);
-    o += '}';
+  for (const regole::marcia& m : regole::marce(st, c)) {
+    o += primo ? "{\"da\":" : ",{\"da\":";
     primo = false;
+    intero(o, static_cast<int64_t>(m.da));
+    chiave(o, "a");
+    intero(o, static_cast<int64_t>(m.a));
+    chiave(o, "ora_da");
+    intero(o, m.ora_da);
+    chiave(o, "ora_a");
+    intero(o, m.ora_a);
+    o += ",\"esito\":\"";
+    o += nome_giudizio(m.esito);
+    o += "\",\"messaggio\":" + json_testo(regole::testo_giudizio(m, st));
+    chiave(o, "minima");
+    intero(o, static_cast<int64_t>(std::ceil(m.minima)));
+    numeri(o, "p", m.posizioni);
+    std::vector<int64_t> decimi_t;
+    for (double x : m.tempi) decimi_t.push_back(std::llround(x * 10));
+    numeri(o, "t", decimi_t);
+    o += '}';
   }
   o += ']';
 }
@@ -117,7 +191,13 @@ void luogo(std::string& o, const posizione_sorgente& d) {
   o += '}';
 }
 
-void stazione(std::string& o, const voce_letta& v, const regole::stazione_linea* s) {
+// The kilometre of a position as every view prints it.
+void km(std::string& o, const std::vector<regole::tratto_km>& t, int64_t p) {
+  o += ",\"km\":" + json_testo(regole::testo_km(regole::progressiva(t, p)));
+}
+
+void stazione(std::string& o, const voce_letta& v, const regole::stazione_linea* s,
+              const std::vector<regole::tratto_km>& t) {
   o += "{\"genere\":\"stazione\"";
   chiave(o, "posizione");
   if (!s) {
@@ -126,6 +206,7 @@ void stazione(std::string& o, const voce_letta& v, const regole::stazione_linea*
     return luogo(o, v.dove);
   }
   intero(o, s->posizione);
+  km(o, t, s->posizione);
   o += ",\"nome\":" + json_testo(s->nome);
   chiave(o, "orario");
   if (s->orario > 0)
@@ -140,7 +221,7 @@ void stazione(std::string& o, const voce_letta& v, const regole::stazione_linea*
 }
 
 // A point entry of the body: its kind for the page and what it shows.
-bool punto(std::string& o, const voce_letta& v) {
+bool punto(std::string& o, const voce_letta& v, const std::vector<regole::tratto_km>& t) {
   const std::string_view g = v.chiave->genere;
   const std::vector<std::string>& c = v.campi;
   const char* genere = g == "segnale"               ? "segnale"
@@ -155,6 +236,7 @@ bool punto(std::string& o, const voce_letta& v) {
   o += '"';
   chiave(o, "posizione");
   intero(o, numero_campo(c, 0));
+  km(o, t, numero_campo(c, 0));
   if (g == "indicatori_vmax") {
     o += ",\"velocita\":[";
     for (size_t i = 1; i <= 3; ++i) {
@@ -168,8 +250,10 @@ bool punto(std::string& o, const voce_letta& v) {
     chiave(o, "velocita");
     intero(o, numero_campo(c, 1));
     if (g == "rallentamento") {
+      const int64_t fine = numero_campo(c, 0) + numero_campo(c, 2);
       chiave(o, "fine");
-      intero(o, numero_campo(c, 0) + numero_campo(c, 2));
+      intero(o, fine);
+      o += ",\"km_fine\":" + json_testo(regole::testo_km(regole::progressiva(t, fine)));
     }
   }
   luogo(o, v.dove);
@@ -180,6 +264,7 @@ bool punto(std::string& o, const voce_letta& v) {
 // the k-th station of the table.
 void oggetti(std::string& o, const std::vector<voce_letta>& voci, const tabella& t) {
   const std::vector<regole::stazione_linea> st = regole::stazioni_linea(t);
+  const std::vector<regole::tratto_km> km = regole::tratti_km(t);
   chiave(o, "oggetti");
   o += '[';
   size_t k = 0;
@@ -189,9 +274,9 @@ void oggetti(std::string& o, const std::vector<voce_letta>& voci, const tabella&
     const size_t prima = o.size();
     if (!primo) o += ',';
     if (std::string_view(v.chiave->genere) == "stazione") {
-      stazione(o, v, k < st.size() ? &st[k] : nullptr);
+      stazione(o, v, k < st.size() ? &st[k] : nullptr, km);
       ++k;
-    } else if (!punto(o, v)) {
+    } else if (!punto(o, v, km)) {
       o.resize(prima);
       continue;
     }
@@ -247,9 +332,10 @@ void linea(std::string& o, const scenario_compilato& s, const std::vector<voce_l
   celle(o, "pendenza", s.celle, n, regole::pendenza_cella);
   celle(o, "velocita", s.celle, n, regole::velocita_cella);
   celle(o, "montagna", s.celle, n, montagna_cella);
-  riferimenti(o, s.tabella_linea);
+  tratti_km(o, regole::tratti_km(s.tabella_linea));
   if (s.con_planimetria) pianta(o, s.pianta);
   oggetti(o, voci, s.tabella_linea);
+  marce(o, s.tabella_linea, s.celle);
 }
 
 }  // namespace

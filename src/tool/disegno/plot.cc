@@ -456,8 +456,10 @@ void disegna_segnali(disegno& d, const pianta& pt, const std::vector<cella_perco
 }
 
 // Stations: leader lines, then dots over them, then names.
+// Each name carries its kilometre as a tooltip.
 void disegna_stazioni_pianta(disegno& d, const std::vector<etichetta>& et,
-                             const std::vector<regole::stazione_linea>& st) {
+                             const std::vector<regole::stazione_linea>& st,
+                             const std::vector<regole::tratto_km>& km) {
   for (const auto& e : et) {
     if (!e.linea) continue;
     punto2 fine = fine_linea(e.da, e.box);
@@ -472,7 +474,8 @@ void disegna_stazioni_pianta(disegno& d, const std::vector<etichetta>& et,
     std::string nome = xml(st[k].nome);
     d += "<text class=\"stazione\" x=\"" + f1(e.box.x0 + 2) + "\" y=\"" +
          f1(e.box.y1 - kCorpoStazione * 0.32) + "\" font-size=\"" + f1(kCorpoStazione) +
-         "\"><tspan font-weight=\"bold\" fill=\"#1f5fbf\">" + e.numero + "</tspan> " + nome +
+         "\"><title>" + nome + ", " + regole::testo_km(regole::progressiva(km, st[k].posizione)) +
+         "</title><tspan font-weight=\"bold\" fill=\"#1f5fbf\">" + e.numero + "</tspan> " + nome +
          "</text>\n";
   }
 }
@@ -504,6 +507,7 @@ void disegna_barra_scala(disegno& d, const pianta& pt, double fine) {
 // Draws the plan panel from y0 down; returns its bottom. The track and the
 // names are laid out first and the panel is cut to what they use.
 double disegna_pianta(disegno& d, pianta& pt, const std::vector<regole::stazione_linea>& st,
+                      const std::vector<regole::tratto_km>& km,
                       const std::vector<cella_percorso>& celle, double largo, double y0) {
   testo_svg(d, kSinistra, y0 - 6, "Planimetria", 15, " font-weight=\"bold\"");
   legenda_pianta(d, y0);
@@ -529,7 +533,7 @@ double disegna_pianta(disegno& d, pianta& pt, const std::vector<regole::stazione
   d += "<g transform=\"translate(0 " + f1(dy) + ")\">\n";
   disegna_binario(d, pt);
   disegna_segnali(d, pt, celle);
-  disegna_stazioni_pianta(d, et, st);
+  disegna_stazioni_pianta(d, et, st, km);
   d += "</g>\n";
   disegna_assi(d, pt, largo, fine);
   disegna_barra_scala(d, pt, fine);
@@ -809,7 +813,8 @@ std::string disegna_linea(const tabella& t, const std::vector<cella_percorso>& c
   pt.misura(lunghezza, largo, 560);
   const double y_pianta = 70;
   disegno piano;
-  const double fine_pianta = disegna_pianta(piano, pt, st, celle, largo, y_pianta);
+  const double fine_pianta =
+      disegna_pianta(piano, pt, st, regole::tratti_km(t), celle, largo, y_pianta);
 
   profili pr;
   pr.lunghezza = lunghezza;

@@ -27,18 +27,13 @@ constexpr int kMetri = static_cast<int>(formato::kMetriCella);
 constexpr int kMargine = static_cast<int>(formato::kOltreLaFine);
 constexpr int kMontagneGenerate = formato::kMontagneMassime - 10;  // room to spare
 
-// splitmix64: the same sequence on every platform and library.
+// The generator's draws on the shared sequence. Every draw takes a number,
+// even from a range of one, so a seed keeps giving the same files.
 struct caso {
-  uint64_t s;
-  uint64_t prossimo() {
-    uint64_t z = (s += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
+  regole::caso r;
   // An integer from a to b, both included.
   int tra(int a, int b) {
-    return a + static_cast<int>(prossimo() % static_cast<uint64_t>(b - a + 1));
+    return a + static_cast<int>(r.prossimo() % static_cast<uint64_t>(b - a + 1));
   }
   bool su(int percento) { return tra(0, 99) < percento; }
   // A multiple of `passo` from a to b.
@@ -148,7 +143,7 @@ class generatore {
       : km_(std::clamp(o.km, 1, kKmMassimi)),
         l_(km_ * 1000),
         cartelli_(std::clamp(o.cartelli, 0, kStazioniPiuCartelli)),
-        r_{o.seme},
+        r_{{o.seme}},
         m_((l_ + kMargine) / kMetri) {}
 
   scenario_generato genera() {
