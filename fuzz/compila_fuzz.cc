@@ -184,7 +184,8 @@ void controlla(Form1& f, bool con_linea, bool con_treno, const std::string& tren
   cartella_lavoro& c = lavoro();
   const int32_t cod = f.codice_errore;
   const std::string dettaglio = "codice " + std::to_string(cod);
-  pretendi(codice::noto(cod), "codice fuori dalla tabella", dettaglio);
+  pretendi(cod == codice::nessuno || !codice::significato(cod).empty(),
+           "codice fuori dalla tabella", dettaglio);
   pretendi(fatale == 0 || fatale == codice::timbri_occupati || fatale == codice::codici_occupati,
            "fine del programma con un codice inatteso", std::to_string(fatale));
   pretendi((cod == codice::linea_mancante) == !con_linea, "codice 101 senza ragione", dettaglio);

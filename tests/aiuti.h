@@ -1,8 +1,11 @@
 // Helpers for the tests: temporary folders, whole-file access and the programs
 // under test, the same on every platform.
 #pragma once
+#include <atomic>
+#include <memory>
 #include <string>
 
+#include "model/records.h"
 #include "platform/file.h"
 
 struct cartella_temporanea {
@@ -43,3 +46,27 @@ int esegui(const std::string& comando, std::string* uscita = nullptr);
 
 // The number of a process that has just ended (0 when none could be started).
 unsigned long numero_finito();
+
+// A disk that fails where a test asks, over another one: the n-th write of
+// data (counted from 1 over all its replacements) as a full disk would, or
+// the n-th putting in place as a refused rename would. It counts both.
+class disco_guasto : public file::disco {
+ public:
+  explicit disco_guasto(file::disco& sotto) : sotto_(sotto) {}
+  int guasto_alla_scrittura = 0;
+  int guasto_alla_chiusura = 0;
+  std::atomic<int> scritture{0}, chiusure{0};
+
+  bool esiste(const std::string& nome) override { return sotto_.esiste(nome); }
+  bool leggi(const std::string& nome, std::string& dati) override {
+    return sotto_.leggi(nome, dati);
+  }
+  void cancella(const std::string& nome) override { sotto_.cancella(nome); }
+  std::unique_ptr<file::scrittura> sostituzione(const std::string& nome) override;
+
+ private:
+  file::disco& sotto_;
+};
+
+// The whole line plan file in one buffer, as the run writes it in pieces.
+std::string immagine_planimetria(const planimetria_linea& p);

@@ -25,7 +25,7 @@ std::set<std::string> nomi(const std::string& cartella) {
 
 // The built-in run's steps (without its window) through a disk of files in
 // memory.
-void corsa(Form1& f, file::disco_memoria& d) {
+void corsa(Form1& f, file::disco& d) {
   f.disco = &d;
   f.con_finestra = false;
   f.cartella = "programma";
@@ -119,10 +119,11 @@ TEST(Avanzi, ARunRemovesWhatDeadRunsLeftOnly) {
 // the one that was there or the whole new one; no other name.
 TEST(ScrittureFallite, EachWriteOfTheRunInTurnLeavesWholeFilesOnly) {
   file::disco_memoria rif;
+  disco_guasto conta(rif);
   Form1 f;
-  corsa(f, rif);
+  corsa(f, conta);
   ASSERT_EQ(f.codice_errore, 0);
-  const int scritture = rif.scritture();
+  const int scritture = conta.scritture;
   ASSERT_GT(scritture, 8);
   // The documents and compiled files go to a real folder; the sources, read
   // back by the run, stay in memory.
@@ -140,10 +141,11 @@ TEST(ScrittureFallite, EachWriteOfTheRunInTurnLeavesWholeFilesOnly) {
       scrivi_tutto(t / nome, "la versione di prima");
       d.su_disco[file::percorso("programma", nome)] = t / nome;
     }
-    d.guasto_alla_scrittura = n;
+    disco_guasto g_d(d);
+    g_d.guasto_alla_scrittura = n;
     Form1 g;
     try {
-      corsa(g, d);
+      corsa(g, g_d);
       ADD_FAILURE() << "the run went on past the failed write";
     } catch (const file::errore_scrittura& e) {
       EXPECT_NE(std::string(e.what()).find("disco pieno"), std::string::npos) << e.what();

@@ -53,8 +53,4 @@ std::string_view significato(int32_t c) {
   return {};
 }
 
-bool noto(int32_t c) {
-  return c == nessuno || !significato(c).empty();
-}
-
 }  // namespace codice

@@ -36,6 +36,4 @@ constexpr int32_t codici_occupati = 1251;
 
 // Meaning of a code, in the system's language; empty for a code not in the table.
 std::string_view significato(int32_t c);
-// True for 0 and for every code of the table.
-bool noto(int32_t c);
 }  // namespace codice

@@ -163,11 +163,3 @@ void planimetria_a_pezzi(const planimetria_linea& p, size_t pezzo, F&& consegna)
     }
   }
 }
-
-// The whole line plan file in one buffer.
-inline std::string immagine_planimetria(const planimetria_linea& p) {
-  std::string b(2 * immagini::byte_colonna(p), '\0');
-  planimetria_a_pezzi(p, size_t{1} << 20,
-                      [&](uint64_t o, std::string_view d) { b.replace(o, d.size(), d); });
-  return b;
-}

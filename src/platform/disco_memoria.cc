@@ -9,12 +9,8 @@ namespace {
 class in_memoria : public scrittura {
  public:
   in_memoria(disco_memoria& d, std::string nome) : d_(d), nome_(std::move(nome)) {}
-  void scrivi(std::string_view dati) override {
-    d_.conta_scrittura(nome_);
-    b_.append(dati);
-  }
+  void scrivi(std::string_view dati) override { b_.append(dati); }
   void scrivi_a(uint64_t offset, std::string_view dati) override {
-    d_.conta_scrittura(nome_);
     if (b_.size() < offset + dati.size()) b_.resize(offset + dati.size(), '\0');
     std::memcpy(b_.data() + offset, dati.data(), dati.size());
   }
@@ -37,7 +33,6 @@ class a_confronto : public scrittura {
       : d_(d), nome_(std::move(nome)), c_(c) {}
   void scrivi(std::string_view dati) override { scrivi_a(pos_, dati); }
   void scrivi_a(uint64_t offset, std::string_view dati) override {
-    d_.conta_scrittura(nome_);
     pos_ = offset + dati.size();
     fine_ = std::max(fine_, pos_);
     totale_ += dati.size();
@@ -78,14 +73,8 @@ class sul_disco : public scrittura {
  public:
   sul_disco(disco_memoria& d, std::string nome, const std::string& percorso)
       : d_(d), nome_(std::move(nome)), f_(percorso) {}
-  void scrivi(std::string_view dati) override {
-    d_.conta_scrittura(nome_);
-    f_.scrivi(dati);
-  }
-  void scrivi_a(uint64_t offset, std::string_view dati) override {
-    d_.conta_scrittura(nome_);
-    f_.scrivi_a(offset, dati);
-  }
+  void scrivi(std::string_view dati) override { f_.scrivi(dati); }
+  void scrivi_a(uint64_t offset, std::string_view dati) override { f_.scrivi_a(offset, dati); }
   void riserva(uint64_t byte) override { f_.riserva(byte); }
   void chiudi() override {
     f_.chiudi();
@@ -101,8 +90,8 @@ class sul_disco : public scrittura {
 class a_vuoto : public scrittura {
  public:
   a_vuoto(disco_memoria& d, std::string nome) : d_(d), nome_(std::move(nome)) {}
-  void scrivi(std::string_view) override { d_.conta_scrittura(nome_); }
-  void scrivi_a(uint64_t, std::string_view) override { d_.conta_scrittura(nome_); }
+  void scrivi(std::string_view) override {}
+  void scrivi_a(uint64_t, std::string_view) override {}
   void chiudi() override { d_.scritti.push_back(nome_); }
 
  private:
@@ -117,11 +106,6 @@ bool disco_memoria::leggi(const std::string& nome, std::string& dati) {
   if (i == file.end()) return false;
   dati = i->second;
   return true;
-}
-
-void disco_memoria::conta_scrittura(const std::string& nome) {
-  if (++scritture_ == guasto_alla_scrittura)
-    throw errore_scrittura("impossibile scrivere " + nome + ": disco pieno (guasto di prova)");
 }
 
 std::unique_ptr<scrittura> disco_memoria::sostituzione(const std::string& nome) {

@@ -31,21 +31,11 @@ class disco_memoria : public disco {
   // Replacements of these names go nowhere.
   std::set<std::string> scarta;
   std::vector<std::string> scritti;  // names put in place, in order
-  // For tests: the n-th write (counted from 1 over all replacements) fails
-  // as a full disk would.
-  int guasto_alla_scrittura = 0;
 
   bool esiste(const std::string& nome) override { return file.count(nome) != 0; }
   bool leggi(const std::string& nome, std::string& dati) override;
   void cancella(const std::string& nome) override { file.erase(nome); }
   std::unique_ptr<scrittura> sostituzione(const std::string& nome) override;
-
-  // Counts a write, failing the one asked for.
-  void conta_scrittura(const std::string& nome);
-  int scritture() const { return scritture_; }
-
- private:
-  int scritture_ = 0;
 };
 
 }  // namespace file
