@@ -8,6 +8,7 @@
 // compile with code 0; the rest end with a late code or a stopped read, which
 // is a case of its own.
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -362,6 +363,11 @@ class selvaggio {
     gruppi.push_back(oggetti_treno());
     mescola(r_, gruppi, t);
     t += "[fine]\r\n";
+    // A station that the end of the file cuts short: the file ends with it.
+    if (!tronca_.empty()) {
+      const size_t dove = t.find(tronca_ + "\r\n");
+      if (dove != std::string::npos) t.resize(dove + tronca_.size());
+    }
   }
 
   std::vector<voce> generale() {
@@ -432,7 +438,7 @@ class selvaggio {
       if (fatto) v.push_back(std::move(x));
     }
     // Now and then an entry that ends the read wherever it stands.
-    if (r_.su(12)) {
+    if (r_.su(16)) {
       const auto dove = static_cast<size_t>(r_.tra(0, static_cast<int64_t>(v.size())));
       v.insert(v.begin() + static_cast<std::ptrdiff_t>(dove), arresto_treno());
     }
@@ -443,7 +449,7 @@ class selvaggio {
   voce arresto_treno() {
     const int64_t fondo = 50 * ultima_ - 800;  // the farthest station position
     const std::string resto = ", 0, 0, 0, 1,1,0, 1,1,1, 0, 12, 0, 0, FERMA";
-    switch (r_.tra(0, 6)) {
+    switch (r_.tra(0, 9)) {
       case 0:
         return {"stazione, " + to_string(50 * r_.tra(0, fondo / 50) + r_.tra(1, 49))};  // 8
       case 1:
@@ -458,9 +464,56 @@ class selvaggio {
         // 22: too close to the one before, if there was one.
         return {"stazione, " + to_string(std::max<int64_t>(0, fine_prima_ / 50 * 50)) + ", 25, 0" +
                 resto};
+      case 6:
+      case 7:
+      case 8:
+        return stazione_a_meta();  // 25, the values read so far stored
       default:
         return {"segnale, 2450, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0"};  // 16 if its cell is taken
     }
+  }
+
+  // A station whose read stops inside its entry: its values drawn from their
+  // whole fields up to one that cannot be read (a missing field, so that the
+  // name comes early; a dash; a number past its field) or the end of the
+  // file; or a whole entry whose time or zone leaves 32 bits.
+  voce stazione_a_meta() {
+    const int64_t fondo = 50 * ultima_ - 800;
+    const int64_t p = 50 * (r_.su(80) ? r_.tra(-20, fondo / 50) : r_.tra(INT32_MIN / 50, -1));
+    const int64_t l = 100 * r_.valore(0, 10, INT32_MIN / 100, INT32_MAX / 100);
+    // The kind, then fields 4 to 13: 8 bits unsigned (8) or 16 signed (16).
+    const int bit[] = {8, 8, 8, 8, 16, 16, 8, 16, 16, 16, 8};
+    std::vector<std::string> v = {to_string(p)};
+    for (int b : bit) {
+      v.push_back(to_string(b == 8 ? r_.valore(0, 4, 0, 255) : r_.valore(0, 4, -32768, 32767)));
+      if (v.size() == 2) v.push_back(to_string(l));
+    }
+    for (int i = 0; i < 3; ++i) v.push_back(to_string(r_.valore(0, 59, -1000, 1000)));
+    const std::string nome = testo_libero(r_);
+    v.push_back(nome);
+    const int64_t campo = r_.tra(1, 19);  // past the name, 18: the time, 19: the zone
+    if (campo == 18) v[13] = to_string(r_.tra(INT32_MAX / 3600 + 20, INT32_MAX));
+    if (campo == 19) {
+      v[1] = to_string(r_.tra(5, 8));  // a zone from the position and the whole length
+      v[2] = to_string(p > 0 ? -2147483600 : 2147483600);
+    }
+    const int64_t modo = campo == 17 ? 3 : r_.tra(0, 3);
+    if (campo <= 17) {
+      v.resize(static_cast<size_t>(campo - 1));
+      const bool lettera = !nome.empty() && (std::isalpha(static_cast<unsigned char>(nome[0])) ||
+                                             static_cast<unsigned char>(nome[0]) >= 0xA0);
+      const bool trentadue = campo == 1 || campo == 3 || campo >= 14;
+      if (modo == 0) v.push_back(lettera ? nome : "X");
+      if (modo == 1) v.push_back(r_.su(50) ? "-" : "--");
+      if (modo == 2)
+        v.push_back(to_string((r_.su(50) ? 1 : -1) *
+                              (trentadue ? r_.tra(INT32_MAX + INT64_C(2), INT64_C(1) << 40)
+                                         : r_.tra(32768, 100000))));
+    }
+    std::string t = chiave(r_, "stazione", {"STAZIONE", "Stazione di"});
+    for (const std::string& x : v) t += ", " + x;
+    if (campo <= 17 && modo == 3) tronca_ = t;
+    return {t};
   }
 
   bool segnale(voce& v) {
@@ -575,6 +628,7 @@ class selvaggio {
   int64_t l_ = 0, ultima_ = 0, massimo15_ = 0;
   std::vector<uint8_t> tipi_;  // what the cells hold so far, as the readers will leave them
   int64_t stazioni_ = 0, fine_prima_ = 0;
+  std::string tronca_;  // an entry after which the train file ends
   bool rado_ = false;
 };
 
