@@ -322,6 +322,15 @@ TEST(DecompilaSelvaggia, InexpressibleOnlyWhereNoReaderStoresIt) {
        [](m& x) { x.celle[326] = cella_percorso{}; }, "testo di cartello senza una cella"},
       {"a zone is the position and the length", linea, treno, [](m& x) { x.t[5].fine += 50; },
        "fine della zona"},
+      {"a station stopped after its time takes its zone past 32 bits: none does at 35400 m", linea,
+       treno, [](m& x) { x.t[11].inizio = x.t[11].fine = 0; },
+       "valori che la lettura di una stazione non dà"},
+      {"a position not a multiple of 50 stops the read before the kind", linea, treno,
+       [](m& x) {
+         x.t[11].posizione += 1;
+         x.t[11].inizio = x.t[11].fine = 0;
+       },
+       "valori letti dopo la posizione che ferma la lettura"},
       {"the reader clears opzione_2 of the first station", linea, treno,
        [](m& x) { x.t[1].opzione_2 = 1; }, "opzione_2"},
       {"markers come from signals 2 to 8 cells after, or stations", linea, treno,

@@ -32,15 +32,17 @@ bool ha_marcatori(int tipo) {
   return tipo < kSenzaFermata && tipo != 5 && tipo != 6;
 }
 
-// A read that stops inside a station entry leaves its record as far as it
-// got: the values stored as read, none of the zone. The first entry field
-// (from 1, the position, to 17, the name) the record shows unread; past the
-// name, what the read works out and could not keep in 32 bits.
+// A read that stops inside a station entry leaves the record as far as it
+// got: the values stored as they were read, nothing of the zone. Fields count
+// as in the entry, from 1 (the position) to 17 (the name); past the name the
+// read stops where the time, the zone's start or its end leaves 32 bits.
 constexpr int kFermoOrario = 18;
 constexpr int kFermoInizio = 19;
 constexpr int kFermoFine = 20;
 constexpr int64_t kLunghezzaEstrema = 2147483600;  // the largest multiple of 100 in 32 bits
 
+// The first field the record does not show read: the one after the last
+// value that is not 0 (a 0 read and a value never read look the same).
 int primo_non_letto(const voce_linea& r) {
   if (r.inizio != 0) return kFermoFine;
   if (r.orario != 0) return kFermoInizio;
@@ -171,7 +173,7 @@ bool stazione_parziale(analisi& a, int e, oggetto_treno& x) {
     fermata_25(a, e, campo, x);
     return true;
   }
-  if (campo > (codice == 9 ? 3 : 2))
+  if (codice != 9 && campo > 2)
     a.nota(chi + ": valori letti dopo la posizione che ferma la lettura");
   x.riga = codice == 9 ? voce("stazione", {n(p), n(r.tipo), "1"}, p) : voce("stazione", {n(p)}, p);
   a.tracce.push_back("la lettura del treno si è fermata alla stazione della voce " + n(e) +
@@ -275,10 +277,6 @@ void stazione(analisi& a, int e) {
   }
   a.stazioni_trovate.push_back(std::move(x));
 }
-
-}  // namespace
-
-namespace {
 
 // A station at position 0 that kept only its name (kind and length 0, code
 // 24; or a time past 32 bits) looks like a sign's text. It is the station
