@@ -209,17 +209,18 @@ std::vector<fermata_in_stazione> fermate_in_stazione() {
   std::vector<std::string> v = valori(posizione(), 0);
   v[13] = std::to_string(tra(0, 1) ? tra(M32 / 3600 + 1, M32) : tra(m32, m32 / 3600 - 1));
   casi.push_back({"orario oltre i 32 bit", v});
-  for (const char* tipo : {"5", "6", "7", "8", "4"}) {
-    const int64_t p = tipo[0] == '4' ? -50 * tra(21474837, -m32 / 50) : posizione();
-    v = valori(p, p > 0 ? -2147483600 : 2147483600);
-    v[1] = tipo;
-    casi.push_back({std::string("inizio della zona oltre i 32 bit, tipo ") + tipo, v});
-  }
-  for (const char* tipo : {"7", "30"}) {
-    const bool lungo = tipo[0] == '7';
-    v = valori(lungo ? 50 * tra(1, 524) : -1500000000, lungo ? 2147483600 : -2147483600);
-    v[1] = tipo;
-    casi.push_back({std::string("fine della zona oltre i 32 bit, tipo ") + tipo, v});
+  // The zone's start (kinds 5 to 8 from the whole length, others from half), then its end.
+  const int64_t su = 50 * tra(1, 524), giu = -50 * tra(21474837, -m32 / 50);
+  const struct {
+    const char* tipo;
+    int64_t p, l;
+  } zone[] = {{"5", su, -2147483600},          {"6", -su, 2147483600}, {"7", giu, 2147483600},
+              {"8", su, -2147483600},          {"4", giu, 2147483600}, {"7", su, 2147483600},
+              {"30", -1500000000, -2147483600}};
+  for (const auto& z : zone) {
+    v = valori(z.p, z.l);
+    v[1] = z.tipo;
+    casi.push_back({"zona oltre i 32 bit, tipo " + v[1] + ", " + v[0] + " m, " + v[2] + " m", v});
   }
   // Nothing but the name kept, as a sign's text would be.
   v.assign(16, "0");
