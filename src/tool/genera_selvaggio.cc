@@ -496,8 +496,10 @@ class selvaggio {
     const int64_t campo = r.tra(1, 19);  // past the name, 18: the time, 19: the zone
     if (campo == 18) v[13] = to_string(r.tra(INT32_MAX / 3600 + 20, INT32_MAX));
     if (campo == 19) {
-      v[1] = to_string(r.tra(5, 8));  // a zone from the position and the whole length
-      v[2] = to_string(p > 0 ? -2147483600 : 2147483600);
+      // A zone from the position and the whole length: its start or its end past 32 bits.
+      const bool fine = p > 0 && r.su(50);
+      v[1] = to_string(fine ? r.tra(7, 8) : r.tra(5, 8));
+      v[2] = to_string(p > 0 && !fine ? -2147483600 : 2147483600);
     }
     const int64_t modo = campo == 17 ? 3 : r.tra(0, 3);
     if (campo <= 17) {
