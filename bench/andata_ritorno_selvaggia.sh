@@ -8,8 +8,9 @@
 #
 # Defaults: build/bin/scenario, 2000 seeds from 1. Prints one line per
 # failure, then the counts: compiles by code, traces of stopped reads and
-# claims of what no source gives (numbers taken out), by kind. Exit 1 on any
-# failure.
+# claims of what no source gives, by kind: numbers taken out but a code in
+# brackets, a count of bits and the digits of field names (a station read
+# that stopped after parametro_3). Exit 1 on any failure.
 set -u
 BIN=${1:-build/bin/scenario}
 SEMI=${2:-2000}
@@ -42,7 +43,8 @@ while [ "$s" -le "$fine" ]; do
   grep -e '^  non esprimibile: ' -e '^  non ricostruito: ' -e '^la lettura' "$LAVORO/esito" |
     sed -e 's/^  non esprimibile: /inesprimibile: /' -e 's/^  non ricostruito: /non ricostruito: /' \
       -e 's/^la lettura/traccia: la lettura/' \
-      -e 's/-*[0-9][0-9]*/N/g' >>"$LAVORO/note"
+      -e 's/(codice \([0-9][0-9]*\))/(codice@\1)/g' -e 's/ \([0-9][0-9]*\) bit/@\1 bit/g' \
+      -e 's/\([^_@0-9]\)-*[0-9][0-9]*/\1N/g' -e 's/@/ /g' >>"$LAVORO/note"
   if [ "$stato" -eq 0 ] && grep -q -e '^  non esprimibile: ' -e '^  non ricostruito: ' "$LAVORO/esito"; then
     # Files a source gave: nothing in them is beyond a source.
     echo "seme $s (codice $codice): identica, ma con affermazioni false"

@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <functional>
+#include <limits>
+#include <random>
 #include <string>
 
+#include "aiuti.h"
 #include "driver/form1.h"
 #include "output/immagini.h"
 #include "platform/disco_memoria.h"
@@ -51,12 +55,14 @@ esito_compilazione compila(const std::string& linea, const std::string& treno,
 
 // Decompiles the compiled files of `r` and compiles the result again: the
 // bytes must come back, with nothing said to be beyond any source.
-void torna_uguale(esito_compilazione& r, const std::string& caso) {
+void torna_uguale(esito_compilazione& r, const std::string& caso,
+                  std::vector<std::string>* tracce = nullptr) {
   SCOPED_TRACE(caso);
   scenario_compilato s;
   std::string motivo;
   ASSERT_TRUE(compilato_da_memoria(r.compilati, "x", "7", s, motivo)) << motivo;
   const decompilazione d = decompila(s);
+  if (tracce) *tracce = d.tracce;
   for (const auto& x : d.inesprimibili) ADD_FAILURE() << "non esprimibile: " << x;
   for (const auto& x : d.non_ricostruite) ADD_FAILURE() << "non ricostruito: " << x;
   esito_compilazione c = compila(d.linea.dati, d.treno.dati, uscita_compilati::confronto, &s);
@@ -120,6 +126,133 @@ TEST(DecompilaSelvaggia, CasesFoundByAnIndependentImplementationComeBack) {
     ASSERT_EQ(r.codice_errore, 0) << c.nome;
     torna_uguale(r, c.nome);
   }
+}
+
+namespace {
+
+bool traccia_di(const std::vector<std::string>& tracce, const std::string& stazione) {
+  for (const auto& t : tracce)
+    if (t.find("alla stazione della voce " + stazione + " ") != std::string::npos) return true;
+  return false;
+}
+
+}  // namespace
+
+// Hand-made acceptance cases kept in tests/dati/decompila: the train read
+// stops inside a station entry with code 25.
+TEST(DecompilaSelvaggia, StationsLeftHalfWrittenInTheAcceptanceCasesComeBack) {
+  const std::string dati =
+      (std::filesystem::path(__FILE__).parent_path() / "dati" / "decompila").string();
+  const struct {
+    const char *cartella, *linea, *treno, *stazione;
+  } casi[] = {{"stazione-1", "Ardea_Calvorano", "26644", "4"},
+              {"stazione-2", "ZenobiaC-Lunara", "IC_892", "6"}};
+  for (const auto& c : casi) {
+    const std::string d = file::percorso(dati, c.cartella);
+    const std::string linea = leggi_tutto(file::percorso(d, std::string(c.linea) + "_linea.txt"));
+    const std::string treno =
+        leggi_tutto(file::percorso(d, std::string(c.linea) + "_" + c.treno + "-.txt"));
+    ASSERT_FALSE(linea.empty() || treno.empty()) << d;
+    esito_compilazione r = compila(linea, treno);
+    EXPECT_EQ(r.codice_errore, 25) << c.cartella;
+    std::vector<std::string> tracce;
+    torna_uguale(r, c.cartella, &tracce);
+    EXPECT_TRUE(traccia_di(tracce, c.stazione)) << c.cartella;
+  }
+}
+
+namespace {
+
+// A station entry whose read stops: its values, the last one stopping it.
+struct fermata_in_stazione {
+  std::string nome;
+  std::vector<std::string> valori;
+  bool fine_file = false;  // the file ends after the last value instead
+};
+
+// Every field of the entry with every way of stopping there, then the time
+// and the zone that leave 32 bits; the values read before drawn from their
+// whole fields.
+std::vector<fermata_in_stazione> fermate_in_stazione() {
+  constexpr int64_t m32 = std::numeric_limits<int32_t>::min(), M32 = -(m32 + 1);
+  std::mt19937_64 g(7);
+  auto tra = [&](int64_t a, int64_t b) {
+    return a + static_cast<int64_t>(g() % static_cast<uint64_t>(b - a + 1));
+  };
+  // Field i (from 1 to 16) takes 32 bits (0), 8 bits unsigned (8) or 16 signed (16).
+  const int bit[] = {0, 0, 8, 0, 8, 8, 8, 16, 16, 8, 16, 16, 16, 8, 0, 0, 0};
+  auto campo = [&](int i, bool fuori) {  // zeros and edges, then anything; or past the edges
+    const int64_t alto = bit[i] == 0 ? M32 : bit[i] == 8 ? 255 : 32767;
+    const int64_t basso = bit[i] == 8 ? 0 : -alto - 1, x = tra(0, 3);
+    if (fuori) return std::to_string(x < 2 ? alto + tra(1, 4 * M32) : basso - tra(1, 4 * M32));
+    return std::to_string(x == 0 ? 0 : x == 1 ? (tra(0, 1) ? alto : basso) : tra(basso, alto));
+  };
+  auto valori = [&](int64_t p, int64_t l) {
+    std::vector<std::string> v = {std::to_string(p), campo(2, false), std::to_string(l)};
+    for (int i = 4; i <= 16; ++i)
+      v.push_back(i >= 14 ? std::to_string(tra(0, 59)) : campo(i, false));
+    v.push_back(tra(0, 1) ? "NOME" : "\"Nome, con virgola e \xe0\"");
+    return v;
+  };
+  auto posizione = [&] { return 50 * (tra(0, 1) ? tra(1, 524) : -tra(1, -m32 / 50)); };
+  std::vector<fermata_in_stazione> casi;
+  const char* modi[] = {"il nome al posto di un numero", "un trattino", "un numero fuori dal campo",
+                        "la fine del file"};
+  for (int i = 1; i <= 17; ++i)
+    for (int m = 0; m < 4; ++m) {
+      if ((i == 17 && m != 3) || (i == 1 && m == 3)) continue;  // a name or no value takes no key
+      std::vector<std::string> v = valori(posizione(), 100 * tra(m32 / 100, M32 / 100));
+      v.resize(static_cast<size_t>(i - 1));
+      if (m < 3) v.push_back(m == 0 ? "NOME" : m == 1 ? "-" : campo(i, true));
+      casi.push_back({"campo " + std::to_string(i) + ", " + modi[m], v, m == 3});
+    }
+  std::vector<std::string> v = valori(posizione(), 0);
+  v[13] = std::to_string(tra(0, 1) ? tra(M32 / 3600 + 1, M32) : tra(m32, m32 / 3600 - 1));
+  casi.push_back({"orario oltre i 32 bit", v});
+  // The zone's start (kinds 5 to 8 from the whole length, others from half), then its end.
+  const int64_t su = 50 * tra(1, 524), giu = -50 * tra(21474837, -m32 / 50);
+  const struct {
+    const char* tipo;
+    int64_t p, l;
+  } zone[] = {{"5", su, -2147483600},          {"6", -su, 2147483600}, {"7", giu, 2147483600},
+              {"8", su, -2147483600},          {"4", giu, 2147483600}, {"7", su, 2147483600},
+              {"30", -1500000000, -2147483600}};
+  for (const auto& z : zone) {
+    v = valori(z.p, z.l);
+    v[1] = z.tipo;
+    casi.push_back({"zona oltre i 32 bit, tipo " + v[1] + ", " + v[0] + " m, " + v[2] + " m", v});
+  }
+  // Nothing but the name kept, as a sign's text would be.
+  v.assign(16, "0");
+  v[13] = "596524";
+  v.push_back("NOME");
+  casi.push_back({"orario oltre i 32 bit, nient'altro che il nome", v});
+  return casi;
+}
+
+}  // namespace
+
+// A read that stops at any field of a station entry, for any reason, with
+// and without a station before: the record keeps what was read so far.
+TEST(DecompilaSelvaggia, EveryStopInsideAStationEntryComesBack) {
+  const std::string linea = sorgente({"[generale]", "lunghezza percorso, 20000", "[fine]"});
+  for (const bool prima : {false, true})
+    for (const fermata_in_stazione& c : fermate_in_stazione()) {
+      const std::string nome = c.nome + (prima ? ", dopo un'altra stazione" : "");
+      std::string treno = sorgente({"[generale]", "velocita, 0, 100", "aderenza, 0, 60"});
+      if (prima) treno += "stazione, 2000, 4, 400, 1, 1, 1, 1, 2, 3, 4, 5, 6, 7, 8, 0, 0, A\r\n";
+      treno += "stazione";
+      for (const auto& x : c.valori) treno += ", " + x;
+      if (!c.fine_file) treno += "\r\n[fine]\r\n";
+      esito_compilazione r = compila(linea, treno);
+      EXPECT_EQ(r.codice_errore, 25) << nome << "\n" << treno;
+      std::vector<std::string> tracce;
+      torna_uguale(r, nome, &tracce);
+      // A position that cannot be read leaves nothing to show.
+      if (c.nome.rfind("campo 1,", 0) != 0) {
+        EXPECT_TRUE(traccia_di(tracce, prima ? "2" : "1")) << nome << "\n" << treno;
+      }
+    }
 }
 
 namespace {
@@ -190,6 +323,15 @@ TEST(DecompilaSelvaggia, InexpressibleOnlyWhereNoReaderStoresIt) {
        [](m& x) { x.celle[326] = cella_percorso{}; }, "testo di cartello senza una cella"},
       {"a zone is the position and the length", linea, treno, [](m& x) { x.t[5].fine += 50; },
        "fine della zona"},
+      {"a station stopped after its time takes its zone past 32 bits: none does at 35400 m", linea,
+       treno, [](m& x) { x.t[11].inizio = x.t[11].fine = 0; },
+       "valori che la lettura di una stazione non dà"},
+      {"a position not a multiple of 50 stops the read before the kind", linea, treno,
+       [](m& x) {
+         x.t[11].posizione += 1;
+         x.t[11].inizio = x.t[11].fine = 0;
+       },
+       "valori letti dopo la posizione che ferma la lettura"},
       {"the reader clears opzione_2 of the first station", linea, treno,
        [](m& x) { x.t[1].opzione_2 = 1; }, "opzione_2"},
       {"markers come from signals 2 to 8 cells after, or stations", linea, treno,

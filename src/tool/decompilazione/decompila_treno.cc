@@ -2,6 +2,8 @@
 // the named signs' entries of the table, the train's values and profiles,
 // and the layout of all its entries in the order they must be read.
 #include <algorithm>
+#include <iterator>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -30,30 +32,150 @@ bool ha_marcatori(int tipo) {
   return tipo < kSenzaFermata && tipo != 5 && tipo != 6;
 }
 
+// A read that stops inside a station entry leaves the record as far as it
+// got: the values stored as they were read, nothing of the zone. Fields count
+// as in the entry, from 1 (the position) to 17 (the name); past the name the
+// read stops where the time, the zone's start or its end leaves 32 bits.
+constexpr int kFermoOrario = 18;
+constexpr int kFermoInizio = 19;
+constexpr int kFermoFine = 20;
+constexpr int64_t kLunghezzaEstrema = 2147483600;  // the largest multiple of 100 in 32 bits
+
+// The first field the record does not show read: the one after the last
+// value that is not 0 (a 0 read and a value never read look the same).
+int primo_non_letto(const voce_linea& r) {
+  if (r.inizio != 0) return kFermoFine;
+  if (r.orario != 0) return kFermoInizio;
+  if (!r.nome.empty()) return kFermoOrario;
+  // Field 3, the length, is never stored.
+  const int64_t v[] = {r.posizione,   r.tipo,        0,
+                       r.opzione_1,   r.opzione_2,   r.prolunga_fine,
+                       r.parametro_1, r.parametro_2, r.parametro_3,
+                       r.parametro_4, r.parametro_5, r.parametro_6,
+                       r.parametro_7};
+  for (int i = static_cast<int>(std::size(v)); i >= 1; --i)
+    if (v[i - 1] != 0) return i + 1;
+  return 1;
+}
+
+bool in_32(int64_t v) {
+  return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
+}
+
+// A length that stops the zone at `campo` (its start or its end leaving 32
+// bits) with the start the record holds; false for none.
+bool lunghezza_che_esce(const voce_linea& r, int campo, int64_t& l) {
+  const int64_t p = r.posizione;
+  const int tipo = r.tipo;
+  std::vector<int64_t> prove = {kLunghezzaEstrema, -kLunghezzaEstrema};
+  if (campo == kFermoFine) prove = {tipo == 7 || tipo == 8 ? p - r.inizio : 2 * (p - r.inizio)};
+  for (int64_t x : prove) {
+    if (!in_32(x) || x % 100 != 0) continue;
+    int64_t inizio, fine;
+    if (tipo == 5 || tipo == 6) {
+      inizio = p - x;
+      fine = p + 150;
+    } else if (tipo == 7 || tipo == 8) {
+      inizio = p - x;
+      fine = p + x;
+    } else {
+      inizio = arrotonda(2 * p - x, 2);
+      fine = arrotonda(2 * p + x + (r.prolunga_fine != 0 ? 100 : 0), 2);
+    }
+    const bool ok = campo == kFermoInizio ? !in_32(inizio) : inizio == r.inizio && !in_32(fine);
+    if (ok) {
+      l = x;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Whether the reader left the record half written: a whole entry has a zone
+// that ends at 0 only with position and length 0 (and no extension), or with
+// a start that the end's 32 bits keep.
+bool scritta_a_meta(const voce_linea& r) {
+  if (r.fine != 0) return false;
+  int64_t l;
+  if (r.inizio != 0) return lunghezza_che_esce(r, kFermoFine, l);
+  if (r.posizione != 0) return true;
+  return r.tipo == 5 || r.tipo == 6 || r.opzione_2 != 0 || r.prolunga_fine != 0;
+}
+
+// The entry as far as the read got, then what stops it there: a value that
+// cannot be read, or values whose time or zone leaves 32 bits.
+riga_sorgente riga_fermata(const voce_linea& r, int campo, int64_t l, const std::string& nome) {
+  std::vector<std::string> v = {n(r.posizione),   n(r.tipo),        n(l),
+                                n(r.opzione_1),   n(r.opzione_2),   n(r.prolunga_fine),
+                                n(r.parametro_1), n(r.parametro_2), n(r.parametro_3),
+                                n(r.parametro_4), n(r.parametro_5), n(r.parametro_6),
+                                n(r.parametro_7)};
+  if (campo < kFermoOrario) {
+    v.resize(static_cast<size_t>(campo - 1));
+    v.push_back("X");
+  } else if (campo == kFermoOrario) {
+    const int64_t ore = std::numeric_limits<int32_t>::max() / 3600 + 1;
+    for (int64_t x : {ore, int64_t{0}, int64_t{0}}) v.push_back(n(x));
+    v.push_back(nome);
+  } else {
+    const int64_t resto = r.orario % 3600;
+    for (int64_t x : {int64_t{r.orario / 3600}, resto / 60, resto % 60}) v.push_back(n(x));
+    v.push_back(nome);
+  }
+  return voce("stazione", std::move(v), r.posizione);
+}
+
+// A station entry that stopped the read with code 25 after its kind.
+void fermata_25(analisi& a, int e, int campo, oggetto_treno& x) {
+  const voce_linea& r = a.s.tabella_linea[static_cast<size_t>(e)];
+  const std::string chi = "stazione della voce " + n(e);
+  int64_t l = 0;
+  if (campo == kFermoInizio && !lunghezza_che_esce(r, campo, l)) campo = kFermoFine;
+  if (campo == kFermoFine && !lunghezza_che_esce(r, campo, l))
+    a.nota(chi + ": valori che la lettura di una stazione non dà");
+  std::string nome;
+  if (!testo_campo(r.nome, nome)) a.nota(chi + ": nome che nessun campo può dare");
+  x.riga = riga_fermata(r, campo, l, nome);
+  const formato::chiave_sorgente* k = formato::chiave("stazione");
+  const std::string letta = campo == kFermoOrario   ? "al nome, poi un orario"
+                            : campo == kFermoInizio ? "all'orario, poi un inizio della zona"
+                            : campo == kFermoFine ? "all'inizio della zona, poi una fine della zona"
+                                                  : std::string("a ") + k->valori[campo - 2].nome +
+                                                        ", poi un valore che non si legge";
+  a.tracce.push_back("la lettura del treno si è fermata alla stazione della voce " + n(e) +
+                     " (codice 25), scritta a metà: i file la mostrano letta fino " + letta +
+                     (campo < kFermoOrario ? "" : " che esce dai 32 bit") +
+                     "; il sorgente scritto finisce con la stessa voce, fermata lì");
+}
+
 // A record the reader left half written when it stopped at it: only its
-// position (codes 15 and 8), or its position and kind (code 9).
+// position (codes 15 and 8), its position and kind (code 9), or what it read
+// before a value it could not read or keep (code 25).
 bool stazione_parziale(analisi& a, int e, oggetto_treno& x) {
   const voce_linea& r = a.s.tabella_linea[static_cast<size_t>(e)];
-  // A whole entry has this zone only at position 0 with length 0.
-  if (r.inizio != 0 || r.fine != 0 || r.posizione == 0) return false;
-  voce_linea resto = r;
-  resto.posizione = 0;
-  resto.tipo = 0;
+  if (!scritta_a_meta(r)) return false;
   const std::string chi = "stazione della voce " + n(e);
-  if (!voce_libera(resto)) a.nota(chi + ": valori che la lettura di una stazione non dà");
   if (e != a.stazioni) a.nota(chi + ": scritta a metà, ma altre stazioni la seguono");
+  const int campo = primo_non_letto(r);
   const int64_t p = r.posizione;
   int32_t codice;
   if (p > formato::posizione_massima(a.ultima, formato::kMargineStazione))
     codice = 15;
   else if (p % 50 != 0)
     codice = 8;
-  else
+  else if (campo <= 3)
     codice = 9;
-  if (codice != 9 && r.tipo != 0) a.nota(chi + ": un tipo letto dopo la posizione che ferma");
-  x.riga = codice == 9 ? voce("stazione", {n(p), n(r.tipo), "1"}, p) : voce("stazione", {n(p)}, p);
+  else
+    codice = 25;
   a.stazione_finale = e;
   a.codice_finale = codice;
+  if (codice == 25) {
+    fermata_25(a, e, campo, x);
+    return true;
+  }
+  if (codice != 9 && campo > 2)
+    a.nota(chi + ": valori letti dopo la posizione che ferma la lettura");
+  x.riga = codice == 9 ? voce("stazione", {n(p), n(r.tipo), "1"}, p) : voce("stazione", {n(p)}, p);
   a.tracce.push_back("la lettura del treno si è fermata alla stazione della voce " + n(e) +
                      " (codice " + n(codice) +
                      "), scritta a metà; il sorgente scritto finisce "
@@ -156,11 +278,27 @@ void stazione(analisi& a, int e) {
   a.stazioni_trovate.push_back(std::move(x));
 }
 
+// A station at position 0 that kept only its name (kind and length 0, code
+// 24; or a time past 32 bits) looks like a sign's text. It is the station
+// where the signs from its entry to 80 would lack more cells than there are
+// stop cells to have replaced them.
+bool stazione_solo_nome(const analisi& a, int blocco) {
+  const int e = blocco + 1;
+  if (a.linea != lettura_linea::intera || e > kPrimoCartello) return false;
+  const voce_linea& v = a.s.tabella_linea[static_cast<size_t>(e)];
+  if (v.nome.empty() || !numeri_zero(v) || a.cella_cartello[static_cast<size_t>(e)] >= 0)
+    return false;
+  int senza_cella = 0;
+  for (int x = e; x <= kPrimoCartello; ++x)
+    if (a.cella_cartello[static_cast<size_t>(x)] < 0) ++senza_cella;
+  return senza_cella > blocco;
+}
+
 }  // namespace
 
 void analizza_cartelli(analisi& a) {
   const tabella& t = a.s.tabella_linea;
-  const int blocco = blocco_stazioni(t);
+  int blocco = blocco_stazioni(t);
   int piu_bassa = formato::kPrimoCartello + 1;  // no sign
   for (size_t i = 0; i < a.celle.size(); ++i) {
     const cella_percorso& x = a.celle[i];
@@ -178,6 +316,8 @@ void analizza_cartelli(analisi& a) {
     a.cella_cartello[static_cast<size_t>(e)] = static_cast<int64_t>(i);
     piu_bassa = std::min(piu_bassa, e);
   }
+  if (stazione_solo_nome(a, blocco)) ++blocco;
+  a.stazioni = blocco;
   for (int e = blocco == 0 ? 0 : blocco + 1; e <= kPrimoCartello; ++e)
     if (!t[static_cast<size_t>(e)].nome.empty() && numeri_zero(t[static_cast<size_t>(e)]))
       piu_bassa = std::min(piu_bassa, e);
@@ -200,7 +340,6 @@ void analizza_cartelli(analisi& a) {
 }
 
 void analizza_stazioni(analisi& a) {
-  a.stazioni = blocco_stazioni(a.s.tabella_linea);
   if (a.cartelli >= 80) a.stazioni = 0;  // no room: entries above 0 are signs
   for (int e = 1; e <= a.stazioni; ++e) stazione(a, e);
   // A stop cell holds the entry of the last station that wrote it.

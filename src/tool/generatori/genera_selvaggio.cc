@@ -8,6 +8,7 @@
 // compile with code 0; the rest end with a late code or a stopped read, which
 // is a case of its own.
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -119,7 +120,7 @@ std::vector<voce> solo_voci(std::vector<std::pair<int64_t, voce>>& v) {
 
 class selvaggio {
  public:
-  explicit selvaggio(uint64_t seme) : r_{seme} {}
+  explicit selvaggio(uint64_t seme) : r_{seme}, a_meta_{~seme} {}
 
   scenario_generato genera() {
     // Half the seeds lay out few objects: with many, the finishing walk often
@@ -362,6 +363,11 @@ class selvaggio {
     gruppi.push_back(oggetti_treno());
     mescola(r_, gruppi, t);
     t += "[fine]\r\n";
+    // A station that the end of the file cuts short: the file ends with it.
+    if (!tronca_.empty()) {
+      const size_t dove = t.find(tronca_ + "\r\n");
+      if (dove != std::string::npos) t.resize(dove + tronca_.size());
+    }
   }
 
   std::vector<voce> generale() {
@@ -436,6 +442,12 @@ class selvaggio {
       const auto dove = static_cast<size_t>(r_.tra(0, static_cast<int64_t>(v.size())));
       v.insert(v.begin() + static_cast<std::ptrdiff_t>(dove), arresto_treno());
     }
+    // Now and then a station that the read leaves half written, drawn apart
+    // so that the seeds without one keep their sources.
+    if (a_meta_.su(6)) {
+      const auto dove = static_cast<size_t>(a_meta_.tra(0, static_cast<int64_t>(v.size())));
+      v.insert(v.begin() + static_cast<std::ptrdiff_t>(dove), stazione_a_meta(a_meta_));
+    }
     return v;
   }
 
@@ -461,6 +473,51 @@ class selvaggio {
       default:
         return {"segnale, 2450, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0"};  // 16 if its cell is taken
     }
+  }
+
+  // A station whose read stops inside its entry: its values drawn from their
+  // whole fields up to one that cannot be read (a missing field, so that the
+  // name comes early; a dash; a number past its field) or the end of the
+  // file; or a whole entry whose time or zone leaves 32 bits.
+  voce stazione_a_meta(caso& r) {
+    const int64_t fondo = 50 * ultima_ - 800;
+    const int64_t p = 50 * (r.su(80) ? r.tra(-20, fondo / 50) : r.tra(INT32_MIN / 50, -1));
+    const int64_t l = 100 * r.valore(0, 10, INT32_MIN / 100, INT32_MAX / 100);
+    // The kind, then fields 4 to 13: 8 bits unsigned (8) or 16 signed (16).
+    const int bit[] = {8, 8, 8, 8, 16, 16, 8, 16, 16, 16, 8};
+    std::vector<std::string> v = {to_string(p)};
+    for (int b : bit) {
+      v.push_back(to_string(b == 8 ? r.valore(0, 4, 0, 255) : r.valore(0, 4, -32768, 32767)));
+      if (v.size() == 2) v.push_back(to_string(l));
+    }
+    for (int i = 0; i < 3; ++i) v.push_back(to_string(r.valore(0, 59, -1000, 1000)));
+    const std::string nome = testo_libero(r);
+    v.push_back(nome);
+    const int64_t campo = r.tra(1, 19);  // past the name, 18: the time, 19: the zone
+    if (campo == 18) v[13] = to_string(r.tra(INT32_MAX / 3600 + 20, INT32_MAX));
+    if (campo == 19) {
+      // A zone from the position and the whole length: its start or its end past 32 bits.
+      const bool fine = p > 0 && r.su(50);
+      v[1] = to_string(fine ? r.tra(7, 8) : r.tra(5, 8));
+      v[2] = to_string(p > 0 && !fine ? -2147483600 : 2147483600);
+    }
+    const int64_t modo = campo == 17 ? 3 : r.tra(0, 3);
+    if (campo <= 17) {
+      v.resize(static_cast<size_t>(campo - 1));
+      const bool lettera = !nome.empty() && (std::isalpha(static_cast<unsigned char>(nome[0])) ||
+                                             static_cast<unsigned char>(nome[0]) >= 0xA0);
+      const bool trentadue = campo == 1 || campo == 3 || campo >= 14;
+      if (modo == 0) v.push_back(lettera ? nome : "X");
+      if (modo == 1) v.push_back(r.su(50) ? "-" : "--");
+      if (modo == 2)
+        v.push_back(to_string(
+            (r.su(50) ? 1 : -1) *
+            (trentadue ? r.tra(INT32_MAX + INT64_C(2), INT64_C(1) << 40) : r.tra(32768, 100000))));
+    }
+    std::string t = chiave(r, "stazione", {"STAZIONE", "Stazione di"});
+    for (const std::string& x : v) t += ", " + x;
+    if (campo <= 17 && modo == 3) tronca_ = t;
+    return {t};
   }
 
   bool segnale(voce& v) {
@@ -571,10 +628,12 @@ class selvaggio {
   }
 
   caso r_;
+  caso a_meta_;  // the stations left half written
   scenario_generato g_;
   int64_t l_ = 0, ultima_ = 0, massimo15_ = 0;
   std::vector<uint8_t> tipi_;  // what the cells hold so far, as the readers will leave them
   int64_t stazioni_ = 0, fine_prima_ = 0;
+  std::string tronca_;  // an entry after which the train file ends
   bool rado_ = false;
 };
 
