@@ -17,26 +17,15 @@
 #include "model/formato.h"
 #include "model/numeri.h"
 #include "model/records.h"
+#include "model/regole.h"
 #include "tool/generatori/genera.h"
 
 namespace {
 
 using std::to_string;
 
-// splitmix64: the same sequence on every platform.
-struct caso {
-  uint64_t s;
-  uint64_t prossimo() {
-    uint64_t z = (s += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  int64_t tra(int64_t a, int64_t b) {
-    if (b <= a) return a;
-    return a + static_cast<int64_t>(prossimo() % static_cast<uint64_t>(b - a + 1));
-  }
-  bool su(int percento) { return tra(0, 99) < percento; }
+// The shared sequence, with the draws of values from a whole range.
+struct caso : regole::caso {
   // Mostly from the small range, now and then an edge, sometimes anywhere in
   // the whole one.
   int64_t valore(int64_t a, int64_t b, int64_t min, int64_t max) {
@@ -120,7 +109,7 @@ std::vector<voce> solo_voci(std::vector<std::pair<int64_t, voce>>& v) {
 
 class selvaggio {
  public:
-  explicit selvaggio(uint64_t seme) : r_{seme}, a_meta_{~seme} {}
+  explicit selvaggio(uint64_t seme) : r_{{seme}}, a_meta_{{~seme}} {}
 
   scenario_generato genera() {
     // Half the seeds lay out few objects: with many, the finishing walk often
