@@ -41,19 +41,31 @@ sed -i '0,/curvas/s/curvas[1-6]/curvas7/' "$work/src/L_linea.txt"
 "$vecchio/scenario" compile "$work/src" L 3 --out "$work/a" >/dev/null 2>&1 || true
 "$nuovo/scenario" compile "$work/src" L 3 --out "$work/b" >/dev/null 2>&1 || true
 confronta "curve without a class"
-# Wild sources: compiled, decompiled, and the generator's own files.
+# Wild sources, the same for both (the old generator's): compiled and
+# decompiled by each.
 for seed in $(seq 1 ${SEMI_SELVAGGI:-60}); do
+  rm -rf "$work/src"
+  "$vecchio/scenario" generate "$work/src" W 1 --wild --seed "$seed" >/dev/null
   for lato in a b; do
     bin=$vecchio
     if [ $lato = b ]; then bin=$nuovo; fi
-    "$bin/scenario" generate "$work/$lato/src" W 1 --wild --seed "$seed" >/dev/null
-    "$bin/scenario" compile "$work/$lato/src" W 1 --out "$work/$lato/c" >/dev/null 2>&1 || true
+    "$bin/scenario" compile "$work/src" W 1 --out "$work/$lato/c" >/dev/null 2>&1 || true
     if [ -f "$work/$lato/c/W_1.sim" ]; then
       "$bin/scenario" decompile "$work/$lato/c" W 1 --out "$work/$lato/d" >/dev/null 2>&1 || true
     fi
   done
   confronta "wild seed $seed"
 done
+# The generators' own files.
+for lato in a b; do
+  bin=$vecchio
+  if [ $lato = b ]; then bin=$nuovo; fi
+  for seed in $(seq 1 ${SEMI_SELVAGGI:-60}); do
+    "$bin/scenario" generate "$work/$lato/w$seed" W 1 --wild --seed "$seed" >/dev/null
+  done
+  "$bin/scenario" generate "$work/$lato/g" L 3 --km 37 --seed 5 >/dev/null
+done
+confronta "generators"
 for lato in a b; do
   bin=$vecchio
   if [ $lato = b ]; then bin=$nuovo; fi
