@@ -325,6 +325,45 @@ TEST(Decompile, NeitherSourceIsWrittenUnlessBothCanBe) {
   EXPECT_FALSE(esiste_file(t / "r/FerziaPS-Calvorano_linea.txt"));
 }
 
+// Each putting in place refused in turn: the pair is the old one or the new
+// one, never half of each; a first source that was not there goes again.
+TEST(Decompile, ARefusedRenameLeavesTheOldPairOrTheNew) {
+  cartella_temporanea t;
+  ASSERT_EQ(scenario("sources " + (t / "src")), 0);
+  ASSERT_EQ(scenario("compile " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "c")), 0);
+  for (bool c_erano : {true, false}) {
+    for (int n = 1; n <= 2; ++n) {
+      SCOPED_TRACE(std::to_string(n) + (c_erano ? " over old sources" : ""));
+      cartella_temporanea r;
+      const std::string l = r / "FerziaPS-Calvorano_linea.txt",
+                        tr = r / "FerziaPS-Calvorano_24617-.txt";
+      if (c_erano) {
+        scrivi_tutto(l, "linea di prima");
+        scrivi_tutto(tr, "treno di prima");
+      }
+      disco_guasto d(file::disco_reale());
+      d.guasto_alla_chiusura = n;
+      opzioni_decompilazione o{t / "c", "FerziaPS-Calvorano", "24617", r.percorso, true};
+      const esito_decompilazione e = decompila_cartella(o, d);
+      EXPECT_NE(e.errore.find("guasto di prova"), std::string::npos) << e.errore;
+      EXPECT_TRUE(e.files.empty());
+      EXPECT_EQ(esiste_file(l), c_erano);
+      EXPECT_EQ(esiste_file(tr), c_erano);
+      if (c_erano) {
+        EXPECT_EQ(leggi_tutto(l), "linea di prima");
+        EXPECT_EQ(leggi_tutto(tr), "treno di prima");
+      }
+    }
+  }
+  cartella_temporanea r;
+  disco_guasto d(file::disco_reale());
+  const esito_decompilazione e =
+      decompila_cartella({t / "c", "FerziaPS-Calvorano", "24617", r.percorso, true}, d);
+  EXPECT_TRUE(e.identico) << e.errore;
+  EXPECT_EQ(d.chiusure, 2);
+  EXPECT_EQ(e.files.size(), 2u);
+}
+
 TEST(Decompile, OptionsAreReadOnceAndHelpIsNoError) {
   cartella_temporanea t;
   std::string uscita;

@@ -9,6 +9,7 @@
 
 #include "model/impaginazione.h"
 #include "model/records.h"
+#include "platform/file.h"
 #include "tool/compilati/compilati.h"
 #include "tool/comune/argomenti.h"
 #include "tool/decompilazione/confronto.h"
@@ -58,9 +59,10 @@ struct esito_decompilazione {
   std::string controllo;  // what went wrong with the check compile
 };
 
-// Reads, decompiles, writes the two sources and compiles them again in
-// memory to compare the bytes. Prints nothing.
-esito_decompilazione decompila_cartella(const opzioni_decompilazione& o);
+// Reads, decompiles, writes the two sources through the disk given and
+// compiles them again in memory to compare the bytes. Prints nothing.
+esito_decompilazione decompila_cartella(const opzioni_decompilazione& o,
+                                        file::disco& disco = file::disco_reale());
 
 // `scenario decompile` and `scenario diff`.
 int comando_decompile(const argomenti& a);
