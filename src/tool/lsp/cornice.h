@@ -5,12 +5,16 @@
 // found, so no mistake of the client ends the server.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace lsp {
 
 constexpr size_t kMessaggioMassimo = size_t{64} << 20;  // a 1000 km source is some 2 MB
+// The largest source the servers read from the disk (the preview too): as
+// large as the compile takes from an editor, and never a whole file past it.
+constexpr uint64_t kSorgenteMassimo = kMessaggioMassimo;
 constexpr size_t kTestataMassima = 8192;
 
 class cornice {

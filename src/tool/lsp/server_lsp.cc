@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tool/lsp/json_lsp.h"
 #include "tool/lsp/richiesta_lsp.h"
 #include "tool/lsp/sorgenti_lsp.h"
 #include "tool/lsp/testo_lsp.h"
@@ -30,12 +31,9 @@ json capacita() {
           {"documentFormattingProvider", true}};
 }
 
-json posizione(int riga, size_t colonna) {
-  return {{"line", riga}, {"character", colonna}};
-}
-
 json intervallo(int riga, size_t da, int riga_fine, size_t a) {
-  return {{"start", posizione(riga, da)}, {"end", posizione(riga_fine, a)}};
+  return {{"start", posizione_json(riga, static_cast<int64_t>(da))},
+          {"end", posizione_json(riga_fine, static_cast<int64_t>(a))}};
 }
 
 json simbolo_json(const simbolo& s) {
@@ -53,15 +51,24 @@ json simbolo_json(const simbolo& s) {
 
 }  // namespace
 
-void server::tratta(std::string_view corpo) {
-  json m = json::parse(corpo, nullptr, false);
-  if (m.is_discarded()) return errore("null", kParseError, "messaggio che non è JSON valido");
+void server::tratta(std::string_view testo) {
+  std::string corpo(testo);
+  json m;
+  const esito_json e = leggi_json(corpo, m);
+  if (e == esito_json::non_json)
+    return errore("null", kParseError, "messaggio che non è JSON valido");
+  if (e == esito_json::troppo_annidato) {
+    const json* id = m.is_object() && m.contains("id") ? &m["id"] : nullptr;
+    return errore(
+        id && (id->is_number_integer() || id->is_string()) ? id->dump() : "null", kInvalidRequest,
+        "messaggio annidato oltre " + std::to_string(kProfonditaMassima) + " livelli: scartato");
+  }
   // A client's answer to a request of the server's: none is ever sent.
   if (m.is_object() && !m.contains("method") && (m.contains("result") || m.contains("error")))
     return;
   richiesta r;
   if (m.is_object() && m.contains("id")) {
-    r.id = m["id"];
+    r.id = std::move(m["id"]);
     if (!r.id.is_number_integer() && !r.id.is_string())
       return errore("null", kInvalidRequest, "id che non è né un numero intero né un testo");
     r.ha_id = true;
@@ -69,13 +76,22 @@ void server::tratta(std::string_view corpo) {
   if (!m.is_object() || !m.contains("method") || !m["method"].is_string())
     return errore(r.ha_id ? r.id.dump() : "null", kInvalidRequest, "richiesta senza metodo");
   r.metodo = m["method"].get<std::string>();
-  if (m.contains("params")) r.parametri = m["params"];
+  if (m.contains("params")) r.parametri = std::move(m["params"]);
+  std::string perche;
   try {
     metodo(r);
-  } catch (const std::exception& e) {
-    if (r.ha_id)
-      errore(r.id.dump(), kInvalidParams, std::string("parametri non validi: ") + e.what());
+  } catch (const parametri_errati& e) {
+    perche = std::string("parametri non validi: ") + e.what();
+  } catch (const std::exception&) {
+    // The library's own words name its internals: the method is named instead.
+    perche = "parametri non validi per " + r.metodo;
   }
+  if (perche.empty()) return;
+  if (r.ha_id) return errore(r.id.dump(), kInvalidParams, perche);
+  // A notification has no answer: a change dropped would leave the server's
+  // text out of step with the editor's unseen.
+  notifica("window/showMessage",
+           json{{"type", 1}, {"message", "Notifica " + r.metodo + " scartata, " + perche}}.dump());
 }
 
 void server::metodo(const richiesta& r) {
@@ -135,10 +151,10 @@ void server::guasto(const std::string& perche) {
 }
 
 void server::apri(const richiesta& r) {
-  const json& d = r.parametri.at("textDocument");
+  const json& d = campo(r.parametri, "textDocument");
   documento doc;
-  doc.uri = d.at("uri").get<std::string>();
-  doc.testo = d.at("text").get<std::string>();
+  doc.uri = testo_campo(d, "uri");
+  doc.testo = testo_campo(d, "text");
   doc.versione = d.value("version", 0LL);
   doc.linea = e_linea(doc.uri, d.value("languageId", std::string()));
   {
@@ -146,27 +162,29 @@ void server::apri(const richiesta& r) {
     documenti_[doc.uri] = std::move(doc);
   }
   ricalcola_coppie();  // a new partner for the others in its folder, maybe
-  segna(d.at("uri").get<std::string>());
+  segna(testo_campo(d, "uri"));
 }
 
 void server::cambia(const richiesta& r) {
-  const json& d = r.parametri.at("textDocument");
-  const std::string uri = d.at("uri").get<std::string>();
+  const json& d = campo(r.parametri, "textDocument");
+  const std::string uri = testo_campo(d, "uri");
   {
     std::lock_guard<std::mutex> l(mutex_);
     auto i = documenti_.find(uri);
     if (i == documenti_.end()) return;  // never opened: nothing to change
     std::string testo = i->second.testo;
-    for (const json& c : r.parametri.at("contentChanges")) {
-      const std::string nuovo = c.at("text").get<std::string>();
+    const json& cambi = campo(r.parametri, "contentChanges");
+    if (!cambi.is_array()) throw parametri_errati("«contentChanges» deve essere una lista");
+    for (const json& c : cambi) {
+      const std::string nuovo = testo_campo(c, "text");
       if (!c.contains("range")) {
         testo = nuovo;
         continue;
       }
-      const json& a = c.at("range").at("start");
-      const json& b = c.at("range").at("end");
-      size_t da = offset_di(testo, a.at("line").get<long>(), a.at("character").get<long>());
-      size_t fino = offset_di(testo, b.at("line").get<long>(), b.at("character").get<long>());
+      const json& a = campo(campo(c, "range"), "start");
+      const json& b = campo(campo(c, "range"), "end");
+      size_t da = offset_di(testo, posizione_campo(a, "line"), posizione_campo(a, "character"));
+      size_t fino = offset_di(testo, posizione_campo(b, "line"), posizione_campo(b, "character"));
       if (fino < da) std::swap(da, fino);
       testo.replace(da, fino - da, nuovo);
     }
@@ -178,7 +196,7 @@ void server::cambia(const richiesta& r) {
 }
 
 void server::chiudi_documento(const richiesta& r) {
-  const std::string uri = r.parametri.at("textDocument").at("uri").get<std::string>();
+  const std::string uri = uri_documento(r.parametri);
   {
     std::lock_guard<std::mutex> l(mutex_);
     if (!documenti_.erase(uri)) return;
@@ -190,10 +208,11 @@ void server::chiudi_documento(const richiesta& r) {
 }
 
 void server::descrivi(const richiesta& r) {
-  const std::string uri = r.parametri.at("textDocument").at("uri").get<std::string>();
-  const json& p = r.parametri.at("position");
+  const std::string uri = uri_documento(r.parametri);
+  const json& p = campo(r.parametri, "position");
+  const int64_t riga = posizione_campo(p, "line"), colonna = posizione_campo(p, "character");
   bool aperto = false;
-  const std::string t = a_1252(testo_di(uri, aperto));
+  const std::string t = a_1252(testo_aperto(uri, aperto));
   if (!aperto) return rispondi(r, "null");
   const bool linea = e_linea_aperta(uri);
   const auto voci = analizza(t, linea ? formato::sorgente::linea : formato::sorgente::treno);
@@ -202,20 +221,18 @@ void server::descrivi(const richiesta& r) {
     km = riferimenti(voci);
   } else {
     const coppia c = coppia_aperta(uri);
-    bool a2 = false;
-    const std::string l = c.uri_linea.empty() ? "" : a_1252(testo_di(c.uri_linea, a2));
+    const std::string l = c.uri_linea.empty() ? "" : testo_compagno(c.uri_linea);
     km = riferimenti(analizza(l, formato::sorgente::linea));
   }
-  const std::string m =
-      descrizione(voci, p.at("line").get<int>(), p.at("character").get<int>(), km);
+  const std::string m = descrizione(voci, static_cast<int>(riga), static_cast<int>(colonna), km);
   if (m.empty()) return rispondi(r, "null");
   rispondi(r, json{{"contents", {{"kind", "markdown"}, {"value", m}}}}.dump());
 }
 
 void server::simboli(const richiesta& r) {
-  const std::string uri = r.parametri.at("textDocument").at("uri").get<std::string>();
+  const std::string uri = uri_documento(r.parametri);
   bool aperto = false;
-  const std::string t = a_1252(testo_di(uri, aperto));
+  const std::string t = a_1252(testo_aperto(uri, aperto));
   if (!aperto) return rispondi(r, "null");
   json out = json::array();
   const auto s = e_linea_aperta(uri) ? formato::sorgente::linea : formato::sorgente::treno;
@@ -224,7 +241,7 @@ void server::simboli(const richiesta& r) {
 }
 
 void server::completa(const richiesta& r) {
-  const std::string uri = r.parametri.at("textDocument").at("uri").get<std::string>();
+  const std::string uri = uri_documento(r.parametri);
   json out = json::array();
   const auto s = e_linea_aperta(uri) ? formato::sorgente::linea : formato::sorgente::treno;
   for (const proposta& p : proposte(s))
