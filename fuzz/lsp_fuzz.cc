@@ -8,6 +8,8 @@
 //   'C' the same with four 64-bit numbers, far past the protocol's range;
 //   'h', 's', 'k', 'f' hover at two 16-bit numbers, outline, completion,
 //       formatting of the document chosen by the first data byte;
+//   'u' a line source opened under a URI of the data (its escapes may
+//       decode to bytes that are no UTF-8) and its outline asked for;
 //   'n' a request whose params (first data byte odd: whose id) hold the
 //       rest of the data inside as many arrays as the next two bytes say.
 // What must hold: nothing the client sends ends the server or breaks an
@@ -95,6 +97,10 @@ struct prova {
       avvisa("textDocument/didChange",
              {{"textDocument", {{"uri", uri}, {"version", ++id}}},
               {"contentChanges", {{{"range", r}, {"text", testo::utf8_valido(d.substr(32))}}}}});
+    } else if (genere == 'u') {
+      const std::string u = "file:///" + testo::utf8_valido(d) + "_linea.txt";
+      apri(u.c_str(), kTestoLinea);
+      chiedi("textDocument/documentSymbol", {{"textDocument", {{"uri", u}}}});
     } else if (genere == 'n') {
       const std::string a = annidato(d);
       s.tratta(!d.empty() && (d[0] & 1)

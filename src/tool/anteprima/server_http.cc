@@ -45,6 +45,8 @@ constexpr auto kAttesaScarto = std::chrono::seconds(2);
 constexpr auto kBattito = std::chrono::seconds(15);
 // After a failed accept (no descriptors left, say), the next one is tried then.
 constexpr auto kRiprovaAccetta = std::chrono::milliseconds(100);
+// Connections without the key are closed to make room at most this often.
+constexpr auto kPassoSgombero = std::chrono::milliseconds(1);
 
 using testo_condiviso = std::shared_ptr<const std::string>;
 using richiesta = http::request<http::string_body>;
@@ -300,17 +302,25 @@ void sessione::scrivi_coda() {
                    });
 }
 
+void accetta(nucleo& n);
+
+void accetta_dopo(nucleo& n, std::chrono::steady_clock::duration attesa) {
+  n.riprova.expires_after(attesa);
+  n.riprova.async_wait([&n](beast::error_code e) {
+    if (!e) accetta(n);
+  });
+}
+
 void accetta(nucleo& n) {
   n.accettore.async_accept([&n](beast::error_code ec, tcp::socket s) {
     if (n.fermo || ec == net::error::operation_aborted) return;
-    if (ec) {
-      n.riprova.expires_after(kRiprovaAccetta);
-      n.riprova.async_wait([&n](beast::error_code e) {
-        if (!e) accetta(n);
-      });
-      return;
-    }
+    if (ec) return accetta_dopo(n, kRiprovaAccetta);
+    const bool pieno = n.anonime.size() >= kAnonimeMassime;
     std::make_shared<sessione>(std::move(s), n)->leggi();
+    // A connection that took the place of another: the next waits a moment,
+    // so that one reopened at once cannot close the newest in turn before
+    // they have sent their request.
+    if (pieno) return accetta_dopo(n, kPassoSgombero);
     accetta(n);
   });
 }
@@ -330,14 +340,15 @@ esame_http esamina_byte(std::string_view byte, const regole_http& r) {
   p.eager(true);
   beast::error_code ec;
   net::const_buffer b(byte.data(), byte.size());
-  while (!p.is_done() && !ec) {
+  while (!p.is_done()) {
     // The head is parsed whole or not at all; the body as it comes.
     const size_t n = p.put(b, ec);
     b += n;
     if (ec == http::error::need_more && n > 0 && b.size() > 0) ec = {};
+    if (ec || n == 0) break;
   }
   esame_http e;
-  if (ec == http::error::need_more) {
+  if (ec == http::error::need_more || (!ec && !p.is_done())) {
     e.stato = 0;
   } else if (ec) {
     e.stato = stato_guasto(ec);

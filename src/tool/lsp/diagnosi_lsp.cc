@@ -291,14 +291,15 @@ void server::compila(const coppia& c) {
     }
   }
   for (auto& [uri, lista] : d)
-    notifica("textDocument/publishDiagnostics", json{{"uri", uri}, {"diagnostics", lista}}.dump());
+    notifica("textDocument/publishDiagnostics",
+             scrivi_json(json{{"uri", uri}, {"diagnostics", lista}}));
 }
 
 void server::formatta(const richiesta& r) {
   const std::string uri = uri_documento(r.parametri);
   auto rifiuta = [&](const std::string& perche) {
     notifica("window/showMessage",
-             json{{"type", 2}, {"message", "Formattazione non fatta: " + perche}}.dump());
+             scrivi_json(json{{"type", 2}, {"message", "Formattazione non fatta: " + perche}}));
     rispondi(r, "[]");
   };
   bool aperto = false;
@@ -346,7 +347,7 @@ void server::formatta(const richiesta& r) {
                     {{"start", posizione_json(0, 0)},
                      {"end", posizione_json(righe - 1, static_cast<int64_t>(ultima))}}},
                    {"newText", testo::da_1252(nuovo.testo)}};
-  rispondi(r, json::array({modifica}).dump());
+  rispondi(r, scrivi_json(json::array({modifica})));
 }
 
 }  // namespace lsp

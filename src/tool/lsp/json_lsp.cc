@@ -115,6 +115,10 @@ esito_json leggi_json(std::string& corpo, json& m) {
   return l.troncato ? esito_json::troppo_annidato : esito_json::buono;
 }
 
+std::string scrivi_json(const json& j) {
+  return j.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 const json& campo(const json& o, const char* nome) {
   if (!o.is_object()) throw parametri_errati(std::string("manca il campo «") + nome + "»");
   const auto i = o.find(nome);

@@ -25,6 +25,10 @@ enum class esito_json { buono, non_json, troppo_annidato };
 // message with null where a value lay deeper than kProfonditaMassima.
 esito_json leggi_json(std::string& corpo, nlohmann::json& m);
 
+// The text of a value the server sends. A byte that is no UTF-8 (a path
+// decoded from a URI may hold one) becomes U+FFFD instead of an exception.
+std::string scrivi_json(const nlohmann::json& j);
+
 // A parameter that is missing or of another kind; what() says which, in Italian.
 struct parametri_errati : std::runtime_error {
   using std::runtime_error::runtime_error;

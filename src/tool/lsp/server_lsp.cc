@@ -60,7 +60,8 @@ void server::tratta(std::string_view testo) {
   if (e == esito_json::troppo_annidato) {
     const json* id = m.is_object() && m.contains("id") ? &m["id"] : nullptr;
     return errore(
-        id && (id->is_number_integer() || id->is_string()) ? id->dump() : "null", kInvalidRequest,
+        id && (id->is_number_integer() || id->is_string()) ? scrivi_json(*id) : "null",
+        kInvalidRequest,
         "messaggio annidato oltre " + std::to_string(kProfonditaMassima) + " livelli: scartato");
   }
   // A client's answer to a request of the server's: none is ever sent.
@@ -74,7 +75,7 @@ void server::tratta(std::string_view testo) {
     r.ha_id = true;
   }
   if (!m.is_object() || !m.contains("method") || !m["method"].is_string())
-    return errore(r.ha_id ? r.id.dump() : "null", kInvalidRequest, "richiesta senza metodo");
+    return errore(r.ha_id ? scrivi_json(r.id) : "null", kInvalidRequest, "richiesta senza metodo");
   r.metodo = m["method"].get<std::string>();
   if (m.contains("params")) r.parametri = std::move(m["params"]);
   std::string perche;
@@ -87,11 +88,12 @@ void server::tratta(std::string_view testo) {
     perche = "parametri non validi per " + r.metodo;
   }
   if (perche.empty()) return;
-  if (r.ha_id) return errore(r.id.dump(), kInvalidParams, perche);
+  if (r.ha_id) return errore(scrivi_json(r.id), kInvalidParams, perche);
   // A notification has no answer: a change dropped would leave the server's
   // text out of step with the editor's unseen.
-  notifica("window/showMessage",
-           json{{"type", 1}, {"message", "Notifica " + r.metodo + " scartata, " + perche}}.dump());
+  notifica(
+      "window/showMessage",
+      scrivi_json(json{{"type", 1}, {"message", "Notifica " + r.metodo + " scartata, " + perche}}));
 }
 
 void server::metodo(const richiesta& r) {
@@ -104,18 +106,20 @@ void server::metodo(const richiesta& r) {
     if (m == "initialize") {
       iniziato_ = true;
       return rispondi(
-          r, json{{"capabilities", capacita()},
-                  {"serverInfo", {{"name", "scenario"}, {"version", COMPATTATORE_VERSIONE}}}}
-                 .dump());
+          r, scrivi_json(
+                 json{{"capabilities", capacita()},
+                      {"serverInfo", {{"name", "scenario"}, {"version", COMPATTATORE_VERSIONE}}}}));
     }
-    if (r.ha_id) errore(r.id.dump(), kServerNotInitialized, "il server non è ancora inizializzato");
+    if (r.ha_id)
+      errore(scrivi_json(r.id), kServerNotInitialized, "il server non è ancora inizializzato");
     return;
   }
   if (spento_) {
-    if (r.ha_id) errore(r.id.dump(), kInvalidRequest, "il server è già stato spento (shutdown)");
+    if (r.ha_id)
+      errore(scrivi_json(r.id), kInvalidRequest, "il server è già stato spento (shutdown)");
     return;
   }
-  if (m == "initialize") return errore(r.id.dump(), kInvalidRequest, "initialize ripetuto");
+  if (m == "initialize") return errore(scrivi_json(r.id), kInvalidRequest, "initialize ripetuto");
   if (m == "shutdown") {
     spento_ = true;
     return rispondi(r, "null");
@@ -128,26 +132,26 @@ void server::metodo(const richiesta& r) {
   if (m == "textDocument/completion") return completa(r);
   if (m == "textDocument/formatting") return formatta(r);
   // Notifications the server has no use for are dropped, as the protocol asks.
-  if (r.ha_id) errore(r.id.dump(), kMethodNotFound, "metodo sconosciuto: " + m);
+  if (r.ha_id) errore(scrivi_json(r.id), kMethodNotFound, "metodo sconosciuto: " + m);
 }
 
 void server::rispondi(const richiesta& r, const std::string& risultato) {
   if (r.ha_id)
-    manda_("{\"jsonrpc\":\"2.0\",\"id\":" + r.id.dump() + ",\"result\":" + risultato + "}");
+    manda_("{\"jsonrpc\":\"2.0\",\"id\":" + scrivi_json(r.id) + ",\"result\":" + risultato + "}");
 }
 
 void server::errore(const std::string& id, int codice, const std::string& messaggio) {
   manda_("{\"jsonrpc\":\"2.0\",\"id\":" + id +
-         ",\"error\":" + json{{"code", codice}, {"message", messaggio}}.dump() + "}");
+         ",\"error\":" + scrivi_json(json{{"code", codice}, {"message", messaggio}}) + "}");
 }
 
 void server::notifica(const std::string& metodo, const std::string& parametri) {
-  manda_("{\"jsonrpc\":\"2.0\",\"method\":" + json(metodo).dump() + ",\"params\":" + parametri +
+  manda_("{\"jsonrpc\":\"2.0\",\"method\":" + scrivi_json(metodo) + ",\"params\":" + parametri +
          "}");
 }
 
 void server::guasto(const std::string& perche) {
-  notifica("window/logMessage", json{{"type", 1}, {"message", perche}}.dump());
+  notifica("window/logMessage", scrivi_json(json{{"type", 1}, {"message", perche}}));
 }
 
 void server::apri(const richiesta& r) {
@@ -203,7 +207,7 @@ void server::chiudi_documento(const richiesta& r) {
   }
   ricalcola_coppie();
   notifica("textDocument/publishDiagnostics",
-           json{{"uri", uri}, {"diagnostics", json::array()}}.dump());
+           scrivi_json(json{{"uri", uri}, {"diagnostics", json::array()}}));
   segna(uri);  // its partner, if open, now reads it from the disk
 }
 
@@ -226,7 +230,7 @@ void server::descrivi(const richiesta& r) {
   }
   const std::string m = descrizione(voci, static_cast<int>(riga), static_cast<int>(colonna), km);
   if (m.empty()) return rispondi(r, "null");
-  rispondi(r, json{{"contents", {{"kind", "markdown"}, {"value", m}}}}.dump());
+  rispondi(r, scrivi_json(json{{"contents", {{"kind", "markdown"}, {"value", m}}}}));
 }
 
 void server::simboli(const richiesta& r) {
@@ -237,7 +241,7 @@ void server::simboli(const richiesta& r) {
   json out = json::array();
   const auto s = e_linea_aperta(uri) ? formato::sorgente::linea : formato::sorgente::treno;
   for (const simbolo& x : struttura(analizza(t, s))) out.push_back(simbolo_json(x));
-  rispondi(r, out.dump());
+  rispondi(r, scrivi_json(out));
 }
 
 void server::completa(const richiesta& r) {
@@ -251,7 +255,7 @@ void server::completa(const richiesta& r) {
                    {"documentation", {{"kind", "markdown"}, {"value", p.documentazione}}},
                    {"insertText", p.inserto},
                    {"insertTextFormat", 2}});
-  rispondi(r, out.dump());
+  rispondi(r, scrivi_json(out));
 }
 
 }  // namespace lsp
