@@ -113,7 +113,8 @@ TEST(ScenarioCompileErrors, CodesFromBothFilesNameTheLineOfTheirEntry) {
       {false, "37000", "2000000", "errore 1: lunghezza della linea oltre 1000000 m\n"},
       {false, "indicatori_vmax,  2750,", "indicatori_vmax,  900,", "errore 21: un indicatore"},
       {false, "cartello_indicatore,  16450,", "cartello_indicatore,  16250,",
-       "errore 6: un cartello indicatore cade su una cella già occupata (posizione 16250 m)"},
+       "errore 6: un cartello indicatore cade su una cella già occupata (posizione 16250 m; la "
+       "cella ha già un cartello indicatore: voce di "},
       {false, "curvad5,", "curvad7,", "errore 103: "},
       {false, "progressiva chilometrica uno,    3500,", "progressiva chilometrica uno,    3525,",
        "errore 2: "},
@@ -150,7 +151,8 @@ TEST(ScenarioCompileErrors, LineCodeFifteenKeepsItsPlaceThroughTheTrainRead) {
   EXPECT_EQ(esegui(programma(SCENARIO_BIN) + " check " + t.percorso + " r 7 2>&1", &uscita), 1);
   EXPECT_NE(
       uscita.find(t / "r_linea.txt:4: errore 15: una posizione cade oltre la fine del "
-                      "percorso (posizione 20000 m)\npendenza, 20000, 3\n                 ^\n"),
+                      "percorso (posizione 20000 m: la linea è lunga 5000 m e per questa voce le "
+                      "celle arrivano a 11900 m)\npendenza, 20000, 3\n          ^\n"),
       std::string::npos)
       << uscita;
 
@@ -161,7 +163,7 @@ TEST(ScenarioCompileErrors, LineCodeFifteenKeepsItsPlaceThroughTheTrainRead) {
   ASSERT_EQ(s.compila(&uscita), 1);
   const size_t causa = uscita.find(s.linea() + ":" + std::to_string(riga) +
                                    ": errore 15: una posizione cade oltre la fine del percorso "
-                                   "(posizione 50000 m)");
+                                   "(posizione 50000 m: la linea è lunga 37000 m");
   const size_t nota = uscita.find(s.treno() + ":31: nota: ");
   EXPECT_NE(causa, std::string::npos) << uscita;
   EXPECT_NE(nota, std::string::npos) << uscita;
@@ -175,8 +177,11 @@ TEST(ScenarioCompileErrors, CodesWithoutASourceLine) {
     sorgenti s;  // a missing train file is named
     std::filesystem::remove(s.treno());
     EXPECT_EQ(s.compila(&uscita), 1);
-    EXPECT_NE(uscita.find(s.treno() + ": errore 25: lettura fallita"), std::string::npos) << uscita;
-    EXPECT_NE(uscita.find("(il file non esiste o non si può leggere)"), std::string::npos);
+    EXPECT_NE(
+        uscita.find(s.treno() +
+                    ": errore 25: lettura fallita: il file non esiste o non si può leggere\n"),
+        std::string::npos)
+        << uscita;
   }
   {
     sorgenti s;  // the finishing walk names the cell
@@ -313,6 +318,93 @@ TEST(Utf8, DecompiledUtf8SourcesCompileToTheSameBytes) {
             std::string::npos);
   ASSERT_EQ(esegui(scenario + " check --utf8 " + (s.t / "d") + nomi + " 2>&1", &uscita), 0);
   EXPECT_EQ(uscita, "0 avvisi, nessun errore\n");
+}
+
+}  // namespace
+
+namespace {
+
+// A line of 12000 m and its train, with a mistake of each kind the compile
+// takes silently; each case: the file, the line, the column of the caret and
+// the warning.
+const char* const kLineaStrana =
+    "[generale]\r\nlunghezza percorso, 12000\r\n"
+    "progressiva chilometrica uno, 3000, 1000, 2\r\n"
+    "progressiva chilometrica due, 5000, 3000, 0\r\n"
+    "progressiva chilometrica tre, 5000, 9000, 0\r\n"
+    "ripetizione segnali 4 codici, 3000, 1000\r\n"
+    "[curve]\r\ncurvad6, 13000, 400\r\ncurvas2, 11000, 2000\r\n"
+    "[montagne]\r\nmontagna, 3000, 1500, 12\r\nmontagna, 4000, 5000, 1\r\n"
+    "montagna, 5100, 5600, 2\r\n"
+    "[cartelli]\r\nindicatori_vmax, 14000, 100,0,0,0,0,0,0,0\r\n[fine]\r\n";
+const char* const kTrenoStrano =
+    "[generale]\r\nvelocita, 0, 60\r\nvelocita    1500,    95\r\n\r\n"
+    "segnale, 850, 1,5,6,1,0,0,0,0,0,50\r\nsegnale, 2000, 2,5,6,1,0,0,0,0,0,50\r\n"
+    "rallentamento, 1000, 60, -200, 1, 1, 0\r\nrallentamento, 5000, 60, 20, 1, 0, 0\r\n"
+    "rallentamento, 11000, 60, 1500, 1, 0, 0\r\n"
+    "stazione, 0, 8, 500, 1, 1, 1, 0,0,0,0,0,0,0, 14,0,0, A\r\n"
+    "stazione, 6000, 4, 400, 1, 1, 0, 0,0,0,0,0,0,0, 14,10,0, B\r\n"
+    "stazione, 12500, 12, 400, 1, 0, 0, 0,0,0,0,0,0,0, 14,5,0, C\r\n[fine]\r\n";
+
+struct avviso_atteso {
+  bool treno;
+  int riga, colonna;
+  const char* testo;
+};
+
+TEST(ScenarioCheck, WhatTheCompileDoesSilentlyIsSaidAtItsField) {
+  const avviso_atteso casi[] = {
+      {false, 3, 43, "correzione 2: solo 1 aggiunge 100 m alla progressiva"},
+      {false, 5, 1,
+       "i tre punti di riferimento chilometrici diventano tutti 0: due hanno la "
+       "posizione più grande (5000 m)"},
+      {false, 6, 37, "la zona di ripetizione finisce a 1000 m, prima del suo inizio (3000 m)"},
+      {false, 8, 10,
+       "posizione 13000 m oltre la fine della linea (12000 m): la compilazione la "
+       "accetta, le celle arrivano a 18900 m"},
+      {false, 9, 17, "fine della curva 13000 m oltre la fine della linea (12000 m)"},
+      {false, 9, 1, "la curva inizia a 11000 m, prima del punto già tracciato (13400 m)"},
+      {false, 11, 17,
+       "il tratto finisce prima di cominciare (da 3000 a 1500 m): non segna nessuna "
+       "cella"},
+      {false, 13, 11,
+       "il tratto inizia a 5100 m, 150 m o meno dopo la fine del precedente (5000 "
+       "m): prende il tipo 3 invece di 2"},
+      {false, 15, 18, "posizione 14000 m oltre la fine della linea"},
+      {true, 3, 1,
+       "la voce prende valori fino alla riga 4: sulla sua riga ne ha meno del previsto "
+       "(manca una virgola?)"},
+      {true, 5, 33, "tempo 50 ignorato: il segnale tiene il tempo solo con sx 2"},
+      {true, 6, 34, "tempo 50 del segnale: da 1 a 100 diventa 101"},
+      {true, 7, 26, "lunghezza -200 m: il rallentamento finisce (800 m) prima di cominciare"},
+      {true, 7, 35, "f_ta ignorato: un rallentamento fino a 1500 m non ha avviso"},
+      {true, 8, 26, "lunghezza 20 m: inizio e fine cadono nella stessa cella"},
+      {true, 9, 27, "fine del rallentamento 12500 m oltre la fine della linea"},
+      {true, 10, 28, "prolunga_fine 1 diventa 0: i tipi da 5 a 8 non la usano"},
+      {true, 11, 28, "opzione_2 1 diventa 0: la zona è lunga meno di 600 m"},
+      {true, 12, 11,
+       "posizione 12500 m oltre la fine della linea (12000 m): la compilazione la "
+       "accetta, le celle arrivano a 18200 m"},
+      {true, 12, 1, "orario all'indietro da B (14:10:00) a C (14:05:00)"},
+  };
+  cartella_temporanea t;
+  scrivi_tutto(t / "L_linea.txt", kLineaStrana);
+  scrivi_tutto(t / "L_3-.txt", kTrenoStrano);
+  std::string uscita;
+  ASSERT_EQ(esegui(programma(SCENARIO_BIN) + " check " + t.percorso + " L 3 2>&1", &uscita), 0);
+  for (const avviso_atteso& c : casi) {
+    const std::string dove =
+        (t / (c.treno ? "L_3-.txt" : "L_linea.txt")) + ":" + std::to_string(c.riga) + ": avviso: ";
+    const size_t a = uscita.find(dove + c.testo);
+    ASSERT_NE(a, std::string::npos) << dove << c.testo << "\n" << uscita;
+    // The caret: the third line of the warning.
+    const size_t riga_caret = uscita.find('\n', uscita.find('\n', a) + 1) + 1;
+    EXPECT_EQ(uscita.find('^', riga_caret) - riga_caret, static_cast<size_t>(c.colonna - 1))
+        << c.testo;
+  }
+  EXPECT_NE(uscita.find(std::to_string(std::size(casi)) + " avvisi, nessun errore\n"),
+            std::string::npos)
+      << uscita;
 }
 
 }  // namespace

@@ -26,7 +26,11 @@ int scenario(const std::string& args, std::string* uscita = nullptr) {
 
 TEST(ScenarioSources, WritesTheSameFilesAsTheWriters) {
   cartella_temporanea t;
-  ASSERT_EQ(scenario("sources " + (t / "nuova")), 0);
+  std::string uscita;
+  ASSERT_EQ(scenario("sources " + (t / "nuova"), &uscita), 0);
+  std::string scritti;
+  for (auto n : kSorgenti) scritti += "scritto " + file::percorso(t / "nuova", n) + "\n";
+  EXPECT_EQ(uscita, scritti);
   Form1 f;
   f.cartella = t.percorso;
   f.nome_linea = "FerziaPS-Calvorano";
@@ -98,8 +102,9 @@ TEST(ScenarioCompile, PendingCodeAndNoPlan) {
             "{\"codice_errore\":15,\"posizione_errore\":20000,\"files\":[\"r_7.sim\",\"r_7.dat\"],"
             "\"file\":" +
                 json_testo(file::percorso(t / "src", "r_linea.txt")) +
-                ",\"riga\":4,\"colonna\":18,\"messaggio\":\"errore 15: una posizione cade oltre la "
-                "fine del percorso (posizione 20000 m)\"}\n");
+                ",\"riga\":4,\"colonna\":11,\"messaggio\":\"errore 15: una posizione cade oltre la "
+                "fine del percorso (posizione 20000 m: la linea è lunga 5000 m e per questa voce "
+                "le celle arrivano a 11900 m)\"}\n");
   EXPECT_FALSE(esiste_file(t / "src/r_linea.dat"));
   EXPECT_TRUE(esiste_file(file::percorso(t / "src", "r_linea.txt")));
   // A missing line description leaves no compiled file.

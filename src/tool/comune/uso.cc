@@ -45,7 +45,7 @@ const uso_comando kUsi[] = {
      "      e cartelli, e sotto i profili di pendenza e di velocità limite lungo la linea.\n"
      "      Compila SRCDIR in memoria (nulla viene scritto accanto ai sorgenti), oppure legge i\n"
      "      tre file compilati di DIR con --from-compiled. Con --html scrive invece la pagina\n"
-     "      di preview con i dati dentro: si apre in un browser senza server, anche altrove.\n"
+     "      dell'anteprima con i dati dentro: si apre in un browser senza server, anche altrove.\n"
      "      --utf8 come per compile."},
     {"generate", "generate DIR ROUTE TRAIN (--km N | --wild) [--seed S]",
      "scrive DIR/ROUTE_linea.txt e DIR/ROUTE_TRAIN-.txt: una linea sintetica di N km (da 1 a\n"
@@ -84,6 +84,12 @@ const uso_comando kUsi[] = {
      "      memoria a ogni salvataggio dei sorgenti, che non cambia mai, e la pagina si ridisegna\n"
      "      da sé. Stampa l'indirizzo da aprire, con la sua chiave; --port sceglie la porta\n"
      "      (predefinita: una libera); --utf8 come per compile. Ctrl-C lo ferma."},
+    {"voci", "voci [CHIAVE]",
+     "stampa il riferimento delle voci dei due sorgenti: per ogni chiave i suoi valori in\n"
+     "      ordine, con nome, unità, valori accettati, significato e ciò che la compilazione fa\n"
+     "      di un valore strano (lo stesso testo di docs/voci.md). Con CHIAVE solo quella voce:\n"
+     "      una chiave come si scrive (curvas3, \"progressiva chilometrica uno\") o il suo "
+     "inizio."},
 };
 
 }  // namespace
