@@ -408,3 +408,124 @@ TEST(ScenarioCheck, WhatTheCompileDoesSilentlyIsSaidAtItsField) {
 }
 
 }  // namespace
+
+namespace {
+
+// A line of 12000 m with `linea` in its body and a train of `treno`, in a
+// folder of their own: the compile's output.
+std::string compila_piccolo(const cartella_temporanea& t, const std::string& linea,
+                            const std::string& treno, int* stato = nullptr) {
+  scrivi_tutto(t / "L_linea.txt",
+               "[generale]\r\nlunghezza percorso, 12000\r\n[cartelli]\r\n" + linea + "[fine]\r\n");
+  scrivi_tutto(t / "L_3-.txt", "[generale]\r\n" + treno + "[fine]\r\n");
+  std::string uscita;
+  const int s = esegui(
+      programma(SCENARIO_BIN) + " compile " + t.percorso + " L 3 --out " + (t / "out") + " 2>&1",
+      &uscita);
+  if (stato) *stato = s;
+  return uscita;
+}
+
+struct cella_presa {
+  std::string linea, treno;
+  const char* errore;  // after "FILE:LINE: "
+  int colonna;         // of the caret, on the position
+  const char* chi;     // what holds the cell, then "voce di FILE:" and its line
+  bool chi_treno;
+  int riga_chi;
+};
+
+TEST(ScenarioCompileErrors, ATakenCellNamesWhatHoldsItAndWhere) {
+  const std::string kRallentamento = "rallentamento, 5000, 60, 500, 1, 1, 0\r\n";
+  const std::string kSegnale = ", 2,5,6,1,0,0,0,0,0,0\r\n";
+  const cella_presa casi[] = {
+      {"indicatori_vmax, 830, 100,0,0,0,0,0,0,0\r\ncartello_indicatore, 850, A\r\n", "",
+       "errore 6: ", 22, "un indicatore di velocità massima", false, 4},
+      {"cartello_indicatore, 850, A\r\nindicatori_vmax, 830, 100,0,0,0,0,0,0,0\r\n", "",
+       "errore 21: ", 18, "un cartello indicatore", false, 4},
+      {"", "segnale, 2150" + kSegnale + "abbattimento, 2200, 50\r\n", "errore 7: ", 15,
+       "un segnale", true, 2},
+      {"", kRallentamento + "segnale, 5020" + kSegnale, "errore 16: ", 10,
+       "l'inizio di un rallentamento", true, 2},
+      {"", "segnale, 3800" + kSegnale + kRallentamento, "errore 17: ", 16, "un segnale", true, 2},
+      {"", "segnale, 5000" + kSegnale + kRallentamento, "errore 18: ", 16, "un segnale", true, 2},
+      {"", "segnale, 5500" + kSegnale + kRallentamento, "errore 19: ", 16, "un segnale", true, 2},
+      {"", "abbattimento, 3750, 50\r\n" + kRallentamento, "errore 20: ", 16,
+       "un punto di abbattimento", true, 2},
+  };
+  for (const cella_presa& c : casi) {
+    cartella_temporanea t;
+    int stato = 0;
+    const std::string uscita = compila_piccolo(t, c.linea, c.treno, &stato);
+    EXPECT_EQ(stato, 1);
+    const std::string file = t / (c.treno.empty() ? "L_linea.txt" : "L_3-.txt");
+    const size_t a = uscita.find(file + ":" + std::to_string(c.riga_chi + 1) + ": " + c.errore);
+    ASSERT_NE(a, std::string::npos) << c.errore << "\n" << uscita;
+    const std::string riga = uscita.substr(a, uscita.find('\n', a) - a);
+    EXPECT_NE(riga.find(std::string("; la cella ha già ") + c.chi + ": voce di " +
+                        (t / (c.chi_treno ? "L_3-.txt" : "L_linea.txt")) + ":" +
+                        std::to_string(c.riga_chi) + ")"),
+              std::string::npos)
+        << riga;
+    const size_t caret = uscita.find('\n', uscita.find('\n', a) + 1) + 1;
+    EXPECT_EQ(uscita.find('^', caret) - caret, static_cast<size_t>(c.colonna - 1)) << riga;
+  }
+}
+
+TEST(ScenarioCompileErrors, AMissingCommaIsTracedToItsEntryAndFilesWrittenSaySo) {
+  cartella_temporanea t;
+  int stato = 0;
+  std::string uscita = compila_piccolo(
+      t, "", "velocita, 0, 60\r\nvelocita    1500,    95\r\nvelocita, 2000, 100\r\n", &stato);
+  EXPECT_EQ(stato, 1);
+  EXPECT_NE(uscita.find((t / "L_3-.txt") + ":4: errore 25: "), std::string::npos) << uscita;
+  EXPECT_NE(
+      uscita.find((t / "L_3-.txt") +
+                  ":3: nota: la voce comincia qui e prende i suoi valori fino alla riga 4: su "
+                  "questa riga ne ha meno del previsto (manca una virgola?)\n"
+                  "velocita    1500,    95\n^\n"),
+      std::string::npos)
+      << uscita;
+  // The files written after a pending code say so, with their folder.
+  for (const char* n : {"L_linea.dat", "L_3.sim", "L_3.dat"})
+    EXPECT_NE(uscita.find(std::string("scritto nonostante l'errore 25, con ciò che è stato letto "
+                                      "prima: ") +
+                          file::percorso(t / "out", n) + "\n"),
+              std::string::npos)
+        << uscita;
+  uscita = compila_piccolo(t, "", "velocita, 0, 60\r\n", &stato);
+  EXPECT_EQ(stato, 0);
+  EXPECT_EQ(uscita, "scritto " + file::percorso(t / "out", "L_linea.dat") + "\nscritto " +
+                        file::percorso(t / "out", "L_3.sim") + "\nscritto " +
+                        file::percorso(t / "out", "L_3.dat") + "\n");
+}
+
+TEST(ScenarioCompileErrors, AMissingSourceNamesTheNearNamesBesideIt) {
+  // The names in the folder, and whether each may be the missing train.
+  const std::pair<const char*, bool> nomi[] = {
+      {"L_3.txt", true},  {"l_3-.TXT", true}, {"L_3-.txt.txt", true}, {"L 3-.txt", true},
+      {"L_3.dat", false}, {"L_3.sim", false}, {"L_4-.txt", false},    {"L_3_note.txt", false}};
+  cartella_temporanea t;
+  scrivi_tutto(t / "L_linea.txt", "[generale]\r\nlunghezza percorso, 12000\r\n[fine]\r\n");
+  for (const auto& [nome, vicino] : nomi) scrivi_tutto(t / nome, "");
+  std::string uscita;
+  ASSERT_EQ(esegui(programma(SCENARIO_BIN) + " check " + t.percorso + " L 3 2>&1", &uscita), 1);
+  const std::string riga = uscita.substr(0, uscita.find('\n'));
+  EXPECT_EQ(riga.rfind((t / "L_3-.txt") + ": errore 25: lettura fallita: il file non esiste o non "
+                                          "si può leggere; nella cartella ci sono ",
+                       0),
+            0u)
+      << riga;
+  for (const auto& [nome, vicino] : nomi)
+    EXPECT_EQ(riga.find(t / nome) != std::string::npos, vicino) << nome << "\n" << riga;
+  EXPECT_NE(riga.find(": forse è uno di questi"), std::string::npos) << riga;
+  // The line description, and a single near name.
+  ASSERT_EQ(esegui(programma(SCENARIO_BIN) + " check " + t.percorso + " l 3 2>&1", &uscita), 1);
+  EXPECT_NE(uscita.find("errore 101: il file di descrizione della linea non esiste; nella "
+                        "cartella c'è " +
+                        (t / "L_linea.txt") + ": forse è questo, con il nome sbagliato\n"),
+            std::string::npos)
+      << uscita;
+}
+
+}  // namespace

@@ -86,8 +86,8 @@ esito_compilazione compila_scenario(const opzioni_compilazione& o) {
     for (const std::string& nome :
          {formato::nome_sorgente_linea(o.linea), formato::nome_sorgente_treno(o.linea, o.treno)})
       if (!d.file.count(file::percorso(o.cartella_sorgenti, nome)))
-        for (std::string& v : nomi_vicini(o.cartella_sorgenti, nome))
-          esito.nomi_vicini.push_back(std::move(v));
+        esito.nomi_vicini[file::percorso(o.cartella_sorgenti, nome)] =
+            nomi_vicini(o.cartella_sorgenti, nome);
 
     const std::string nomi[] = {formato::nome_planimetria(o.linea),
                                 formato::nome_tabella(o.linea, o.treno),

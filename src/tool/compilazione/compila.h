@@ -64,7 +64,7 @@ struct esito_compilazione {
   uint8_t tipo_occupante = 0;
   posizione_sorgente occupante;
   // A source that is missing: the files beside it that may be it misspelt.
-  std::vector<std::string> nomi_vicini;
+  std::map<std::string, std::vector<std::string>> nomi_vicini;
   std::string file_linea;        // the line description
   std::vector<avviso> avvisi;    // with opzioni_compilazione::avvisi
   std::vector<voce_letta> voci;  // with opzioni_compilazione::voci

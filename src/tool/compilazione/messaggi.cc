@@ -62,12 +62,14 @@ std::string dettaglio(const esito_compilazione& e, int32_t c) {
   return m;
 }
 
-// The files beside a missing source that may be it misspelt.
-std::string vicini(const esito_compilazione& e) {
-  if (e.nomi_vicini.empty()) return "";
-  const bool uno = e.nomi_vicini.size() == 1;
+// The files beside the missing source `file` that may be it misspelt.
+std::string vicini(const esito_compilazione& e, const std::string& file) {
+  const auto n = e.nomi_vicini.find(file);
+  if (n == e.nomi_vicini.end() || n->second.empty()) return "";
+  const std::vector<std::string>& v = n->second;
+  const bool uno = v.size() == 1;
   std::string m = uno ? "; nella cartella c'è " : "; nella cartella ci sono ";
-  for (size_t i = 0; i < e.nomi_vicini.size(); ++i) m += (i ? ", " : "") + e.nomi_vicini[i];
+  for (size_t i = 0; i < v.size(); ++i) m += (i ? ", " : "") + v[i];
   return m + (uno ? ": forse è questo, con il nome sbagliato" : ": forse è uno di questi");
 }
 
@@ -104,7 +106,7 @@ errore_spiegato spiega(const esito_compilazione& e) {
   }
   if (c == codice::linea_mancante || (c == codice::generale_mancante && e.sorgente.file.empty())) {
     r.principale.dove.file = e.file_linea;
-    if (c == codice::linea_mancante) m += vicini(e);
+    if (c == codice::linea_mancante) m += vicini(e, e.file_linea);
     return r;
   }
 
@@ -126,7 +128,8 @@ errore_spiegato spiega(const esito_compilazione& e) {
     m += " (posizione " + std::to_string(posizione) + " m" + dettaglio(e, c) + ")";
   if (c == codice::lettura_fallita && r.principale.dove.riga == 0 &&
       !r.principale.dove.file.empty())
-    m = "errore 25: lettura fallita: il file non esiste o non si può leggere" + vicini(e);
+    m = "errore 25: lettura fallita: il file non esiste o non si può leggere" +
+        vicini(e, r.principale.dove.file);
   else if (c == codice::lettura_fallita && !e.motivo.empty())
     m += " (" + e.motivo + ")";
   // A field of a later line read as a value of this entry.
