@@ -179,7 +179,7 @@ constexpr valore_voce kVetture[] = {
 constexpr valore_voce kVelocita[] = {
     {"posizione", "m", "da dove vale la velocità: la cella posizione / 50, arrotondata", kPosizione,
      kPuntoProfilo},
-    {"velocita", "km/h", "velocità limite, in quinti di km/h nella cella",
+    {"velocita", "km/h", "velocità limite, nella cella in unità di 5 km/h",
      "multipla di 5, da 0 a 1275",
      "arrotondata al multiplo di 5 più vicino (check lo segnala); oltre 1277 o sotto -2: errore "
      "25"}};
