@@ -328,7 +328,7 @@ namespace {
 // takes silently; each case: the file, the line, the column of the caret and
 // the warning.
 const char* const kLineaStrana =
-    "[generale]\r\nlunghezza percorso, 12000\r\n"
+    "[generale]\r\nlunghezza percorso, 11000\r\nlunghezza percorso, 12000\r\n"
     "progressiva chilometrica uno, 3000, 1000, 2\r\n"
     "progressiva chilometrica due, 5000, 3000, 0\r\n"
     "progressiva chilometrica tre, 5000, 9000, 0\r\n"
@@ -343,7 +343,7 @@ const char* const kTrenoStrano =
     "rallentamento, 1000, 60, -200, 1, 1, 0\r\nrallentamento, 5000, 60, 20, 1, 0, 0\r\n"
     "rallentamento, 11000, 60, 1500, 1, 0, 0\r\n"
     "stazione, 0, 8, 500, 1, 1, 1, 0,0,0,0,0,0,0, 14,0,0, A\r\n"
-    "stazione, 6000, 4, 400, 1, 1, 0, 0,0,0,0,0,0,0, 14,10,0, B\r\n"
+    "stazione, 6000, 4, 400, 1, 1, 0, 0,0,0,0,0,0,0, 14,70,0, B\r\n"
     "stazione, 12500, 12, 400, 1, 0, 0, 0,0,0,0,0,0,0, 14,5,0, C\r\n[fine]\r\n";
 
 struct avviso_atteso {
@@ -354,23 +354,24 @@ struct avviso_atteso {
 
 TEST(ScenarioCheck, WhatTheCompileDoesSilentlyIsSaidAtItsField) {
   const avviso_atteso casi[] = {
-      {false, 3, 43, "correzione 2: solo 1 aggiunge 100 m alla progressiva"},
-      {false, 5, 1,
+      {false, 3, 21, "una seconda lunghezza della linea: le celle della prima si scartano"},
+      {false, 4, 43, "correzione 2: solo 1 aggiunge 100 m alla progressiva"},
+      {false, 6, 1,
        "i tre punti di riferimento chilometrici diventano tutti 0: due hanno la "
        "posizione più grande (5000 m)"},
-      {false, 6, 37, "la zona di ripetizione finisce a 1000 m, prima del suo inizio (3000 m)"},
-      {false, 8, 10,
+      {false, 7, 37, "la zona di ripetizione finisce a 1000 m, prima del suo inizio (3000 m)"},
+      {false, 9, 10,
        "posizione 13000 m oltre la fine della linea (12000 m): la compilazione la "
        "accetta, le celle arrivano a 18900 m"},
-      {false, 9, 17, "fine della curva 13000 m oltre la fine della linea (12000 m)"},
-      {false, 9, 1, "la curva inizia a 11000 m, prima del punto già tracciato (13400 m)"},
-      {false, 11, 17,
+      {false, 10, 17, "fine della curva 13000 m oltre la fine della linea (12000 m)"},
+      {false, 10, 1, "la curva inizia a 11000 m, prima del punto già tracciato (13400 m)"},
+      {false, 12, 17,
        "il tratto finisce prima di cominciare (da 3000 a 1500 m): non segna nessuna "
        "cella"},
-      {false, 13, 11,
+      {false, 14, 11,
        "il tratto inizia a 5100 m, 150 m o meno dopo la fine del precedente (5000 "
        "m): prende il tipo 3 invece di 2"},
-      {false, 15, 18, "posizione 14000 m oltre la fine della linea"},
+      {false, 16, 18, "posizione 14000 m oltre la fine della linea"},
       {true, 3, 1,
        "la voce prende valori fino alla riga 4: sulla sua riga ne ha meno del previsto "
        "(manca una virgola?)"},
@@ -382,10 +383,11 @@ TEST(ScenarioCheck, WhatTheCompileDoesSilentlyIsSaidAtItsField) {
       {true, 9, 27, "fine del rallentamento 12500 m oltre la fine della linea"},
       {true, 10, 28, "prolunga_fine 1 diventa 0: i tipi da 5 a 8 non la usano"},
       {true, 11, 28, "opzione_2 1 diventa 0: la zona è lunga meno di 600 m"},
+      {true, 11, 52, "minuti 70 fuori da 0..59: l'orario diventa 15:10:00"},
       {true, 12, 11,
        "posizione 12500 m oltre la fine della linea (12000 m): la compilazione la "
        "accetta, le celle arrivano a 18200 m"},
-      {true, 12, 1, "orario all'indietro da B (14:10:00) a C (14:05:00)"},
+      {true, 12, 1, "orario all'indietro da B (15:10:00) a C (14:05:00)"},
   };
   cartella_temporanea t;
   scrivi_tutto(t / "L_linea.txt", kLineaStrana);
@@ -527,6 +529,43 @@ TEST(ScenarioCompileErrors, AMissingSourceNamesTheNearNamesBesideIt) {
                         (t / "L_linea.txt") + ": forse è questo, con il nome sbagliato\n"),
             std::string::npos)
       << uscita;
+}
+
+}  // namespace
+
+namespace {
+
+// A code's caret stands on the field it is about, not on the last one read.
+TEST(ScenarioCompileErrors, TheCaretStandsOnTheFieldOfTheCode) {
+  const struct {
+    const char* linea;  // the line's header and body
+    const char* treno;
+    const char* errore;  // "FILE:LINE: " follows the file's name
+    int riga, colonna;
+  } casi[] = {
+      {"ripetizione segnali 4 codici, 7525, 9000\r\n", "", "L_linea.txt:3: errore 3: ", 3, 31},
+      {"ripetizione segnali, 7500, 9000\r\n", "", "L_linea.txt:3: errore 5: ", 3, 1},
+      {"[curve]\r\ncurvad7, 100, 200\r\n", "", "L_linea.txt:4: errore 103: ", 4, 1},
+      {"[pendenze]\r\npendenza, 19000, 3\r\n", "", "L_linea.txt:4: errore 15: ", 4, 11},
+      {"", "stazione, 0, 4, 100, 0,0,0, 0,0,0,0,0,0,0, 14,0,0, A\r\n", "L_3-.txt:2: errore 24: ", 2,
+       11},
+      {"",
+       "stazione, 0, 4, 400, 0,0,0, 0,0,0,0,0,0,0, 14,0,0, A\r\n"
+       "stazione, 700, 4, 400, 0,0,0, 0,0,0,0,0,0,0, 14,5,0, B\r\n",
+       "L_3-.txt:3: errore 22: ", 3, 11},
+  };
+  for (const auto& c : casi) {
+    cartella_temporanea t;
+    scrivi_tutto(t / "L_linea.txt", std::string("[generale]\r\nlunghezza percorso, 12000\r\n") +
+                                        c.linea + "[fine]\r\n");
+    scrivi_tutto(t / "L_3-.txt", std::string("[generale]\r\n") + c.treno + "[fine]\r\n");
+    std::string uscita;
+    EXPECT_EQ(esegui(programma(SCENARIO_BIN) + " check " + t.percorso + " L 3 2>&1", &uscita), 1);
+    const size_t a = uscita.find(t / c.errore);
+    ASSERT_NE(a, std::string::npos) << c.errore << "\n" << uscita;
+    const size_t caret = uscita.find('\n', uscita.find('\n', a) + 1) + 1;
+    EXPECT_EQ(uscita.find('^', caret) - caret, static_cast<size_t>(c.colonna - 1)) << uscita;
+  }
 }
 
 }  // namespace

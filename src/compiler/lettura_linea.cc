@@ -134,6 +134,9 @@ esito_voce lunghezza(Form1& t, lettore_campi& f) {
     l.ultima_cella = -1;
     return ferma(t, codice::lunghezza_eccessiva);
   }
+  if (t.avvisi && !t.celle_percorso.empty())
+    t.avvisi->push_back({posizione_campo(f, t.file_linea()),
+                         "una seconda lunghezza della linea: le celle della prima si scartano"});
   l.lunghezza_estesa = lunghezza + formato::kOltreLaFine;
   l.ultima_cella = static_cast<int32_t>(formato::ultima_cella(lunghezza));
   t.celle_percorso.assign(static_cast<size_t>(l.ultima_cella) + 1, cella_percorso{});
@@ -290,8 +293,10 @@ esito_voce curva(Form1& t, lettore_campi& f) {
     t.avvisi->push_back(
         {l.voce, "la curva inizia a " + std::to_string(s) + " m, prima del punto già tracciato (" +
                      std::to_string(l.indice_planimetria - 1) + " m): piega solo da lì"});
-  if (classe == 0 || !t.curva(s, n, classe, testo::contiene_nc(t.riga, "s")))
-    return ferma(t, codice::curva_errata);
+  // The class is in the key; the plan's bound is reached by the length.
+  if (classe == 0) return ferma_al_campo(t, f, l.chiave, codice::curva_errata);
+  if (!t.curva(s, n, classe, testo::contiene_nc(t.riga, "s")))
+    return ferma_al_campo(t, f, f.segno(), codice::curva_errata);
   return esito_voce::avanti;
 }
 

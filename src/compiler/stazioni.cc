@@ -28,6 +28,8 @@ bool ha_marcatori(int tipo) {
 // Where the values that messages are about were read.
 struct campi_stazione {
   segno_campo posizione, lunghezza, opzione_2, prolunga_fine;
+  int64_t orario[3] = {};  // hours, minutes, seconds as written
+  segno_campo segni_orario[3];
 };
 
 // The values after the kind and the length, straight into the record; the
@@ -45,9 +47,11 @@ void leggi_resto(voce_linea& r, lettore_campi& f, campi_stazione& dove) {
   r.parametro_5 = f.numero16();
   r.parametro_6 = f.numero16();
   r.parametro_7 = f.numero8();
-  const int64_t ore = f.numero();
-  const int64_t minuti = f.numero();
-  const int64_t secondi = f.numero();
+  for (size_t i = 0; i < 3; ++i) {
+    dove.orario[i] = f.numero();
+    dove.segni_orario[i] = f.segno();
+  }
+  const int64_t ore = dove.orario[0], minuti = dove.orario[1], secondi = dove.orario[2];
   std::string nome = f.testo();
   if (nome.size() > formato::kTestoMassimo) throw errore_lettura{"nome di stazione troppo lungo"};
   r.nome = std::move(nome);
@@ -98,6 +102,19 @@ void azzerate(Form1& t, const lettore_campi& f, const voce_linea& scritta, const
   if (l < 0)
     avvisa(dove.lunghezza, "lunghezza " + std::to_string(l) +
                                " m: la zona della stazione finisce prima di cominciare");
+}
+
+// Check mode: minutes or seconds that carry into the next unit.
+void controlla_orario(Form1& t, const lettore_campi& f, const campi_stazione& dove) {
+  for (size_t i = 0; i < 2; ++i) {
+    const int64_t v = dove.orario[i + 1];
+    if (v >= 0 && v < 60) continue;
+    t.avvisi->push_back({posizione_campo(f, t.file_treno(), dove.segni_orario[i + 1]),
+                         std::string(i == 0 ? "minuti " : "secondi ") + std::to_string(v) +
+                             " fuori da 0..59: l'orario diventa " +
+                             regole::ora_testo(regole::secondi_del_giorno(
+                                 dove.orario[0], dove.orario[1], dove.orario[2]))});
+  }
 }
 
 // Markers 81 to 84 on the four cells before the stop cell, 81 nearest.
@@ -190,12 +207,17 @@ esito_voce Form1::stazione(lettore_campi& f) {
   leggi_resto(r, f, dove);
   const voce_linea scritta = avvisi ? r : voce_linea{};
   zona(r, l, n == formato::kPrimaStazione);
-  if (avvisi) azzerate(*this, f, scritta, r, dove, l, n == formato::kPrimaStazione);
+  if (avvisi) {
+    azzerate(*this, f, scritta, r, dove, l, n == formato::kPrimaStazione);
+    controlla_orario(*this, f, dove);
+  }
 
   const std::string chi = avvisi ? "la stazione " + testo::da_1252(r.nome) : std::string();
   if (ha_marcatori(r.tipo)) marcatori(*this, r, chi);
-  if (ha_fermata(r.tipo) && fermata(*this, n, r, chi) == esito_voce::fine_lettura)
+  if (ha_fermata(r.tipo) && fermata(*this, n, r, chi) == esito_voce::fine_lettura) {
+    origine_al_campo(f, dove.posizione, file_treno());
     return esito_voce::fine_lettura;
+  }
   if (n > formato::kPrimaStazione &&
       int64_t{r.inizio} - formato::kDistanzaZone < tabella_linea[static_cast<size_t>(n - 1)].fine) {
     codice_errore = codice::stazioni_vicine;

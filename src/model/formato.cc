@@ -97,7 +97,7 @@ constexpr valore_voce kLunghezza[] = {
      "punto per metro",
      "da 0 a 1000000",
      "oltre 1000000: errore 1; negativa: errore 25; una seconda voce scarta le celle della "
-     "prima"}};
+     "prima (check lo segnala)"}};
 constexpr valore_voce kProgressiva[] = {
     {"posizione", "m", "posizione del punto lungo la linea", "multipla di 50",
      "non multipla di 50: errore 2, alla fine della lettura del treno"},
@@ -263,8 +263,10 @@ constexpr valore_voce kStazione[] = {
     {"ore", "h", "orario: ore (0 0 0: nessun orario, come per i bivi)", "da 0 a 23",
      "l'orario in secondi deve entrare in 32 bit, altrimenti errore 25; un orario prima di quello "
      "della stazione precedente, o più stretto della corsa più veloce, check lo segnala"},
-    {"minuti", "min", "orario: minuti", "da 0 a 59", "come le ore"},
-    {"secondi", "s", "orario: secondi", "da 0 a 59", "come le ore"},
+    {"minuti", "min", "orario: minuti", "da 0 a 59",
+     "fuori si riportano sulle ore: 14, 75, 0 è 15:15:00 (check lo segnala)"},
+    {"secondi", "s", "orario: secondi", "da 0 a 59",
+     "fuori si riportano sui minuti (check lo segnala)"},
     {"nome", "", "nome della stazione, fino alla fine della riga", "fino a 65535 byte",
      "più lungo: errore 25"}};
 
