@@ -92,7 +92,7 @@ std::string riferimento(const std::string& cercata, bool& trovata) {
        &formato::chiavi_testata()},
       {"### Corpo, dalla prima testa di sezione che non comincia con un trattino\n\n",
        &formato::chiavi_corpo()},
-      {"## Il treno: ROUTE_TRAIN-.txt, dopo [generale]\n\n",
+      {"## Il treno: ROUTE_TRAIN-.txt\n\n### Voci, dopo [generale]\n\n",
        &formato::chiavi(formato::sorgente::treno)}};
   std::string s = cercata.empty() ? std::string(kIntroduzione) + "\n" : "";
   trovata = cercata.empty();
