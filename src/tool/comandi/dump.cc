@@ -183,11 +183,15 @@ std::string posizioni_voce(uint8_t tipo, size_t i) {
       chi = "rallentamento";
       spostamento = -formato::kAnticipoAvviso;
       break;
+    case tipo_cella::fermata:
+      chi = "fine della zona della stazione";
+      spostamento = -formato::kMetriCella;  // the stop cell is the one before the zone's end
+      break;
     default:
       return "";
   }
-  const bool dopo =
-      tipo != tipo_cella::abbattimento && tipo != tipo_cella::abbattimento_senza_velocita;
+  const bool dopo = tipo != tipo_cella::abbattimento &&
+                    tipo != tipo_cella::abbattimento_senza_velocita && tipo != tipo_cella::fermata;
   const regole::posizioni_cella p = regole::posizioni_della_cella(static_cast<int64_t>(i), dopo);
   return std::string(" (") + chi + " a " + std::to_string(p.da - spostamento) + "-" +
          std::to_string(p.a - spostamento) + " m)";

@@ -425,7 +425,7 @@ struct genere_pianta {
 };
 constexpr genere_pianta kGeneri[] = {
     {"segnali", "#d62728", "segnale", segno_segnale},
-    {"tabelle", "#1f5fbf", "indicatore di velocità", segno_indicatore},
+    {"indicatori", "#1f5fbf", "indicatore di velocità", segno_indicatore},
     {"cartelli", "#7b4fa0", "cartello indicatore", segno_cartello},
     {"abbattimenti", "#c77c00", "abbattimento", segno_abbattimento},
 };
