@@ -505,7 +505,7 @@ TEST(ScenarioCompileErrors, AMissingCommaIsTracedToItsEntryAndFilesWrittenSaySo)
 TEST(ScenarioCompileErrors, AMissingSourceNamesTheNearNamesBesideIt) {
   // The names in the folder, and whether each may be the missing train.
   const std::pair<const char*, bool> nomi[] = {
-      {"L_3.txt", true},  {"l_3.TXT", true},  {"L_3-.txt.txt", true}, {"L 3-.txt", true},
+      {"L_3.txt", true},  {"l_3-.csv", true}, {"L_3-.txt.txt", true}, {"L 3-.txt", true},
       {"L_3.dat", false}, {"L_3.sim", false}, {"L_4-.txt", false},    {"L_3_note.txt", false}};
   cartella_temporanea t;
   scrivi_tutto(t / "L_linea.txt", "[generale]\r\nlunghezza percorso, 12000\r\n[fine]\r\n");
