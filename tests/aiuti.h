@@ -18,7 +18,7 @@ struct cartella_temporanea {
 };
 
 // The built-in sources, written by `scenario sources` into a folder of
-// their own, to be changed in place.
+// their own, to be changed in place; check finds nothing in them.
 struct sorgenti_predefinite {
   cartella_temporanea t;
   sorgenti_predefinite();

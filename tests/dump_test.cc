@@ -54,9 +54,13 @@ TEST_F(DumpIncorporato, TrackShowsSignalStampsAndProfile) {
   std::string u;
   ASSERT_EQ(scenario("dump " + f("_24617.dat"), &u), 0) << u;
   EXPECT_TRUE(contiene(u, "881 celle")) << u.substr(0, 200);
-  EXPECT_TRUE(contiene(u,
-                       "cella 18 (900 m) segnale: tipo=1 valore_1=50 valore_2=60 valore_3=10 "
-                       "valore_4=6 tempo=0"));
+  EXPECT_TRUE(contiene(
+      u,
+      "cella 18 (900 m) segnale (voce a 825-875 m): tipo=1 valore_1=50 valore_2=60 valore_3=10 "
+      "valore_4=6 tempo=0"));
+  // The first station's zone ends at 500 m; a board at 900 m.
+  EXPECT_TRUE(contiene(u, "cella 9 (450 m) fermata (fine della zona della stazione a 476-524 m):"));
+  EXPECT_TRUE(contiene(u, "cella 19 (950 m) indicatori_v_max (voce a 876-924 m):"));
   EXPECT_TRUE(contiene(u, "cella 1 (50 m) libera: tipo=0 valore_1=5121 "));
   EXPECT_TRUE(contiene(u,
                        "celle 18-27 (900-1400 m): velocita_limite=21 (105 km/h) pendenza=104 "

@@ -11,6 +11,7 @@
 #include "aiuti.h"
 #include "model/records.h"
 #include "tool/compilati/compilati.h"
+#include "tool/disegno/pagina.h"
 
 namespace fs = std::filesystem;
 
@@ -153,6 +154,19 @@ TEST(Plot, BuiltInLineFromSourcesAndFromCompiledFiles) {
   size_t g = svg.find("<g class=\"segnali\"");
   ASSERT_NE(g, std::string::npos);
   EXPECT_EQ(conta(svg.substr(g, svg.find("</g>", g) - g), "<circle"), 21u);
+  // 8 named signs, each with its text; the length with a decimal comma.
+  g = svg.find("<g class=\"cartelli\"");
+  ASSERT_NE(g, std::string::npos);
+  EXPECT_EQ(conta(svg.substr(g, svg.find("</g>", g) - g), "</title></path>"), 8u);
+  EXPECT_TRUE(contiene(svg, "  37,0 km</text>"));
+  // The SVG and the preview page name the same things alike.
+  for (const char* nome :
+       {">stazione<", ">segnale<", ">indicatore di velocità<", ">cartello indicatore<",
+        ">abbattimento<", ">rallentamento<", ">salita<", ">discesa<", ">velocità massima<",
+        "posizione sulla linea (km)<", "Pendenza (‰)"}) {
+    EXPECT_TRUE(contiene(svg, nome)) << nome;
+    EXPECT_TRUE(contiene(std::string(pagina_anteprima()), nome)) << nome;
+  }
 
   // The compile happened elsewhere: the source folder holds the five sources only.
   size_t n = 0;
@@ -191,6 +205,9 @@ TEST(Plot, EscapesNamesAndStaysWellFormedOnOddRecords) {
   c[30].tipo = tipo_cella::inizio_rallentamento;  // past the line's end: not drawn
   c[8].tipo = tipo_cella::segnale;
   c[9].tipo = tipo_cella::indicatori_v_max;
+  c[10].tipo = tipo_cella::cartello;
+  c[10].valore_1 = 80;
+  c[11].tipo = tipo_cella::abbattimento;
   planimetria_linea p;
   p.crea(1301);
   for (size_t m = 0; m < p.punti(); ++m) {  // a circle: the track comes back to its start
@@ -211,7 +228,10 @@ TEST(Plot, EscapesNamesAndStaysWellFormedOnOddRecords) {
   for (const char* n : {"A &amp; B", "&lt;C&gt;", "&quot;D&quot; &apos;E&apos;", "F?G",
                         "Citt\xc3\xa0", "stazione 6", "H]]&gt;I"})
     EXPECT_TRUE(contiene(svg, std::string("</tspan> ") + n + "</text>")) << n;
-  EXPECT_FALSE(contiene(svg, "cartello"));  // sign texts are not stations
+  // A sign's text is its mark's tooltip, not a station.
+  EXPECT_FALSE(contiene(svg, "</tspan> cartello"));
+  EXPECT_EQ(conta(svg, "<title>cartello</title></path>"), 1u);
+  EXPECT_EQ(conta(svg, "h9l-4.5 7.5z\"/>"), 1u + 1u);  // the legend's and the point's
   EXPECT_TRUE(contiene(svg, "<title>L&lt;&amp;&gt; - treno 9&quot;9</title>"));
   EXPECT_EQ(conta(svg, "class=\"rallentamento\""), 2u);
   EXPECT_EQ(conta(svg, "class=\"velocita-rallentamento\""), 2u);

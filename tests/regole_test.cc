@@ -102,3 +102,25 @@ TEST(Orario, StationsByPositionCountingOnPastMidnight) {
 }
 
 }  // namespace
+
+// The cell an entry's position lands in, and back: every position of a cell's
+// span lands in it, and the positions just outside land in its neighbours.
+TEST(RegoleCelle, ThePositionsOfACellAreThoseThatLandInIt) {
+  for (bool dopo : {false, true}) {
+    for (int64_t p = -300; p <= 3000; ++p) {
+      const int64_t c = regole::cella_della_posizione(p, dopo);
+      const regole::posizioni_cella r = regole::posizioni_della_cella(c, dopo);
+      ASSERT_TRUE(r.da <= p && p <= r.a) << p << (dopo ? " dopo" : "");
+      EXPECT_EQ(regole::cella_della_posizione(r.da - 1, dopo), c - 1);
+      EXPECT_EQ(regole::cella_della_posizione(r.a + 1, dopo), c + 1);
+    }
+  }
+  // A signal at 850 m stands in cell 18, whose start is 900 m.
+  EXPECT_EQ(regole::cella_della_posizione(850, regole::nella_cella_dopo("segnale")), 18);
+  EXPECT_EQ(regole::posizioni_della_cella(18, true).da, 825);
+  EXPECT_EQ(regole::posizioni_della_cella(17, true).a, 824);
+  for (const char* g : {"pendenza", "montagna", "velocita", "aderenza", "abbattimento", "stazione"})
+    EXPECT_FALSE(regole::nella_cella_dopo(g)) << g;
+  for (const char* g : {"segnale", "rallentamento", "indicatori_vmax", "cartello_indicatore"})
+    EXPECT_TRUE(regole::nella_cella_dopo(g)) << g;
+}

@@ -5,6 +5,7 @@
 
 #include "aiuti.h"
 #include "driver/form1.h"
+#include "model/formato.h"
 #include "tool/comune/json.h"
 
 namespace fs = std::filesystem;
@@ -26,7 +27,11 @@ int scenario(const std::string& args, std::string* uscita = nullptr) {
 
 TEST(ScenarioSources, WritesTheSameFilesAsTheWriters) {
   cartella_temporanea t;
-  ASSERT_EQ(scenario("sources " + (t / "nuova")), 0);
+  std::string uscita;
+  ASSERT_EQ(scenario("sources " + (t / "nuova"), &uscita), 0);
+  std::string scritti;
+  for (auto n : kSorgenti) scritti += "scritto " + file::percorso(t / "nuova", n) + "\n";
+  EXPECT_EQ(uscita, scritti);
   Form1 f;
   f.cartella = t.percorso;
   f.nome_linea = "FerziaPS-Calvorano";
@@ -98,8 +103,9 @@ TEST(ScenarioCompile, PendingCodeAndNoPlan) {
             "{\"codice_errore\":15,\"posizione_errore\":20000,\"files\":[\"r_7.sim\",\"r_7.dat\"],"
             "\"file\":" +
                 json_testo(file::percorso(t / "src", "r_linea.txt")) +
-                ",\"riga\":4,\"colonna\":18,\"messaggio\":\"errore 15: una posizione cade oltre la "
-                "fine del percorso (posizione 20000 m)\"}\n");
+                ",\"riga\":4,\"colonna\":11,\"messaggio\":\"errore 15: una posizione cade oltre la "
+                "fine del percorso (posizione 20000 m: la linea è lunga 5000 m e per questa voce "
+                "le celle arrivano a 11900 m)\"}\n");
   EXPECT_FALSE(esiste_file(t / "src/r_linea.dat"));
   EXPECT_TRUE(esiste_file(file::percorso(t / "src", "r_linea.txt")));
   // A missing line description leaves no compiled file.
@@ -108,4 +114,39 @@ TEST(ScenarioCompile, PendingCodeAndNoPlan) {
                         json_testo(file::percorso(t / "src", "manca_linea.txt")) +
                         ",\"messaggio\":\"errore 101: il file di descrizione della linea non "
                         "esiste\"}\n");
+}
+
+// The reference names every key of both tables and every value in its place;
+// a key alone shows its own entry.
+TEST(ScenarioVoci, EveryKeyAndValueInOrderAndOneKeyAlone) {
+  std::string tutto;
+  ASSERT_EQ(scenario("voci", &tutto), 0);
+  for (formato::sorgente s : {formato::sorgente::linea, formato::sorgente::treno})
+    for (const formato::chiave_sorgente& k : formato::chiavi(s)) {
+      const size_t a = tutto.find(std::string("`") + k.chiave + "`");
+      ASSERT_NE(a, std::string::npos) << k.chiave;
+      size_t dopo = a;
+      for (size_t i = 0; i < k.n_valori; ++i) {
+        dopo = tutto.find(std::to_string(i + 1) + ". `" + k.valori[i].nome + "` (", dopo);
+        ASSERT_NE(dopo, std::string::npos) << k.chiave << " " << k.valori[i].nome;
+      }
+    }
+  const struct {
+    const char* chiave;
+    const char* inizio;  // "" for a usage error
+  } casi[] = {{"curvas3", "#### `curvad1`\n"},
+              {"VELOCITA", "#### `velocita`\n"},
+              {"progressiva", "#### `progressiva chilometrica tre`, "},
+              {"\"sfondo due\"", "#### `sfondo uno`, "},
+              {"nulla", ""},
+              {"a b", ""}};
+  for (const auto& c : casi) {
+    std::string uscita;
+    const int stato = scenario(std::string("voci ") + c.chiave, &uscita);
+    EXPECT_EQ(stato, *c.inizio ? 0 : 64) << c.chiave;
+    EXPECT_EQ(uscita.rfind(*c.inizio ? c.inizio : "scenario: ", 0), 0u) << uscita;
+    if (*c.inizio) {
+      EXPECT_EQ(uscita.find("#### ", 1), std::string::npos) << uscita;
+    }
+  }
 }

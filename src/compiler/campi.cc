@@ -112,14 +112,21 @@ int32_t lettore_campi::numero(int64_t minimo, int64_t massimo) {
   return v;
 }
 
-std::string_view lettore_campi::testo_riga() const {
-  size_t fine_testo = inizio_riga_campo_;
+std::string_view lettore_campi::testo_riga(size_t inizio_riga) const {
+  size_t fine_testo = inizio_riga;
   while (fine_testo < dati_.size() && !fine_riga(fine_testo)) ++fine_testo;
-  return std::string_view(dati_.data() + inizio_riga_campo_, fine_testo - inizio_riga_campo_);
+  return std::string_view(dati_.data() + inizio_riga, fine_testo - inizio_riga);
 }
 
 posizione_sorgente posizione_campo(const lettore_campi& f, const std::string& file) {
   return {file, f.riga(), f.colonna(), std::string(f.testo_riga())};
+}
+
+posizione_sorgente posizione_campo(const lettore_campi& f, const std::string& file,
+                                   const segno_campo& s) {
+  if (s.riga == 0) return {};
+  return {file, s.riga, static_cast<int>(s.inizio - s.inizio_riga) + 1,
+          std::string(f.testo_riga(s.inizio_riga))};
 }
 
 bool testa_sezione(std::string_view t) {
@@ -170,6 +177,23 @@ void controlla_16(std::vector<avviso>& avvisi, const posizione_sorgente& dove,
   avvisi.push_back({dove, std::string(nome) + " " + std::to_string(v) +
                               " non entra nel campo a 16 bit (-32768..32767): diventa " +
                               std::to_string(basso16(v))});
+}
+
+void oltre_la_linea(std::vector<avviso>& avvisi, const posizione_sorgente& dove,
+                    std::string_view cosa, int64_t p, int64_t lunghezza, int64_t ultima) {
+  if (p <= lunghezza) return;
+  avvisi.push_back({dove, std::string(cosa) + " " + std::to_string(p) +
+                              " m oltre la fine della linea (" + std::to_string(lunghezza) +
+                              " m): la compilazione la accetta, le celle arrivano a " +
+                              std::to_string(ultima) + " m"});
+}
+
+void voce_su_piu_righe(std::vector<avviso>& avvisi, const posizione_sorgente& chiave,
+                       int riga_ultimo_campo) {
+  if (chiave.riga == 0 || riga_ultimo_campo <= chiave.riga) return;
+  avvisi.push_back({chiave, "la voce prende valori fino alla riga " +
+                                std::to_string(riga_ultimo_campo) +
+                                ": sulla sua riga ne ha meno del previsto (manca una virgola?)"});
 }
 
 void marcatore_sostituito(std::vector<avviso>& avvisi, const posizione_sorgente& dove,

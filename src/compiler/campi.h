@@ -39,7 +39,11 @@ class lettore_campi {
   // Where the last field read starts: line and column from 1, and the line's text.
   int riga() const { return riga_campo_; }
   int colonna() const { return static_cast<int>(inizio_campo_ - inizio_riga_campo_) + 1; }
-  std::string_view testo_riga() const;
+  std::string_view testo_riga() const { return testo_riga(inizio_riga_campo_); }
+  // The same, kept for a field read earlier: three numbers, cheap enough to
+  // take for every field a message may be about.
+  segno_campo segno() const { return {riga_campo_, inizio_campo_, inizio_riga_campo_}; }
+  std::string_view testo_riga(size_t inizio_riga) const;
 
   // Where the last field read stands.
   luogo_campo luogo() const { return ultimo_; }
@@ -72,6 +76,9 @@ class lettore_campi {
 
 // Where the last field read stands, in the file named `file`.
 posizione_sorgente posizione_campo(const lettore_campi& f, const std::string& file);
+// Where a field read earlier stands (line 0: none was kept).
+posizione_sorgente posizione_campo(const lettore_campi& f, const std::string& file,
+                                   const segno_campo& s);
 
 // While entries are noted (`voci` not null): the entry of key `k` whose key
 // (the last field read) stands at `dove`, with the fields read until this goes.
@@ -112,6 +119,13 @@ void controlla_8(std::vector<avviso>& avvisi, const posizione_sorgente& dove, st
                  int64_t v);
 void controlla_16(std::vector<avviso>& avvisi, const posizione_sorgente& dove,
                   std::string_view nome, int64_t v);
+// A position (or an end, `cosa`) past the line's length L that the cells
+// still take, up to `ultima`.
+void oltre_la_linea(std::vector<avviso>& avvisi, const posizione_sorgente& dove,
+                    std::string_view cosa, int64_t p, int64_t lunghezza, int64_t ultima);
+// An entry whose values were taken from a later line than its key's.
+void voce_su_piu_righe(std::vector<avviso>& avvisi, const posizione_sorgente& chiave,
+                       int riga_ultimo_campo);
 // A marker of an earlier signal or station that `chi` replaces with another.
 void marcatore_sostituito(std::vector<avviso>& avvisi, const posizione_sorgente& dove,
                           std::string_view chi, int64_t cella, uint8_t vecchio, uint8_t nuovo);

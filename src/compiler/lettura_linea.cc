@@ -48,12 +48,28 @@ bool oltre_le_celle(const Form1& f, int64_t p) {
 }
 
 // Code 15: the body ends, the end-of-file steps still run and the train is
-// read; where it came from is kept.
-esito_voce fuori(Form1& t, const lettore_campi& f, int64_t p) {
+// read; where it came from (the position's field `s`) is kept.
+esito_voce fuori(Form1& t, const lettore_campi& f, int64_t p, const segno_campo& s) {
   t.codice_errore = codice::oltre_le_celle;
   t.posizione_errore = static_cast<int32_t>(p);
-  t.origine = {t.codice_errore, t.posizione_errore, posizione_campo(f, t.file_linea())};
+  t.origine_al_campo(f, s, t.file_linea());
+  t.origine.lunghezza = t.lettura.lunghezza_percorso;
+  t.origine.ultima = formato::posizione_massima(t.lettura.ultima_cella);
   return esito_voce::fine_ciclo;
+}
+
+// Check mode: a position (or an end) that the cells take past the line's end.
+void oltre_la_fine(Form1& t, const lettore_campi& f, const segno_campo& s, int64_t p,
+                   const char* cosa = "posizione") {
+  if (t.avvisi)
+    oltre_la_linea(*t.avvisi, posizione_campo(f, t.file_linea(), s), cosa, p,
+                   t.lettura.lunghezza_percorso,
+                   formato::posizione_massima(t.lettura.ultima_cella));
+}
+
+// Check mode: a value the compile keeps otherwise than written, at its field.
+void avvisa(Form1& t, const lettore_campi& f, const segno_campo& s, const std::string& m) {
+  if (t.avvisi) t.avvisi->push_back({posizione_campo(f, t.file_linea(), s), m});
 }
 
 // One gradient store into the next cell. A store past the last cell is dropped;
@@ -118,6 +134,9 @@ esito_voce lunghezza(Form1& t, lettore_campi& f) {
     l.ultima_cella = -1;
     return ferma(t, codice::lunghezza_eccessiva);
   }
+  if (t.avvisi && !t.celle_percorso.empty())
+    t.avvisi->push_back({posizione_campo(f, t.file_linea()),
+                         "una seconda lunghezza della linea: le celle della prima si scartano"});
   l.lunghezza_estesa = lunghezza + formato::kOltreLaFine;
   l.ultima_cella = static_cast<int32_t>(formato::ultima_cella(lunghezza));
   t.celle_percorso.assign(static_cast<size_t>(l.ultima_cella) + 1, cella_percorso{});
@@ -127,27 +146,48 @@ esito_voce lunghezza(Form1& t, lettore_campi& f) {
 
 void progressiva(Form1& t, lettore_campi& f, size_t voce) {
   voce_linea& v = t.tabella_linea[voce];
-  t.lettura.progressive_errate[voce - formato::kVoceProgressivaTre] = posizione_sorgente{};
+  const size_t i = voce - formato::kVoceProgressivaTre;
+  t.lettura.progressive_errate[i] = posizione_sorgente{};
+  if (t.avvisi)
+    t.lettura.progressive_dove[i] = posizione_campo(f, t.file_linea(), t.lettura.chiave);
   v.inizio = f.numero();
   segna_progressiva(t, f, voce, v.inizio);
   v.fine = f.numero();
   segna_progressiva(t, f, voce, v.fine);
   v.posizione = f.numero();
+  if (v.posizione != 0 && v.posizione != 1)
+    avvisa(t, f, f.segno(),
+           "correzione " + std::to_string(v.posizione) +
+               ": solo 1 aggiunge 100 m alla progressiva, questa resta com'è nella tabella");
+}
+
+// A code of the header at the field it is about.
+esito_voce ferma_al_campo(Form1& t, const lettore_campi& f, const segno_campo& s, int32_t codice) {
+  t.codice_errore = codice;
+  t.origine_al_campo(f, s, t.file_linea());
+  return esito_voce::fine_lettura;
 }
 
 esito_voce ripetizione(Form1& t, lettore_campi& f) {
   voce_linea& r = t.tabella_linea[formato::kVoceRipetizione];
   r.inizio = f.numero();
+  const segno_campo inizio = f.segno();
   r.fine = f.numero();
-  if (r.inizio % formato::kMetriCella != 0) return ferma(t, codice::ripetizione_inizio);
-  if (r.fine % formato::kMetriCella != 0) return ferma(t, codice::ripetizione_fine);
+  if (r.inizio % formato::kMetriCella != 0)
+    return ferma_al_campo(t, f, inizio, codice::ripetizione_inizio);
+  if (r.fine % formato::kMetriCella != 0)
+    return ferma_al_campo(t, f, f.segno(), codice::ripetizione_fine);
+  if (r.fine != 0 && r.fine < r.inizio)
+    avvisa(t, f, f.segno(),
+           "la zona di ripetizione finisce a " + std::to_string(r.fine) +
+               " m, prima del suo inizio (" + std::to_string(r.inizio) + " m)");
   // The digit may stand anywhere in the token.
   if (contiene(t.riga, "4"))
     r.posizione = 4;
   else if (contiene(t.riga, "9"))
     r.posizione = 9;
   else
-    return ferma(t, codice::ripetizione_codici);
+    return ferma_al_campo(t, f, t.lettura.chiave, codice::ripetizione_codici);
   if (r.fine == 0) r.posizione = 0;
   return esito_voce::avanti;
 }
@@ -204,11 +244,14 @@ esito_voce testata(Form1& t, lettore_campi& f) {
     for (int k = 0; k < 10; ++k)
       if (contiene(t.riga, "-")) t.riga = f.testo();
     nota_testa(t.voci_lette, f, t.riga, t.file_linea());
+    t.lettura.chiave = f.segno();
     if (t.avvisi && !contiene(t.riga, "-") && !una_chiave(t.riga, false, false) &&
         !chiude_intestazione(t.riga))
       campo_ignorato(*t.avvisi, t.lettura.riga_ignorata, posizione_campo(f, t.file_linea()),
                      t.riga);
     if (voce_testata(t, f) == esito_voce::fine_lettura) return esito_voce::fine_lettura;
+    if (t.avvisi)
+      voce_su_piu_righe(*t.avvisi, posizione_campo(f, t.file_linea(), t.lettura.chiave), f.riga());
     if (chiude_intestazione(t.riga)) return esito_voce::avanti;
   }
 }
@@ -236,8 +279,10 @@ void controlla_pendenza(Form1& t, const lettore_campi& f, int64_t p, int64_t g) 
 esito_voce pendenza(Form1& t, lettore_campi& f) {
   stato_lettura& l = t.lettura;
   const int32_t p = f.numero();
+  const segno_campo dove = f.segno();
   const int32_t g = f.numero();
-  if (oltre_le_celle(t, p)) return fuori(t, f, p);
+  if (oltre_le_celle(t, p)) return fuori(t, f, p, dove);
+  oltre_la_fine(t, f, dove, p);
   if (t.avvisi) controlla_pendenza(t, f, p, g);
   const int64_t n = arrotonda(p, formato::kMetriCella);
   if (n > 0) {
@@ -251,35 +296,70 @@ esito_voce pendenza(Form1& t, lettore_campi& f) {
 esito_voce curva(Form1& t, lettore_campi& f) {
   stato_lettura& l = t.lettura;
   const int32_t s = f.numero();
+  const segno_campo dove = f.segno();
   const int32_t n = f.numero();
-  if (oltre_le_celle(t, s)) return fuori(t, f, s);
+  if (oltre_le_celle(t, s)) return fuori(t, f, s, dove);
+  oltre_la_fine(t, f, dove, s);
+  if (s <= l.lunghezza_percorso) oltre_la_fine(t, f, f.segno(), int64_t{s} + n, "fine della curva");
   const int classe = classe_curva(t.riga);
   if (t.avvisi && s + 1 < l.indice_planimetria)
     t.avvisi->push_back(
         {l.voce, "la curva inizia a " + std::to_string(s) + " m, prima del punto già tracciato (" +
                      std::to_string(l.indice_planimetria - 1) + " m): piega solo da lì"});
-  if (classe == 0 || !t.curva(s, n, classe, testo::contiene_nc(t.riga, "s")))
-    return ferma(t, codice::curva_errata);
+  // The class is in the key; the plan's bound is reached by the length.
+  if (classe == 0) return ferma_al_campo(t, f, l.chiave, codice::curva_errata);
+  if (!t.curva(s, n, classe, testo::contiene_nc(t.riga, "s")))
+    return ferma_al_campo(t, f, f.segno(), codice::curva_errata);
   return esito_voce::avanti;
+}
+
+// Check mode: a span that marks no cell, or whose kind the gap rule replaced.
+void controlla_montagna(Form1& t, const lettore_campi& f, const segno_campo (&dove)[2],
+                        int32_t inizio, int32_t fine, int32_t scritto, int32_t tipo) {
+  const stato_lettura& l = t.lettura;
+  if (inizio <= l.lunghezza_percorso) oltre_la_fine(t, f, dove[1], fine, "fine del tratto");
+  if (arrotonda(inizio, formato::kMetriCella) > arrotonda(int64_t{fine} - 50, formato::kMetriCella))
+    avvisa(t, f, dove[1],
+           std::string(fine < inizio ? "il tratto finisce prima di cominciare" : "il tratto") +
+               " (da " + std::to_string(inizio) + " a " + std::to_string(fine) +
+               " m): non segna nessuna cella, ma conta per la regola dei 150 m");
+  const int32_t voluto =
+      scritto > formato::kTipoConSegni ? scritto - formato::kTipoConSegni : scritto;
+  if (tipo != voluto)
+    avvisa(t, f, dove[0],
+           "il tratto inizia a " + std::to_string(inizio) +
+               " m, 150 m o meno dopo la fine del "
+               "precedente (" +
+               std::to_string(l.montagne_fine[static_cast<size_t>(l.numero_montagne) - 1]) +
+               " m): prende il tipo " + std::to_string(tipo) + " invece di " +
+               std::to_string(voluto));
 }
 
 esito_voce montagna(Form1& t, lettore_campi& f) {
   int32_t inizio = f.numero();
+  segno_campo dove[2] = {f.segno(), {}};
   int32_t fine = f.numero();
+  dove[1] = f.segno();
   int32_t tipo = f.numero();
-  if (oltre_le_celle(t, inizio)) return fuori(t, f, inizio);
+  if (oltre_le_celle(t, inizio)) return fuori(t, f, inizio, dove[0]);
+  oltre_la_fine(t, f, dove[0], inizio);
+  const int32_t scritto = tipo;
   t.memo_montagna(inizio, fine, tipo);
+  if (t.avvisi) controlla_montagna(t, f, dove, inizio, fine, scritto, tipo);
   return esito_voce::avanti;
 }
 
 esito_voce indicatori(Form1& t, lettore_campi& f) {
   const int32_t posizione = f.numero();
+  const segno_campo dove = f.segno();
   int32_t v[8];
   for (int32_t& x : v) x = f.numero();
-  if (oltre_le_celle(t, posizione)) return fuori(t, f, posizione);
+  if (oltre_le_celle(t, posizione)) return fuori(t, f, posizione, dove);
+  oltre_la_fine(t, f, dove, posizione);
   t.memo_indicatori_v_max(posizione, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
   if (t.codice_errore <= 0) return esito_voce::avanti;
   t.posizione_errore = posizione;
+  t.origine_al_campo(f, dove, t.file_linea());
   return ferma(t, t.codice_errore);
 }
 
@@ -288,15 +368,22 @@ esito_voce indicatori(Form1& t, lettore_campi& f) {
 esito_voce cartello(Form1& t, lettore_campi& f) {
   stato_lettura& l = t.lettura;
   const int32_t p = f.numero();
+  const segno_campo dove = f.segno();
   t.riga = f.testo();
   if (t.riga.size() > formato::kTestoMassimo)
     throw errore_lettura{"testo del cartello troppo lungo"};
-  if (oltre_le_celle(t, p)) return fuori(t, f, p);
-  cella_percorso& c = t.celle_percorso[cella_oggetto(t, p)];
+  if (oltre_le_celle(t, p)) return fuori(t, f, p, dove);
+  oltre_la_fine(t, f, dove, p);
+  const size_t n = cella_oggetto(t, p);
+  cella_percorso& c = t.celle_percorso[n];
   if (!cella_libera(c)) {
     t.posizione_errore = p;
-    return ferma(t, codice::cartello_occupato);
+    t.codice_errore = codice::cartello_occupato;
+    t.origine_al_campo(f, dove, t.file_linea());
+    t.occupata(static_cast<int64_t>(n));
+    return esito_voce::fine_lettura;
   }
+  t.occupa(static_cast<int64_t>(n));
   if (l.prossimo_cartello < 0) throw errore_lettura{"troppi cartelli"};
   c.tipo = tipo_cella::cartello;
   c.valore_1 = static_cast<int16_t>(l.prossimo_cartello);
@@ -339,13 +426,13 @@ esito_voce corpo(Form1& t, lettore_campi& f) {
       t.riga = f.testo();
       if (alla_fine(t, f)) return esito_voce::avanti;
     }
-    if (t.avvisi) {
-      t.lettura.voce = posizione_campo(f, t.file_linea());
-      if (!contiene(t.riga, "-") && !una_chiave(t.riga, true, t.j != 0))
-        campo_ignorato(*t.avvisi, t.lettura.riga_ignorata, t.lettura.voce, t.riga);
-    }
+    t.lettura.chiave = f.segno();
+    if (t.avvisi) t.lettura.voce = posizione_campo(f, t.file_linea());
+    if (t.avvisi && !contiene(t.riga, "-") && !una_chiave(t.riga, true, t.j != 0))
+      campo_ignorato(*t.avvisi, t.lettura.riga_ignorata, t.lettura.voce, t.riga);
     const esito_voce e = voce_corpo(t, f);
     if (e != esito_voce::avanti) return e;
+    if (t.avvisi) voce_su_piu_righe(*t.avvisi, t.lettura.voce, f.riga());
   }
 }
 

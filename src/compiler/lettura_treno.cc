@@ -21,13 +21,29 @@ int32_t ultima_cella(const Form1& t) {
 }
 
 // True when an entry at p (with the room it needs after it) lies beyond the
-// cells; the quotient (p + margine) / 50 is compared exactly.
-bool oltre_le_celle(Form1& t, const lettore_campi& f, int64_t p, int64_t margine) {
-  if (p + margine <= int64_t{ultima_cella(t)} * 50) return false;
-  t.codice_errore = codice::oltre_le_celle;
-  t.posizione_errore = static_cast<int32_t>(p);
-  t.origine = {t.codice_errore, t.posizione_errore, posizione_campo(f, t.file_treno())};
-  return true;
+// cells; the quotient (p + margine) / 50 is compared exactly. The code stands
+// at the position's field `s`. Check mode: a position the cells take past the
+// line's end.
+bool oltre_le_celle(Form1& t, const lettore_campi& f, int64_t p, int64_t margine,
+                    const segno_campo& s) {
+  const int64_t ultima = formato::posizione_massima(ultima_cella(t), margine);
+  if (p > ultima) {
+    t.codice_errore = codice::oltre_le_celle;
+    t.posizione_errore = static_cast<int32_t>(p);
+    t.origine_al_campo(f, s, t.file_treno());
+    t.origine.lunghezza = t.lettura.lunghezza_percorso;
+    t.origine.ultima = ultima;
+    return true;
+  }
+  if (t.avvisi)
+    oltre_la_linea(*t.avvisi, posizione_campo(f, t.file_treno(), s), "posizione", p,
+                   t.lettura.lunghezza_percorso, ultima);
+  return false;
+}
+
+// Check mode: a value the compile keeps otherwise than written, at its field.
+void avvisa(Form1& t, const lettore_campi& f, const segno_campo& s, const std::string& m) {
+  if (t.avvisi) t.avvisi->push_back({posizione_campo(f, t.file_treno(), s), m});
 }
 
 // Check mode: a profile point behind the one before it.
@@ -57,8 +73,9 @@ void scrivi_aderenza(Form1& t, int32_t i) {
 // this point's; a point at or behind the filled cells still fills one.
 esito_voce punto_velocita(Form1& t, lettore_campi& f) {
   const int32_t p = f.numero();
+  const segno_campo dove = f.segno();
   const int32_t v = f.numero();
-  if (oltre_le_celle(t, f, p, formato::kMargineOggetto)) return esito_voce::fine_ciclo;
+  if (oltre_le_celle(t, f, p, formato::kMargineOggetto, dove)) return esito_voce::fine_ciclo;
   stato_lettura& s = t.lettura;
   if (t.avvisi) {
     controlla_ordine(t, s.ultima_velocita, p, "velocità");
@@ -81,8 +98,9 @@ esito_voce punto_velocita(Form1& t, lettore_campi& f) {
 
 esito_voce punto_aderenza(Form1& t, lettore_campi& f) {
   const int32_t p = f.numero();
+  const segno_campo dove = f.segno();
   const int32_t a = f.numero();
-  if (oltre_le_celle(t, f, p, formato::kMargineOggetto)) return esito_voce::fine_ciclo;
+  if (oltre_le_celle(t, f, p, formato::kMargineOggetto, dove)) return esito_voce::fine_ciclo;
   stato_lettura& s = t.lettura;
   if (t.avvisi) {
     controlla_ordine(t, s.ultima_aderenza, p, "aderenza");
@@ -99,47 +117,96 @@ esito_voce punto_aderenza(Form1& t, lettore_campi& f) {
   return esito_voce::avanti;
 }
 
+// Check mode: a time the signal does not keep as written (the last field).
+void controlla_tempo(Form1& t, const lettore_campi& f, int32_t sx, int32_t tempo) {
+  if (sx != 2 && tempo != 0)
+    avvisa(t, f, f.segno(),
+           "tempo " + std::to_string(tempo) + " ignorato: il segnale tiene il tempo solo con sx 2");
+  else if (sx == 2 && tempo >= 1 && tempo <= 100)
+    avvisa(t, f, f.segno(),
+           "tempo " + std::to_string(tempo) + " del segnale: da 1 a 100 diventa 101");
+}
+
+// After a recorder: a code it set stands at the entry's position; a code
+// still pending from the line read ends the read here too, where it was.
+esito_voce dopo_il_recorder(Form1& t, const lettore_campi& f, const segno_campo& dove,
+                            int32_t posizione, int32_t prima) {
+  if (t.codice_errore <= 0) return esito_voce::avanti;
+  t.posizione_errore = posizione;
+  if (t.codice_errore != prima) t.origine_al_campo(f, dove, t.file_treno());
+  return esito_voce::fine_lettura;
+}
+
 esito_voce segnale(Form1& t, lettore_campi& f) {
   int32_t v[11];
-  for (int32_t& x : v) x = f.numero();
+  v[0] = f.numero();
+  const segno_campo dove = f.segno();
+  for (size_t i = 1; i < std::size(v); ++i) v[i] = f.numero();
   const int32_t posizione = v[0];
-  if (oltre_le_celle(t, f, posizione, formato::kMargineOggetto)) return esito_voce::fine_ciclo;
+  if (oltre_le_celle(t, f, posizione, formato::kMargineOggetto, dove))
+    return esito_voce::fine_ciclo;
+  if (t.avvisi) controlla_tempo(t, f, v[1], v[10]);
+  const int32_t prima = t.codice_errore;
   t.memo_segnale(posizione, v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10]);
-  // A code still pending from the line read ends the read here too.
-  if (t.codice_errore > 0) {
-    t.posizione_errore = posizione;
-    return esito_voce::fine_lettura;
-  }
-  return esito_voce::avanti;
+  return dopo_il_recorder(t, f, dove, posizione, prima);
+}
+
+// Check mode: an end before the start or on its cell, a warning switch
+// with no warning point, an end past the line's.
+void controlla_rallentamento(Form1& t, const lettore_campi& f, const segno_campo (&dove)[6],
+                             const int32_t (&v)[6]) {
+  const int64_t p = v[0], fine = p + v[2];
+  if (v[2] < 0)
+    avvisa(t, f, dove[2],
+           "lunghezza " + std::to_string(v[2]) + " m: il rallentamento finisce (" +
+               std::to_string(fine) + " m) prima di cominciare");
+  else if (arrotonda(fine + 50, 50) == arrotonda(p + 50, 50))
+    avvisa(t, f, dove[2],
+           "lunghezza " + std::to_string(v[2]) +
+               " m: inizio e fine cadono nella stessa cella, che resta solo un inizio");
+  if (p <= formato::kSenzaAvviso && v[4] != 0)
+    avvisa(t, f, dove[4],
+           "f_ta ignorato: un rallentamento fino a 1500 m non ha avviso né celle prima di esso");
+  if (p <= t.lettura.lunghezza_percorso)
+    oltre_la_linea(*t.avvisi, posizione_campo(f, t.file_treno(), dove[2]), "fine del rallentamento",
+                   fine, t.lettura.lunghezza_percorso,
+                   formato::posizione_massima(t.lettura.ultima_cella));
 }
 
 esito_voce rallentamento(Form1& t, lettore_campi& f) {
   int32_t v[6];
-  for (int32_t& x : v) x = f.numero();
-  const int32_t posizione = v[0];
-  if (oltre_le_celle(t, f, posizione, formato::kMargineOggetto)) return esito_voce::fine_ciclo;
-  t.memo_rallentamento(posizione, v[1], v[2], v[3], v[4], v[5]);
-  if (t.codice_errore > 0) {
-    t.posizione_errore = posizione;
-    return esito_voce::fine_lettura;
+  segno_campo dove[6];
+  for (size_t i = 0; i < std::size(v); ++i) {
+    v[i] = f.numero();
+    dove[i] = f.segno();
   }
-  return esito_voce::avanti;
+  const int32_t posizione = v[0];
+  if (oltre_le_celle(t, f, posizione, formato::kMargineOggetto, dove[0]))
+    return esito_voce::fine_ciclo;
+  if (t.avvisi) controlla_rallentamento(t, f, dove, v);
+  const int32_t prima = t.codice_errore;
+  t.memo_rallentamento(posizione, v[1], v[2], v[3], v[4], v[5]);
+  return dopo_il_recorder(t, f, dove[0], posizione, prima);
 }
 
 // A speed-reduction point takes the cell its position falls in, one before
 // the cell a signal at the same position takes.
 esito_voce abbattimento(Form1& t, lettore_campi& f) {
   const int32_t p = f.numero();
+  const segno_campo dove = f.segno();
   const int32_t r = f.numero();
-  if (oltre_le_celle(t, f, p, formato::kMargineOggetto)) return esito_voce::fine_ciclo;
+  if (oltre_le_celle(t, f, p, formato::kMargineOggetto, dove)) return esito_voce::fine_ciclo;
   const int64_t c = arrotonda(p, 50);
   if (c < 0 || c > ultima_cella(t)) throw errore_lettura{"abbattimento fuori dalle celle"};
   cella_percorso& x = t.celle_percorso[static_cast<size_t>(c)];
   if (!cella_libera(x)) {
     t.codice_errore = codice::abbattimento_occupato;
     t.posizione_errore = p;
+    t.origine_al_campo(f, dove, t.file_treno());
+    t.occupata(c);
     return esito_voce::fine_lettura;
   }
+  t.occupa(c);
   if (r <= 0) {
     x.tipo = tipo_cella::abbattimento_senza_velocita;
   } else {
@@ -246,13 +313,13 @@ esito_voce voci(Form1& t, lettore_campi& f) {
       t.riga = f.testo();
       if (alla_fine(t, f)) return esito_voce::avanti;
     }
-    if (t.avvisi) {
-      t.lettura.voce = posizione_campo(f, t.file_treno());
-      if (!testo::contiene(t.riga, "-") && !chiave_treno(t.riga))
-        campo_ignorato(*t.avvisi, t.lettura.riga_ignorata, t.lettura.voce, t.riga);
-    }
+    t.lettura.chiave = f.segno();
+    if (t.avvisi) t.lettura.voce = posizione_campo(f, t.file_treno());
+    if (t.avvisi && !testo::contiene(t.riga, "-") && !chiave_treno(t.riga))
+      campo_ignorato(*t.avvisi, t.lettura.riga_ignorata, t.lettura.voce, t.riga);
     const esito_voce e = voce_treno(t, f);
     if (e != esito_voce::avanti) return e;
+    if (t.avvisi) voce_su_piu_righe(*t.avvisi, t.lettura.voce, f.riga());
   }
   return esito_voce::avanti;
 }
@@ -262,6 +329,7 @@ esito_voce voci(Form1& t, lettore_campi& f) {
 void Form1::leggi_treno(lettore_campi& f) {
   lettura.limite_stazioni = lettura.prossimo_cartello;
   lettura.riga_ignorata = 0;
+  lettura.treno = true;
 
   bool generale = false;
   while (!f.fine()) {

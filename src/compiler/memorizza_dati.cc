@@ -9,17 +9,16 @@
 
 namespace {
 
-// Keeps note of where the reader was when the read ended, however it ended.
+// Keeps note of where the reader was when the read ended, however it ended,
+// and of the key of the entry it was in.
 struct segna_posizione {
-  posizione_sorgente& sorgente;
+  Form1& t;
   const std::string nome;
   const lettore_campi& f;
   ~segna_posizione() {
     if (f.riga() == 0) return;  // nothing read from this file
-    sorgente.file = nome;
-    sorgente.riga = f.riga();
-    sorgente.colonna = f.colonna();
-    sorgente.testo = std::string(f.testo_riga());
+    t.sorgente = posizione_campo(f, nome);
+    t.voce_interrotta = posizione_campo(f, nome, t.lettura.chiave);
   }
 };
 
@@ -40,6 +39,10 @@ void Form1::memorizza_dati() {
   sorgente = posizione_sorgente{};
   origine = origine_codice{};
   motivo_lettura = nullptr;
+  voce_interrotta = posizione_sorgente{};
+  tipo_occupante = 0;
+  occupante = posizione_sorgente{};
+  occupanti.clear();
   try {
     tabella_linea[formato::kVoceLinea].nome = testo::a_1252(nome_linea);
     tabella_linea[formato::kVoceRipetizione].nome = testo::a_1252(numero_treno);
@@ -50,12 +53,13 @@ void Form1::memorizza_dati() {
     }
     {
       lettore_campi linea = apri(*disco, file_linea(), sorgente);
-      segna_posizione segno{sorgente, file_linea(), linea};
+      segna_posizione segno{*this, file_linea(), linea};
       if (leggi_linea(linea) == esito_voce::fine_lettura) return;
     }
     {
       lettore_campi treno = apri(*disco, file_treno(), sorgente);
-      segna_posizione segno{sorgente, file_treno(), treno};
+      lettura.chiave = segno_campo{};  // the line's keys stand in the other file
+      segna_posizione segno{*this, file_treno(), treno};
       leggi_treno(treno);
     }
   } catch (const errore_lettura& e) {
@@ -65,4 +69,26 @@ void Form1::memorizza_dati() {
     codice_errore = codice::lettura_fallita;
     motivo_lettura = e.motivo;
   }
+}
+
+void Form1::occupa(int64_t cella) {
+  if (!con_occupanti || cella < 0) return;
+  if (occupanti.size() < celle_percorso.size()) occupanti.resize(celle_percorso.size());
+  if (static_cast<size_t>(cella) < occupanti.size())
+    occupanti[static_cast<size_t>(cella)] = {lettura.chiave.riga, lettura.treno};
+}
+
+void Form1::occupata(int64_t cella) {
+  if (cella < 0 || static_cast<size_t>(cella) >= celle_percorso.size()) return;
+  const auto c = static_cast<size_t>(cella);
+  tipo_occupante = celle_percorso[c].tipo;
+  if (c < occupanti.size() && occupanti[c].riga != 0)
+    occupante = {occupanti[c].treno ? file_treno() : file_linea(), occupanti[c].riga, 0, ""};
+}
+
+void Form1::origine_al_campo(const lettore_campi& f, const segno_campo& s,
+                             const std::string& file) {
+  origine.codice = codice_errore;
+  origine.posizione = posizione_errore;
+  origine.dove = posizione_campo(f, file, s);
 }

@@ -1,8 +1,11 @@
 // Line feature recorders: kilometric reference points, mountain spans and
 // speed-limit boards.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "compiler/campi.h"
 #include "driver/codici.h"
@@ -28,6 +31,30 @@ int16_t velocita_cartello(int32_t s, int32_t d) {
   if (v < std::numeric_limits<int16_t>::min() || v > std::numeric_limits<int16_t>::max())
     throw errore_lettura{"velocita del cartello fuori dai 16 bit"};
   return static_cast<int16_t>(v);
+}
+
+// Check mode: points given that the ordering turned into zeros, said at the
+// first of them.
+void progressive_azzerate(std::vector<avviso>& avvisi,
+                          const std::array<posizione_sorgente, 3>& dove,
+                          const std::array<punto_km, 3>& letti, const punto_km (&r)[3]) {
+  auto vuoto = [](const punto_km& p) {
+    return p.posizione == 0 && p.progressiva == 0 && p.correzione == 0;
+  };
+  if (!vuoto(r[0]) || !vuoto(r[1]) || !vuoto(r[2])) return;
+  for (size_t i = 0; i < 3; ++i) {
+    if (vuoto(letti[i])) continue;
+    const int64_t somma = int64_t{letti[0].posizione} + letti[1].posizione + letti[2].posizione;
+    int32_t massima = letti[0].posizione;
+    for (const punto_km& p : letti) massima = std::max(massima, p.posizione);
+    avvisi.push_back(
+        {dove[i], somma != 0 ? "i tre punti di riferimento chilometrici diventano tutti 0: due "
+                               "hanno la posizione più grande (" +
+                                   std::to_string(massima) + " m)"
+                             : "i tre punti di riferimento chilometrici diventano tutti 0: la "
+                               "somma delle posizioni è 0 e nessuna progressiva è positiva"});
+    return;
+  }
 }
 
 }  // namespace
@@ -65,6 +92,7 @@ void Form1::progressive_ordina() {
     if (u.progressiva > 0) r[0] = u, r[1] = d, r[2] = t;
   }
 
+  if (avvisi) progressive_azzerate(*avvisi, lettura.progressive_dove, {t, d, u}, r);
   for (size_t i = 0; i < 3; ++i) {
     voce_linea& v = tabella_linea[81 + i];
     int64_t progressiva = r[i].progressiva;
@@ -116,6 +144,7 @@ void Form1::memo_indicatori_v_max(int32_t posizione, int32_t& vas, int32_t& vbs,
   cella_percorso& c = celle_percorso[static_cast<size_t>(n)];
   if (!cella_libera(c)) {
     codice_errore = codice::indicatori_occupati;
+    occupata(n);
     return;
   }
   if (avvisi) {
@@ -132,6 +161,7 @@ void Form1::memo_indicatori_v_max(int32_t posizione, int32_t& vas, int32_t& vbs,
   const int16_t v1 = velocita_cartello(vas, vad);
   const int16_t v2 = velocita_cartello(vbs, vbd);
   const int16_t v3 = velocita_cartello(vcs, vcd);
+  occupa(n);
   c.tipo = tipo_cella::indicatori_v_max;
   c.valore_1 = v1;
   c.valore_2 = v2;

@@ -33,8 +33,10 @@ void Form1::memo_segnale(int32_t posizione, int32_t& sx, int32_t& s1, int32_t& s
   cella_percorso& s = cella_oggetto(celle_percorso, lettura.ultima_cella, c);
   if (!cella_libera(s)) {
     codice_errore = codice::segnale_occupato;
+    occupata(c);
     return;
   }
+  occupa(c);
   if (avvisi) {
     std::vector<avviso>& a = *avvisi;
     const posizione_sorgente& v = lettura.voce;
@@ -78,6 +80,7 @@ void Form1::memo_rallentamento(int32_t posizione, int32_t& v, int32_t& l, int32_
     a = &cella_oggetto(celle_percorso, ultima, cella_di(p - kAnticipoAvviso));
     if (!cella_libera(*a)) {
       codice_errore = codice::avviso_occupato;
+      occupata(cella_di(p - kAnticipoAvviso));
       return;
     }
   } else {
@@ -86,11 +89,13 @@ void Form1::memo_rallentamento(int32_t posizione, int32_t& v, int32_t& l, int32_
   cella_percorso& b = cella_oggetto(celle_percorso, ultima, cella_di(p));
   if (!cella_libera(b)) {
     codice_errore = codice::inizio_occupato;
+    occupata(cella_di(p));
     return;
   }
   cella_percorso& e = cella_oggetto(celle_percorso, ultima, cella_di(p + l));
   if (!cella_libera(e)) {
     codice_errore = codice::fine_occupata;
+    occupata(cella_di(p + l));
     return;
   }
 
@@ -99,6 +104,8 @@ void Form1::memo_rallentamento(int32_t posizione, int32_t& v, int32_t& l, int32_
     controlla_16(*avvisi, lettura.voce, "f_tt del rallentamento", f_tt);
     if (d_v != 0) controlla_16(*avvisi, lettura.voce, "d_v del rallentamento", d_v);
   }
+  for (int64_t c : {cella_di(p + l), cella_di(p)}) occupa(c);
+  if (avviso) occupa(cella_di(p - kAnticipoAvviso));
   e.tipo = tipo_cella::fine_rallentamento;
   if (d_v != 0) e.valore_2 = basso16(d_v);
   b.tipo = tipo_cella::inizio_rallentamento;
@@ -119,10 +126,12 @@ void Form1::memo_rallentamento(int32_t posizione, int32_t& v, int32_t& l, int32_
   for (int i = 0; i < 4; ++i) {
     if (!cella_libera(cella_oggetto(celle_percorso, ultima, h - i))) {
       codice_errore = codice::avvicinamento_occupato;
+      occupata(h - i);
       return;
     }
   }
   for (int i = 0; i < 4; ++i) {
+    occupa(h - i);
     cella_percorso& x = celle_percorso[static_cast<size_t>(h - i)];
     x.tipo = tipo_cella::avvicinamento_avviso;
     x.valore_1 = static_cast<int16_t>(i + 1);

@@ -17,6 +17,13 @@ struct posizione_sorgente {
   std::string testo;  // single-byte text of the line
 };
 
+// Where a field starts, cheap to keep for every entry (lettore_campi turns it
+// into a posizione_sorgente while the file's text is at hand).
+struct segno_campo {
+  int riga = 0;  // 0: none
+  size_t inizio = 0, inizio_riga = 0;
+};
+
 // Something the compile accepts silently but an author almost never means.
 struct avviso {
   posizione_sorgente dove;
@@ -50,6 +57,8 @@ struct origine_codice {
   int32_t codice = 0;
   int32_t posizione = 0;  // posizione_errore as stored with the code
   posizione_sorgente dove;
+  // Code 15: the line's length and the last position the cells take for the entry.
+  int64_t lunghezza = 0, ultima = 0;
 };
 
 // How a read goes on after an entry: with the next token; out of its loop
@@ -82,6 +91,11 @@ struct stato_lettura {
   int32_t indice_aderenza = 0;
   int32_t aderenza_precedente = 0;
 
+  // The key of the entry being read, in every read, and whether it is the
+  // train's.
+  segno_campo chiave;
+  bool treno = false;
+
   // Kept only while warnings are collected: the key of the entry being
   // handled, the last line whose stray field was reported, and the position
   // of the last point of each profile.
@@ -90,4 +104,6 @@ struct stato_lettura {
   int64_t ultima_pendenza = std::numeric_limits<int64_t>::min();
   int64_t ultima_velocita = std::numeric_limits<int64_t>::min();
   int64_t ultima_aderenza = std::numeric_limits<int64_t>::min();
+  // Where each reference point (entries 81 to 83) was read.
+  std::array<posizione_sorgente, 3> progressive_dove;
 };

@@ -7,6 +7,7 @@
 #include "driver/form1.h"
 #include "model/formato.h"
 #include "model/numeri.h"
+#include "model/regole.h"
 #include "platform/testo.h"
 
 namespace {
@@ -24,39 +25,21 @@ bool ha_marcatori(int tipo) {
   return ha_fermata(tipo) && tipo != 5 && tipo != 6;
 }
 
-// What a cell's kind holds, for a person.
-std::string oggetto(uint8_t tipo) {
-  switch (tipo) {
-    case tipo_cella::segnale:
-      return "un segnale";
-    case tipo_cella::fine_rallentamento:
-      return "la fine di un rallentamento";
-    case tipo_cella::inizio_rallentamento:
-      return "l'inizio di un rallentamento";
-    case tipo_cella::avviso_rallentamento:
-      return "l'avviso di un rallentamento";
-    case tipo_cella::avvicinamento_avviso:
-      return "un punto prima dell'avviso di un rallentamento";
-    case tipo_cella::indicatori_v_max:
-      return "un indicatore di velocità massima";
-    case tipo_cella::fermata:
-      return "la fermata di un'altra stazione";
-    case tipo_cella::abbattimento:
-    case tipo_cella::abbattimento_senza_velocita:
-      return "un punto di abbattimento";
-    case tipo_cella::cartello:
-      return "un cartello indicatore";
-    default:
-      return "un oggetto di tipo " + std::to_string(tipo);
-  }
-}
+// Where the values that messages are about were read.
+struct campi_stazione {
+  segno_campo posizione, lunghezza, opzione_2, prolunga_fine;
+  int64_t orario[3] = {};  // hours, minutes, seconds as written
+  segno_campo segni_orario[3];
+};
 
 // The values after the kind and the length, straight into the record; the
 // time comes back in seconds after midnight.
-void leggi_resto(voce_linea& r, lettore_campi& f) {
+void leggi_resto(voce_linea& r, lettore_campi& f, campi_stazione& dove) {
   r.opzione_1 = f.numero8();
   r.opzione_2 = f.numero8();
+  dove.opzione_2 = f.segno();
   r.prolunga_fine = f.numero8();
+  dove.prolunga_fine = f.segno();
   r.parametro_1 = f.numero16();
   r.parametro_2 = f.numero16();
   r.parametro_3 = f.numero8();
@@ -64,9 +47,11 @@ void leggi_resto(voce_linea& r, lettore_campi& f) {
   r.parametro_5 = f.numero16();
   r.parametro_6 = f.numero16();
   r.parametro_7 = f.numero8();
-  const int64_t ore = f.numero();
-  const int64_t minuti = f.numero();
-  const int64_t secondi = f.numero();
+  for (size_t i = 0; i < 3; ++i) {
+    dove.orario[i] = f.numero();
+    dove.segni_orario[i] = f.segno();
+  }
+  const int64_t ore = dove.orario[0], minuti = dove.orario[1], secondi = dove.orario[2];
   std::string nome = f.testo();
   if (nome.size() > formato::kTestoMassimo) throw errore_lettura{"nome di stazione troppo lungo"};
   r.nome = std::move(nome);
@@ -97,6 +82,42 @@ void zona(voce_linea& r, int64_t l, bool prima) {
   }
 }
 
+// Check mode: the options the zone cleared, at their fields.
+void azzerate(Form1& t, const lettore_campi& f, const voce_linea& scritta, const voce_linea& r,
+              const campi_stazione& dove, int64_t l) {
+  auto avvisa = [&](const segno_campo& s, const std::string& m) {
+    t.avvisi->push_back({posizione_campo(f, t.file_treno(), s), m});
+  };
+  // The built-in first station has one too: its source is not changed, and
+  // check says so there as anywhere.
+  if (scritta.opzione_2 != 0 && r.opzione_2 == 0)
+    avvisa(dove.opzione_2,
+           "opzione_2 " + std::to_string(scritta.opzione_2) + " diventa 0: " +
+               (l < 600 ? "la zona è lunga meno di 600 m" : "la prima stazione non la tiene"));
+  if (scritta.prolunga_fine != 0 && r.prolunga_fine == 0)
+    avvisa(dove.prolunga_fine,
+           "prolunga_fine " + std::to_string(scritta.prolunga_fine) + " diventa 0: " +
+               (r.tipo >= 5 && r.tipo <= 8 ? "i tipi da 5 a 8 non la usano"
+                                           : "la prima stazione non la tiene, ma la sua zona "
+                                             "finisce comunque 50 m più in là"));
+  if (l < 0)
+    avvisa(dove.lunghezza, "lunghezza " + std::to_string(l) +
+                               " m: la zona della stazione finisce prima di cominciare");
+}
+
+// Check mode: minutes or seconds that carry into the next unit.
+void controlla_orario(Form1& t, const lettore_campi& f, const campi_stazione& dove) {
+  for (size_t i = 0; i < 2; ++i) {
+    const int64_t v = dove.orario[i + 1];
+    if (v >= 0 && v < 60) continue;
+    t.avvisi->push_back({posizione_campo(f, t.file_treno(), dove.segni_orario[i + 1]),
+                         std::string(i == 0 ? "minuti " : "secondi ") + std::to_string(v) +
+                             " fuori da 0..59: l'orario diventa " +
+                             regole::ora_testo(regole::secondi_del_giorno(
+                                 dove.orario[0], dove.orario[1], dove.orario[2]))});
+  }
+}
+
 // Markers 81 to 84 on the four cells before the stop cell, 81 nearest.
 void marcatori(Form1& t, const voce_linea& r, const std::string& chi) {
   const int64_t fine = r.fine;
@@ -123,8 +144,10 @@ esito_voce fermata(Form1& t, int32_t n, const voce_linea& r, const std::string& 
   if (c > t.lettura.ultima_cella) throw errore_lettura{"fermata fuori dalle celle"};
   cella_percorso& s = t.celle_percorso[static_cast<size_t>(c)];
   if (t.avvisi && !cella_libera(s))
-    t.avvisi->push_back({t.lettura.voce, chi + ": la fermata sostituisce " + oggetto(s.tipo) +
-                                             " nella cella " + std::to_string(c)});
+    t.avvisi->push_back({t.lettura.voce, chi + ": la fermata sostituisce " +
+                                             regole::oggetto_cella(s.tipo) + " nella cella " +
+                                             std::to_string(c)});
+  t.occupa(c);
   s.tipo = tipo_cella::fermata;
   s.valore_1 = static_cast<int16_t>(n);
   return esito_voce::avanti;
@@ -132,15 +155,24 @@ esito_voce fermata(Form1& t, int32_t n, const voce_linea& r, const std::string& 
 
 // The position and the length, each with its check: code 15 leaves the loop
 // (the end-of-read steps follow), codes 8 and 9 end the read.
-esito_voce posizione_e_lunghezza(Form1& t, lettore_campi& f, voce_linea& r, int64_t& l) {
+esito_voce posizione_e_lunghezza(Form1& t, lettore_campi& f, voce_linea& r, int64_t& l,
+                                 campi_stazione& dove) {
   r.posizione = f.numero();
+  dove.posizione = f.segno();
   const int64_t p = r.posizione;
-  if (p + formato::kMargineStazione > int64_t{t.lettura.ultima_cella} * formato::kMetriCella) {
+  const int64_t ultima =
+      formato::posizione_massima(t.lettura.ultima_cella, formato::kMargineStazione);
+  if (p > ultima) {
     t.codice_errore = codice::oltre_le_celle;
     t.posizione_errore = r.posizione;
-    t.origine = {t.codice_errore, t.posizione_errore, posizione_campo(f, t.file_treno())};
+    t.origine_al_campo(f, dove.posizione, t.file_treno());
+    t.origine.lunghezza = t.lettura.lunghezza_percorso;
+    t.origine.ultima = ultima;
     return esito_voce::fine_ciclo;
   }
+  if (t.avvisi)
+    oltre_la_linea(*t.avvisi, posizione_campo(f, t.file_treno()), "posizione", p,
+                   t.lettura.lunghezza_percorso, ultima);
   if (p % formato::kMetriCella != 0) {
     t.codice_errore = codice::stazione_posizione;
     t.posizione_errore = r.posizione;
@@ -148,6 +180,7 @@ esito_voce posizione_e_lunghezza(Form1& t, lettore_campi& f, voce_linea& r, int6
   }
   r.tipo = f.numero8();
   l = f.numero();
+  dove.lunghezza = f.segno();
   if (l % (2 * formato::kMetriCella) != 0) {
     t.codice_errore = codice::stazione_lunghezza;
     t.posizione_errore = r.posizione;
@@ -170,18 +203,27 @@ esito_voce Form1::stazione(lettore_campi& f) {
   if (lettura.ultima_cella < 0) throw errore_lettura{"nessuna cella"};
   voce_linea& r = tabella_linea[static_cast<size_t>(n)];
   int64_t l = 0;
-  if (esito_voce e = posizione_e_lunghezza(*this, f, r, l); e != esito_voce::avanti) return e;
-  leggi_resto(r, f);
+  campi_stazione dove;
+  if (esito_voce e = posizione_e_lunghezza(*this, f, r, l, dove); e != esito_voce::avanti) return e;
+  leggi_resto(r, f, dove);
+  const voce_linea scritta = avvisi ? r : voce_linea{};
   zona(r, l, n == formato::kPrimaStazione);
+  if (avvisi) {
+    azzerate(*this, f, scritta, r, dove, l);
+    controlla_orario(*this, f, dove);
+  }
 
   const std::string chi = avvisi ? "la stazione " + testo::da_1252(r.nome) : std::string();
   if (ha_marcatori(r.tipo)) marcatori(*this, r, chi);
-  if (ha_fermata(r.tipo) && fermata(*this, n, r, chi) == esito_voce::fine_lettura)
+  if (ha_fermata(r.tipo) && fermata(*this, n, r, chi) == esito_voce::fine_lettura) {
+    origine_al_campo(f, dove.posizione, file_treno());
     return esito_voce::fine_lettura;
+  }
   if (n > formato::kPrimaStazione &&
       int64_t{r.inizio} - formato::kDistanzaZone < tabella_linea[static_cast<size_t>(n - 1)].fine) {
     codice_errore = codice::stazioni_vicine;
     posizione_errore = r.posizione;
+    origine_al_campo(f, dove.posizione, file_treno());
     return esito_voce::fine_lettura;
   }
   lettura.indice_stazione = n + 1;

@@ -64,6 +64,19 @@ class Form1 {
   std::vector<avviso>* avvisi = nullptr;
   // The entries read (the line's body, the train), noted only while this is set.
   std::vector<voce_letta>* voci_lette = nullptr;
+  // While set (the authors' tool), each cell an entry puts an object on keeps
+  // where that entry stands, so that a code for a taken cell (6, 7, 16 to 21)
+  // can name what holds it: its kind and place go to `occupante`.
+  bool con_occupanti = false;
+  struct occupante_cella {
+    int32_t riga = 0;  // of the entry's key; 0: none
+    bool treno = false;
+  };
+  std::vector<occupante_cella> occupanti;  // by cell
+  uint8_t tipo_occupante = 0;
+  posizione_sorgente occupante;
+  // The key of the entry the reader was in when it stopped.
+  posizione_sorgente voce_interrotta;
 
   // driver/
   void Form_Load();
@@ -99,6 +112,12 @@ class Form1 {
   int32_t codice_gara_og();
   void scrivi_file_compilati();
 
+  // compiler/: an object placed on a cell by the entry being read, and the
+  // cell a code found taken.
+  void occupa(int64_t cella);
+  void occupata(int64_t cella);
+  // The pending code stands at this field of the entry being read.
+  void origine_al_campo(const lettore_campi& f, const segno_campo& s, const std::string& file);
   // compiler/: one station entry, called by the train reader.
   esito_voce stazione(lettore_campi& f);
   // compiler/: the plan's steps, called by the line reader.

@@ -259,11 +259,15 @@ std::string nome_documento(std::string_view linea, std::string_view treno, const
 
 // --- The two sources: one key table each ---
 
-// One value of an entry, in the order the reader reads them.
+// One value of an entry, in the order the reader reads them: what it is,
+// what the reader accepts, and what the compile does with a value outside
+// that (the reference of `scenario voci` and docs/voci.md is made from these).
 struct valore_voce {
   const char* nome;
   const char* unita;  // "" when it has none
   const char* significato;
+  const char* intervallo;  // the values the compile takes as meant
+  const char* strani;      // what it does with the others ("" when nothing odd)
 };
 
 // How a reader knows an entry: every word of `parole` in the token (without
@@ -277,6 +281,7 @@ struct chiave_sorgente {
   const char* significato;
   const valore_voce* valori;
   size_t n_valori;
+  const char* note;  // what the compile does with the entry as a whole ("" none)
 };
 
 enum class sorgente : uint8_t { linea, treno };

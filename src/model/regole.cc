@@ -15,6 +15,28 @@ bool nome_valido(std::string_view nome) {
          nome.find('\0') == std::string_view::npos;
 }
 
+namespace {
+
+// A file name without what nome_vicino lets differ.
+std::string nucleo_nome(std::string_view n) {
+  std::string r;
+  for (char c : n.substr(0, n.find('.'))) {
+    if (c == '-' || c == '_' || c == ' ') continue;
+    r += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  return r;
+}
+
+}  // namespace
+
+bool nome_vicino(std::string_view atteso, std::string_view trovato) {
+  if (trovato == atteso) return false;
+  std::string estensione(trovato.substr(std::min(trovato.rfind('.'), trovato.size())));
+  for (char& c : estensione) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (estensione == ".dat" || estensione == ".sim") return false;
+  return nucleo_nome(trovato) == nucleo_nome(atteso);
+}
+
 std::optional<nomi_scenario> nomi_da_file(std::string_view nome) {
   constexpr std::string_view kLinea = "_linea.txt", kTreno = "-.txt";
   nomi_scenario n;
@@ -125,6 +147,50 @@ int32_t lunghezza_linea(const tabella& t, const std::vector<cella_percorso>& c) 
   const int32_t l = t[formato::kVoceTreno].fine;
   if (l > 0) return l;
   return static_cast<int32_t>(std::max<size_t>(c.size(), 1) * formato::kMetriCella);
+}
+
+std::string oggetto_cella(uint8_t tipo) {
+  switch (tipo) {
+    case tipo_cella::segnale:
+      return "un segnale";
+    case tipo_cella::fine_rallentamento:
+      return "la fine di un rallentamento";
+    case tipo_cella::inizio_rallentamento:
+      return "l'inizio di un rallentamento";
+    case tipo_cella::avviso_rallentamento:
+      return "l'avviso di un rallentamento";
+    case tipo_cella::avvicinamento_avviso:
+      return "un punto prima dell'avviso di un rallentamento";
+    case tipo_cella::indicatori_v_max:
+      return "un indicatore di velocità massima";
+    case tipo_cella::fermata:
+      return "la fermata di una stazione";
+    case tipo_cella::abbattimento:
+    case tipo_cella::abbattimento_senza_velocita:
+      return "un punto di abbattimento";
+    case tipo_cella::cartello:
+      return "un cartello indicatore";
+    default:
+      return "un oggetto di tipo " + std::to_string(tipo);
+  }
+}
+
+bool nella_cella_dopo(std::string_view genere) {
+  return genere == "segnale" || genere == "rallentamento" || genere == "indicatori_vmax" ||
+         genere == "cartello_indicatore";
+}
+
+int64_t cella_della_posizione(int64_t posizione, bool cella_dopo) {
+  return arrotonda(posizione + (cella_dopo ? formato::kMetriCella : 0), formato::kMetriCella);
+}
+
+posizioni_cella posizioni_della_cella(int64_t cella, bool cella_dopo) {
+  // Cell c takes (p / 50) rounded == c: p from 50c - 25 to 50c + 25, the
+  // halves only when c is even; one cell further for objects.
+  const int64_t centro = formato::kMetriCella * (cella - (cella_dopo ? 1 : 0));
+  const int64_t mezzo = formato::kMetriCella / 2;
+  const int64_t dentro = cella % 2 == 0 ? 0 : 1;
+  return {centro - mezzo + dentro, centro + mezzo - dentro};
 }
 
 const char* nome_tipo_cella(uint8_t t) {

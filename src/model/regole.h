@@ -29,6 +29,12 @@ struct nomi_scenario {
 };
 std::optional<nomi_scenario> nomi_da_file(std::string_view nome_file);
 
+// Whether a file `trovato` beside a missing source `atteso` may be that
+// source misspelt: the same name in other letter case, without or with a
+// "-", "_" or blank, or with other extensions (not a compiled file's .dat or
+// .sim).
+bool nome_vicino(std::string_view atteso, std::string_view trovato);
+
 // --- Codes ---
 
 // The code a compile leaves: the fatal one when it is set (nothing was
@@ -97,6 +103,25 @@ inline int velocita_cella(const cella_percorso& c) {
 }
 // The name of a cell's object kind ("segnale", "fermata"...).
 const char* nome_tipo_cella(uint8_t tipo);
+// What a cell's kind holds, for a person ("un segnale", "la fermata di una stazione").
+std::string oggetto_cella(uint8_t tipo);
+
+// --- Cells of the entries ---
+
+// The cell an entry's position lands in, as its reader takes it: objects that
+// stand on a track cell (a signal, a slowdown's start, end and warning point,
+// a speed board, a named sign) take the cell after the one of their position;
+// the rest (profile points, spans, speed-reduction points, stations' positions)
+// the cell of the position itself. Both are the position over 50 rounded to
+// the nearest, halves to the even neighbour. `genere` is the key's kind
+// (formato::chiave_sorgente::genere).
+bool nella_cella_dopo(std::string_view genere);
+int64_t cella_della_posizione(int64_t posizione, bool cella_dopo);
+// The positions an entry may be written at to land in cell c, both included.
+struct posizioni_cella {
+  int64_t da = 0, a = 0;
+};
+posizioni_cella posizioni_della_cella(int64_t cella, bool cella_dopo);
 
 // --- The timetable ---
 

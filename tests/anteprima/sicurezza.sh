@@ -41,6 +41,9 @@ h="Host: 127.0.0.1:$porta\r\n"
 grande=$(head -c 100000 /dev/zero | tr '\0' a)
 lunga=$(head -c 20000 /dev/zero | tr '\0' b)
 
+# A wrong key: the last hex digit changed to another, always a different one.
+ultima=${chiave: -1}
+if [ "$ultima" = 0 ]; then errata=${chiave%?}1; else errata=${chiave%?}0; fi
 # name | request | the codes that pass
 casi=(
   "buona|GET /dati?t=$chiave HTTP/1.1\r\n${h}\r\n|200"
@@ -48,7 +51,7 @@ casi=(
   "localhost|GET /dati?t=$chiave HTTP/1.1\r\nHost: LocalHost:$porta\r\n\r\n|200"
   "senza chiave|GET /dati HTTP/1.1\r\n${h}\r\n|403"
   "chiave vuota|GET /dati?t= HTTP/1.1\r\n${h}\r\n|403"
-  "chiave errata|GET /dati?t=${chiave%?}0 HTTP/1.1\r\n${h}\r\n|403"
+  "chiave errata|GET /dati?t=${errata} HTTP/1.1\r\n${h}\r\n|403"
   "chiave più lunga|GET /dati?t=${chiave}0 HTTP/1.1\r\n${h}\r\n|403"
   "pagina senza chiave|GET / HTTP/1.1\r\n${h}\r\n|403"
   "eventi senza chiave|GET /eventi HTTP/1.1\r\n${h}\r\n|403"
@@ -99,7 +102,8 @@ done
 testa=$(risposta "HEAD /dati?t=$chiave HTTP/1.1\r\n${h}Connection: close\r\n\r\n")
 corpo=$(risposta "GET /dati?t=$chiave HTTP/1.1\r\n${h}Connection: close\r\n\r\n" | sed '1,/^\r$/d')
 lunghezza=$(echo "$testa" | sed -n 's/^Content-Length: \([0-9]*\)\r$/\1/p')
-[ "$lunghezza" = "${#corpo}" ] || male "HEAD: Content-Length «$lunghezza», il corpo di GET è di ${#corpo} byte"
+byte_corpo=$(printf %s "$corpo" | wc -c)  # bytes, not characters: the text is UTF-8
+[ "$lunghezza" = "$byte_corpo" ] || male "HEAD: Content-Length «$lunghezza», il corpo di GET è di $byte_corpo byte"
 [ -z "$(echo "$testa" | sed '1,/^\r$/d')" ] || male "HEAD: la risposta ha un corpo"
 
 # Forty connections without the key, half of them in the middle of a head:

@@ -4,6 +4,7 @@
 
 #include "driver/form1.h"
 #include "driver/predefiniti.h"
+#include "model/formato.h"
 #include "model/regole.h"
 #include "platform/file.h"
 #include "platform/testo.h"
@@ -30,6 +31,10 @@ int comando_sources(const argomenti& a) {
     std::fprintf(stderr, "scenario: %s\n", e.what());
     return kUscitaFallita;
   }
+  std::vector<std::string> scritti = {f.file_linea(), f.file_treno()};
+  for (const char* coda : formato::kDocumenti)
+    scritti.push_back(f.nel_programma(formato::nome_documento(f.nome_linea, f.numero_treno, coda)));
+  for (const std::string& n : scritti) std::printf("scritto %s\n", n.c_str());
   return kUscitaOk;
 }
 
@@ -46,13 +51,21 @@ void stampa_json(const esito_compilazione& e) {
   std::fputs(out.c_str(), stdout);
 }
 
-void stampa_testo(const esito_compilazione& e) {
+// The files written, with their folder; a pending code says first that
+// they hold only what was read before it.
+void stampa_testo(const esito_compilazione& e, const std::string& cartella) {
   if (!e.errore_io.empty()) {
     std::fprintf(stderr, "scenario: %s\n", e.errore_io.c_str());
     return;
   }
   std::fputs(testo_errore(e).c_str(), stderr);
-  for (const auto& f : e.files) std::printf("scritto %s\n", f.c_str());
+  const std::string come = e.codice_errore == 0
+                               ? "scritto "
+                               : "scritto nonostante l'errore " + std::to_string(e.codice_errore) +
+                                     ", con ciò che "
+                                     "è stato letto prima: ";
+  for (const auto& f : e.files)
+    std::printf("%s%s\n", come.c_str(), file::percorso(cartella, f).c_str());
 }
 
 }  // namespace
@@ -77,6 +90,6 @@ int comando_compile(const argomenti& a) {
   if (json)
     stampa_json(e);
   else
-    stampa_testo(e);
+    stampa_testo(e, o.cartella_uscita.empty() ? o.cartella_sorgenti : o.cartella_uscita);
   return e.stato();
 }

@@ -8,6 +8,7 @@ int comando_sources(const argomenti& a);
 int comando_compile(const argomenti& a);
 int comando_check(const argomenti& a);
 int comando_dump(const argomenti& a);
+int comando_voci(const argomenti& a);
 
 // Runs the tool with the arguments after its name.
 int esegui_scenario(const argomenti& args);

@@ -161,6 +161,42 @@ std::string con_segno(int v) {
   return (v > 0 ? "+" : "") + std::to_string(v);
 }
 
+// Where the entry that put an object on cell i was written: the cell's
+// start is not that position ("" for an object no one position places).
+std::string posizioni_voce(uint8_t tipo, size_t i) {
+  const char* chi = "voce";
+  int64_t spostamento = 0;  // what the entry adds to its position to land here
+  switch (tipo) {
+    case tipo_cella::segnale:
+    case tipo_cella::indicatori_v_max:
+    case tipo_cella::cartello:
+    case tipo_cella::abbattimento:
+    case tipo_cella::abbattimento_senza_velocita:
+      break;
+    case tipo_cella::inizio_rallentamento:
+      chi = "rallentamento";
+      break;
+    case tipo_cella::fine_rallentamento:
+      chi = "fine del rallentamento (posizione + lunghezza)";
+      break;
+    case tipo_cella::avviso_rallentamento:
+      chi = "rallentamento";
+      spostamento = -formato::kAnticipoAvviso;
+      break;
+    case tipo_cella::fermata:
+      chi = "fine della zona della stazione";
+      spostamento = -formato::kMetriCella;  // the stop cell is the one before the zone's end
+      break;
+    default:
+      return "";
+  }
+  const bool dopo = tipo != tipo_cella::abbattimento &&
+                    tipo != tipo_cella::abbattimento_senza_velocita && tipo != tipo_cella::fermata;
+  const regole::posizioni_cella p = regole::posizioni_della_cella(static_cast<int64_t>(i), dopo);
+  return std::string(" (") + chi + " a " + std::to_string(p.da - spostamento) + "-" +
+         std::to_string(p.a - spostamento) + " m)";
+}
+
 void percorso_testo(uscita_dump& u, const std::vector<cella_percorso>& celle) {
   std::string d = "percorso, " + std::to_string(celle.size()) + " celle";
   if (!celle.empty()) d += " (0-" + std::to_string(celle.size() - 1) + ", 50 m l'una)";
@@ -169,7 +205,7 @@ void percorso_testo(uscita_dump& u, const std::vector<cella_percorso>& celle) {
     const auto& c = celle[i];
     if (!u.tutto && !cella_notevole(c)) continue;
     u += "cella " + std::to_string(i) + " (" + std::to_string(i * 50) + " m) " +
-         regole::nome_tipo_cella(c.tipo) + ":";
+         regole::nome_tipo_cella(c.tipo) + posizioni_voce(c.tipo, i) + ":";
     for (const auto& f : campi_cella(c))
       u += std::string(" ") + f.nome + "=" + std::to_string(f.valore);
     u += "\n";

@@ -19,7 +19,7 @@ const comando kComandi[] = {
     {"sources", comando_sources},     {"compile", comando_compile}, {"check", comando_check},
     {"dump", comando_dump},           {"plot", comando_plot},       {"generate", comando_generate},
     {"decompile", comando_decompile}, {"diff", comando_diff},       {"lsp", comando_lsp},
-    {"preview", comando_preview},
+    {"preview", comando_preview},     {"voci", comando_voci},
 };
 
 }  // namespace

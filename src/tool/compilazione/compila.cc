@@ -39,6 +39,15 @@ bool prepara_sorgente(file::disco_memoria& d, const std::string& nome, const std
   return !esito.codifica;
 }
 
+// The files in the sources' folder that may be the missing source `atteso`
+// misspelt, with their folder.
+std::vector<std::string> nomi_vicini(const std::string& cartella, const std::string& atteso) {
+  std::vector<std::string> vicini;
+  for (const std::string& n : file::elenco(cartella.empty() ? "." : cartella))
+    if (regole::nome_vicino(atteso, n)) vicini.push_back(file::percorso(cartella, n));
+  return vicini;
+}
+
 // A warning on the later station of every run the timetable gets wrong, at
 // its entry: the k-th station entry read is the k-th station of the table.
 void avvisi_orario(const tabella& t, const std::vector<cella_percorso>& celle,
@@ -75,6 +84,12 @@ esito_compilazione compila_scenario(const opzioni_compilazione& o) {
     if (!prepara_sorgente(d, f.file_linea(), o.testo_linea, o, esito) ||
         !prepara_sorgente(d, f.file_treno(), o.testo_treno, o, esito))
       return esito;
+    // A source neither given nor on disk: perhaps it is there under a near name.
+    for (const std::string& nome :
+         {formato::nome_sorgente_linea(o.linea), formato::nome_sorgente_treno(o.linea, o.treno)})
+      if (!d.file.count(file::percorso(o.cartella_sorgenti, nome)))
+        esito.nomi_vicini[file::percorso(o.cartella_sorgenti, nome)] =
+            nomi_vicini(o.cartella_sorgenti, nome);
 
     const std::string nomi[] = {formato::nome_planimetria(o.linea),
                                 formato::nome_tabella(o.linea, o.treno),
@@ -93,6 +108,7 @@ esito_compilazione compila_scenario(const opzioni_compilazione& o) {
     }
 
     if (o.avvisi) f.avvisi = &esito.avvisi;
+    f.con_occupanti = true;
     // The timetable's warnings place themselves by the station entries.
     if (o.avvisi || o.voci) f.voci_lette = &esito.voci;
     int32_t j = o.planimetria ? 1 : 0;
@@ -112,6 +128,10 @@ esito_compilazione compila_scenario(const opzioni_compilazione& o) {
     esito.sorgente = f.sorgente;
     esito.origine = f.origine;
     if (f.motivo_lettura) esito.motivo = f.motivo_lettura;
+    esito.voce = f.voce_interrotta;
+    esito.tipo_occupante = f.tipo_occupante;
+    esito.occupante = f.occupante;
+
     for (const std::string& n : nomi) {
       const std::string dentro = file::percorso(o.cartella_sorgenti, n);
       for (const std::string& s : d.scritti)

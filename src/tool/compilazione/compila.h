@@ -60,9 +60,16 @@ struct esito_compilazione {
   std::map<std::string, std::string> compilati;          // uscita_compilati::memoria
   std::map<std::string, confronto_compilato> confronti;  // uscita_compilati::confronto
   // Files below are named as in SRCDIR.
-  posizione_sorgente sorgente;   // where the reader stopped
-  origine_codice origine;        // where a code the read went on past was stored
-  std::string motivo;            // why the read failed (code 25)
+  posizione_sorgente sorgente;  // where the reader stopped
+  origine_codice origine;       // where a code the read went on past was stored
+  std::string motivo;           // why the read failed (code 25)
+  posizione_sorgente voce;      // the key of the entry the read stopped in
+  // A code for a taken cell: what holds it and where its entry stands (no
+  // file: an object no entry placed).
+  uint8_t tipo_occupante = 0;
+  posizione_sorgente occupante;
+  // A source that is missing: the files beside it that may be it misspelt.
+  std::map<std::string, std::vector<std::string>> nomi_vicini;
   std::string file_linea;        // the line description
   std::vector<avviso> avvisi;    // with opzioni_compilazione::avvisi
   std::vector<voce_letta> voci;  // with opzioni_compilazione::voci

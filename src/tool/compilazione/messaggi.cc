@@ -43,6 +43,36 @@ bool con_posizione(int32_t c) {
   }
 }
 
+// Codes for a cell an earlier entry had taken.
+bool cella_presa(int32_t c) {
+  return c == codice::cartello_occupato || c == codice::abbattimento_occupato ||
+         (c >= codice::segnale_occupato && c <= codice::indicatori_occupati);
+}
+
+// What a code's position does not say: the limit it went past, what holds
+// the cell it wanted.
+std::string dettaglio(const esito_compilazione& e, int32_t c) {
+  if (c == codice::oltre_le_celle && e.origine.codice == c && e.origine.ultima != 0)
+    return ": la linea è lunga " + std::to_string(e.origine.lunghezza) +
+           " m e per questa voce le celle arrivano a " + std::to_string(e.origine.ultima) + " m";
+  if (!cella_presa(c) || e.tipo_occupante == 0) return "";
+  std::string m = "; la cella ha già " + regole::oggetto_cella(e.tipo_occupante);
+  if (!e.occupante.file.empty())
+    m += ": voce di " + e.occupante.file + ":" + std::to_string(e.occupante.riga);
+  return m;
+}
+
+// The files beside the missing source `file` that may be it misspelt.
+std::string vicini(const esito_compilazione& e, const std::string& file) {
+  const auto n = e.nomi_vicini.find(file);
+  if (n == e.nomi_vicini.end() || n->second.empty()) return "";
+  const std::vector<std::string>& v = n->second;
+  const bool uno = v.size() == 1;
+  std::string m = uno ? "; nella cartella c'è " : "; nella cartella ci sono ";
+  for (size_t i = 0; i < v.size(); ++i) m += (i ? ", " : "") + v[i];
+  return m + (uno ? ": forse è questo, con il nome sbagliato" : ": forse è uno di questi");
+}
+
 std::string intestazione(int32_t c) {
   std::string m = "errore " + std::to_string(c);
   std::string_view significato = codice::significato(c);
@@ -76,6 +106,7 @@ errore_spiegato spiega(const esito_compilazione& e) {
   }
   if (c == codice::linea_mancante || (c == codice::generale_mancante && e.sorgente.file.empty())) {
     r.principale.dove.file = e.file_linea;
+    if (c == codice::linea_mancante) m += vicini(e, e.file_linea);
     return r;
   }
 
@@ -93,12 +124,20 @@ errore_spiegato spiega(const esito_compilazione& e) {
   } else {
     r.principale.dove = e.sorgente;
   }
-  if (con_posizione(c)) m += " (posizione " + std::to_string(posizione) + " m)";
+  if (con_posizione(c))
+    m += " (posizione " + std::to_string(posizione) + " m" + dettaglio(e, c) + ")";
   if (c == codice::lettura_fallita && r.principale.dove.riga == 0 &&
       !r.principale.dove.file.empty())
-    m = intestazione(c) + " (il file non esiste o non si può leggere)";
+    m = "errore 25: lettura fallita: il file non esiste o non si può leggere" +
+        vicini(e, r.principale.dove.file);
   else if (c == codice::lettura_fallita && !e.motivo.empty())
     m += " (" + e.motivo + ")";
+  // A field of a later line read as a value of this entry.
+  if (c == codice::lettura_fallita && e.voce.riga != 0 && e.voce.file == e.sorgente.file &&
+      e.voce.riga < r.principale.dove.riga)
+    r.nota = diagnosi{e.voce, "nota: la voce comincia qui e prende i suoi valori fino alla riga " +
+                                  std::to_string(r.principale.dove.riga) +
+                                  ": su questa riga ne ha meno del previsto (manca una virgola?)"};
   return r;
 }
 

@@ -22,15 +22,20 @@ const uso_comando kUsi[] = {
      "      (gli stessi byte compilati): un carattere che Windows-1252 non ha è un errore alla\n"
      "      sua riga e colonna, e nulla viene scritto. --json stampa una riga:\n"
      "      {\"codice_errore\":N,\"posizione_errore\":M,\"files\":[...]}, con \"file\",\n"
-     "      \"riga\", \"colonna\" e \"messaggio\" quando resta un codice."},
+     "      \"riga\", \"colonna\" e \"messaggio\" quando resta un codice. Con un codice rimasto i\n"
+     "      file sono scritti lo stesso con ciò che è stato letto prima, e lo dice: \"scritto\n"
+     "      nonostante l'errore N\"."},
     {"check", "check SRCDIR ROUTE TRAIN [--utf8] [--json]",
      "compila come compile senza tenere nulla e riporta il codice rimasto e gli avvisi\n"
      "      (FILE:RIGA: avviso: ...) per ciò che la compilazione accetta in silenzio: campi che\n"
-     "      non sono chiavi, valori che si troncano o si arrotondano, voci fuori ordine di\n"
-     "      posizione, marcatori sostituiti, testo UTF-8 (o il suo BOM) in un sorgente che il\n"
-     "      simulatore legge come Windows-1252, e orari fra due stazioni più brevi della corsa\n"
-     "      più veloce che i limiti di velocità consentono (le stazioni senza orario non\n"
-     "      contano). --utf8 come per compile.\n"
+     "      non sono chiavi, valori che si troncano o si arrotondano, valori che la compilazione\n"
+     "      azzera o sostituisce, voci fuori ordine di posizione, posizioni oltre la lunghezza\n"
+     "      della linea, tratti e zone che finiscono prima di cominciare, voci che prendono\n"
+     "      valori dalla riga dopo (una virgola mancante), marcatori sostituiti, testo UTF-8 (o\n"
+     "      il suo BOM) in un sorgente che il simulatore legge come Windows-1252, e orari\n"
+     "      all'indietro o fra due stazioni più brevi della corsa più veloce che i limiti di\n"
+     "      velocità consentono (le stazioni senza orario non contano). Ogni voce e ciò che la\n"
+     "      compilazione fa dei suoi valori: 'scenario voci'. --utf8 come per compile.\n"
      "      Stato d'uscita 0 con i soli avvisi. --json stampa una riga con \"avvisi\":[...]."},
     {"dump", "dump FILE [--all] [--json]",
      "stampa in modo leggibile un file compilato: ROUTE_TRAIN.sim (tabella della linea per voce,\n"
@@ -45,7 +50,7 @@ const uso_comando kUsi[] = {
      "      e cartelli, e sotto i profili di pendenza e di velocità limite lungo la linea.\n"
      "      Compila SRCDIR in memoria (nulla viene scritto accanto ai sorgenti), oppure legge i\n"
      "      tre file compilati di DIR con --from-compiled. Con --html scrive invece la pagina\n"
-     "      di preview con i dati dentro: si apre in un browser senza server, anche altrove.\n"
+     "      dell'anteprima con i dati dentro: si apre in un browser senza server, anche altrove.\n"
      "      --utf8 come per compile."},
     {"generate", "generate DIR ROUTE TRAIN (--km N | --wild) [--seed S]",
      "scrive DIR/ROUTE_linea.txt e DIR/ROUTE_TRAIN-.txt: una linea sintetica di N km (da 1 a\n"
@@ -84,6 +89,12 @@ const uso_comando kUsi[] = {
      "      memoria a ogni salvataggio dei sorgenti, che non cambia mai, e la pagina si ridisegna\n"
      "      da sé. Stampa l'indirizzo da aprire, con la sua chiave; --port sceglie la porta\n"
      "      (predefinita: una libera); --utf8 come per compile. Ctrl-C lo ferma."},
+    {"voci", "voci [CHIAVE]",
+     "stampa il riferimento delle voci dei due sorgenti: per ogni chiave i suoi valori in\n"
+     "      ordine, con nome, unità, valori accettati, significato e ciò che la compilazione fa\n"
+     "      di un valore strano (lo stesso testo di docs/voci.md). Con CHIAVE solo quella voce:\n"
+     "      una chiave come si scrive (curvas3, \"progressiva chilometrica uno\") o il suo "
+     "inizio."},
 };
 
 }  // namespace

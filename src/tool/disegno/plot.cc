@@ -369,10 +369,17 @@ std::vector<etichetta> colloca_etichette(const pianta& pt,
   return std::move(campo.messe);
 }
 
+// A number as Italian text: a decimal comma, as the preview page writes it.
+std::string virgola(std::string n) {
+  for (char& c : n)
+    if (c == '.') c = ',';
+  return n;
+}
+
 std::string km(double metri) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%g", metri / 1000);
-  return buf;
+  return virgola(buf);
 }
 
 // A round step for axis ticks: the smallest of 1, 2, 5 × 10^k not below `minimo`.
@@ -391,16 +398,49 @@ void testo_svg(disegno& d, double x, double y, const std::string& t, double corp
        ">" + t + "</text>\n";
 }
 
+// The marks of the plan's objects, at (x, y), as the preview page draws them.
+std::string segno_stazione(double x, double y) {
+  return "<circle cx=\"" + f1(x) + "\" cy=\"" + f1(y) +
+         "\" r=\"4.5\" fill=\"#ffffff\" stroke=\"#000000\" stroke-width=\"1.8\"/>";
+}
+std::string segno_segnale(double x, double y) {
+  return "<circle cx=\"" + f1(x) + "\" cy=\"" + f1(y) + "\" r=\"3.2\"/>";
+}
+std::string segno_indicatore(double x, double y) {
+  return "<rect x=\"" + f1(x - 3) + "\" y=\"" + f1(y - 3) + "\" width=\"6\" height=\"6\"/>";
+}
+std::string segno_cartello(double x, double y) {
+  return "<path d=\"M" + f1(x) + " " + f1(y - 4.6) + "l4.6 4.6-4.6 4.6-4.6-4.6z\"/>";
+}
+std::string segno_abbattimento(double x, double y) {
+  return "<path d=\"M" + f1(x - 4.5) + " " + f1(y - 3.5) + "h9l-4.5 7.5z\"/>";
+}
+
+// Each object's group: its class, its fill, its name in the legend.
+struct genere_pianta {
+  const char* classe;
+  const char* colore;
+  const char* nome;
+  std::string (*segno)(double, double);
+};
+constexpr genere_pianta kGeneri[] = {
+    {"segnali", "#d62728", "segnale", segno_segnale},
+    {"indicatori", "#1f5fbf", "indicatore di velocità", segno_indicatore},
+    {"cartelli", "#7b4fa0", "cartello indicatore", segno_cartello},
+    {"abbattimenti", "#c77c00", "abbattimento", segno_abbattimento},
+};
+
 void legenda_pianta(disegno& d, double y0) {
-  double lx = kSinistra + 150, ly = y0 - 11;
-  d += "<circle cx=\"" + f1(lx) + "\" cy=\"" + f1(ly) +
-       "\" r=\"4.5\" fill=\"#ffffff\" stroke=\"#000000\" stroke-width=\"1.8\"/>\n";
+  double lx = kSinistra + 150;
+  const double ly = y0 - 11;
+  d += segno_stazione(lx, ly) + "\n";
   testo_svg(d, lx + 9, ly + 4, "stazione", 11);
-  d += "<circle cx=\"" + f1(lx + 90) + "\" cy=\"" + f1(ly) + "\" r=\"3.2\" fill=\"#d62728\"/>\n";
-  testo_svg(d, lx + 98, ly + 4, "segnale", 11);
-  d += "<rect x=\"" + f1(lx + 167) + "\" y=\"" + f1(ly - 3) +
-       "\" width=\"6\" height=\"6\" fill=\"#1f5fbf\"/>\n";
-  testo_svg(d, lx + 178, ly + 4, "tabelle di velocità", 11);
+  lx += 9 + larghezza_testo("stazione", 11) + 24;
+  for (const genere_pianta& g : kGeneri) {
+    d += "<g fill=\"" + std::string(g.colore) + "\">" + g.segno(lx, ly) + "</g>\n";
+    testo_svg(d, lx + 9, ly + 4, g.nome, 11);
+    lx += 9 + larghezza_testo(g.nome, 11) + 24;
+  }
 }
 
 void cornice_pianta(disegno& d, double largo, double y0, double fine) {
@@ -432,27 +472,46 @@ void disegna_binario(disegno& d, const pianta& pt) {
        "\" fill=\"none\" stroke=\"#333333\" stroke-width=\"2.5\" stroke-linejoin=\"round\"/>\n";
 }
 
-// Signals and boards on the track.
-void disegna_segnali(disegno& d, const pianta& pt, const std::vector<cella_percorso>& celle) {
-  std::string segnali, tabelle;
+// Which of kGeneri a cell's object is; -1 for none drawn on the plan.
+int genere_cella(uint8_t tipo) {
+  switch (tipo) {
+    case tipo_cella::segnale:
+      return 0;
+    case tipo_cella::indicatori_v_max:
+      return 1;
+    case tipo_cella::cartello:
+      return 2;
+    case tipo_cella::abbattimento:
+    case tipo_cella::abbattimento_senza_velocita:
+      return 3;
+    default:
+      return -1;
+  }
+}
+
+// Signals, boards, named signs (their text as a tooltip) and speed-reduction
+// points on the track.
+void disegna_segnali(disegno& d, const pianta& pt, const tabella& t,
+                     const std::vector<cella_percorso>& celle) {
+  std::string gruppi[std::size(kGeneri)];
   for (size_t i = 0; i < celle.size(); ++i) {
     size_t m;
-    if (celle[i].tipo != tipo_cella::segnale && celle[i].tipo != tipo_cella::indicatori_v_max)
-      continue;
-    if (static_cast<int64_t>(i) * 50 > static_cast<int64_t>(pt.ultimo) ||
+    const int g = genere_cella(celle[i].tipo);
+    if (g < 0 || static_cast<int64_t>(i) * 50 > static_cast<int64_t>(pt.ultimo) ||
         !pt.vicino(static_cast<int64_t>(i) * 50, m))
       continue;
-    punto2 q = pt.schermo(m);
-    if (celle[i].tipo == tipo_cella::segnale)
-      segnali += "<circle cx=\"" + f1(q.x) + "\" cy=\"" + f1(q.y) + "\" r=\"3.2\"/>";
-    else
-      tabelle +=
-          "<rect x=\"" + f1(q.x - 3) + "\" y=\"" + f1(q.y - 3) + "\" width=\"6\" height=\"6\"/>";
+    const punto2 q = pt.schermo(m);
+    std::string segno = kGeneri[g].segno(q.x, q.y);
+    const int voce = celle[i].valore_1;
+    if (celle[i].tipo == tipo_cella::cartello && voce >= 0 && voce < kVociTabella) {
+      segno.resize(segno.size() - 2);  // "/>": the path gets its text as a tooltip
+      segno += "><title>" + xml_1252(t[static_cast<size_t>(voce)].nome) + "</title></path>";
+    }
+    gruppi[g] += segno;
   }
-  d += "<g class=\"segnali\" fill=\"#d62728\" stroke=\"#ffffff\" stroke-width=\"0.8\">" + segnali +
-       "</g>\n";
-  d += "<g class=\"tabelle\" fill=\"#1f5fbf\" stroke=\"#ffffff\" stroke-width=\"0.8\">" + tabelle +
-       "</g>\n";
+  for (size_t g = 0; g < std::size(kGeneri); ++g)
+    d += "<g class=\"" + std::string(kGeneri[g].classe) + "\" fill=\"" + kGeneri[g].colore +
+         "\" stroke=\"#ffffff\" stroke-width=\"0.8\">" + gruppi[g] + "</g>\n";
 }
 
 // Stations: leader lines, then dots over them, then names.
@@ -507,7 +566,7 @@ void disegna_barra_scala(disegno& d, const pianta& pt, double fine) {
 // Draws the plan panel from y0 down; returns its bottom. The track and the
 // names are laid out first and the panel is cut to what they use.
 double disegna_pianta(disegno& d, pianta& pt, const std::vector<regole::stazione_linea>& st,
-                      const std::vector<regole::tratto_km>& km,
+                      const std::vector<regole::tratto_km>& km, const tabella& t,
                       const std::vector<cella_percorso>& celle, double largo, double y0) {
   testo_svg(d, kSinistra, y0 - 6, "Planimetria", 15, " font-weight=\"bold\"");
   legenda_pianta(d, y0);
@@ -532,7 +591,7 @@ double disegna_pianta(disegno& d, pianta& pt, const std::vector<regole::stazione
   cornice_pianta(d, largo, y0, fine);
   d += "<g transform=\"translate(0 " + f1(dy) + ")\">\n";
   disegna_binario(d, pt);
-  disegna_segnali(d, pt, celle);
+  disegna_segnali(d, pt, t, celle);
   disegna_stazioni_pianta(d, et, st, km);
   d += "</g>\n";
   disegna_assi(d, pt, largo, fine);
@@ -618,7 +677,7 @@ void intestazione(disegno& d, const tabella& t, int32_t lunghezza, double altezz
   std::snprintf(lung, sizeof lung, "%.1f km", lunghezza / 1000.0);
   testo_svg(d, kSinistra, 34,
             "<tspan font-weight=\"bold\">" + linea + "</tspan>" +
-                (treno.empty() ? "" : "  ·  treno " + treno) + "  ·  " + lung,
+                (treno.empty() ? "" : "  ·  treno " + treno) + "  ·  " + virgola(lung),
             20);
 }
 
@@ -757,7 +816,7 @@ void disegna_scala_km(disegno& d, const profili& pr) {
   d += "</g>\n";
   for (double m = 0; m <= lunghezza + 0.5; m += passo)
     testo_svg(d, pr.xm(m), pr.y_km + 22, km(m), 11, " text-anchor=\"middle\" fill=\"#333333\"");
-  testo_svg(d, kSinistra + pr.largo, pr.y_km + 44, "km", 12,
+  testo_svg(d, kSinistra + pr.largo, pr.y_km + 44, "posizione sulla linea (km)", 12,
             " text-anchor=\"end\" fill=\"#333333\"");
 }
 
@@ -784,12 +843,12 @@ void legenda_profili(disegno& d, const profili& pr) {
 void disegna_profili(disegno& d, const profili& pr, const std::vector<regole::stazione_linea>& st,
                      const std::vector<int>& file, const std::vector<cella_percorso>& celle,
                      const std::vector<regole::rallentamento_linea>& rall) {
-  testo_svg(d, kSinistra, pr.y_titolo, "Pendenza (per mille) e velocità massima (km/h)", 15,
+  testo_svg(d, kSinistra, pr.y_titolo, "Pendenza (‰) e velocità massima (km/h)", 15,
             " font-weight=\"bold\"");
   disegna_griglia(d, pr, pr.y_pend, pr.h_pend, pr.basso_p, pr.alto_p, pr.passo_p, &profili::yp,
-                  "pendenza ‰");
+                  "pendenza (‰)");
   disegna_griglia(d, pr, pr.y_vel, pr.h_vel, 0, pr.alto_v, pr.passo_v, &profili::yv,
-                  "velocità km/h");
+                  "velocità massima (km/h)");
   disegna_zone_stazioni(d, pr, st);
   disegna_numeri_stazioni(d, pr, st, file);
   disegna_pendenza(d, pr, celle);
@@ -814,7 +873,7 @@ std::string disegna_linea(const tabella& t, const std::vector<cella_percorso>& c
   const double y_pianta = 70;
   disegno piano;
   const double fine_pianta =
-      disegna_pianta(piano, pt, st, regole::tratti_km(t), celle, largo, y_pianta);
+      disegna_pianta(piano, pt, st, regole::tratti_km(t), t, celle, largo, y_pianta);
 
   profili pr;
   pr.lunghezza = lunghezza;

@@ -28,14 +28,12 @@ std::string testo_chiave(const formato::chiave_sorgente& k) {
   return m;
 }
 
-// The cell an entry's position falls in, as its reader takes it: objects
-// that stand on a track cell take the cell after the one of their position.
+// The cell an entry's position falls in, as its reader takes it; a curve's
+// is a point of the plan.
 std::string cella(std::string_view genere, long long p) {
   if (genere == "curva") return "punto " + std::to_string(p) + " della planimetria";
-  const bool dopo = genere == "segnale" || genere == "rallentamento" ||
-                    genere == "indicatori_vmax" || genere == "cartello_indicatore";
   return "cella " +
-         std::to_string(arrotonda(p + (dopo ? formato::kMetriCella : 0), formato::kMetriCella));
+         std::to_string(regole::cella_della_posizione(p, regole::nella_cella_dopo(genere)));
 }
 
 std::string orario(long long h, long long m, long long s) {
