@@ -342,8 +342,7 @@ TEST(ServerLsp, HoverPageAndSvgGiveEachStationTheSameKilometre) {
         posti.push_back(v.luoghi[0]);
     scenario_compilato sc;
     std::map<std::string, std::string> compilati = e.compilati;
-    std::string motivo;
-    ASSERT_TRUE(compilato_da_memoria(compilati, linea, treno, sc, motivo)) << motivo;
+    ASSERT_NO_THROW(compilato_da_memoria(compilati, linea, treno, sc));
     const std::string svg = disegna_linea(sc.tabella_linea, sc.celle, sc.planimetria());
     const json d = json::parse(documento_anteprima(e, linea, treno, 1));
 
