@@ -84,6 +84,22 @@ const uso_comando kUsi[] = {
      "      memoria a ogni salvataggio dei sorgenti, che non cambia mai, e la pagina si ridisegna\n"
      "      da sé. Stampa l'indirizzo da aprire, con la sua chiave; --port sceglie la porta\n"
      "      (predefinita: una libera); --utf8 come per compile. Ctrl-C lo ferma."},
+    {"draft",
+     "draft MAP DIR ROUTE TRAIN --from NAME --to NAME [--via NAME]... [--dem TILE]... "
+     "[--default-speed KMH] [--dwell S] [--margin P] [--departure HH:MM] [--json]",
+     "scrive DIR/ROUTE_linea.txt e DIR/ROUTE_TRAIN-.txt, una bozza di linea e di treno dalla\n"
+     "      mappa OpenStreetMap MAP (PBF, o XML anche .gz e .bz2 dove la build lo legge): il\n"
+     "      percorso sui binari fra le fermate --from, --via (nell'ordine) e --to, le curve\n"
+     "      scelte fra le sei classi perché la planimetria compilata resti sul binario, le\n"
+     "      pendenze dalle tessere SRTM --dem (.hgt o .zip), velocità, cartelli, segnali,\n"
+     "      stazioni con orari che check accetta, passaggi a livello e punti chilometrici dai\n"
+     "      cippi. Stampa quanto la planimetria compilata dista dal binario della mappa e gli\n"
+     "      avvisi (via o nodo della mappa e posizione). --default-speed per le vie senza\n"
+     "      maxspeed (predefinita 100), --dwell la sosta in secondi (30), --margin la\n"
+     "      percentuale sulla corsa più veloce (10), --departure l'ora di partenza (8:00).\n"
+     "      --json stampa una riga con \"origine\", \"rotta\", \"lunghezza\", \"stazioni\" e\n"
+     "      le misure. Una mappa o una tessera illeggibile, un nome che non c'è: stato 2 e\n"
+     "      nulla scritto."},
 };
 
 }  // namespace
