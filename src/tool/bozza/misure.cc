@@ -14,8 +14,11 @@ namespace bozza {
 
 namespace {
 
-// A named stretch runs on while the plan is this far off the track.
+// A named stretch runs on until the plan has kept within this of the track
+// for these many metres.
 constexpr double kRientro = 1.0;
+constexpr int64_t kQuiete = 100;
+constexpr int64_t kOltre = 100;    // plan metres past the end that the last nodes may take
 constexpr int64_t kQuoteOgni = 5;  // heights kept every 10 m: one a cell boundary in five
 
 double distanza_segmento(punto q, punto a, punto b) {
@@ -47,7 +50,13 @@ void nomina_stretti(const mappa_osm& m, const bozza_linea& b, const std::vector<
   for (const tratto_stretto& s : b.t.stretti) {
     int64_t da = std::min(b.t.punto_a(s.da), ultimo), a = std::min(b.t.punto_a(s.a), ultimo);
     while (da > 0 && d[static_cast<size_t>(da - 1)] > kRientro) --da;
-    while (a < ultimo && d[static_cast<size_t>(a + 1)] > kRientro) ++a;
+    // On until the plan has stayed near the track for a while (it may swing past it).
+    int64_t quieto = 0, z = a;
+    while (z < ultimo && quieto < kQuiete) {
+      ++z;
+      quieto = d[static_cast<size_t>(z)] > kRientro ? 0 : quieto + 1;
+    }
+    a = quieto >= kQuiete ? z - kQuiete : z;
     if (!f.stretti.empty() && da <= f.stretti.back().a) {
       f.stretti.back().a = std::max(f.stretti.back().a, a);
       f.stretti.back().raggio = std::min(f.stretti.back().raggio, s.raggio);
@@ -73,7 +82,10 @@ void scarti_mappa(const mappa_osm& m, const bozza_linea& b, const std::vector<pu
                   misure& f) {
   std::vector<punto> nodi;
   for (uint32_t n : b.strada.nodi) nodi.push_back(b.pn.proietta(m.nodi[n].dove()));
-  const std::vector<double> d = scarti(pianta, b, costruisci_bersaglio(nodi, 0));
+  const std::vector<punto> linea(
+      pianta.begin(),
+      pianta.begin() + std::min<int64_t>(b.lunghezza + 1, static_cast<int64_t>(pianta.size())));
+  const std::vector<double> d = scarti(linea, b, costruisci_bersaglio(nodi, 0));
   nomina_stretti(m, b, d, f);
   double somma = 0;
   size_t quanti = 0;
@@ -94,13 +106,13 @@ void scarti_mappa(const mappa_osm& m, const bozza_linea& b, const std::vector<pu
     if (n > 1 && x > f.scarto_nodi) f.scarto_nodi = x, f.nodo_lontano = m.nodi[b.strada.nodi[k]].id;
   }
   size_t k = 0;
-  for (size_t i = 0; i < pianta.size(); ++i) {
+  for (size_t i = 0; i < linea.size(); ++i) {
     if (nominato(f, static_cast<int64_t>(i))) continue;
     const double u = b.t.lungo[i];
     while (k + 2 < nodi.size() && b.lungo_nodi[k + 1] < u - 50) ++k;
     double x = HUGE_VAL;
     for (size_t j = k; j + 1 < nodi.size() && b.lungo_nodi[j] <= u + 50; ++j)
-      x = std::min(x, distanza_segmento(pianta[i], nodi[j], nodi[j + 1]));
+      x = std::min(x, distanza_segmento(linea[i], nodi[j], nodi[j + 1]));
     if (x < HUGE_VAL) f.scarto_corde = std::max(f.scarto_corde, x);
   }
 }
@@ -125,9 +137,12 @@ void misura(const mappa_osm& m, const bozza_linea& b, std::map<std::string, std:
             const std::string& linea, const std::string& treno, misure& f, std::string& errore) {
   scenario_compilato s;
   if (!compilato_da_memoria(compilati, linea, treno, s, errore)) return;
+  // The plan to the line's end, and a little past it for the last nodes.
   std::vector<punto> pianta;
-  for (int64_t i = 0; i <= b.lunghezza && static_cast<size_t>(i) < s.pianta.punti(); ++i)
-    pianta.push_back({s.pianta.x(static_cast<size_t>(i)), s.pianta.y(static_cast<size_t>(i))});
+  for (size_t i = 0; i <= static_cast<size_t>(b.lunghezza + kOltre) && i < s.pianta.punti() &&
+                     s.pianta.genere(i) != genere_punto::vuoto;
+       ++i)
+    pianta.push_back({s.pianta.x(i), s.pianta.y(i)});
   scarti_mappa(m, b, pianta, f);
   const std::vector<regole::tratto_km> tratti = regole::tratti_km(s.tabella_linea);
   int64_t peggio = -1;

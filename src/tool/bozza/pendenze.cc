@@ -124,6 +124,8 @@ void scrivi_pendenze(const std::vector<vertice>& corda, bozza_linea& b) {
     const int64_t p = arrotonda(static_cast<int64_t>(std::nearbyint(v.x)), passo) * passo;
     if (p >= punti.back() + kTrattoMinimo && p < b.lunghezza) punti.push_back(p);
   }
+  // The line's end closes the last stretch; one too short to round well joins the one before.
+  if (punti.size() > 1 && b.lunghezza - punti.back() < kTrattoMinimo) punti.pop_back();
   if (b.lunghezza > punti.back()) punti.push_back(b.lunghezza);
   int64_t quota_mm = b.quota_iniziale;
   for (size_t t = 0; t + 1 < punti.size(); ++t) {

@@ -26,7 +26,10 @@ void disegna_pianta(const mappa_osm& m, bozza_linea& b) {
   const coordinate origine = m.nodi[b.strada.nodi[0]].dove();
   std::vector<punto> nodi;
   const piano nord(origine, 0);
-  for (uint32_t n : b.strada.nodi) nodi.push_back(nord.proietta(m.nodi[n].dove()));
+  for (uint32_t n : b.strada.nodi) {
+    b.dove_nodi.push_back(m.nodi[n].dove());
+    nodi.push_back(nord.proietta(b.dove_nodi.back()));
+  }
   const punto v = verso_iniziale(nodi);
   double rotta = gradi(arcotangente2(v.x, v.y));
   if (rotta < 0) rotta += 360;

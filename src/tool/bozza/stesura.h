@@ -67,7 +67,8 @@ struct bozza_linea {
   // The route on the map.
   percorso strada;
   std::vector<luogo> tappe;
-  std::vector<double> lungo_nodi;  // each route node's length along the track
+  std::vector<double> lungo_nodi;     // each route node's length along the track
+  std::vector<coordinate> dove_nodi;  // and where it is on the map
   // The plan.
   piano pn;
   tracciato t;

@@ -5,7 +5,8 @@
 // width). Where a class matches the track's curvature the trace rides it and
 // corrects only on nearing the tube's edge. Every error is made good at once,
 // so nothing drifts however long the line; far off (past a bend tighter than
-// any class) a steering law brings the trace back first.
+// any class) the trace is brought back first, turning hard one way then the
+// other.
 #include "tool/bozza/tracciato.h"
 
 #include <algorithm>
@@ -30,13 +31,15 @@ constexpr double kTubo = 0.4;             // metres each side of the track
 constexpr double kCosta = 5e-5;           // a class this near the track's curvature is ridden
 constexpr int kTenutaMinima = 10;         // metres a class is held at least
 constexpr double kAnticipoCurvatura = 4;  // metres ahead that the track's curvature is taken
-constexpr double kLunghezzaRitorno = 80;  // metres over which a far trace is steered back
+constexpr double kRitorno = 2e-3;         // the curvature a far trace comes back by
+constexpr double kLontano = 2.0;          // metres off that make a trace far
 
 struct stato {
   double x2 = 0, y2 = 0, x1 = 0, y1 = 1;  // the last two plan points
   size_t j = 0;                           // the track metre the trace is near
   int q = kDiritto;                       // the class in use
   int tenuta = 0;                         // metres it has been held
+  bool ritorno = false;                   // coming back from far off
 };
 
 // Where the point (x, y) projects on the track near metre `j`: metres along,
@@ -82,19 +85,27 @@ void intorno(double k, int& costa, int& giu, int& su) {
 
 // The class for the next metre: k the track's curvature, d the sine of the
 // heading error and e the distance off (both left positive).
-int scegli(const stato& s, double k, double d, double e) {
+int scegli(stato& s, double k, double d, double e) {
   int costa, giu, su;
   intorno(k, costa, giu, su);
   const double alfa = std::max(1e-7, k - livello(giu)), beta = std::max(1e-7, livello(su) - k);
   const double dp = std::max(d, 0.0), dn = std::min(d, 0.0);
   // Where the trace comes to rest, turning back now with the class below or above.
   const double fermo_giu = e + dp * dp / (2 * alfa), fermo_su = e - dn * dn / (2 * beta);
-  const bool lontano = std::fabs(fermo_giu) > 3 * kTubo && std::fabs(fermo_su) > 3 * kTubo &&
-                       (fermo_giu > 0) == (fermo_su > 0);
+  // Far off until back in the tube, turned to rest there.
+  if (std::fabs(e) > kLontano ||
+      (std::fabs(fermo_giu) > 3 * kTubo && std::fabs(fermo_su) > 3 * kTubo &&
+       (fermo_giu > 0) == (fermo_su > 0)))
+    s.ritorno = true;
+  else if (std::fabs(e) < kTubo && std::min(std::fabs(fermo_giu), std::fabs(fermo_su)) < kTubo)
+    s.ritorno = false;
+  const bool lontano = s.ritorno;
   if (s.tenuta < kTenutaMinima && (lontano || std::fabs(e) < 2 * kTubo)) return s.q;
   if (lontano) {
-    const double l = kLunghezzaRitorno;
-    return livello_vicino(k - 2 * d / l - e / (l * l));
+    // Back at the full rate each way, turning at the curve that comes to rest on the track.
+    const int g2 = livello_vicino(k - kRitorno), s2 = livello_vicino(k + kRitorno);
+    const double a2 = std::max(1e-7, k - livello(g2)), b2 = std::max(1e-7, livello(s2) - k);
+    return (d > 0 ? e + d * d / (2 * a2) : e - d * d / (2 * b2)) > 0 ? g2 : s2;
   }
   const double c = livello(s.q);
   const double bordo = costa >= 0 ? 0.0 : kTubo;  // riding: corrections aim at the middle
