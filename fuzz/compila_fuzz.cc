@@ -286,7 +286,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dati, size_t n) {
   } catch (const fine_programma& fine) {
     fatale = fine.codice;
   } catch (const file::errore_scrittura& e) {
-    // Only the file system can make this happen in a private folder.
+    // The harness's folder is its own: only the file system can make this happen.
     violata("scrittura fallita nella cartella di lavoro:", e.what());
   }
   controlla(f, con_linea, con_treno, treno, fatale);

@@ -81,21 +81,30 @@ TEST(VociLette, EveryBodyEntryWithItsLineAndFields) {
   const esito_compilazione e = s.compila(true);
   ASSERT_EQ(e.codice_errore, 0);
   std::map<std::string, int> n;
-  for (const voce_letta& v : e.voci) ++n[v.chiave->genere];
-  // The line's body, then the train.
-  const std::map<std::string, int> attese = {{"pendenza", 24},
-                                             {"curva", 23},
-                                             {"montagna", 1},
-                                             {"indicatori_vmax", 9},
-                                             {"cartello_indicatore", 8},
-                                             {"numero vetture", 1},
-                                             {"percentuale massa frenata", 1},
-                                             {"sabbia", 1},
-                                             {"orologio", 1},
-                                             {"velocita", 8},
-                                             {"aderenza", 1},
-                                             {"segnale", 21},
-                                             {"stazione", 11}};
+  for (const voce_letta& v : e.voci) ++n[v.chiave ? v.chiave->genere : v.campi.at(0)];
+  // The line's header and body, then the train; section heads without a key.
+  std::map<std::string, int> attese = {{"[generale]", 2}, {"[fine]", 2}};
+  for (const char* t :
+       {"[curve]", "[pendenze]", "[montagne]", "[indicazioni]", "[cartelli]", "[vel_limite]",
+        "[aderenze]", "[segnali]", "[stazioni]", "[rallentamenti]", "[codici]"})
+    attese[t] = 1;
+  attese.insert({{"lunghezza percorso", 1},
+                 {"progressiva chilometrica", 3},
+                 {"sfondo", 3},
+                 {"ripetizione segnali", 1},
+                 {"pendenza", 24},
+                 {"curva", 23},
+                 {"montagna", 1},
+                 {"indicatori_vmax", 9},
+                 {"cartello_indicatore", 8},
+                 {"numero vetture", 1},
+                 {"percentuale massa frenata", 1},
+                 {"sabbia", 1},
+                 {"orologio", 1},
+                 {"velocita", 8},
+                 {"aderenza", 1},
+                 {"segnale", 21},
+                 {"stazione", 11}});
   EXPECT_EQ(n, attese);
   const auto gruzo = std::find_if(e.voci.begin(), e.voci.end(), [](const voce_letta& v) {
     return !v.campi.empty() && v.campi.back() == "GRUZO";
@@ -107,6 +116,14 @@ TEST(VociLette, EveryBodyEntryWithItsLineAndFields) {
             "stazione,   21600, 12,  300,  0, 0, 0,  1,1,0,  4,1,1,   40,  14,50,51, GRUZO");
   EXPECT_EQ(gruzo->campi.size(), 17u);
   EXPECT_EQ(gruzo->campi[0], "21600");
+  // Each field with its bytes in the line: the key, the position, the name.
+  const auto testo_di = [&](const luogo_campo& l) {
+    EXPECT_EQ(l.riga, 24);
+    return gruzo->dove.testo.substr(static_cast<size_t>(l.da), static_cast<size_t>(l.a - l.da));
+  };
+  EXPECT_EQ(testo_di(gruzo->luogo_chiave), "stazione");
+  EXPECT_EQ(testo_di(gruzo->luoghi[0]), "21600");
+  EXPECT_EQ(testo_di(gruzo->luoghi[16]), "GRUZO");
   EXPECT_TRUE(s.compila(false).voci.empty());
 }
 

@@ -2,12 +2,20 @@
 // positions, the life cycle, and a conversation on the built-in sources.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "aiuti.h"
+#include "platform/file.h"
 #include "platform/testo.h"
+#include "tool/compilati/compilati.h"
+#include "tool/compilazione/compila.h"
+#include "tool/disegno/documento.h"
+#include "tool/disegno/plot.h"
+#include "tool/generatori/genera.h"
 #include "tool/server/lsp/cornice.h"
 #include "tool/server/lsp/server_lsp.h"
 #include "tool/server/lsp/testo_lsp.h"
@@ -252,6 +260,68 @@ TEST(ServerLsp, HoverOutlineCompletionAndFormatting) {
   EXPECT_EQ(n["result"], json::array());
   EXPECT_NE(c.ricevuti[c.ricevuti.size() - 2].dump().find("Formattazione non fatta"),
             std::string::npos);
+}
+
+// The kilometre of every station as the hover, the page's document and the
+// SVG's labels give it: one rule, so all three agree, on the built-in line and
+// on generated ones (whose three reference points differ in correction).
+TEST(ServerLsp, HoverPageAndSvgGiveEachStationTheSameKilometre) {
+  sorgenti_predefinite predefinite;
+  std::vector<std::tuple<std::string, std::string, std::string>> casi = {
+      {predefinite.t.percorso, "FerziaPS-Calvorano", "24617"}};
+  cartella_temporanea t;
+  for (int km : {7, 100}) {
+    const scenario_generato g = genera_scenario({km, static_cast<uint64_t>(km), 4});
+    const std::string c = t / std::to_string(km);
+    std::filesystem::create_directories(c);
+    scrivi_tutto(file::percorso(c, "G_linea.txt"), g.linea);
+    scrivi_tutto(file::percorso(c, "G_1-.txt"), g.treno);
+    casi.emplace_back(c, "G", "1");
+  }
+  for (const auto& [cartella, linea, treno] : casi) {
+    SCOPED_TRACE(linea);
+    esito_compilazione e = compila_scenario(compilazione_anteprima(cartella, linea, treno));
+    ASSERT_EQ(e.codice_errore, 0);
+    // Where each station's position stands in its source, for the hover.
+    std::vector<luogo_campo> posti;
+    for (const voce_letta& v : e.voci)
+      if (v.chiave && std::string_view(v.chiave->genere) == "stazione")
+        posti.push_back(v.luoghi[0]);
+    scenario_compilato sc;
+    std::map<std::string, std::string> compilati = e.compilati;
+    std::string motivo;
+    ASSERT_TRUE(compilato_da_memoria(compilati, linea, treno, sc, motivo)) << motivo;
+    const std::string svg = disegna_linea(sc.tabella_linea, sc.celle, sc.planimetria());
+    const json d = json::parse(documento_anteprima(e, linea, treno, 1));
+
+    cliente l;
+    l.chiedi("initialize", {{"capabilities", json::object()}});
+    const std::string f_linea = file::percorso(cartella, linea + "_linea.txt");
+    const std::string f_treno = file::percorso(cartella, linea + "_" + treno + "-.txt");
+    for (const std::string& f : {f_linea, f_treno})
+      l.avvisa("textDocument/didOpen", {{"textDocument",
+                                         {{"uri", uri_di(f)},
+                                          {"languageId", "x"},
+                                          {"version", 1},
+                                          {"text", testo::da_1252(leggi_tutto(f))}}}});
+    size_t k = 0;
+    for (const json& o : d["oggetti"]) {
+      if (o["genere"] != "stazione") continue;
+      ASSERT_LT(k, posti.size());
+      const std::string km = o["km"].get<std::string>(), nome = o["nome"].get<std::string>();
+      const json h =
+          l.chiedi("textDocument/hover", {{"textDocument", {{"uri", uri_di(f_treno)}}},
+                                          {"position", posizione(posti[k].riga - 1, posti[k].da)}});
+      EXPECT_NE(h["result"]["contents"]["value"].get<std::string>().find(", " + km),
+                std::string::npos)
+          << nome << " " << km << ": " << h.dump();
+      const std::string in_svg = std::regex_replace(nome, std::regex("'"), "&apos;");
+      EXPECT_NE(svg.find("<title>" + in_svg + ", " + km + "</title>"), std::string::npos)
+          << nome << " " << km;
+      ++k;
+    }
+    EXPECT_GT(k, 2u);
+  }
 }
 
 }  // namespace

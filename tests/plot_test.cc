@@ -1,4 +1,6 @@
 // scenario plot: a well-formed, self-contained SVG with one name per station.
+#include "tool/disegno/plot.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -79,7 +79,7 @@ TEST(ScenarioCompile, SameFilesAsCompattatoreAndSourcesUntouched) {
     EXPECT_EQ(leggi_tutto(t / (std::string("out/") + n)), leggi_tutto(t / n)) << n;
   EXPECT_EQ(leggi_tutto(t / "src/FerziaPS-Calvorano_linea.txt"), linea);
   EXPECT_EQ(leggi_tutto(t / "src/FerziaPS-Calvorano_24617-.txt"), treno);
-  // Nothing of the private folder is left behind.
+  // Only the three files: no temporary one is left behind.
   size_t voci = 0;
   for (auto& e : fs::directory_iterator(t / "out")) (void)e, ++voci;
   EXPECT_EQ(voci, 3u);

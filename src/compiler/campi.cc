@@ -33,6 +33,14 @@ void lettore_campi::chiudi_campo() {
   }
 }
 
+void lettore_campi::annota(size_t da, size_t a, std::string_view testo) {
+  ultimo_ = {riga_campo_, static_cast<int>(da - inizio_riga_campo_),
+             static_cast<int>(a - inizio_riga_campo_)};
+  if (!registro) return;
+  registro->campi.emplace_back(testo);
+  registro->luoghi.push_back(ultimo_);
+}
+
 std::string_view lettore_campi::quotato() {
   // pos_ stands on the opening quote.
   size_t inizio = ++pos_;
@@ -56,7 +64,7 @@ std::string lettore_campi::testo() {
     chiudi_campo();
     t.assign(dati_.data() + inizio, fine_testo - inizio);
   }
-  if (registro) registro->push_back(t);
+  annota(inizio_campo_, inizio_campo_ + t.size() + (dati_[inizio_campo_] == '"' ? 2 : 0), t);
   return t;
 }
 
@@ -75,7 +83,8 @@ int32_t lettore_campi::numero() {
     if (pos_ < dati_.size() && vuoto(dati_[pos_])) salta_vuoti();
     chiudi_campo();
   }
-  if (registro) registro->emplace_back(cifre);
+  const auto da = static_cast<size_t>(cifre.data() - dati_.data());
+  annota(da, da + cifre.size(), cifre);
   if (cifre.empty()) return 0;
   bool negativo = false;
   size_t i = 0;
@@ -115,6 +124,12 @@ posizione_sorgente posizione_campo(const lettore_campi& f, const std::string& fi
 
 bool testa_sezione(std::string_view t) {
   return t.size() >= 2 && t.front() == '[' && t.back() == ']';
+}
+
+void nota_testa(std::vector<voce_letta>* voci, const lettore_campi& f, const std::string& token,
+                const std::string& file) {
+  if (!voci || !testa_sezione(token)) return;
+  voci->push_back({nullptr, posizione_campo(f, file), {token}, f.luogo(), {f.luogo()}, false});
 }
 
 namespace {

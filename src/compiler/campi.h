@@ -41,8 +41,11 @@ class lettore_campi {
   int colonna() const { return static_cast<int>(inizio_campo_ - inizio_riga_campo_) + 1; }
   std::string_view testo_riga() const;
 
-  // While set, every field read is added to it as written.
-  std::vector<std::string>* registro = nullptr;
+  // Where the last field read stands.
+  luogo_campo luogo() const { return ultimo_; }
+
+  // While set, every field read is added to it as written, with its place.
+  voce_letta* registro = nullptr;
 
  private:
   static bool vuoto(char c) { return c == ' ' || c == '\t'; }
@@ -55,6 +58,7 @@ class lettore_campi {
   void chiudi_campo();
   void salta_fine_riga();
   std::string_view quotato();
+  void annota(size_t da, size_t a, std::string_view testo);
 
   std::string dati_;
   size_t pos_ = 0;
@@ -63,21 +67,22 @@ class lettore_campi {
   int riga_campo_ = 0;
   size_t inizio_campo_ = 0;
   size_t inizio_riga_campo_ = 0;
+  luogo_campo ultimo_;
 };
 
 // Where the last field read stands, in the file named `file`.
 posizione_sorgente posizione_campo(const lettore_campi& f, const std::string& file);
 
 // While entries are noted (`voci` not null): the entry of key `k` whose key
-// stands at `dove`, with the fields read until this goes.
+// (the last field read) stands at `dove`, with the fields read until this goes.
 class nota_voce {
  public:
   nota_voce(std::vector<voce_letta>* voci, lettore_campi& f, const formato::chiave_sorgente& k,
-            const posizione_sorgente& dove)
+            const posizione_sorgente& dove, bool testata = false)
       : f_(f) {
     if (!voci) return;
-    voci->push_back({&k, dove, {}});
-    f.registro = &voci->back().campi;
+    voci->push_back({&k, dove, {}, f.luogo(), {}, testata});
+    f.registro = &voci->back();
   }
   ~nota_voce() { f_.registro = nullptr; }
   nota_voce(const nota_voce&) = delete;
@@ -86,6 +91,11 @@ class nota_voce {
  private:
   lettore_campi& f_;
 };
+
+// While entries are noted: a section head, the last field read, as an entry
+// without a key.
+void nota_testa(std::vector<voce_letta>* voci, const lettore_campi& f, const std::string& token,
+                const std::string& file);
 
 // A bracketed section head such as "[curve]": it names no entry.
 bool testa_sezione(std::string_view t);

@@ -156,15 +156,24 @@ esito_voce ripetizione(Form1& t, lettore_campi& f) {
 esito_voce voce_testata(Form1& t, lettore_campi& f) {
   const std::string& r = t.riga;
   voce_linea& sfondi = t.tabella_linea[formato::kVoceLinea];
-  if (e_chiave(r, k_lunghezza, false) && lunghezza(t, f) == esito_voce::fine_lettura)
-    return esito_voce::fine_lettura;
-  if (e_chiave(r, k_tre, false)) progressiva(t, f, formato::kVoceProgressivaTre);
-  if (e_chiave(r, k_due, false)) progressiva(t, f, formato::kVoceProgressivaDue);
-  if (e_chiave(r, k_uno, false)) progressiva(t, f, formato::kVoceProgressivaUno);
-  if (e_chiave(r, k_sfondo_uno, false)) sfondi.inizio = f.numero();
-  if (e_chiave(r, k_sfondo_due, false)) sfondi.posizione = f.numero();
-  if (e_chiave(r, k_sfondo_tre, false)) sfondi.fine = f.numero();
-  if (e_chiave(r, k_ripetizione, false)) return ripetizione(t, f);
+  const posizione_sorgente dove =
+      t.voci_lette ? posizione_campo(f, t.file_linea()) : posizione_sorgente{};
+  // Noted while its values are read, when entries are noted.
+  auto nota = [&](size_t k) { return nota_voce(t.voci_lette, f, chiavi_testata()[k], dove, true); };
+  if (e_chiave(r, k_lunghezza, false)) {
+    nota_voce n = nota(k_lunghezza);
+    if (lunghezza(t, f) == esito_voce::fine_lettura) return esito_voce::fine_lettura;
+  }
+  if (e_chiave(r, k_tre, false)) nota(k_tre), progressiva(t, f, formato::kVoceProgressivaTre);
+  if (e_chiave(r, k_due, false)) nota(k_due), progressiva(t, f, formato::kVoceProgressivaDue);
+  if (e_chiave(r, k_uno, false)) nota(k_uno), progressiva(t, f, formato::kVoceProgressivaUno);
+  if (e_chiave(r, k_sfondo_uno, false)) nota(k_sfondo_uno), sfondi.inizio = f.numero();
+  if (e_chiave(r, k_sfondo_due, false)) nota(k_sfondo_due), sfondi.posizione = f.numero();
+  if (e_chiave(r, k_sfondo_tre, false)) nota(k_sfondo_tre), sfondi.fine = f.numero();
+  if (e_chiave(r, k_ripetizione, false)) {
+    nota_voce n = nota(k_ripetizione);
+    return ripetizione(t, f);
+  }
   return esito_voce::avanti;
 }
 
@@ -175,7 +184,10 @@ esito_voce fino_a_generale(Form1& t, lettore_campi& f) {
     if (f.fine()) return ferma(t, codice::generale_mancante);
     t.riga = f.testo();
     if (f.fine()) return ferma(t, codice::generale_mancante);
-    if (testo::contiene_nc(t.riga, "[generale]")) return esito_voce::avanti;
+    if (testo::contiene_nc(t.riga, "[generale]")) {
+      nota_testa(t.voci_lette, f, t.riga, t.file_linea());
+      return esito_voce::avanti;
+    }
   }
 }
 
@@ -191,6 +203,7 @@ esito_voce testata(Form1& t, lettore_campi& f) {
     // end of the file between them.
     for (int k = 0; k < 10; ++k)
       if (contiene(t.riga, "-")) t.riga = f.testo();
+    nota_testa(t.voci_lette, f, t.riga, t.file_linea());
     if (t.avvisi && !contiene(t.riga, "-") && !una_chiave(t.riga, false, false) &&
         !chiude_intestazione(t.riga))
       campo_ignorato(*t.avvisi, t.lettura.riga_ignorata, posizione_campo(f, t.file_linea()),
@@ -319,6 +332,7 @@ esito_voce corpo(Form1& t, lettore_campi& f) {
   for (;;) {
     if (f.fine()) return esito_voce::avanti;
     t.riga = f.testo();
+    nota_testa(t.voci_lette, f, t.riga, t.file_linea());
     if (alla_fine(t, f)) return esito_voce::avanti;
     // At most two dashed tokens in a row are passed over.
     for (int k = 0; k < 2 && contiene(t.riga, "-"); ++k) {

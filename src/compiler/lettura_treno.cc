@@ -240,6 +240,7 @@ bool alla_fine(Form1& t, const lettore_campi& f) {
 esito_voce voci(Form1& t, lettore_campi& f) {
   while (!f.fine()) {
     t.riga = f.testo();
+    nota_testa(t.voci_lette, f, t.riga, t.file_treno());
     if (alla_fine(t, f)) return esito_voce::avanti;  // the last field is never handled
     for (int i = 0; i < kTrattiniSaltati && testo::contiene(t.riga, "-"); ++i) {
       t.riga = f.testo();
@@ -266,7 +267,10 @@ void Form1::leggi_treno(lettore_campi& f) {
   while (!f.fine()) {
     riga = f.testo();
     generale = testo::contiene_nc(riga, "[generale]");
-    if (generale) break;
+    if (generale) {
+      nota_testa(voci_lette, f, riga, file_treno());
+      break;
+    }
   }
   if (avvisi && !generale)
     avvisi->push_back({posizione_campo(f, file_treno()),

@@ -23,13 +23,25 @@ struct avviso {
   std::string messaggio;  // UTF-8
 };
 
-// An entry as the reader took it (the line's body, the train): its key, where
-// the key stands, and the fields read after the key, as written (single-byte
-// text).
+// Where a field stands: its line (from 1) and its bytes in that line, from
+// `da` (from 0) up to `a`, blanks around it left out.
+struct luogo_campo {
+  int riga = 0;
+  int da = 0, a = 0;
+};
+
+// An entry as the reader took it: its key (none for a section head such as
+// "[curve]"), where the key stands, and the fields read after the key, as
+// written (single-byte text), each with its place. This is the sources'
+// grammar as the compile reads it; the editor's outline, hover and formatting
+// take the entries from here.
 struct voce_letta {
   const formato::chiave_sorgente* chiave = nullptr;
   posizione_sorgente dove;
   std::vector<std::string> campi;
+  luogo_campo luogo_chiave;
+  std::vector<luogo_campo> luoghi;
+  bool testata = false;  // in the line's header
 };
 
 // Where the reader stored a code and then read on: a code 15 of the line file

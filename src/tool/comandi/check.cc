@@ -51,8 +51,7 @@ int comando_check(const argomenti& a) {
   o.cartella_sorgenti = l.posizionali[0];
   o.linea = l.posizionali[1];
   o.treno = l.posizionali[2];
-  if (!regole::nome_valido(o.linea) || !regole::nome_valido(o.treno))
-    return errore_uso("check", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
+  if (int s = nomi_scenario("check", o.linea, o.treno); s >= 0) return s;
   const esito_compilazione e = compila_scenario(o);
   if (json)
     stampa_json(e);

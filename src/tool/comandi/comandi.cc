@@ -72,8 +72,7 @@ int comando_compile(const argomenti& a) {
   o.cartella_sorgenti = l.posizionali[0];
   o.linea = l.posizionali[1];
   o.treno = l.posizionali[2];
-  if (!regole::nome_valido(o.linea) || !regole::nome_valido(o.treno))
-    return errore_uso("compile", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
+  if (int s = nomi_scenario("compile", o.linea, o.treno); s >= 0) return s;
   esito_compilazione e = compila_scenario(o);
   if (json)
     stampa_json(e);

@@ -132,7 +132,3 @@ struct campo_valore {
 std::vector<campo_valore> campi_voce(const voce_linea& v);
 std::vector<campo_valore> campi_cella(const cella_percorso& c);
 
-// The line drawn as one self-contained SVG document: the plan from above with
-// stations, signals and boards, and the gradient and speed-limit profiles.
-std::string disegna_linea(const tabella& t, const std::vector<cella_percorso>& celle,
-                          const planimetria_linea& p);

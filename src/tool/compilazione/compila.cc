@@ -101,7 +101,10 @@ esito_compilazione compila_scenario(const opzioni_compilazione& o) {
     }
     if (o.avvisi && esito.codice_fatale == 0 && f.codice_errore == 0)
       avvisi_orario(f.tabella_linea, f.celle_percorso, esito.voci, esito.avvisi);
-    if (!o.voci) esito.voci.clear();
+    if (o.voci)
+      esito.tabella_linea = f.tabella_linea;
+    else
+      esito.voci.clear();
     esito.codice_errore = f.codice_errore;
     esito.posizione_errore = f.posizione_errore;
     esito.sorgente = f.sorgente;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "model/regole.h"
+
 int leggi_argomenti(const char* nome, const argomenti& a,
                     std::initializer_list<opzione_comando> opzioni, size_t posizionali,
                     const char* cosa, argomenti_letti& letti) {
@@ -37,4 +39,9 @@ int leggi_argomenti(const char* nome, const argomenti& a,
   if (letti.posizionali.size() != posizionali)
     return errore_uso(nome, std::string(nome) + " vuole " + cosa);
   return -1;
+}
+
+int nomi_scenario(const char* nome, const std::string& linea, const std::string& treno) {
+  if (regole::nome_valido(linea) && regole::nome_valido(treno)) return -1;
+  return errore_uso(nome, "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
 }

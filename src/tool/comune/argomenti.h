@@ -29,6 +29,10 @@ void stampa_uso(const char* nome, FILE* out);
 // Prints the usage line of a subcommand on standard error; returns kUscitaUso.
 int errore_uso(const char* nome, const std::string& motivo);
 
+// ROUTE and TRAIN as a subcommand takes them: -1 when both are plain file-name
+// parts, else the status of the usage error it prints.
+int nomi_scenario(const char* nome, const std::string& linea, const std::string& treno);
+
 struct opzione_comando {
   const char* nome;              // "--out"
   const char* valore = nullptr;  // what its value is ("una cartella"); nullptr for a switch

@@ -313,8 +313,7 @@ int comando_decompile(const argomenti& a) {
   o.cartella = l.posizionali[0];
   o.linea = l.posizionali[1];
   o.treno = l.posizionali[2];
-  if (!regole::nome_valido(o.linea) || !regole::nome_valido(o.treno))
-    return errore_uso("decompile", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
+  if (int s = nomi_scenario("decompile", o.linea, o.treno); s >= 0) return s;
   const esito_decompilazione e = decompila_cartella(o);
   if (!e.errore.empty()) {
     if (json)

@@ -133,8 +133,7 @@ int comando_diff(const argomenti& a) {
   const bool json = l.ha("--json");
   const std::vector<std::string>& posizionali = l.posizionali;
   const std::string &linea = posizionali[2], &treno = posizionali[3];
-  if (!regole::nome_valido(linea) || !regole::nome_valido(treno))
-    return errore_uso("diff", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
+  if (int s = nomi_scenario("diff", linea, treno); s >= 0) return s;
   scenario_compilato sa, sb;
   std::string motivo;
   if (!leggi_compilato(posizionali[0], linea, treno, sa, motivo) ||

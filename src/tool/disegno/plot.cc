@@ -933,8 +933,7 @@ int comando_plot(const argomenti& a) {
   const std::string& cartella = l.posizionali[0];
   const std::string& linea = l.posizionali[1];
   const std::string& treno = l.posizionali[2];
-  if (!regole::nome_valido(linea) || !regole::nome_valido(treno))
-    return errore_uso("plot", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
+  if (int s = nomi_scenario("plot", linea, treno); s >= 0) return s;
   if (html && compilati)
     return errore_uso("plot",
                       "--html vuole i sorgenti (SRCDIR): la pagina lega ogni voce alla sua riga");

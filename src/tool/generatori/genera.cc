@@ -529,8 +529,7 @@ int comando_generate(const argomenti& a) {
   const std::string& cartella = posizionali[0];
   const std::string& linea = posizionali[1];
   const std::string& treno = posizionali[2];
-  if (!regole::nome_valido(linea) || !regole::nome_valido(treno))
-    return errore_uso("generate", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
+  if (int s = nomi_scenario("generate", linea, treno); s >= 0) return s;
 
   scenario_generato g = selvaggio ? genera_selvaggio(o.seme) : genera_scenario(o);
   const std::string nome_linea = file::percorso(cartella, formato::nome_sorgente_linea(linea));

@@ -148,8 +148,7 @@ int comando_preview(const argomenti& a) {
   s.utf8 = l.ha("--utf8");
   s.linea = l.posizionali[1];
   s.treno = l.posizionali[2];
-  if (!regole::nome_valido(s.linea) || !regole::nome_valido(s.treno))
-    return errore_uso("preview", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
+  if (int n = nomi_scenario("preview", s.linea, s.treno); n >= 0) return n;
   uint16_t porta = 0;
   if (l.ha("--port") && !leggi_porta(l.valore("--port"), porta))
     return errore_uso("preview", "--port vuole un numero da 0 a 65535");

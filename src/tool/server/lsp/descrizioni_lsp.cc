@@ -6,6 +6,7 @@
 #include "model/numeri.h"
 #include "platform/testo.h"
 #include "tool/server/lsp/sorgenti_lsp.h"
+#include "tool/server/lsp/testo_lsp.h"
 
 namespace lsp {
 
@@ -13,11 +14,6 @@ namespace {
 
 std::string u(std::string_view cp1252) {
   return testo::da_1252(cp1252);
-}
-
-const voce_riga* voce_a(const std::vector<voce_riga>& voci, int riga) {
-  return riga >= 0 && static_cast<size_t>(riga) < voci.size() ? &voci[static_cast<size_t>(riga)]
-                                                              : nullptr;
 }
 
 std::string unita(const formato::valore_voce& v) {
@@ -42,38 +38,23 @@ std::string cella(std::string_view genere, long long p) {
          std::to_string(arrotonda(p + (dopo ? formato::kMetriCella : 0), formato::kMetriCella));
 }
 
-std::string chilometro(long long p, const std::vector<riferimento>& km) {
-  if (km.empty()) return "";
-  riferimento r = km.front();
-  for (const riferimento& x : km)
-    if (x.posizione <= p) r = x;
-  const long long m = r.progressiva + (p - r.posizione);
-  char b[48];
-  std::snprintf(b, sizeof b, "km %s%lld+%03lld", m < 0 ? "-" : "", std::llabs(m) / 1000,
-                std::llabs(m) % 1000);
-  return b;
-}
-
 std::string orario(long long h, long long m, long long s) {
-  char b[64];
-  std::snprintf(b, sizeof b, "orario %02lld:%02lld:%02lld (%lld s dalla mezzanotte)", h, m, s,
-                h * 3600 + m * 60 + s);
-  return b;
+  const int64_t t = regole::secondi_del_giorno(h, m, s);
+  return "orario " + regole::ora_testo(t) + " (" + std::to_string(t) + " s dalla mezzanotte)";
 }
 
-long long numero(const voce_riga& v, size_t i) {
-  return i < v.campi.size() ? std::atoll(v.campi[i].testo.c_str()) : 0;
+// Value i (from 1) of the entry as a number; 0 for an empty field.
+long long numero(const voce_letta& v, size_t i) {
+  return i >= 1 && i <= v.campi.size() ? std::atoll(v.campi[i - 1].c_str()) : 0;
 }
 
 // What value i (from 1) of the entry compiles to, where it says more than its number.
-std::string compilato(const voce_riga& v, size_t i, const std::vector<riferimento>& km) {
+std::string compilato(const voce_letta& v, size_t i, const std::vector<regole::tratto_km>& km) {
   const formato::valore_voce& x = v.chiave->valori[i - 1];
   const std::string_view g = v.chiave->genere, nome = x.nome;
   const long long n = numero(v, i);
-  if (std::string_view(x.unita) == "m" && (nome == "posizione" || nome == "inizio") && !v.testata) {
-    const std::string k = chilometro(n, km);
-    return cella(g, n) + (k.empty() ? "" : ", " + k);
-  }
+  if (std::string_view(x.unita) == "m" && (nome == "posizione" || nome == "inizio") && !v.testata)
+    return cella(g, n) + ", " + regole::testo_km(regole::progressiva(km, n));
   if (g == "velocita" && nome == "velocita")
     return "memorizzata come " + std::to_string(arrotonda(n, 5)) + " (" +
            std::to_string(arrotonda(n, 5) * 5) + " km/h)";
@@ -87,29 +68,37 @@ std::string compilato(const voce_riga& v, size_t i, const std::vector<riferiment
 
 }  // namespace
 
-std::string descrizione(const std::vector<voce_riga>& voci, int riga, int colonna,
-                        const std::vector<riferimento>& km) {
-  const voce_riga* v = voce_a(voci, riga);
-  if (!v || v->campi.empty()) return "";
-  const size_t c = static_cast<size_t>(std::max(colonna, 0));
-  if (v->testa)
-    return "**" + u(v->campi.front().testo) +
-           "**: intestazione di sezione; per la lettura non ha significato, le voci si "
-           "riconoscono dalla chiave";
-  if (!v->chiave) return "";
-  size_t i = 0;
-  while (i + 1 < v->campi.size() && c > v->campi[i].fine) ++i;
-  if (c < v->campi[i].inizio && i > 0) return "";
-  if (i == 0) return testo_chiave(*v->chiave);
-  if (i > v->chiave->n_valori)
-    return "campo in più: " + std::string(v->chiave->chiave) + " ha " +
-           std::to_string(v->chiave->n_valori) +
-           " valori, la lettura prende questo come un campo a sé";
-  const formato::valore_voce& x = v->chiave->valori[i - 1];
-  std::string m = "**" + std::string(x.nome) + "**" + unita(x) + ", valore " + std::to_string(i) +
-                  " di " + v->chiave->chiave + ": " + x.significato;
-  const std::string dopo = compilato(*v, i, km);
-  return dopo.empty() ? m : m + "\n\n" + dopo;
+namespace {
+
+// The field of an entry at (riga, colonna), from 1 and from 0: 0 for the key,
+// i for value i; -1 for none.
+int campo_a(const voce_letta& v, int riga, int c) {
+  auto dentro = [&](const luogo_campo& l) { return l.riga == riga && c >= l.da && c <= l.a; };
+  if (dentro(v.luogo_chiave) && v.dove.riga == riga) return 0;
+  for (size_t i = 0; i < v.luoghi.size(); ++i)
+    if (dentro(v.luoghi[i])) return static_cast<int>(i + 1);
+  return -1;
+}
+
+}  // namespace
+
+std::string descrizione(const std::vector<voce_letta>& voci, int riga, int colonna,
+                        const std::vector<regole::tratto_km>& km) {
+  for (const voce_letta& v : voci) {
+    const int i = campo_a(v, riga + 1, std::max(colonna, 0));
+    if (i < 0) continue;
+    if (!v.chiave)
+      return "**" + u(v.campi.front()) +
+             "**: intestazione di sezione; per la lettura non ha significato, le voci si "
+             "riconoscono dalla chiave";
+    if (i == 0) return testo_chiave(*v.chiave);
+    const formato::valore_voce& x = v.chiave->valori[static_cast<size_t>(i) - 1];
+    std::string m = "**" + std::string(x.nome) + "**" + unita(x) + ", valore " + std::to_string(i) +
+                    " di " + v.chiave->chiave + ": " + x.significato;
+    const std::string dopo = compilato(v, static_cast<size_t>(i), km);
+    return dopo.empty() ? m : m + "\n\n" + dopo;
+  }
+  return "";
 }
 
 }  // namespace lsp
@@ -127,21 +116,21 @@ int genere_simbolo(std::string_view g) {
   return 8;                                                             // Field
 }
 
-std::string nome_simbolo(const voce_riga& v) {
+std::string nome_simbolo(const voce_letta& v) {
   const std::string_view g = v.chiave->genere;
-  auto campo = [&](size_t i) { return i < v.campi.size() ? u(v.campi[i].testo) : ""; };
+  auto campo = [&](size_t i) { return i >= 1 && i <= v.campi.size() ? u(v.campi[i - 1]) : ""; };
   if (g == "stazione") {
     std::string n = campo(17).empty() ? "stazione " + campo(1) + " m" : campo(17);
     const long long h = numero(v, 14), m = numero(v, 15), s = numero(v, 16);
-    if (h || m || s) {
-      char b[32];
-      std::snprintf(b, sizeof b, " %02lld:%02lld:%02lld", h, m, s);
-      n += b;
-    }
+    if (h || m || s) n += " " + regole::ora_testo(regole::secondi_del_giorno(h, m, s));
     return n;
   }
-  std::string n = u(v.campi.front().testo);
-  if (v.chiave->n_valori == 0 || v.campi.size() < 2) return n;
+  const luogo_campo& k = v.luogo_chiave;
+  std::string n =
+      u(std::string_view(v.dove.testo)
+            .substr(static_cast<size_t>(std::min<int>(k.da, static_cast<int>(v.dove.testo.size()))),
+                    static_cast<size_t>(k.a - k.da)));
+  if (v.chiave->n_valori == 0 || v.campi.empty()) return n;
   n += " " + campo(1);
   if (*v.chiave->valori[0].unita) n += std::string(" ") + v.chiave->valori[0].unita;
   if (g == "curva" || g == "montagna") n += ", " + campo(2) + " m";
@@ -151,25 +140,34 @@ std::string nome_simbolo(const voce_riga& v) {
 
 }  // namespace
 
-std::vector<simbolo> struttura(const std::vector<voce_riga>& voci) {
+std::vector<simbolo> struttura(const std::vector<voce_letta>& voci, std::string_view testo) {
+  std::vector<size_t> lunghezze;
+  per_riga(testo, [&](size_t a, size_t b) { lunghezze.push_back(b - a); });
+  auto lunga = [&](int riga) {
+    return riga >= 1 && static_cast<size_t>(riga) <= lunghezze.size()
+               ? lunghezze[static_cast<size_t>(riga) - 1]
+               : 0;
+  };
   std::vector<simbolo> out;
   simbolo* sezione = nullptr;
-  for (const voce_riga& v : voci) {
-    if (v.testa) {
-      out.push_back({u(v.campi.front().testo), "sezione", 3, v.riga, v.riga, v.lunghezza, {}});
+  for (const voce_letta& v : voci) {
+    const int riga = v.dove.riga;
+    if (!v.chiave) {
+      out.push_back({u(v.campi.front()), "sezione", 3, riga - 1, riga - 1, lunga(riga), {}});
       sezione = &out.back();
       continue;
     }
-    if (!v.chiave) continue;
+    const int ultima = v.luoghi.empty() ? riga : std::max(riga, v.luoghi.back().riga);
     simbolo x{nome_simbolo(v),
               v.chiave->significato,
               genere_simbolo(v.chiave->genere),
-              v.riga,
-              v.riga,
-              v.lunghezza,
+              riga - 1,
+              ultima - 1,
+              lunga(ultima),
               {}};
     if (sezione) {
-      sezione->fine = v.riga;
+      sezione->fine = x.fine;
+      sezione->lunghezza = x.lunghezza;
       sezione->figli.push_back(std::move(x));
     } else {
       out.push_back(std::move(x));

@@ -196,16 +196,14 @@ void server::descrivi(const richiesta& r) {
   const std::string t = a_1252(testo_di(uri, aperto));
   if (!aperto) return rispondi(r, "null");
   const bool linea = e_linea_aperta(uri);
-  const auto voci = analizza(t, linea ? formato::sorgente::linea : formato::sorgente::treno);
-  std::vector<riferimento> km;
-  if (linea) {
-    km = riferimenti(voci);
-  } else {
+  const auto voci = leggi_voci(t, linea ? formato::sorgente::linea : formato::sorgente::treno);
+  std::string l = t;
+  if (!linea) {
     const coppia c = coppia_aperta(uri);
     bool a2 = false;
-    const std::string l = c.uri_linea.empty() ? "" : a_1252(testo_di(c.uri_linea, a2));
-    km = riferimenti(analizza(l, formato::sorgente::linea));
+    l = c.uri_linea.empty() ? "" : a_1252(testo_di(c.uri_linea, a2));
   }
+  const std::vector<regole::tratto_km> km = chilometri(l);
   const std::string m =
       descrizione(voci, p.at("line").get<int>(), p.at("character").get<int>(), km);
   if (m.empty()) return rispondi(r, "null");
@@ -219,7 +217,7 @@ void server::simboli(const richiesta& r) {
   if (!aperto) return rispondi(r, "null");
   json out = json::array();
   const auto s = e_linea_aperta(uri) ? formato::sorgente::linea : formato::sorgente::treno;
-  for (const simbolo& x : struttura(analizza(t, s))) out.push_back(simbolo_json(x));
+  for (const simbolo& x : struttura(leggi_voci(t, s), t)) out.push_back(simbolo_json(x));
   rispondi(r, out.dump());
 }
 

@@ -1,50 +1,33 @@
-// What the editor shows of a source besides its diagnostics: the entries of
-// each line as the readers take them, what a key or value means, the
-// outline, the keys to complete and the built-in layout. Works on the text in
-// Windows-1252, where a byte column is the editor's character column.
+// What the editor shows of a source besides its diagnostics: the entries as
+// the compile reads them (its recording mode, the one grammar of the
+// sources), what a key or value means, the outline, the keys to complete and
+// the built-in layout. Works on the text in Windows-1252, where a byte column
+// is the editor's character column.
 #pragma once
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "compiler/stato_lettura.h"
 #include "model/formato.h"
+#include "model/regole.h"
 
 namespace lsp {
 
-// One field of a line: the bytes from inizio to fine (blanks around it left
-// out) and its text.
-struct campo_riga {
-  size_t inizio = 0, fine = 0;
-  std::string testo;
-};
+// The entries of a source in reading order, section heads among them: a line
+// source read on its own, a train source against a stand-in line as long as a
+// line can be, so that its entries are read whatever its partner holds. A
+// read that stops leaves the rest of the file unread, as the compile does.
+std::vector<voce_letta> leggi_voci(std::string_view testo, formato::sorgente s);
+// The chainage of a line source, from its compiled reference points.
+std::vector<regole::tratto_km> chilometri(std::string_view linea);
 
-// A line of a source: a section head, an entry (its key's table row and its
-// fields, the key first), or something the readers pass over.
-struct voce_riga {
-  int riga = 0;  // from 0
-  size_t lunghezza = 0;
-  bool testa = false;
-  bool testata = false;  // in the line's header ("[generale]")
-  const formato::chiave_sorgente* chiave = nullptr;
-  std::vector<campo_riga> campi;
-};
-
-std::vector<voce_riga> analizza(std::string_view testo, formato::sorgente s);
-
-// The line's kilometric reference points as its header gives them, for the
-// kilometre of a position: the last point at or before it, plus the metres
-// since (a point with correction 1 adds 100 m to its chainage).
-struct riferimento {
-  long long posizione = 0, progressiva = 0;
-};
-std::vector<riferimento> riferimenti(const std::vector<voce_riga>& linea);
-
-// Markdown for what stands at (riga, colonna); "" for nothing.
-std::string descrizione(const std::vector<voce_riga>& voci, int riga, int colonna,
-                        const std::vector<riferimento>& km);
+// Markdown for what stands at (riga, colonna), both from 0; "" for nothing.
+std::string descrizione(const std::vector<voce_letta>& voci, int riga, int colonna,
+                        const std::vector<regole::tratto_km>& km);
 
 // The outline: sections with their entries. Each symbol has its name, a
-// detail, the protocol's kind, its line and the lines of what it holds.
+// detail, the protocol's kind, its lines (from 0) and the end of the last.
 struct simbolo {
   std::string nome, dettaglio;
   int genere = 0;
@@ -52,7 +35,7 @@ struct simbolo {
   size_t lunghezza = 0;
   std::vector<simbolo> figli;
 };
-std::vector<simbolo> struttura(const std::vector<voce_riga>& voci);
+std::vector<simbolo> struttura(const std::vector<voce_letta>& voci, std::string_view testo);
 
 // Completion: each section head and key, with a snippet of its values.
 struct proposta {
@@ -61,7 +44,8 @@ struct proposta {
 };
 std::vector<proposta> proposte(formato::sorgente s);
 
-// The text laid out as the built-in sources are, with the line break given.
+// The text laid out as the built-in sources are, with the line break given:
+// every line that holds one whole entry, aligned with its section's others.
 std::string impagina(std::string_view testo, formato::sorgente s, std::string_view a_capo);
 
 }  // namespace lsp
