@@ -64,8 +64,7 @@ int leggi_opzioni(const argomenti& a, bozza::opzioni_bozza& o, bool& json) {
   json = l.ha("--json");
   o.mappa = l.posizionali[0], o.cartella = l.posizionali[1];
   o.linea = l.posizionali[2], o.treno = l.posizionali[3];
-  if (!regole::nome_valido(o.linea) || !regole::nome_valido(o.treno))
-    return errore_uso("draft", "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
+  if (int s = nomi_scenario("draft", o.linea, o.treno); s >= 0) return s;
   if (!l.ha("--from") || !l.ha("--to"))
     return errore_uso("draft", "draft vuole --from e --to: le fermate di partenza e di arrivo");
   o.da = l.valore("--from"), o.a = l.valore("--to");
