@@ -124,7 +124,10 @@ std::string resoconto_testo(const esito_bozza& e, const std::vector<std::string>
        " dalla tessera (al più a " + dove(e.f.dove_quote) + "), fuori da ponti e gallerie.\n";
   r += "Avvisi: " + n(static_cast<int64_t>(b.avvisi.size())) + "\n";
   for (const avviso_bozza& a : b.avvisi)
-    r += "  " + (a.posizione >= 0 ? dove(a.posizione) : std::string("-")) +
+    r += "  " +
+         (a.posizione >= 0
+              ? dove(a.posizione) + " (" + regole::testo_km(progressiva_bozza(b, a.posizione)) + ")"
+              : std::string("-")) +
          (a.oggetto.empty() ? "" : ", " + a.oggetto) + ": " + a.testo + "\n";
   r += "check: " +
        (e.f.avvisi_check == 0 ? std::string("nessun avviso")

@@ -50,33 +50,24 @@ int64_t posizione_nodo(const bozza_linea& b, size_t k) {
 
 bool posa(bozza_linea& b, int64_t& p, const std::string& cosa, const std::string& oggetto) {
   const int64_t passo = formato::kMetriCella;
+  const std::string occupante = b.celle.count(arrotonda(p + passo, passo))
+                                    ? b.celle[arrotonda(p + passo, passo)]
+                                    : std::string();
   for (int64_t d : {0, 1, 2, -1, -2}) {
-    const int64_t q = p + d * passo;
-    if (q < 0) continue;
-    const int64_t c = arrotonda(q + passo, passo);
-    auto i = b.celle.find(c);
-    if (i != b.celle.end()) {
-      continue;
-    }
-    if (d != 0) {
-      auto prima = b.celle.find(arrotonda(p + passo, passo));
+    const int64_t q = p + d * passo, c = arrotonda(q + passo, passo);
+    if (q < 0 || b.celle.count(c)) continue;
+    if (d != 0)
       b.avvisi.push_back({cosa + " spostato di " + std::to_string(d * passo) +
-                              " m: la sua cella ha già " + prima->second,
+                              " m: la sua cella ha già " + occupante,
                           oggetto, p});
-    }
     p = q;
     b.celle[c] = cosa;
     return true;
   }
-  b.avvisi.push_back({cosa + " tolto: nessuna cella libera vicino (ha già " +
-                          b.celle[arrotonda(p + passo, passo)] + ")",
-                      oggetto, p});
+  b.avvisi.push_back(
+      {cosa + " tolto: nessuna cella libera vicino (la sua ha già " + occupante + ")", oggetto, p});
   return false;
 }
-
-}  // namespace bozza
-
-namespace bozza {
 
 namespace {
 
@@ -113,10 +104,16 @@ void disegna_velocita(const mappa_osm& m, const scelte_bozza& s, bozza_linea& b)
                             via_testo(m, w), p});
       }
     }
-    if (p >= b.lunghezza && !b.velocita.empty()) break;
-    if (!b.velocita.empty() && b.velocita.back().valore == v) continue;
-    if (b.velocita.size() > 1 && b.velocita.back().posizione == p) b.velocita.pop_back();
-    b.velocita.push_back({b.velocita.empty() ? 0 : p, v});
+    if (b.velocita.empty()) {
+      b.velocita.push_back({0, v});
+      continue;
+    }
+    if (p >= b.lunghezza) break;
+    // A limit that holds for no metre gives way to the next one.
+    if (b.velocita.back().posizione == p) b.velocita.back().valore = v;
+    const size_t n = b.velocita.size();
+    if (n > 1 && b.velocita[n - 1].valore == b.velocita[n - 2].valore) b.velocita.pop_back();
+    if (b.velocita.back().valore != v) b.velocita.push_back({p, v});
   }
   for (size_t i = 1; i < b.velocita.size(); ++i) {
     int64_t p = b.velocita[i].posizione;
@@ -143,10 +140,6 @@ void disegna_segnali(const mappa_osm& m, bozza_linea& b) {
     }
   }
 }
-
-}  // namespace bozza
-
-namespace bozza {
 
 namespace {
 
@@ -267,10 +260,6 @@ void disegna_stazioni(const mappa_osm& m, bozza_linea& b) {
     b.celle[arrotonda(fine_zona(x), formato::kMetriCella) - 1] = "la stazione «" + x.nome + "»";
   }
 }
-
-}  // namespace bozza
-
-namespace bozza {
 
 void disegna_passaggi(const mappa_osm& m, bozza_linea& b) {
   std::map<uint32_t, size_t> sulla_strada;
