@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "aiuti.h"
+#include "tool/bozza/altimetria.h"
 #include "tool/bozza/geodesia.h"
 #include "tool/bozza/mappa.h"
 #include "tool/bozza/percorso.h"
+#include "tool/bozza/resoconto.h"
 #include "tool/bozza/stesura.h"
 #include "tool/compilati/compilati.h"
 #include "tool/compilazione/compila.h"
@@ -194,6 +196,10 @@ TEST(BozzaMappaVera, ErfurtHalleBothWaysOnTheTrackAndFlatPastTheTile) {
     EXPECT_TRUE(ha_avviso(e, "nessuna tessera da"));
     EXPECT_EQ(e.b.pendenze.back().valore, 0);
     EXPECT_GT(e.b.lunghezza, via.empty() ? 90000 : 105000);
+    // The posts jump (the high-speed line's, then Halle's lines) or drift
+    // more than three reference points can follow: the report says so.
+    EXPECT_NE(resoconto_testo(e, {}).find("tre punti di riferimento non bastano"),
+              std::string::npos);
     const esito_compilazione c = compila(e);
     EXPECT_EQ(c.codice_errore, 0);
     for (const avviso& a : c.avvisi) EXPECT_EQ(a.messaggio.find("orario"), std::string::npos);
@@ -283,6 +289,26 @@ TEST(BozzaMappeFatteAMano, GradientsBridgeTheValleyAndFillAVoid) {
       EXPECT_NEAR(dove, 600, 80);
     }
   }
+}
+
+TEST(BozzaAltimetria, TilesByNameAndSizeInsideTheirArchive) {
+  const std::string zip = leggi_tutto(mappe("N50E011.hgt.zip"));
+  tessera t;
+  std::string e;
+  ASSERT_TRUE(leggi_tessera("N50E011.hgt.zip", zip, t, e)) << e;
+  EXPECT_EQ(t.lat0, 50);
+  EXPECT_EQ(t.lon0, 11);
+  EXPECT_EQ(t.lato, 1201);
+  double h = 0;
+  EXPECT_EQ(quota({t}, {50.9724040, 11.0389126}, h), esito_quota::trovata);  // Erfurt Hbf
+  EXPECT_NEAR(h, 198, 15);
+  EXPECT_EQ(quota({t}, {51.4769686, 11.9866833}, h), esito_quota::fuori);  // Halle
+  EXPECT_FALSE(leggi_tessera("N50E011.hgt.zip", zip.substr(0, zip.size() - 30), t, e));
+  EXPECT_NE(e.find("non è un archivio zip leggibile"), std::string::npos) << e;
+  EXPECT_FALSE(leggi_tessera("quote.hgt", std::string(1201 * 1201 * 2, '\0'), t, e));
+  EXPECT_NE(e.find("il nome non dice l'angolo"), std::string::npos) << e;
+  EXPECT_TRUE(leggi_tessera("s05w078.hgt", std::string(3601 * 3601 * 2, '\0'), t, e)) << e;
+  EXPECT_EQ(t.lat0 * 1000 + t.lon0, -5 * 1000 - 78);
 }
 
 TEST(BozzaMappeFatteAMano, XmlPlainGzipAndBzip2GiveOneDraftOrARefusal) {

@@ -114,6 +114,8 @@ esito_bozza disegna_bozza(const opzioni_bozza& o) {
   c = compila(o, r, true);
   if (!compilata(c, r.errore)) return r;
   r.f.avvisi_check = c.avvisi.size();
+  for (const avviso& a : c.avvisi)
+    r.f.avvisi_marcatori += a.messaggio.find("marcatore") != std::string::npos;
   misura(m, b, c.compilati, o.linea, o.treno, r.f, r.errore);
   return r;
 }

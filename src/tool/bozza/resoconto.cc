@@ -129,11 +129,12 @@ std::string resoconto_testo(const esito_bozza& e, const std::vector<std::string>
               ? dove(a.posizione) + " (" + regole::testo_km(progressiva_bozza(b, a.posizione)) + ")"
               : std::string("-")) +
          (a.oggetto.empty() ? "" : ", " + a.oggetto) + ": " + a.testo + "\n";
-  r += "check: " +
-       (e.f.avvisi_check == 0 ? std::string("nessun avviso")
-                              : n(static_cast<int64_t>(e.f.avvisi_check)) + " avvisi") +
-       "\n";
-  return r;
+  r += "check: " + (e.f.avvisi_check == 0 ? std::string("nessun avviso")
+                                          : n(static_cast<int64_t>(e.f.avvisi_check)) + " avvisi");
+  if (e.f.avvisi_marcatori > 0)
+    r += ", " + n(static_cast<int64_t>(e.f.avvisi_marcatori)) +
+         " di marcatori sostituiti (segnali e stazioni a meno di 400 m fra loro)";
+  return r + "\n";
 }
 
 std::string resoconto_json(const esito_bozza& e, const std::vector<std::string>& files) {
@@ -175,7 +176,8 @@ std::string resoconto_json(const esito_bozza& e, const std::vector<std::string>&
     r += std::string(i ? "," : "") + "{\"messaggio\":" + json_testo(b.avvisi[i].testo) +
          ",\"oggetto\":" + json_testo(b.avvisi[i].oggetto) +
          ",\"posizione\":" + n(b.avvisi[i].posizione) + "}";
-  return r + "],\"avvisi_check\":" + n(static_cast<int64_t>(f.avvisi_check)) + "}\n";
+  return r + "],\"avvisi_check\":" + n(static_cast<int64_t>(f.avvisi_check)) +
+         ",\"avvisi_marcatori\":" + n(static_cast<int64_t>(f.avvisi_marcatori)) + "}\n";
 }
 
 }  // namespace bozza
