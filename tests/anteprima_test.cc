@@ -12,6 +12,7 @@
 #include "model/formato.h"
 #include "model/regole.h"
 #include "platform/casuale.h"
+#include "platform/file.h"
 #include "platform/osservazione.h"
 #include "tool/compilazione/compila.h"
 #include "tool/disegno/documento.h"
@@ -19,6 +20,9 @@
 // The page's document is read back with the servers' JSON library.
 #ifdef COMPATTATORE_CON_SERVER
 #include <nlohmann/json.hpp>
+
+#include "tool/server/anteprima/richiesta_http.h"
+#include "tool/server/anteprima/server_http.h"
 #endif
 
 namespace {
@@ -171,6 +175,30 @@ TEST(Piattaforma, AFileSeenToChangeAndAnAbsoluteName) {
   EXPECT_EQ(file::assoluto(relativo), relativo);
 }
 
+// What a server reads of a name anyone may fill: a file within the bound,
+// whole; nothing at all of anything else.
+TEST(Piattaforma, BoundedReadsTakeRegularFilesWithinTheBoundOnly) {
+  cartella_temporanea t;
+  const std::string f = t / "sorgente.txt";
+  std::string dati = "vecchi";
+  EXPECT_EQ(file::leggi_al_piu(f, 10, dati).esito, file::esito_lettura::mancante);
+  EXPECT_EQ(dati, "");
+  scrivi_tutto(f, "0123456789");
+  file::lettura l = file::leggi_al_piu(f, 10, dati);
+  EXPECT_EQ(l.esito, file::esito_lettura::letto);
+  EXPECT_EQ(dati, "0123456789");
+  l = file::leggi_al_piu(f, 9, dati);
+  EXPECT_EQ(l.esito, file::esito_lettura::troppo_grande);
+  EXPECT_EQ(l.dimensione, 10u);
+  EXPECT_EQ(l.motivo, "è di 10 byte, più dei 9 accettati");
+  EXPECT_EQ(dati, "");
+  ASSERT_TRUE(file::crea_cartelle(t / "cartella"));
+  l = file::leggi_al_piu(t / "cartella", 10, dati);
+  EXPECT_EQ(l.esito, file::esito_lettura::non_file);
+  EXPECT_EQ(l.motivo, "è una cartella, non un file");
+  EXPECT_FALSE(file::leggi(t / "cartella", dati));
+}
+
 TEST(Piattaforma, KeysAreNotTheSameTwice) {
   unsigned char a[16] = {}, b[16] = {};
   ASSERT_TRUE(byte_casuali(a, sizeof a));
@@ -250,6 +278,54 @@ TEST(Documento, ABrokenCurveGivesItsLineAndCaret) {
   const json b = json::parse(documento_anteprima(e, kLinea, kTreno, 1));
   EXPECT_EQ(conta_genere(b, "stazione"), 11u);
   EXPECT_NE(b.dump().find("GRUZ\xc3\x92"), std::string::npos);
+}
+
+// The server's checks of a request, from its fields and from its bytes.
+TEST(RichiestaHttp, HostKeyMethodAndRouteAsTheServerAnswers) {
+  const regole_http r{"00ff17", "127.0.0.1:8080", "localhost:8080"};
+  const std::vector<std::string_view> ip = {"127.0.0.1:8080"};
+  struct caso {
+    const char* metodo;
+    const char* bersaglio;
+    std::vector<std::string_view> host;
+    int stato;
+    rotta_http rotta;
+  } casi[] = {
+      {"GET", "/dati?t=00ff17", ip, 200, rotta_http::dati},
+      {"GET", "/eventi?x=1&t=00ff17", {"LOCALHOST:8080"}, 200, rotta_http::eventi},
+      {"HEAD", "/?t=00ff17", ip, 200, rotta_http::pagina},
+      {"HEAD", "/?t=00ff1", ip, 403, rotta_http::pagina},
+      {"GET", "http://127.0.0.1:8080/dati?t=00ff17", ip, 200, rotta_http::dati},
+      {"GET", "HTTP://LocalHost:8080?t=00ff17", {"localhost:8080"}, 200, rotta_http::pagina},
+      {"GET", "http://attaccante.example:8080/dati?t=00ff17", ip, 403, rotta_http::pagina},
+      {"GET", "https://127.0.0.1:8080/dati?t=00ff17", ip, 400, rotta_http::pagina},
+      {"GET", "/dati?t=00ff17", {"127.0.0.1:8080", "127.0.0.1:8080"}, 403, rotta_http::pagina},
+      {"GET", "/dati?t=00ff17", {}, 403, rotta_http::pagina},
+      {"POST", "/dati?t=00ff17", ip, 405, rotta_http::pagina},
+      {"OPTIONS", "/?t=00ff17", ip, 405, rotta_http::pagina},
+      {"GET", "/dati/..?t=00ff17", ip, 404, rotta_http::pagina},
+  };
+  for (const caso& c : casi) {
+    const esame_http e = esamina({c.metodo, c.bersaglio, c.host}, r);
+    EXPECT_EQ(e.stato, c.stato) << c.metodo << " " << c.bersaglio;
+    EXPECT_EQ(e.rotta, c.rotta) << c.metodo << " " << c.bersaglio;
+    EXPECT_EQ(e.senza_corpo, std::string_view(c.metodo) == "HEAD") << c.bersaglio;
+    EXPECT_EQ(e.chiave, e.stato == 200 || e.stato == 404 || e.stato == 405) << c.bersaglio;
+  }
+  const std::string h = "Host: 127.0.0.1:8080\r\n";
+  const struct {
+    std::string byte;
+    int stato;
+  } byte[] = {
+      {"GET http://127.0.0.1:8080/eventi?t=00ff17 HTTP/1.1\r\n" + h + "\r\n", 200},
+      {"HEAD /dati?t=00ff17 HTTP/1.0\r\n" + h + "\r\n", 200},
+      {"GET /dati?t=00ff17 HTTP/1.1\r\n" + h, 0},
+      {"GET /dati?t=00ff17 HTTP/1.1\r\nX: " + std::string(9000, 'a') + "\r\n" + h + "\r\n", 431},
+      {"POST /dati?t=00ff17 HTTP/1.1\r\n" + h + "Content-Length: 5000\r\n\r\n", 413},
+      {std::string(100, '[') + "\r\n\r\n", 400},
+  };
+  for (const auto& b : byte)
+    EXPECT_EQ(esamina_byte(b.byte, r).stato, b.stato) << b.byte.substr(0, 60);
 }
 #endif
 

@@ -2,6 +2,7 @@
 // positions, the life cycle, and a conversation on the built-in sources.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -17,6 +18,7 @@
 #include "tool/disegno/plot.h"
 #include "tool/generatori/genera.h"
 #include "tool/server/lsp/cornice.h"
+#include "tool/server/lsp/json_lsp.h"
 #include "tool/server/lsp/server_lsp.h"
 #include "tool/server/lsp/testo_lsp.h"
 
@@ -82,6 +84,10 @@ TEST(TestoLsp, PositionsCountUtf16UnitsAndClampToTheText) {
             (std::vector<int>{1, 0, 2}));
 }
 
+json posizione(int riga, int carattere) {
+  return {{"line", riga}, {"character", carattere}};
+}
+
 // A server with every message it sends kept.
 struct cliente {
   std::vector<json> ricevuti;
@@ -143,14 +149,61 @@ TEST(ServerLsp, LifeCycleAndBadMessagesGetTheProtocolsAnswers) {
   EXPECT_EQ(senza_shutdown.s.stato(), 1);
 }
 
+std::string annidato(const std::string& dentro, size_t livelli) {
+  return std::string(livelli, '[') + dentro + std::string(livelli, ']');
+}
+
+// Copying, printing or freeing a parsed value recurses into it: depth past
+// the bound never reaches them, whatever the method and wherever it lies.
+TEST(ServerLsp, DeepMessagesAndBadParametersGetClearAnswers) {
+  cliente c;
+  c.s.tratta(R"({"jsonrpc":"2.0","id":5,"method":"initialize","params":)" + annidato("", 100000) +
+             "}");
+  EXPECT_EQ(c.ricevuti.back()["id"], 5);
+  EXPECT_EQ(c.ricevuti.back()["error"]["code"], -32600);
+  EXPECT_NE(c.ricevuti.back()["error"]["message"].get<std::string>().find("annidato"),
+            std::string::npos);
+  c.s.tratta(R"({"jsonrpc":"2.0","id":)" + annidato("1", 100000) + R"(,"method":"shutdown"})");
+  EXPECT_TRUE(c.ricevuti.back()["id"].is_null());
+  EXPECT_EQ(c.ricevuti.back()["error"]["code"], -32600);
+  // At the bound itself (the message, its params and the options are three
+  // levels) the message is taken as ever.
+  const json r =
+      c.chiedi("initialize", json::parse(R"({"initializationOptions":)" +
+                                         annidato("7", lsp::kProfonditaMassima - 3) + "}"));
+  EXPECT_TRUE(r["result"].contains("capabilities")) << r.dump().substr(0, 200);
+
+  struct caso {
+    json parametri;
+    std::string messaggio;
+  } casi[] = {
+      {{{"textDocument", {{"uri", 3}}}, {"position", posizione(0, 0)}},
+       "parametri non validi: «uri» deve essere un testo"},
+      {{{"textDocument", {{"uri", "file:///x/a_linea.txt"}}}},
+       "parametri non validi: manca il campo «position»"},
+      {{{"textDocument", {{"uri", "file:///x/a_linea.txt"}}}, {"position", {{"line", 1.5}}}},
+       "parametri non validi: «line» deve essere un numero intero"},
+  };
+  for (const caso& k : casi) {
+    const json e = c.chiedi("textDocument/hover", k.parametri)["error"];
+    EXPECT_EQ(e["code"], -32602) << k.parametri.dump();
+    EXPECT_EQ(e["message"], k.messaggio) << k.parametri.dump();
+  }
+  // A change that cannot be applied is said, since it has no answer.
+  c.avvisa("textDocument/didOpen",
+           {{"textDocument", {{"uri", "file:///x/a_linea.txt"}, {"text", "abc"}}}});
+  c.avvisa("textDocument/didChange", {{"textDocument", {{"uri", "file:///x/a_linea.txt"}}},
+                                      {"contentChanges", {{{"testo", "x"}}}}});
+  EXPECT_EQ(c.ricevuti.back()["method"], "window/showMessage");
+  EXPECT_NE(c.ricevuti.back()["params"]["message"].get<std::string>().find("«text»"),
+            std::string::npos);
+  EXPECT_TRUE(c.chiedi("shutdown", nullptr)["result"].is_null());
+}
+
 std::string uri_di(std::string p) {
   for (char& c : p)
     if (c == '\\') c = '/';
   return p[0] == '/' ? "file://" + p : "file:///" + p;
-}
-
-json posizione(int riga, int carattere) {
-  return {{"line", riga}, {"character", carattere}};
 }
 
 // The built-in sources as an editor holds them: open, edited, asked about.
@@ -322,6 +375,71 @@ TEST(ServerLsp, HoverPageAndSvgGiveEachStationTheSameKilometre) {
     }
     EXPECT_GT(k, 2u);
   }
+}
+
+// Positions are uintegers: 2^63 is past the end of any text, not line 0;
+// a lone surrogate escape is U+FFFD, which the code page lacks, so the edit
+// shows rather than being dropped with its message.
+TEST(ServerLsp, PositionsPastTheRangeAndLoneSurrogatesKeepTheEdit) {
+  conversazione c;
+  const uint64_t enorme = uint64_t{1} << 63;
+  const json lontano = {{"line", enorme}, {"character", enorme}};
+  EXPECT_TRUE(c.chiedi("textDocument/hover",
+                       {{"textDocument", {{"uri", c.treno}}}, {"position", lontano}})["result"]
+                  .is_null());
+  const int righe = static_cast<int>(std::count(c.testo_treno.begin(), c.testo_treno.end(), '\n'));
+  c.avvisa("textDocument/didChange",
+           {{"textDocument", {{"uri", c.treno}, {"version", 50}}},
+            {"contentChanges",
+             {{{"range", {{"start", lontano}, {"end", lontano}}}, {"text", "\r\n[in fondo]"}}}}});
+  EXPECT_NE(c.descrivi(c.treno, righe + 1, 2).find("[in fondo]"), std::string::npos);
+  EXPECT_EQ(c.descrivi(c.treno, 0, 2).find("[in fondo]"), std::string::npos);
+
+  c.s.tratta(
+      R"({"jsonrpc":"2.0","method":"textDocument/didChange","params":{"textDocument":{"uri":")" +
+      c.treno +
+      R"(","version":51},"contentChanges":[{"range":{"start":{"line":21,"character":83},)"
+      R"("end":{"line":21,"character":84}},"text":"\ud800"}]}})");
+  const json d = c.diagnosi(c.treno);
+  ASSERT_FALSE(d.empty());
+  EXPECT_EQ(d[0]["code"], "1252");
+  EXPECT_EQ(d[0]["range"]["start"], posizione(21, 83));
+  EXPECT_NE(d[0]["message"].get<std::string>().find("\xEF\xBF\xBD"), std::string::npos);
+}
+
+// The partner of an open document is read from the disk only when it is a
+// file within the compile's bound; anything else is said on the open one.
+TEST(ServerLsp, APartnerThatIsNoFileOrTooLargeIsSaidAndNotRead) {
+  conversazione c;
+  c.avvisa("textDocument/didClose", {{"textDocument", {{"uri", c.linea}}}});
+  const std::string linea = c.sorgenti.linea();
+  file::cancella(linea);
+  {
+    // Sparse where the system allows: nothing of it is written but its last byte.
+    file::sostituzione f(linea);
+    f.scrivi_a(kSorgenteMassimo, "x");
+    f.chiudi();
+  }
+  c.cambia(c.treno, 0, 0, 0, " ");
+  json d = c.diagnosi(c.treno);
+  ASSERT_EQ(d.size(), 1u) << d.dump();
+  EXPECT_EQ(d[0]["message"], linea + ": è di " + std::to_string(kSorgenteMassimo + 1) +
+                                 " byte, più dei " + std::to_string(kSorgenteMassimo) +
+                                 " accettati: non si compila");
+  EXPECT_EQ(d[0]["range"]["start"], posizione(0, 0));
+  // Hover reads the line for its kilometres: it answers without them.
+  EXPECT_NE(c.descrivi(c.treno, 23, 13).find("cella 432"), std::string::npos);
+
+  file::cancella(linea);
+  ASSERT_TRUE(file::crea_cartelle(linea));
+  c.cambia(c.treno, 0, 0, 1, "");
+  d = c.diagnosi(c.treno);
+  ASSERT_EQ(d.size(), 1u) << d.dump();
+  EXPECT_NE(d[0]["message"].get<std::string>().find("è una cartella"), std::string::npos);
+  const json f = c.chiedi("textDocument/formatting",
+                          {{"textDocument", {{"uri", c.treno}}}, {"options", json::object()}});
+  EXPECT_EQ(f["result"], json::array());
+  EXPECT_NE(c.ricevuti[c.ricevuti.size() - 2].dump().find("è una cartella"), std::string::npos);
 }
 
 }  // namespace

@@ -28,8 +28,23 @@ bool esiste(const std::string& nome);
 // (a link that leads nowhere, a device).
 enum class genere_voce { nessuna, file, cartella, altro };
 genere_voce che_cosa(const std::string& nome);
-// Reads the whole file into `dati`; false when it cannot be opened.
+// Reads the whole file into `dati`; false when it cannot be opened or is no
+// regular file (it is opened without waiting, so a FIFO never holds it up).
 bool leggi(const std::string& nome, std::string& dati);
+// What a bounded read found at a name.
+enum class esito_lettura { letto, mancante, non_file, troppo_grande, illeggibile };
+struct lettura {
+  esito_lettura esito = esito_lettura::mancante;
+  uint64_t dimensione = 0;  // the file's size, for troppo_grande at least
+  std::string motivo;       // Italian, unless letto or mancante: "è una FIFO, non un file"
+};
+// The whole of a regular file of at most `massimo` bytes, for a server that
+// reads what anyone may put at a name: a FIFO, a device, a socket or a folder
+// (or a link to one) is refused without being opened, and the file itself is
+// opened without waiting and looked at again once open; a larger file is
+// refused by its size, and one that grows past the bound while it is read
+// stops the read there.
+lettura leggi_al_piu(const std::string& nome, uint64_t massimo, std::string& dati);
 // A whole file seen in place, read-only, without a copy: what the readers of
 // compiled files look at (a plan of 20 MB is not copied twice).
 class mappatura {

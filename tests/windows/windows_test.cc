@@ -94,3 +94,18 @@ TEST(Windows, WindowForm1ShowsTheLabelAndTheBoxCloses) {
   f.chiudi();
   EXPECT_EQ(FindWindowW(L"Form1", L"Form1"), nullptr);
 }
+
+// A name that stands for a device (in any folder, with any extension) or in
+// the device space is no file to read, and is never opened.
+TEST(Windows, BoundedReadsRefuseDeviceNames) {
+  cartella_temporanea t;
+  for (const std::string& n :
+       {std::string("NUL"), t / "con.txt", t / "Com1", std::string("\\\\.\\pipe\\scenario"),
+        std::string("//./NUL"), t / "CONIN$"}) {
+    std::string dati;
+    const file::lettura l = file::leggi_al_piu(n, 100, dati);
+    EXPECT_EQ(l.esito, file::esito_lettura::non_file) << n;
+    EXPECT_EQ(l.motivo, "è un dispositivo, non un file") << n;
+    EXPECT_FALSE(file::leggi(n, dati)) << n;
+  }
+}

@@ -7,8 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -105,25 +107,92 @@ genere_voce che_cosa(const std::string& nome) {
   return genere_voce::altro;
 }
 
-bool leggi(const std::string& nome, std::string& dati) {
-  int fd = ::open(nome.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  dati.clear();
-  struct stat st;
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) dati.reserve(static_cast<size_t>(st.st_size));
+namespace {
+
+std::string non_file(mode_t modo) {
+  if (S_ISDIR(modo)) return "è una cartella, non un file";
+  if (S_ISFIFO(modo)) return "è una FIFO, non un file";
+  if (S_ISCHR(modo) || S_ISBLK(modo)) return "è un dispositivo, non un file";
+  if (S_ISSOCK(modo)) return "è un socket, non un file";
+  return "non è un file";
+}
+
+lettura troppo_grande(uint64_t dimensione, uint64_t massimo) {
+  return {esito_lettura::troppo_grande, dimensione,
+          "è di " + std::to_string(dimensione) + " byte, più dei " + std::to_string(massimo) +
+              " accettati"};
+}
+
+// Opens a name for reading without waiting on it: a FIFO with no writer
+// would hold an ordinary open for good.
+int apri_file(const std::string& nome) {
+  return ::open(nome.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+}
+
+// Up to `massimo` bytes of the file; false on a read error (errno).
+bool leggi_fd(int fd, uint64_t massimo, std::string& dati) {
   char buf[1 << 16];
-  for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      return false;
-    }
+  while (dati.size() < massimo) {
+    const size_t chiesti =
+        static_cast<size_t>(std::min<uint64_t>(sizeof buf, massimo - dati.size()));
+    const ssize_t n = ::read(fd, buf, chiesti);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
     if (n == 0) break;
     dati.append(buf, static_cast<size_t>(n));
   }
-  ::close(fd);
   return true;
+}
+
+// An open file looked at again (what is there now may not be what was
+// looked at before) and read.
+lettura leggi_aperto(int fd, uint64_t massimo, std::string& dati) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return {esito_lettura::illeggibile, 0, motivo(errno)};
+  if (!S_ISREG(st.st_mode)) return {esito_lettura::non_file, 0, non_file(st.st_mode)};
+  if (static_cast<uint64_t>(st.st_size) > massimo)
+    return troppo_grande(static_cast<uint64_t>(st.st_size), massimo);
+  dati.reserve(static_cast<size_t>(st.st_size));
+  if (!leggi_fd(fd, massimo + 1, dati)) return {esito_lettura::illeggibile, 0, motivo(errno)};
+  if (dati.size() <= massimo) return {esito_lettura::letto, dati.size(), ""};
+  // Grown past the bound while it was read: its size now.
+  if (::fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) > massimo)
+    return troppo_grande(static_cast<uint64_t>(st.st_size), massimo);
+  return troppo_grande(dati.size(), massimo);
+}
+
+}  // namespace
+
+bool leggi(const std::string& nome, std::string& dati) {
+  const int fd = apri_file(nome);
+  if (fd < 0) return false;
+  dati.clear();
+  const bool ok = leggi_aperto(fd, UINT64_MAX - 1, dati).esito == esito_lettura::letto;
+  ::close(fd);
+  return ok;
+}
+
+lettura leggi_al_piu(const std::string& nome, uint64_t massimo, std::string& dati) {
+  dati.clear();
+  lettura r;
+  struct stat st;
+  // Looked at before it is opened: opening some devices does something.
+  if (::stat(nome.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return r;
+    return {esito_lettura::illeggibile, 0, motivo(errno)};
+  }
+  if (!S_ISREG(st.st_mode)) return {esito_lettura::non_file, 0, non_file(st.st_mode)};
+  if (static_cast<uint64_t>(st.st_size) > massimo)
+    return troppo_grande(static_cast<uint64_t>(st.st_size), massimo);
+  const int fd = apri_file(nome);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return r;
+    return {esito_lettura::illeggibile, 0, motivo(errno)};
+  }
+  const lettura l = leggi_aperto(fd, massimo, dati);
+  ::close(fd);
+  if (l.esito != esito_lettura::letto) dati.clear();
+  return l;
 }
 
 mappatura::mappatura(const std::string& nome) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 
@@ -69,26 +70,128 @@ genere_voce che_cosa(const std::string& nome) {
   return genere_voce::file;
 }
 
+namespace {
+
+// A name that stands for a device whatever the folder: CON, NUL, COM1... (with
+// any extension), or one in the device space (\\.\pipe\x).
+bool nome_di_dispositivo(const std::string& nome) {
+  if (nome.rfind("\\\\.\\", 0) == 0 || nome.rfind("//./", 0) == 0 ||
+      nome.rfind("\\\\?\\", 0) == 0) {
+    // \\?\C:\x and \\?\UNC\host\x are plain paths, written long.
+    const std::string resto = nome.substr(4);
+    return !(resto.size() >= 2 && resto[1] == ':') && resto.rfind("UNC\\", 0) != 0;
+  }
+  const size_t barra = nome.find_last_of("\\/:");
+  std::string n = nome.substr(barra == std::string::npos ? 0 : barra + 1);
+  n = n.substr(0, n.find('.'));
+  while (!n.empty() && n.back() == ' ') n.pop_back();
+  for (char& c : n) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  if (n == "CON" || n == "PRN" || n == "AUX" || n == "NUL" || n == "CONIN$" || n == "CONOUT$")
+    return true;
+  return n.size() == 4 && (n.rfind("COM", 0) == 0 || n.rfind("LPT", 0) == 0) && n[3] >= '0' &&
+         n[3] <= '9';
+}
+
+const char* non_file(DWORD tipo) {
+  if (tipo == FILE_TYPE_PIPE) return "è una pipe, non un file";
+  return "è un dispositivo, non un file";
+}
+
+// A file opened for reading that others may go on writing, renaming or
+// deleting meanwhile (an editor saving it).
+HANDLE apri_file(const std::wstring& w) {
+  return CreateFileW(w.c_str(), GENERIC_READ,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Up to `massimo` bytes of the file; false on a read error (GetLastError).
+bool leggi_handle(HANDLE h, uint64_t massimo, std::string& dati) {
+  char buf[1 << 16];
+  while (dati.size() < massimo) {
+    const DWORD chiesti = static_cast<DWORD>(std::min<uint64_t>(sizeof buf, massimo - dati.size()));
+    DWORD n = 0;
+    if (!ReadFile(h, buf, chiesti, &n, nullptr)) return false;
+    if (n == 0) break;
+    dati.append(buf, n);
+  }
+  return true;
+}
+
+lettura troppo_grande(uint64_t dimensione, uint64_t massimo) {
+  return {esito_lettura::troppo_grande, dimensione,
+          "è di " + std::to_string(dimensione) + " byte, più dei " + std::to_string(massimo) +
+              " accettati"};
+}
+
+// An open file looked at again (what is there now may not be what was
+// looked at before) and read.
+lettura leggi_aperto(HANDLE h, uint64_t massimo, std::string& dati) {
+  const DWORD tipo = GetFileType(h);
+  if (tipo != FILE_TYPE_DISK) return {esito_lettura::non_file, 0, non_file(tipo)};
+  LARGE_INTEGER dim{};
+  if (!GetFileSizeEx(h, &dim))
+    return {esito_lettura::illeggibile, 0, utf16::motivo(GetLastError())};
+  if (static_cast<uint64_t>(dim.QuadPart) > massimo)
+    return troppo_grande(static_cast<uint64_t>(dim.QuadPart), massimo);
+  dati.reserve(static_cast<size_t>(dim.QuadPart));
+  if (!leggi_handle(h, massimo + 1, dati))
+    return {esito_lettura::illeggibile, 0, utf16::motivo(GetLastError())};
+  if (dati.size() <= massimo) return {esito_lettura::letto, dati.size(), ""};
+  // Grown past the bound while it was read: its size now.
+  if (GetFileSizeEx(h, &dim) && static_cast<uint64_t>(dim.QuadPart) > massimo)
+    return troppo_grande(static_cast<uint64_t>(dim.QuadPart), massimo);
+  return troppo_grande(dati.size(), massimo);
+}
+
+bool mancante(DWORD err) {
+  return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace
+
 bool leggi(const std::string& nome, std::string& dati) {
+  if (nome_di_dispositivo(nome)) return false;
   HANDLE h = CreateFileW(utf16::da_utf8(nome).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   dati.clear();
+  bool ok = GetFileType(h) == FILE_TYPE_DISK;
   LARGE_INTEGER dim;
-  if (GetFileSizeEx(h, &dim) && dim.QuadPart > 0) dati.reserve(static_cast<size_t>(dim.QuadPart));
-  char buf[1 << 16];
-  bool ok = true;
-  for (;;) {
-    DWORD n = 0;
-    if (!ReadFile(h, buf, sizeof buf, &n, nullptr)) {
-      ok = false;
-      break;
-    }
-    if (n == 0) break;
-    dati.append(buf, n);
-  }
+  if (ok && GetFileSizeEx(h, &dim) && dim.QuadPart > 0)
+    dati.reserve(static_cast<size_t>(dim.QuadPart));
+  if (ok) ok = leggi_handle(h, UINT64_MAX, dati);
   CloseHandle(h);
   return ok;
+}
+
+lettura leggi_al_piu(const std::string& nome, uint64_t massimo, std::string& dati) {
+  dati.clear();
+  if (nome_di_dispositivo(nome))
+    return {esito_lettura::non_file, 0, "è un dispositivo, non un file"};
+  const std::wstring w = utf16::da_utf8(nome);
+  WIN32_FILE_ATTRIBUTE_DATA a;
+  if (!GetFileAttributesExW(w.c_str(), GetFileExInfoStandard, &a)) {
+    const DWORD err = GetLastError();
+    if (mancante(err)) return {};
+    return {esito_lettura::illeggibile, 0, utf16::motivo(err)};
+  }
+  if (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    return {esito_lettura::non_file, 0, "è una cartella, non un file"};
+  if (a.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)
+    return {esito_lettura::non_file, 0, "è un dispositivo, non un file"};
+  const uint64_t dichiarata = (static_cast<uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
+  if (dichiarata > massimo) return troppo_grande(dichiarata, massimo);
+  HANDLE h = apri_file(w);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD err = GetLastError();
+    if (mancante(err)) return {};
+    return {esito_lettura::illeggibile, 0, utf16::motivo(err)};
+  }
+  lettura r = leggi_aperto(h, massimo, dati);
+  CloseHandle(h);
+  if (r.esito != esito_lettura::letto) dati.clear();
+  return r;
 }
 
 mappatura::mappatura(const std::string& nome) {

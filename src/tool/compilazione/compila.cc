@@ -16,9 +16,11 @@ void metti_sorgente(file::disco_memoria& d, const std::string& nome, const std::
     d.file[nome] = *testo;
     return;
   }
-  if (!file::esiste(nome)) return;
   std::string dati;
-  if (!file::leggi(nome, dati)) throw file::errore_scrittura("impossibile leggere " + nome);
+  const file::lettura l = file::leggi_al_piu(nome, kSorgenteMassimo, dati);
+  if (l.esito == file::esito_lettura::mancante) return;
+  if (l.esito != file::esito_lettura::letto)
+    throw file::errore_scrittura("impossibile leggere " + nome + ": " + l.motivo);
   d.file[nome] = std::move(dati);
 }
 

@@ -13,6 +13,10 @@
 #include "model/records.h"
 #include "tool/compilazione/codifica.h"
 
+// The largest source the tool reads, from the disk or from an editor: a
+// 1000 km line is some 2 MB, and nothing past this is read at all.
+constexpr uint64_t kSorgenteMassimo = uint64_t{64} << 20;
+
 // Where the compiled files go.
 enum class uscita_compilati {
   cartella,  // to the output folder (scenario compile)

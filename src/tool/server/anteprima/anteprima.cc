@@ -4,8 +4,12 @@
 
 #include <charconv>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "model/formato.h"
 #include "model/regole.h"
@@ -13,6 +17,7 @@
 #include "platform/file.h"
 #include "platform/interruzione.h"
 #include "platform/osservazione.h"
+#include "tool/compilazione/compila.h"
 #include "tool/comune/argomenti.h"
 #include "tool/disegno/documento.h"
 #include "tool/disegno/pagina.h"
@@ -25,6 +30,8 @@ namespace {
 constexpr std::chrono::milliseconds kPeriodo(50);
 // After a change the contents are compared for this many periods (2 s).
 constexpr int kRiletture = 40;
+// How long the end of the server waits for a compile under way.
+constexpr auto kAttesaFine = std::chrono::milliseconds(300);
 
 // A key no other page can guess: 128 bits in hex.
 bool nuova_chiave(std::string& chiave) {
@@ -45,14 +52,16 @@ struct sorgenti {
   std::string nome[2];
   file::impronta impronta[2];
   std::string testo[2];
-  bool letto[2] = {false, false};
+  file::lettura letto[2];
   int64_t versione = 0;
   // Looks at the contents this many more times whatever the stamps say: a
   // second save of the same size within the clock's step after a first one
   // leaves the stamp as it was.
   int rileggi = 0;
 
-  // True when either source now differs from what was last compiled.
+  // True when either source now differs from what was last compiled. A
+  // source is read here, bounded and without waiting on what stands at its
+  // name; the compile never reads one itself but a missing one (to say so).
   bool cambiate() {
     bool diverse = false;
     for (int k = 0; k < 2; ++k) {
@@ -60,8 +69,10 @@ struct sorgenti {
       if (versione > 0 && i == impronta[k] && rileggi == 0) continue;
       impronta[k] = i;
       std::string t;
-      const bool l = i.c_e && file::leggi(nome[k], t);
-      if (versione > 0 && l == letto[k] && t == testo[k]) continue;
+      const file::lettura l =
+          i.c_e ? file::leggi_al_piu(nome[k], kSorgenteMassimo, t) : file::lettura{};
+      if (versione > 0 && l.esito == letto[k].esito && l.motivo == letto[k].motivo && t == testo[k])
+        continue;
       letto[k] = l;
       testo[k] = std::move(t);
       diverse = true;
@@ -74,14 +85,27 @@ struct sorgenti {
     return diverse || versione == 0;
   }
 
-  // The document of a compile of what was read.
-  std::string compila() {
+  // The compile of what was read; a source that is no file or too large is
+  // not compiled, and the page's banner says why.
+  esito_compilazione compilazione() const {
+    esito_compilazione e;
+    for (int k = 0; k < 2; ++k) {
+      const file::esito_lettura x = letto[k].esito;
+      if (x != file::esito_lettura::letto && x != file::esito_lettura::mancante)
+        e.errore_io = nome[k] + ": " + letto[k].motivo + ": non si compila";
+    }
+    if (!e.errore_io.empty()) return e;
     opzioni_compilazione o = compilazione_anteprima(cartella, linea, treno);
     o.utf8 = utf8;
-    if (letto[0]) o.testo_linea = &testo[0];
-    if (letto[1]) o.testo_treno = &testo[1];
+    if (letto[0].esito == file::esito_lettura::letto) o.testo_linea = &testo[0];
+    if (letto[1].esito == file::esito_lettura::letto) o.testo_treno = &testo[1];
+    return compila_scenario(o);
+  }
+
+  // The document of a compile of what was read.
+  std::string compila() {
     const auto inizio = std::chrono::steady_clock::now();
-    esito_compilazione e = compila_scenario(o);
+    esito_compilazione e = compilazione();
     ++versione;
     std::string d = documento_anteprima(e, linea, treno, versione);
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -97,6 +121,46 @@ struct sorgenti {
     std::fflush(stdout);
     return d;
   }
+};
+
+// The watch and its compiles on a thread of their own, so that the server
+// answers while a source is read or compiled, however long that takes.
+class osservatore {
+ public:
+  osservatore(sorgenti& s, server_anteprima& server) : s_(s), server_(server) {
+    t_ = std::thread([this] { giro(); });
+  }
+  // False when a compile under way did not end within the wait: the thread
+  // is then still running, and the program must end without waiting for it.
+  bool ferma(std::chrono::milliseconds attesa) {
+    std::unique_lock<std::mutex> l(m_);
+    basta_ = true;
+    cv_.notify_all();
+    if (!cv_.wait_for(l, attesa, [this] { return finito_; })) return false;
+    l.unlock();
+    t_.join();
+    return true;
+  }
+
+ private:
+  void giro() {
+    std::unique_lock<std::mutex> l(m_);
+    while (!basta_) {
+      l.unlock();
+      if (s_.cambiate()) server_.pubblica(s_.compila());
+      l.lock();
+      cv_.wait_for(l, kPeriodo, [this] { return basta_; });
+    }
+    finito_ = true;
+    cv_.notify_all();
+  }
+
+  sorgenti& s_;
+  server_anteprima& server_;
+  std::mutex m_;
+  std::condition_variable cv_;
+  bool basta_ = false, finito_ = false;
+  std::thread t_;
 };
 
 bool leggi_porta(const std::string& t, uint16_t& porta) {
@@ -128,11 +192,14 @@ int servi(sorgenti& s, uint16_t porta) {
   std::printf("Si aggiorna a ogni salvataggio dei sorgenti; Ctrl-C la ferma.\n");
   std::fflush(stdout);
   interruzione::trattieni();
+  osservatore o(s, server);
   server.esegui(kPeriodo, [&] {
-    if (interruzione::chiesta()) return server.ferma();
-    if (s.cambiate()) server.pubblica(s.compila());
+    if (interruzione::chiesta()) server.ferma();
   });
+  const bool fermo = o.ferma(kAttesaFine);
   std::printf("Anteprima fermata.\n");
+  std::fflush(stdout);
+  if (!fermo) std::_Exit(kUscitaOk);
   return kUscitaOk;
 }
 

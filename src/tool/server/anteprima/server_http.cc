@@ -5,8 +5,9 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <deque>
+#include <map>
 #include <optional>
-#include <set>
+#include <vector>
 
 namespace net = boost::asio;
 namespace beast = boost::beast;
@@ -19,81 +20,75 @@ namespace {
 // browser's, and is refused before it is read whole.
 constexpr size_t kIntestazioneMassima = 8192;
 constexpr size_t kCorpoMassimo = 4096;
+// Connections that have shown the key (the author's browser needs a few).
 constexpr size_t kConnessioniMassime = 32;
+// Connections that have not, or not yet: anyone on the machine can open
+// them, so they get a small budget of their own, and a new one closes the
+// oldest rather than being turned away.
+constexpr size_t kAnonimeMassime = 8;
+// Event streams (each page holds one); a new one closes the oldest.
+constexpr size_t kFlussiMassimi = 8;
+// A connection must bring a whole request this soon (a browser sends it at
+// once); one that has shown the key may wait longer for its next request.
+constexpr auto kAttesaIntestazione = std::chrono::seconds(3);
 constexpr auto kAttesaRichiesta = std::chrono::seconds(15);
 // A refused request is read on for this long before the connection goes, so
 // that the client sees the answer rather than a reset.
 constexpr auto kAttesaScarto = std::chrono::seconds(2);
 // A comment down every event stream this often: a client gone is noticed.
 constexpr auto kBattito = std::chrono::seconds(15);
+// After a failed accept (no descriptors left, say), the next one is tried then.
+constexpr auto kRiprovaAccetta = std::chrono::milliseconds(100);
+// Connections without the key are closed to make room at most this often.
+constexpr auto kPassoSgombero = std::chrono::milliseconds(1);
 
 using testo_condiviso = std::shared_ptr<const std::string>;
+using richiesta = http::request<http::string_body>;
 
 class sessione;
 
+// Sessions by order of arrival, in the budget they count in.
+using conti = std::map<uint64_t, sessione*>;
+
 struct nucleo {
-  // Before the io_context: the sessions it still holds when it goes count down here.
-  size_t connessioni = 0;
+  // Before the io_context: the sessions it still holds when it goes take
+  // themselves out of these.
+  conti anonime, con_chiave, flussi;
+  uint64_t arrivi = 0;
   net::io_context ioc{1};
   tcp::acceptor accettore{ioc};
-  net::steady_timer orologio{ioc};
+  net::steady_timer orologio{ioc}, riprova{ioc};
   server_anteprima::impostazioni imp;
-  std::string host_ip, host_nome;  // "127.0.0.1:PORT", "localhost:PORT"
+  regole_http regole;
   testo_condiviso dati = std::make_shared<const std::string>("{}");
-  std::set<std::shared_ptr<sessione>> flussi;
   std::chrono::steady_clock::time_point ultimo_battito = std::chrono::steady_clock::now();
   bool fermo = false;
-
-  ~nucleo() { flussi.clear(); }
 };
 
-enum class rotta { pagina, dati, eventi };
-
-struct esame {
-  http::status stato = http::status::ok;
-  rotta r = rotta::pagina;
-  const char* perche = "";
-};
-
-// Equal texts in a time that does not depend on where they differ.
-bool uguali(std::string_view a, std::string_view b) {
-  if (b.empty()) return false;
-  unsigned char d = a.size() == b.size() ? 0 : 1;
-  for (size_t i = 0; i < a.size(); ++i) d |= static_cast<unsigned char>(a[i] ^ b[i % b.size()]);
-  return d == 0;
+void limiti(http::request_parser<http::string_body>& p) {
+  p.header_limit(kIntestazioneMassima);
+  p.body_limit(kCorpoMassimo);
 }
 
-// The value of parameter t in the query, "" when it is not there.
-std::string_view chiave_di(std::string_view query) {
-  while (!query.empty()) {
-    const size_t e = query.find('&');
-    const std::string_view p = query.substr(0, e);
-    if (p.substr(0, 2) == "t=") return p.substr(2);
-    if (e == std::string_view::npos) break;
-    query.remove_prefix(e + 1);
-  }
-  return {};
+// The answer to a read that failed; 0 when there is none to give (the
+// client went, or took too long).
+int stato_guasto(beast::error_code ec) {
+  if (ec == http::error::header_limit || ec == http::error::buffer_overflow) return 431;
+  if (ec == http::error::body_limit) return 413;
+  if (ec == http::error::end_of_stream || ec == beast::error::timeout ||
+      ec == net::error::operation_aborted || ec == net::error::connection_reset ||
+      ec == net::error::eof)
+    return 0;
+  return 400;
 }
 
-// The Host first (a page elsewhere that reached here by a name of its own
-// shows it), then the key, the method and the route.
-esame esamina(const http::request<http::string_body>& q, const nucleo& n) {
-  const std::string_view host = q[http::field::host];
-  if (q.count(http::field::host) != 1 || (host != n.host_ip && !beast::iequals(host, n.host_nome)))
-    return {http::status::forbidden, rotta::pagina, "host non ammesso"};
-  const std::string_view bersaglio = q.target();
-  const size_t domanda = bersaglio.find('?');
-  const std::string_view percorso = bersaglio.substr(0, domanda);
-  const std::string_view query =
-      domanda == std::string_view::npos ? std::string_view() : bersaglio.substr(domanda + 1);
-  if (!uguali(chiave_di(query), n.imp.chiave))
-    return {http::status::forbidden, rotta::pagina, "chiave mancante o errata"};
-  if (q.method() != http::verb::get)
-    return {http::status::method_not_allowed, rotta::pagina, "metodo non ammesso: solo GET"};
-  if (percorso == "/") return {http::status::ok, rotta::pagina, ""};
-  if (percorso == "/dati") return {http::status::ok, rotta::dati, ""};
-  if (percorso == "/eventi") return {http::status::ok, rotta::eventi, ""};
-  return {http::status::not_found, rotta::pagina, "non trovato"};
+esame_http esamina_richiesta(const richiesta& q, const regole_http& r) {
+  richiesta_http h;
+  h.metodo = q.method_string();
+  h.bersaglio = q.target();
+  for (auto [i, fine] = q.equal_range(http::field::host); i != fine; ++i)
+    h.host.push_back(i->value());
+  return esamina(h, r);
 }
 
 using risposta = http::response<http::string_body>;
@@ -104,8 +99,9 @@ constexpr const char* kPoliticaPagina =
     "connect-src 'self'; img-src 'self' data:; base-uri 'none'; form-action 'none'; "
     "frame-ancestors 'none'";
 
+// For HEAD the body goes and its length stays, as a GET would have it.
 std::shared_ptr<risposta> crea_risposta(http::status st, unsigned versione, const char* tipo,
-                                        std::string corpo) {
+                                        std::string corpo, bool senza_corpo) {
   auto r = std::make_shared<risposta>(st, versione);
   r->set(http::field::content_type, tipo);
   r->set(http::field::cache_control, "no-store");
@@ -114,13 +110,20 @@ std::shared_ptr<risposta> crea_risposta(http::status st, unsigned versione, cons
   r->set("X-Frame-Options", "DENY");
   r->body() = std::move(corpo);
   r->prepare_payload();
+  if (senza_corpo) r->body().clear();
   return r;
 }
 
+constexpr const char* kTestaFlusso =
+    "HTTP/1.1 200 OK\r\nContent-Type: text/event-stream; charset=utf-8\r\n"
+    "Cache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\nConnection: close\r\n\r\n";
+
 class sessione : public std::enable_shared_from_this<sessione> {
  public:
-  sessione(tcp::socket s, nucleo& n) : stream_(std::move(s)), n_(n) { ++n_.connessioni; }
-  ~sessione() { --n_.connessioni; }
+  sessione(tcp::socket s, nucleo& n) : stream_(std::move(s)), n_(n), numero_(++n.arrivi) {
+    entra(n_.anonime);
+  }
+  ~sessione() { esci(); }
   void leggi();
   // One event down this stream; a client that lags gets only the newest.
   void spingi(const testo_condiviso& t);
@@ -128,62 +131,86 @@ class sessione : public std::enable_shared_from_this<sessione> {
 
  private:
   void letta(beast::error_code ec);
-  void servi(const http::request<http::string_body>& q);
+  void servi(const richiesta& q);
   void scrivi(const std::shared_ptr<risposta>& r, bool resta);
-  void rifiuta(http::status st, unsigned versione, const char* perche);
+  void rifiuta(int stato, unsigned versione, const char* perche, bool senza_corpo = false);
   void scarta();
   void apri_flusso();
   void ascolta_flusso();
   void scrivi_coda();
+  // Moves the session into a budget, closing the oldest there when it is full.
+  void entra(conti& c);
+  void esci();
+  void mostra_chiave();
 
   beast::tcp_stream stream_;
   beast::flat_buffer buffer_{2 * kIntestazioneMassima};
   std::optional<http::request_parser<http::string_body>> parser_;
   nucleo& n_;
+  const uint64_t numero_;
+  conti* conto_ = nullptr;
   std::deque<testo_condiviso> coda_;
   bool scrive_ = false;
   std::array<char, 1024> scarto_{};
 };
 
+void sessione::entra(conti& c) {
+  esci();
+  const size_t massimo = &c == &n_.anonime  ? kAnonimeMassime
+                         : &c == &n_.flussi ? kFlussiMassimi
+                                            : kConnessioniMassime - n_.flussi.size();
+  while (!c.empty() && c.size() >= massimo) c.begin()->second->chiudi();
+  c[numero_] = this;
+  conto_ = &c;
+}
+
+void sessione::esci() {
+  if (conto_) conto_->erase(numero_);
+  conto_ = nullptr;
+}
+
+void sessione::mostra_chiave() {
+  if (conto_ == &n_.anonime) entra(n_.con_chiave);
+}
+
 void sessione::leggi() {
   parser_.emplace();
-  parser_->header_limit(kIntestazioneMassima);
-  parser_->body_limit(kCorpoMassimo);
-  stream_.expires_after(kAttesaRichiesta);
+  limiti(*parser_);
+  stream_.expires_after(conto_ == &n_.anonime ? kAttesaIntestazione : kAttesaRichiesta);
   http::async_read(stream_, buffer_, *parser_,
                    [self = shared_from_this()](beast::error_code ec, size_t) { self->letta(ec); });
 }
 
 void sessione::letta(beast::error_code ec) {
-  if (n_.fermo) return;
-  if (ec == http::error::header_limit || ec == http::error::buffer_overflow)
-    return rifiuta(http::status::request_header_fields_too_large, 11, "richiesta troppo grande");
-  if (ec == http::error::body_limit)
-    return rifiuta(http::status::payload_too_large, 11, "richiesta troppo grande");
-  if (ec == http::error::end_of_stream || ec == beast::error::timeout ||
-      ec == net::error::operation_aborted || ec == net::error::connection_reset ||
-      ec == net::error::eof)
-    return chiudi();
-  if (ec) return rifiuta(http::status::bad_request, 11, "richiesta non valida");
-  servi(parser_->get());
+  if (n_.fermo || !conto_) return;
+  if (!ec) return servi(parser_->get());
+  const int stato = stato_guasto(ec);
+  if (stato == 0) return chiudi();
+  rifiuta(stato, 11, stato == 400 ? "richiesta non valida" : "richiesta troppo grande");
 }
 
-void sessione::servi(const http::request<http::string_body>& q) {
-  const esame e = esamina(q, n_);
-  if (e.stato != http::status::ok) return rifiuta(e.stato, q.version(), e.perche);
-  switch (e.r) {
-    case rotta::pagina: {
+void sessione::servi(const richiesta& q) {
+  const esame_http e = esamina_richiesta(q, n_.regole);
+  if (e.chiave) mostra_chiave();
+  if (e.stato != 200) return rifiuta(e.stato, q.version(), e.perche, e.senza_corpo);
+  switch (e.rotta) {
+    case rotta_http::pagina: {
       auto r = crea_risposta(http::status::ok, q.version(), "text/html; charset=utf-8",
-                             std::string(n_.imp.pagina));
+                             std::string(n_.imp.pagina), e.senza_corpo);
       r->set("Content-Security-Policy", kPoliticaPagina);
       return scrivi(r, q.keep_alive());
     }
-    case rotta::dati:
-      return scrivi(
-          crea_risposta(http::status::ok, q.version(), "application/json; charset=utf-8", *n_.dati),
-          q.keep_alive());
-    case rotta::eventi:
-      return apri_flusso();
+    case rotta_http::dati:
+      return scrivi(crea_risposta(http::status::ok, q.version(), "application/json; charset=utf-8",
+                                  *n_.dati, e.senza_corpo),
+                    q.keep_alive());
+    case rotta_http::eventi:
+      if (!e.senza_corpo) return apri_flusso();
+      // The stream's head alone.
+      auto t = std::make_shared<const std::string>(kTestaFlusso);
+      return net::async_write(
+          stream_, net::buffer(*t),
+          [self = shared_from_this(), t](beast::error_code, size_t) { self->chiudi(); });
   }
 }
 
@@ -199,8 +226,10 @@ void sessione::scrivi(const std::shared_ptr<risposta>& r, bool resta) {
 // An answer, then nothing more from this connection: what the client still
 // sends is read and dropped for a while, so that it is not reset before it
 // has read the answer.
-void sessione::rifiuta(http::status st, unsigned versione, const char* perche) {
-  auto r = crea_risposta(st, versione, "text/plain; charset=utf-8", std::string(perche) + "\n");
+void sessione::rifiuta(int stato, unsigned versione, const char* perche, bool senza_corpo) {
+  auto r = crea_risposta(static_cast<http::status>(stato), versione, "text/plain; charset=utf-8",
+                         std::string(perche) + "\n", senza_corpo);
+  if (stato == 405) r->set(http::field::allow, kMetodiAmmessi);
   r->keep_alive(false);
   http::async_write(stream_, *r, [self = shared_from_this(), r](beast::error_code ec, size_t) {
     if (ec) return self->chiudi();
@@ -220,7 +249,7 @@ void sessione::scarta() {
 }
 
 void sessione::chiudi() {
-  n_.flussi.erase(shared_from_this());
+  esci();
   beast::error_code ignora;
   stream_.socket().shutdown(tcp::socket::shutdown_both, ignora);
   stream_.socket().close(ignora);
@@ -230,11 +259,9 @@ void sessione::chiudi() {
 // the connection: neither a length nor chunks.
 void sessione::apri_flusso() {
   stream_.expires_never();
-  n_.flussi.insert(shared_from_this());
-  spingi(std::make_shared<const std::string>(
-      "HTTP/1.1 200 OK\r\nContent-Type: text/event-stream; charset=utf-8\r\n"
-      "Cache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\nConnection: close\r\n\r\n"
-      "retry: 1000\n: collegato\n\n"));
+  entra(n_.flussi);
+  spingi(std::make_shared<const std::string>(std::string(kTestaFlusso) +
+                                             "retry: 1000\n: collegato\n\n"));
   ascolta_flusso();
 }
 
@@ -269,27 +296,62 @@ void sessione::scrivi_coda() {
                    });
 }
 
+void accetta(nucleo& n);
+
+void accetta_dopo(nucleo& n, std::chrono::steady_clock::duration attesa) {
+  n.riprova.expires_after(attesa);
+  n.riprova.async_wait([&n](beast::error_code e) {
+    if (!e) accetta(n);
+  });
+}
+
 void accetta(nucleo& n) {
   n.accettore.async_accept([&n](beast::error_code ec, tcp::socket s) {
-    if (ec || n.fermo) return;
-    // Beyond the bound a connection is closed at once; those open go on.
-    if (n.connessioni >= kConnessioniMassime) {
-      beast::error_code ignora;
-      s.close(ignora);
-    } else {
-      std::make_shared<sessione>(std::move(s), n)->leggi();
-    }
+    if (n.fermo || ec == net::error::operation_aborted) return;
+    if (ec) return accetta_dopo(n, kRiprovaAccetta);
+    const bool pieno = n.anonime.size() >= kAnonimeMassime;
+    std::make_shared<sessione>(std::move(s), n)->leggi();
+    // A connection that took the place of another: the next waits a moment,
+    // so that one reopened at once cannot close the newest in turn before
+    // they have sent their request.
+    if (pieno) return accetta_dopo(n, kPassoSgombero);
     accetta(n);
   });
 }
 
 void a_tutti(nucleo& n, const testo_condiviso& t) {
   // A copy: a failed write takes its stream out of the set.
-  const std::vector<std::shared_ptr<sessione>> flussi(n.flussi.begin(), n.flussi.end());
+  std::vector<std::shared_ptr<sessione>> flussi;
+  for (const auto& [numero, f] : n.flussi) flussi.push_back(f->shared_from_this());
   for (const auto& f : flussi) f->spingi(t);
 }
 
 }  // namespace
+
+esame_http esamina_byte(std::string_view byte, const regole_http& r) {
+  http::request_parser<http::string_body> p;
+  limiti(p);
+  p.eager(true);
+  beast::error_code ec;
+  net::const_buffer b(byte.data(), byte.size());
+  while (!p.is_done()) {
+    // The head is parsed whole or not at all; the body as it comes.
+    const size_t n = p.put(b, ec);
+    b += n;
+    if (ec == http::error::need_more && n > 0 && b.size() > 0) ec = {};
+    if (ec || n == 0) break;
+  }
+  esame_http e;
+  if (ec == http::error::need_more || (!ec && !p.is_done())) {
+    e.stato = 0;
+  } else if (ec) {
+    e.stato = stato_guasto(ec);
+    e.perche = "richiesta non valida o troppo grande";
+  } else {
+    e = esamina_richiesta(p.get(), r);
+  }
+  return e;
+}
 
 struct server_anteprima::stato {
   nucleo n;
@@ -312,8 +374,7 @@ bool server_anteprima::apri(const impostazioni& i, std::string& motivo) {
     return false;
   }
   const std::string p = std::to_string(porta());
-  n.host_ip = "127.0.0.1:" + p;
-  n.host_nome = "localhost:" + p;
+  n.regole = {i.chiave, "127.0.0.1:" + p, "localhost:" + p};
   return true;
 }
 
@@ -325,9 +386,13 @@ uint16_t server_anteprima::porta() const {
 
 void server_anteprima::pubblica(std::string documento) {
   nucleo& n = s_->n;
-  n.dati = std::make_shared<const std::string>(std::move(documento));
-  // A document is one line of JSON: one data line.
-  a_tutti(n, std::make_shared<const std::string>("event: dati\ndata: " + *n.dati + "\n\n"));
+  auto d = std::make_shared<const std::string>(std::move(documento));
+  // Handed to the server's thread, which alone touches the streams.
+  net::post(n.ioc, [&n, d] {
+    n.dati = d;
+    // A document is one line of JSON: one data line.
+    a_tutti(n, std::make_shared<const std::string>("event: dati\ndata: " + *d + "\n\n"));
+  });
 }
 
 void server_anteprima::esegui(std::chrono::milliseconds periodo,
@@ -350,7 +415,6 @@ void server_anteprima::esegui(std::chrono::milliseconds periodo,
   accetta(n);
   passo();
   n.ioc.run();
-  n.flussi.clear();
 }
 
 void server_anteprima::ferma() {

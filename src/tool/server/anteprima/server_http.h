@@ -1,8 +1,11 @@
-// The preview's HTTP server: on 127.0.0.1 only, three fixed routes, GET only.
-// Every request must carry the key (?t=KEY) and name this server in its Host
-// (127.0.0.1:PORT or localhost:PORT), so that a page of another site cannot
-// reach it, not even through a name that resolves here; requests are bounded
-// in size and connections in number. The one place that knows Boost.Beast.
+// The preview's HTTP server: on 127.0.0.1 only, three fixed routes, GET and
+// HEAD only. Every request must carry the key (?t=KEY) and name this server
+// in its Host (127.0.0.1:PORT or localhost:PORT), so that a page of another
+// site cannot reach it, not even through a name that resolves here; requests
+// are bounded in size and time, and connections in number: those that have
+// not shown the key have a small budget of their own, so that anyone else
+// on the machine cannot keep the author's page out. The one place that
+// knows Boost.Beast.
 //
 //   /        the page
 //   /dati    the current document (JSON)
@@ -17,6 +20,8 @@
 // Boost 1.74's Asio uses std::exchange without including <utility>; this
 // header comes before Asio in server_http.cc.
 #include <utility>
+
+#include "tool/server/anteprima/richiesta_http.h"
 
 class server_anteprima {
  public:
@@ -35,6 +40,7 @@ class server_anteprima {
   bool apri(const impostazioni& i, std::string& motivo);
   uint16_t porta() const;
   // The document answered from now on, pushed to every open event stream.
+  // From any thread.
   void pubblica(std::string documento);
   // Serves until ferma(), calling `ogni` every `periodo` on the same thread
   // (which may call pubblica and ferma).
@@ -45,3 +51,7 @@ class server_anteprima {
   struct stato;
   std::unique_ptr<stato> s_;
 };
+
+// A request's bytes as the server reads them (the same parser and bounds)
+// and what it answers; stato 0 while they are not yet a whole request.
+esame_http esamina_byte(std::string_view byte, const regole_http& r);

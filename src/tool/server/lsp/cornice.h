@@ -5,12 +5,16 @@
 // found, so no mistake of the client ends the server.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "tool/compilazione/compila.h"
+
 namespace lsp {
 
-constexpr size_t kMessaggioMassimo = size_t{64} << 20;  // a 1000 km source is some 2 MB
+// A message holds one source at most, and a little more.
+constexpr size_t kMessaggioMassimo = kSorgenteMassimo;
 constexpr size_t kTestataMassima = 8192;
 
 class cornice {

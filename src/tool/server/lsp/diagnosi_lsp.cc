@@ -6,6 +6,8 @@
 #include "platform/testo.h"
 #include "tool/compilazione/compila.h"
 #include "tool/compilazione/messaggi.h"
+#include "tool/server/lsp/cornice.h"
+#include "tool/server/lsp/json_lsp.h"
 #include "tool/server/lsp/richiesta_lsp.h"
 #include "tool/server/lsp/server_lsp.h"
 #include "tool/server/lsp/sorgenti_lsp.h"
@@ -40,8 +42,8 @@ size_t fine_campo(std::string_view riga, size_t da) {
 json diagnostica(int riga, size_t da, size_t a, int gravita, const std::string& messaggio,
                  const json& codice) {
   json d = {{"range",
-             {{"start", {{"line", riga}, {"character", da}}},
-              {"end", {{"line", riga}, {"character", a}}}}},
+             {{"start", posizione_json(riga, static_cast<int64_t>(da))},
+              {"end", posizione_json(riga, static_cast<int64_t>(a))}}},
             {"severity", gravita},
             {"source", "scenario"},
             {"message", messaggio}};
@@ -57,11 +59,26 @@ json da_posizione(const posizione_sorgente& p, int gravita, const std::string& m
 
 // A source as the compile takes it, at one moment.
 struct istantanea {
-  bool aperto = false;
+  bool aperto = false;  // open in the editor
+  bool dato = false;    // its text is given to the compile: open, or read here from the disk
   long long versione = 0;
   std::string testo;  // Windows-1252
   std::vector<fuori_pagina> fuori;
+  std::string rifiuto;  // why the file on the disk is not read ("" when it was, or is missing)
 };
+
+// A source that is not open, from the disk: read here, bounded and without
+// waiting on what stands at its name, so that the compile never reads it
+// itself (a missing one is left to the compile, which says so).
+istantanea dal_disco(const std::string& uri, bool disco) {
+  istantanea x;
+  std::string p;
+  if (!disco || uri.empty() || !percorso_di(uri, p)) return x;
+  const file::lettura l = file::leggi_al_piu(p, kSorgenteMassimo, x.testo);
+  x.dato = l.esito == file::esito_lettura::letto;
+  if (!x.dato && l.esito != file::esito_lettura::mancante) x.rifiuto = p + ": " + l.motivo;
+  return x;
+}
 
 // The characters of a source the code page lacks, as errors.
 void fuori_pagina_json(const std::vector<fuori_pagina>& fuori, json& d) {
@@ -74,18 +91,35 @@ void fuori_pagina_json(const std::vector<fuori_pagina>& fuori, json& d) {
                             "1252"));
 }
 
+// A source of a pair: its editor's text, else its file.
+istantanea prendi(std::mutex& m, const std::map<std::string, documento>& documenti,
+                  const std::string& uri, bool disco) {
+  {
+    std::lock_guard<std::mutex> l(m);
+    auto i = documenti.find(uri);
+    if (i != documenti.end()) {
+      istantanea x;
+      x.aperto = x.dato = true;
+      x.versione = i->second.versione;
+      x.testo = a_1252(i->second.testo, &x.fuori);
+      return x;
+    }
+  }
+  return dal_disco(uri, disco);
+}
+
 }  // namespace
 
-std::string server::testo_di(const std::string& uri, bool& aperto) {
-  {
-    std::lock_guard<std::mutex> l(mutex_);
-    auto i = documenti_.find(uri);
-    aperto = i != documenti_.end();
-    if (aperto) return i->second.testo;
-  }
-  std::string p, dati;
-  if (!disco || !percorso_di(uri, p) || !file::leggi(p, dati)) return "";
-  return testo::da_1252(dati);
+std::string server::testo_aperto(const std::string& uri, bool& aperto) {
+  std::lock_guard<std::mutex> l(mutex_);
+  auto i = documenti_.find(uri);
+  aperto = i != documenti_.end();
+  return aperto ? i->second.testo : "";
+}
+
+std::string server::testo_compagno(const std::string& uri) {
+  const istantanea x = prendi(mutex_, documenti_, uri, disco);
+  return x.dato ? x.testo : "";
 }
 
 bool server::e_linea_aperta(const std::string& uri) {
@@ -202,34 +236,29 @@ esito_compilazione compila_testi(const coppia& c, const istantanea& l, const ist
   o.treno = c.treno;
   o.uscita = u;
   o.avvisi = u == uscita_compilati::nessuna;
-  o.testo_linea = l.aperto ? &l.testo : disco ? nullptr : &kNiente;
-  o.testo_treno = t.aperto ? &t.testo : disco ? nullptr : &kNiente;
+  o.testo_linea = l.dato ? &l.testo : disco ? nullptr : &kNiente;
+  o.testo_treno = t.dato ? &t.testo : disco ? nullptr : &kNiente;
   return compila_scenario(o);
 }
 
 }  // namespace
 
 void server::compila(const coppia& c) {
-  auto prendi = [this](const std::string& uri) {
-    istantanea x;
-    std::lock_guard<std::mutex> l(mutex_);
-    auto i = documenti_.find(uri);
-    if (i == documenti_.end()) return x;
-    x.aperto = true;
-    x.versione = i->second.versione;
-    x.testo = a_1252(i->second.testo, &x.fuori);
-    return x;
-  };
-  const istantanea l = prendi(c.uri_linea), t = prendi(c.uri_treno);
+  const istantanea l = prendi(mutex_, documenti_, c.uri_linea, disco);
+  const istantanea t = prendi(mutex_, documenti_, c.uri_treno, disco);
   std::map<std::string, json> d;
   if (!c.uri_linea.empty()) fuori_pagina_json(l.fuori, d[c.uri_linea] = json::array());
   if (!c.uri_treno.empty()) fuori_pagina_json(t.fuori, d[c.uri_treno] = json::array());
-  if (!c.linea.empty() && (l.aperto || t.aperto)) {
+  const std::string proprio = l.aperto ? c.uri_linea : c.uri_treno;
+  // A partner that is no file or too large: said on the open one, nothing compiled.
+  for (const istantanea* x : {&l, &t})
+    if (!x->rifiuto.empty() && (l.aperto || t.aperto))
+      d[proprio].push_back(diagnostica(0, 0, 0, 1, x->rifiuto + ": non si compila", json()));
+  if (!c.linea.empty() && (l.aperto || t.aperto) && l.rifiuto.empty() && t.rifiuto.empty()) {
     const esito_compilazione e = compila_testi(c, l, t, disco, uscita_compilati::nessuna);
     const std::string pl = file::percorso(c.cartella, formato::nome_sorgente_linea(c.linea));
     const std::string pt =
         file::percorso(c.cartella, formato::nome_sorgente_treno(c.linea, c.treno));
-    const std::string proprio = l.aperto ? c.uri_linea : c.uri_treno;
     auto dove = [&](const posizione_sorgente& p) -> json& {
       if (p.file == pl && !c.uri_linea.empty()) return d[c.uri_linea];
       if (p.file == pt && !c.uri_treno.empty()) return d[c.uri_treno];
@@ -262,21 +291,22 @@ void server::compila(const coppia& c) {
     }
   }
   for (auto& [uri, lista] : d)
-    notifica("textDocument/publishDiagnostics", json{{"uri", uri}, {"diagnostics", lista}}.dump());
+    notifica("textDocument/publishDiagnostics",
+             scrivi_json(json{{"uri", uri}, {"diagnostics", lista}}));
 }
 
 void server::formatta(const richiesta& r) {
-  const std::string uri = r.parametri.at("textDocument").at("uri").get<std::string>();
+  const std::string uri = uri_documento(r.parametri);
   auto rifiuta = [&](const std::string& perche) {
     notifica("window/showMessage",
-             json{{"type", 2}, {"message", "Formattazione non fatta: " + perche}}.dump());
+             scrivi_json(json{{"type", 2}, {"message", "Formattazione non fatta: " + perche}}));
     rispondi(r, "[]");
   };
   bool aperto = false;
-  const std::string utf8 = testo_di(uri, aperto);
+  const std::string utf8 = testo_aperto(uri, aperto);
   if (!aperto) return rispondi(r, "null");
   istantanea proprio;
-  proprio.aperto = true;
+  proprio.aperto = proprio.dato = true;
   proprio.testo = a_1252(utf8, &proprio.fuori);
   if (!proprio.fuori.empty())
     return rifiuta("la riga " + std::to_string(proprio.fuori.front().riga + 1) +
@@ -295,11 +325,8 @@ void server::formatta(const richiesta& r) {
     return rifiuta(
         "il nome del file non è ROUTE_linea.txt né ROUTE_TRENO-.txt, e senza la sua "
         "coppia non si può controllare che compili allo stesso modo");
-  bool a = false;
-  istantanea altro;
-  const std::string& uri_altro = linea ? c.uri_treno : c.uri_linea;
-  altro.testo = a_1252(testo_di(uri_altro, a));
-  altro.aperto = a || !altro.testo.empty();
+  const istantanea altro = prendi(mutex_, documenti_, linea ? c.uri_treno : c.uri_linea, disco);
+  if (!altro.rifiuto.empty()) return rifiuta(altro.rifiuto);
   auto esito = [&](const istantanea& questo) {
     return linea ? compila_testi(c, questo, altro, disco, uscita_compilati::memoria)
                  : compila_testi(c, altro, questo, disco, uscita_compilati::memoria);
@@ -317,10 +344,10 @@ void server::formatta(const richiesta& r) {
     ultima = fino - da;
   });
   json modifica = {{"range",
-                    {{"start", {{"line", 0}, {"character", 0}}},
-                     {"end", {{"line", righe - 1}, {"character", ultima}}}}},
+                    {{"start", posizione_json(0, 0)},
+                     {"end", posizione_json(righe - 1, static_cast<int64_t>(ultima))}}},
                    {"newText", testo::da_1252(nuovo.testo)}};
-  rispondi(r, json::array({modifica}).dump());
+  rispondi(r, scrivi_json(json::array({modifica})));
 }
 
 }  // namespace lsp

@@ -2,6 +2,10 @@
 // thread reads and answers, one compiles; the channel carries whole messages.
 #include "tool/server/lsp/lsp.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -9,6 +13,13 @@
 #include "tool/comune/argomenti.h"
 #include "tool/server/lsp/cornice.h"
 #include "tool/server/lsp/server_lsp.h"
+
+namespace {
+
+// How long `exit` or the end of the input waits for a compile under way.
+constexpr auto kAttesaCompilazione = std::chrono::milliseconds(500);
+
+}  // namespace
 
 int comando_lsp(const argomenti& a) {
   argomenti_letti l;
@@ -20,9 +31,15 @@ int comando_lsp(const argomenti& a) {
     std::lock_guard<std::mutex> g(uscita);
     canale::scrivi(lsp::incornicia(corpo));
   });
-  std::thread compilatore([&s] {
+  std::mutex m;
+  std::condition_variable cv;
+  bool fatto = false;
+  std::thread compilatore([&] {
     while (s.compila_prossima()) {
     }
+    std::lock_guard<std::mutex> g(m);
+    fatto = true;
+    cv.notify_all();
   });
   lsp::cornice c;
   std::string corpo, guasto;
@@ -39,7 +56,16 @@ int comando_lsp(const argomenti& a) {
     }
   }
   s.chiudi();
-  compilatore.join();
   // An input that ended without `exit` is a client gone: status 1.
-  return s.finito() ? s.stato() : 1;
+  const int stato = s.finito() ? s.stato() : 1;
+  std::unique_lock<std::mutex> attesa(m);
+  if (!cv.wait_for(attesa, kAttesaCompilazione, [&] { return fatto; })) {
+    // A compile of a large text still under way has no one left to tell:
+    // the server ends without waiting for it.
+    std::fflush(nullptr);
+    std::_Exit(stato);
+  }
+  attesa.unlock();
+  compilatore.join();
+  return stato;
 }

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tool/server/lsp/json_lsp.h"
 #include "tool/server/lsp/richiesta_lsp.h"
 #include "tool/server/lsp/sorgenti_lsp.h"
 #include "tool/server/lsp/testo_lsp.h"
@@ -30,12 +31,9 @@ json capacita() {
           {"documentFormattingProvider", true}};
 }
 
-json posizione(int riga, size_t colonna) {
-  return {{"line", riga}, {"character", colonna}};
-}
-
 json intervallo(int riga, size_t da, int riga_fine, size_t a) {
-  return {{"start", posizione(riga, da)}, {"end", posizione(riga_fine, a)}};
+  return {{"start", posizione_json(riga, static_cast<int64_t>(da))},
+          {"end", posizione_json(riga_fine, static_cast<int64_t>(a))}};
 }
 
 json simbolo_json(const simbolo& s) {
@@ -53,29 +51,49 @@ json simbolo_json(const simbolo& s) {
 
 }  // namespace
 
-void server::tratta(std::string_view corpo) {
-  json m = json::parse(corpo, nullptr, false);
-  if (m.is_discarded()) return errore("null", kParseError, "messaggio che non è JSON valido");
+void server::tratta(std::string_view testo) {
+  std::string corpo(testo);
+  json m;
+  const esito_json e = leggi_json(corpo, m);
+  if (e == esito_json::non_json)
+    return errore("null", kParseError, "messaggio che non è JSON valido");
+  if (e == esito_json::troppo_annidato) {
+    const json* id = m.is_object() && m.contains("id") ? &m["id"] : nullptr;
+    return errore(
+        id && (id->is_number_integer() || id->is_string()) ? scrivi_json(*id) : "null",
+        kInvalidRequest,
+        "messaggio annidato oltre " + std::to_string(kProfonditaMassima) + " livelli: scartato");
+  }
   // A client's answer to a request of the server's: none is ever sent.
   if (m.is_object() && !m.contains("method") && (m.contains("result") || m.contains("error")))
     return;
   richiesta r;
   if (m.is_object() && m.contains("id")) {
-    r.id = m["id"];
+    r.id = std::move(m["id"]);
     if (!r.id.is_number_integer() && !r.id.is_string())
       return errore("null", kInvalidRequest, "id che non è né un numero intero né un testo");
     r.ha_id = true;
   }
   if (!m.is_object() || !m.contains("method") || !m["method"].is_string())
-    return errore(r.ha_id ? r.id.dump() : "null", kInvalidRequest, "richiesta senza metodo");
+    return errore(r.ha_id ? scrivi_json(r.id) : "null", kInvalidRequest, "richiesta senza metodo");
   r.metodo = m["method"].get<std::string>();
-  if (m.contains("params")) r.parametri = m["params"];
+  if (m.contains("params")) r.parametri = std::move(m["params"]);
+  std::string perche;
   try {
     metodo(r);
-  } catch (const std::exception& e) {
-    if (r.ha_id)
-      errore(r.id.dump(), kInvalidParams, std::string("parametri non validi: ") + e.what());
+  } catch (const parametri_errati& e) {
+    perche = std::string("parametri non validi: ") + e.what();
+  } catch (const std::exception&) {
+    // The library's own words name its internals: the method is named instead.
+    perche = "parametri non validi per " + r.metodo;
   }
+  if (perche.empty()) return;
+  if (r.ha_id) return errore(scrivi_json(r.id), kInvalidParams, perche);
+  // A notification has no answer: a change dropped would leave the server's
+  // text out of step with the editor's unseen.
+  notifica(
+      "window/showMessage",
+      scrivi_json(json{{"type", 1}, {"message", "Notifica " + r.metodo + " scartata, " + perche}}));
 }
 
 void server::metodo(const richiesta& r) {
@@ -88,18 +106,20 @@ void server::metodo(const richiesta& r) {
     if (m == "initialize") {
       iniziato_ = true;
       return rispondi(
-          r, json{{"capabilities", capacita()},
-                  {"serverInfo", {{"name", "scenario"}, {"version", COMPATTATORE_VERSIONE}}}}
-                 .dump());
+          r, scrivi_json(
+                 json{{"capabilities", capacita()},
+                      {"serverInfo", {{"name", "scenario"}, {"version", COMPATTATORE_VERSIONE}}}}));
     }
-    if (r.ha_id) errore(r.id.dump(), kServerNotInitialized, "il server non è ancora inizializzato");
+    if (r.ha_id)
+      errore(scrivi_json(r.id), kServerNotInitialized, "il server non è ancora inizializzato");
     return;
   }
   if (spento_) {
-    if (r.ha_id) errore(r.id.dump(), kInvalidRequest, "il server è già stato spento (shutdown)");
+    if (r.ha_id)
+      errore(scrivi_json(r.id), kInvalidRequest, "il server è già stato spento (shutdown)");
     return;
   }
-  if (m == "initialize") return errore(r.id.dump(), kInvalidRequest, "initialize ripetuto");
+  if (m == "initialize") return errore(scrivi_json(r.id), kInvalidRequest, "initialize ripetuto");
   if (m == "shutdown") {
     spento_ = true;
     return rispondi(r, "null");
@@ -112,33 +132,33 @@ void server::metodo(const richiesta& r) {
   if (m == "textDocument/completion") return completa(r);
   if (m == "textDocument/formatting") return formatta(r);
   // Notifications the server has no use for are dropped, as the protocol asks.
-  if (r.ha_id) errore(r.id.dump(), kMethodNotFound, "metodo sconosciuto: " + m);
+  if (r.ha_id) errore(scrivi_json(r.id), kMethodNotFound, "metodo sconosciuto: " + m);
 }
 
 void server::rispondi(const richiesta& r, const std::string& risultato) {
   if (r.ha_id)
-    manda_("{\"jsonrpc\":\"2.0\",\"id\":" + r.id.dump() + ",\"result\":" + risultato + "}");
+    manda_("{\"jsonrpc\":\"2.0\",\"id\":" + scrivi_json(r.id) + ",\"result\":" + risultato + "}");
 }
 
 void server::errore(const std::string& id, int codice, const std::string& messaggio) {
   manda_("{\"jsonrpc\":\"2.0\",\"id\":" + id +
-         ",\"error\":" + json{{"code", codice}, {"message", messaggio}}.dump() + "}");
+         ",\"error\":" + scrivi_json(json{{"code", codice}, {"message", messaggio}}) + "}");
 }
 
 void server::notifica(const std::string& metodo, const std::string& parametri) {
-  manda_("{\"jsonrpc\":\"2.0\",\"method\":" + json(metodo).dump() + ",\"params\":" + parametri +
+  manda_("{\"jsonrpc\":\"2.0\",\"method\":" + scrivi_json(metodo) + ",\"params\":" + parametri +
          "}");
 }
 
 void server::guasto(const std::string& perche) {
-  notifica("window/logMessage", json{{"type", 1}, {"message", perche}}.dump());
+  notifica("window/logMessage", scrivi_json(json{{"type", 1}, {"message", perche}}));
 }
 
 void server::apri(const richiesta& r) {
-  const json& d = r.parametri.at("textDocument");
+  const json& d = campo(r.parametri, "textDocument");
   documento doc;
-  doc.uri = d.at("uri").get<std::string>();
-  doc.testo = d.at("text").get<std::string>();
+  doc.uri = testo_campo(d, "uri");
+  doc.testo = testo_campo(d, "text");
   doc.versione = d.value("version", 0LL);
   doc.linea = e_linea(doc.uri, d.value("languageId", std::string()));
   {
@@ -146,27 +166,29 @@ void server::apri(const richiesta& r) {
     documenti_[doc.uri] = std::move(doc);
   }
   ricalcola_coppie();  // a new partner for the others in its folder, maybe
-  segna(d.at("uri").get<std::string>());
+  segna(testo_campo(d, "uri"));
 }
 
 void server::cambia(const richiesta& r) {
-  const json& d = r.parametri.at("textDocument");
-  const std::string uri = d.at("uri").get<std::string>();
+  const json& d = campo(r.parametri, "textDocument");
+  const std::string uri = testo_campo(d, "uri");
   {
     std::lock_guard<std::mutex> l(mutex_);
     auto i = documenti_.find(uri);
     if (i == documenti_.end()) return;  // never opened: nothing to change
     std::string testo = i->second.testo;
-    for (const json& c : r.parametri.at("contentChanges")) {
-      const std::string nuovo = c.at("text").get<std::string>();
+    const json& cambi = campo(r.parametri, "contentChanges");
+    if (!cambi.is_array()) throw parametri_errati("«contentChanges» deve essere una lista");
+    for (const json& c : cambi) {
+      const std::string nuovo = testo_campo(c, "text");
       if (!c.contains("range")) {
         testo = nuovo;
         continue;
       }
-      const json& a = c.at("range").at("start");
-      const json& b = c.at("range").at("end");
-      size_t da = offset_di(testo, a.at("line").get<long>(), a.at("character").get<long>());
-      size_t fino = offset_di(testo, b.at("line").get<long>(), b.at("character").get<long>());
+      const json& a = campo(campo(c, "range"), "start");
+      const json& b = campo(campo(c, "range"), "end");
+      size_t da = offset_di(testo, posizione_campo(a, "line"), posizione_campo(a, "character"));
+      size_t fino = offset_di(testo, posizione_campo(b, "line"), posizione_campo(b, "character"));
       if (fino < da) std::swap(da, fino);
       testo.replace(da, fino - da, nuovo);
     }
@@ -178,51 +200,50 @@ void server::cambia(const richiesta& r) {
 }
 
 void server::chiudi_documento(const richiesta& r) {
-  const std::string uri = r.parametri.at("textDocument").at("uri").get<std::string>();
+  const std::string uri = uri_documento(r.parametri);
   {
     std::lock_guard<std::mutex> l(mutex_);
     if (!documenti_.erase(uri)) return;
   }
   ricalcola_coppie();
   notifica("textDocument/publishDiagnostics",
-           json{{"uri", uri}, {"diagnostics", json::array()}}.dump());
+           scrivi_json(json{{"uri", uri}, {"diagnostics", json::array()}}));
   segna(uri);  // its partner, if open, now reads it from the disk
 }
 
 void server::descrivi(const richiesta& r) {
-  const std::string uri = r.parametri.at("textDocument").at("uri").get<std::string>();
-  const json& p = r.parametri.at("position");
+  const std::string uri = uri_documento(r.parametri);
+  const json& p = campo(r.parametri, "position");
+  const int64_t riga = posizione_campo(p, "line"), colonna = posizione_campo(p, "character");
   bool aperto = false;
-  const std::string t = a_1252(testo_di(uri, aperto));
+  const std::string t = a_1252(testo_aperto(uri, aperto));
   if (!aperto) return rispondi(r, "null");
   const bool linea = e_linea_aperta(uri);
   const auto voci = leggi_voci(t, linea ? formato::sorgente::linea : formato::sorgente::treno);
   std::string l = t;
   if (!linea) {
     const coppia c = coppia_aperta(uri);
-    bool a2 = false;
-    l = c.uri_linea.empty() ? "" : a_1252(testo_di(c.uri_linea, a2));
+    l = c.uri_linea.empty() ? "" : testo_compagno(c.uri_linea);
   }
   const std::vector<regole::tratto_km> km = chilometri(l);
-  const std::string m =
-      descrizione(voci, p.at("line").get<int>(), p.at("character").get<int>(), km);
+  const std::string m = descrizione(voci, static_cast<int>(riga), static_cast<int>(colonna), km);
   if (m.empty()) return rispondi(r, "null");
-  rispondi(r, json{{"contents", {{"kind", "markdown"}, {"value", m}}}}.dump());
+  rispondi(r, scrivi_json(json{{"contents", {{"kind", "markdown"}, {"value", m}}}}));
 }
 
 void server::simboli(const richiesta& r) {
-  const std::string uri = r.parametri.at("textDocument").at("uri").get<std::string>();
+  const std::string uri = uri_documento(r.parametri);
   bool aperto = false;
-  const std::string t = a_1252(testo_di(uri, aperto));
+  const std::string t = a_1252(testo_aperto(uri, aperto));
   if (!aperto) return rispondi(r, "null");
   json out = json::array();
   const auto s = e_linea_aperta(uri) ? formato::sorgente::linea : formato::sorgente::treno;
   for (const simbolo& x : struttura(leggi_voci(t, s), t)) out.push_back(simbolo_json(x));
-  rispondi(r, out.dump());
+  rispondi(r, scrivi_json(out));
 }
 
 void server::completa(const richiesta& r) {
-  const std::string uri = r.parametri.at("textDocument").at("uri").get<std::string>();
+  const std::string uri = uri_documento(r.parametri);
   json out = json::array();
   const auto s = e_linea_aperta(uri) ? formato::sorgente::linea : formato::sorgente::treno;
   for (const proposta& p : proposte(s))
@@ -232,7 +253,7 @@ void server::completa(const richiesta& r) {
                    {"documentation", {{"kind", "markdown"}, {"value", p.documentazione}}},
                    {"insertText", p.inserto},
                    {"insertTextFormat", 2}});
-  rispondi(r, out.dump());
+  rispondi(r, scrivi_json(out));
 }
 
 }  // namespace lsp

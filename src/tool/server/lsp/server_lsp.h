@@ -82,7 +82,11 @@ class server {
   coppia coppia_aperta(const std::string& uri);
   void ricalcola_coppie();
   void compila(const coppia& c);
-  std::string testo_di(const std::string& uri, bool& aperto);
+  // An open document's text ("", aperto false, for one that is not open).
+  std::string testo_aperto(const std::string& uri, bool& aperto);
+  // A partner's text in Windows-1252: its editor's, else its file's ("" when
+  // it cannot be read).
+  std::string testo_compagno(const std::string& uri);
   bool e_linea_aperta(const std::string& uri);
 
   invio manda_;

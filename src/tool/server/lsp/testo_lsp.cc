@@ -44,15 +44,15 @@ std::string a_1252(std::string_view t, std::vector<fuori_pagina>* fuori) {
   return out;
 }
 
-size_t offset_di(std::string_view t, long riga, long carattere_utf16) {
+size_t offset_di(std::string_view t, int64_t riga, int64_t carattere_utf16) {
   size_t i = 0;
-  for (long r = 0; r < riga; ++r) {
+  for (int64_t r = 0; r < riga; ++r) {
     while (i < t.size() && t[i] != '\n' && t[i] != '\r') ++i;
     if (i >= t.size()) return t.size();
     if (t[i] == '\r' && i + 1 < t.size() && t[i + 1] == '\n') ++i;
     ++i;
   }
-  for (long u = 0; u < carattere_utf16 && i < t.size() && t[i] != '\n' && t[i] != '\r';) {
+  for (int64_t u = 0; u < carattere_utf16 && i < t.size() && t[i] != '\n' && t[i] != '\r';) {
     char32_t c;
     const size_t n = carattere(t, i, c);
     u += c >= 0x10000 ? 2 : 1;

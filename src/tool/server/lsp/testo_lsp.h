@@ -4,6 +4,7 @@
 // column. A character the code page lacks becomes as many '?' as it takes
 // units, which keeps every later column where the editor has it.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,7 +25,7 @@ std::string a_1252(std::string_view utf8, std::vector<fuori_pagina>* fuori = nul
 // The byte offset in UTF-8 text of a protocol position. A line past the last
 // is the end of the text; a character past the end of its line is the end
 // of the line (before its line break); one inside a character, its start.
-size_t offset_di(std::string_view utf8, long riga, long carattere);
+size_t offset_di(std::string_view utf8, int64_t riga, int64_t carattere);
 
 // The line ends the protocol knows: LF, CR LF and a lone CR.
 // Calls f(inizio, fine) for each line's bytes without its break.
