@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tool/bozza/geodesia.h"
 #include "tool/comune/argomenti.h"
 
 int comando_draft(const argomenti& a);
@@ -25,5 +26,14 @@ struct posto_mappa {
 };
 // Reads those two lines from a line source; false when it has not both.
 bool posto_da_sorgente(std::string_view linea, posto_mappa& p);
+
+// The rail ways of a map, to be drawn under a plan (`preview --map`).
+struct binari_mappa {
+  std::vector<std::vector<coordinate>> vie;
+};
+// False with the reason in Italian (also where this build has no libosmium).
+bool leggi_binari(const std::string& file, binari_mappa& b, std::string& errore);
+// The ways on the plane of a plan placed at p: x, y pairs in metres.
+std::vector<std::vector<double>> binari_nel_piano(const binari_mappa& b, const posto_mappa& p);
 
 }  // namespace bozza

@@ -78,12 +78,15 @@ const uso_comando kUsi[] = {
      "server dei sorgenti per gli editor (Language Server Protocol su standard input e\n"
      "      output): errori e avvisi di check mentre si scrive, descrizione di chiavi e valori,\n"
      "      struttura, completamento e formattazione. Compila in memoria: non scrive mai nulla."},
-    {"preview", "preview SRCDIR ROUTE TRAIN [--port N] [--utf8]",
+    {"preview", "preview SRCDIR ROUTE TRAIN [--port N] [--utf8] [--map MAP]",
      "server locale (solo 127.0.0.1) di una pagina che mostra la linea mentre la si scrive:\n"
      "      planimetria, profili, orario contro la corsa più veloce possibile; ricompila in\n"
      "      memoria a ogni salvataggio dei sorgenti, che non cambia mai, e la pagina si ridisegna\n"
      "      da sé. Stampa l'indirizzo da aprire, con la sua chiave; --port sceglie la porta\n"
-     "      (predefinita: una libera); --utf8 come per compile. Ctrl-C lo ferma."},
+     "      (predefinita: una libera); --utf8 come per compile. Con --map disegna sotto la\n"
+     "      planimetria i binari della mappa OpenStreetMap MAP, dove le righe «origine mappa»\n"
+     "      e «rotta mappa» del sorgente della linea (scritte da draft) la mettono. Ctrl-C lo\n"
+     "      ferma."},
     {"draft",
      "draft MAP DIR ROUTE TRAIN --from NAME --to NAME [--via NAME]... [--dem TILE]... "
      "[--default-speed KMH] [--dwell S] [--margin P] [--departure HH:MM] [--json]",
