@@ -17,6 +17,7 @@
 #include "platform/file.h"
 #include "platform/interruzione.h"
 #include "platform/osservazione.h"
+#include "tool/bozza/bozza.h"
 #include "tool/compilazione/compila.h"
 #include "tool/comune/argomenti.h"
 #include "tool/disegno/documento.h"
@@ -102,12 +103,40 @@ struct sorgenti {
     return compila_scenario(o);
   }
 
+  // With --map: the map's rails, and where the line source puts its plan
+  // (drawn again only when that moves).
+  const bozza::binari_mappa* binari = nullptr;
+  int posto_noto = -1;  // -1 before the first compile
+  bozza::posto_mappa posto;
+  linee_sotto sotto;
+
+  // The rails on the plan's plane, as the line source now places it; null
+  // when there is no map or the source does not say where.
+  const linee_sotto* rotaie() {
+    if (!binari) return nullptr;
+    bozza::posto_mappa p;
+    const bool noto =
+        letto[0].esito == file::esito_lettura::letto && bozza::posto_da_sorgente(testo[0], p);
+    if (noto && posto_noto != 1) std::printf("La mappa si disegna sotto la linea.\n");
+    if (!noto && posto_noto != 0)
+      std::printf(
+          "Il sorgente della linea non dice dove sta sulla mappa (righe «%s» e «%s»): "
+          "la mappa non si disegna.\n",
+          bozza::kChiaveOrigine, bozza::kChiaveRotta);
+    if (noto &&
+        (posto_noto != 1 || p.lat != posto.lat || p.lon != posto.lon || p.rotta != posto.rotta))
+      sotto = bozza::binari_nel_piano(*binari, p);
+    posto_noto = noto;
+    posto = p;
+    return noto ? &sotto : nullptr;
+  }
+
   // The document of a compile of what was read.
   std::string compila() {
     const auto inizio = std::chrono::steady_clock::now();
     esito_compilazione e = compilazione();
     ++versione;
-    std::string d = documento_anteprima(e, linea, treno, versione);
+    std::string d = documento_anteprima(e, linea, treno, versione, rotaie());
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::chrono::steady_clock::now() - inizio)
                         .count();
@@ -207,8 +236,9 @@ int servi(sorgenti& s, uint16_t porta) {
 
 int comando_preview(const argomenti& a) {
   argomenti_letti l;
-  if (int s = leggi_argomenti("preview", a, {{"--port", "un numero di porta"}, {"--utf8"}}, 3,
-                              "SRCDIR ROUTE TRAIN", l);
+  if (int s = leggi_argomenti(
+          "preview", a, {{"--port", "un numero di porta"}, {"--utf8"}, {"--map", "una mappa"}}, 3,
+          "SRCDIR ROUTE TRAIN", l);
       s >= 0)
     return s;
   sorgenti s;
@@ -223,5 +253,14 @@ int comando_preview(const argomenti& a) {
   s.cartella = file::assoluto(l.posizionali[0]);
   s.nome[0] = file::percorso(s.cartella, formato::nome_sorgente_linea(s.linea));
   s.nome[1] = file::percorso(s.cartella, formato::nome_sorgente_treno(s.linea, s.treno));
+  bozza::binari_mappa binari;
+  if (l.ha("--map")) {
+    std::string motivo;
+    if (!bozza::leggi_binari(l.valore("--map"), binari, motivo)) {
+      std::fprintf(stderr, "scenario preview: %s\n", motivo.c_str());
+      return kUscitaFallita;
+    }
+    s.binari = &binari;
+  }
   return servi(s, porta);
 }
