@@ -23,6 +23,8 @@
 
 #include "platform/file.h"
 #include "tool/comandi/comandi.h"
+#include "tool/decompilazione/decompila.h"
+#include "tool/disegno/plot.h"
 
 namespace {
 
