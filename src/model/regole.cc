@@ -193,6 +193,16 @@ posizioni_cella posizioni_della_cella(int64_t cella, bool cella_dopo) {
   return {centro - mezzo + dentro, centro + mezzo - dentro};
 }
 
+int64_t posizione_ammessa(std::string_view genere, int64_t p) {
+  if (genere != "stazione") return p;
+  return formato::kMetriCella * cella_della_posizione(p, false);
+}
+
+bool in_ordine_di_posizione(std::string_view genere) {
+  return genere == "pendenza" || genere == "curva" || genere == "velocita" ||
+         genere == "aderenza" || genere == "stazione";
+}
+
 const char* nome_tipo_cella(uint8_t t) {
   switch (t) {
     case tipo_cella::libera:

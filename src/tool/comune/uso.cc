@@ -82,12 +82,17 @@ const uso_comando kUsi[] = {
     {"lsp", "lsp",
      "server dei sorgenti per gli editor (Language Server Protocol su standard input e\n"
      "      output): errori e avvisi di check mentre si scrive, descrizione di chiavi e valori,\n"
-     "      struttura, completamento e formattazione. Compila in memoria: non scrive mai nulla."},
-    {"preview", "preview SRCDIR ROUTE TRAIN [--port N] [--utf8]",
+     "      struttura, completamento e formattazione; il comando scenario.anteprima apre\n"
+     "      l'anteprima della coppia nel browser, e le modifiche della pagina arrivano all'editor\n"
+     "      come modifiche del testo. Compila in memoria: non scrive mai nulla."},
+    {"preview", "preview SRCDIR ROUTE TRAIN [--port N] [--utf8] [--edit]",
      "server locale (solo 127.0.0.1) di una pagina che mostra la linea mentre la si scrive:\n"
      "      planimetria, profili, orario contro la corsa più veloce possibile; ricompila in\n"
-     "      memoria a ogni salvataggio dei sorgenti, che non cambia mai, e la pagina si ridisegna\n"
-     "      da sé. Stampa l'indirizzo da aprire, con la sua chiave; --port sceglie la porta\n"
+     "      memoria a ogni salvataggio dei sorgenti e la pagina si ridisegna da sé. Senza\n"
+     "      --edit non cambia mai i sorgenti; con --edit la pagina li modifica (sposta stazioni,\n"
+     "      segnali, cartelli e rallentamenti, orari, toglie e aggiunge voci) scrivendo il file\n"
+     "      intero, solo se sul disco è ancora quello che la pagina mostra, e annulla le sue\n"
+     "      modifiche. Stampa l'indirizzo da aprire, con la sua chiave; --port sceglie la porta\n"
      "      (predefinita: una libera); --utf8 come per compile. Ctrl-C lo ferma."},
     {"voci", "voci [CHIAVE]",
      "stampa il riferimento delle voci dei due sorgenti: per ogni chiave i suoi valori in\n"
