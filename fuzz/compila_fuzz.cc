@@ -275,7 +275,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dati, size_t n) {
   try {
     if (con_linea) file::sostituisci(f.file_linea(), linea);
     if (con_treno) file::sostituisci(f.file_treno(), treno);
-  } catch (const file::errore_scrittura& e) {
+  } catch (const file::errore_io& e) {
     violata("impossibile preparare le sorgenti:", e.what());
   }
 
@@ -285,7 +285,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dati, size_t n) {
     f.memorizza_percorso(j);
   } catch (const fine_programma& fine) {
     fatale = fine.codice;
-  } catch (const file::errore_scrittura& e) {
+  } catch (const file::errore_io& e) {
     // The harness's folder is its own: only the file system can make this happen.
     violata("scrittura fallita nella cartella di lavoro:", e.what());
   }

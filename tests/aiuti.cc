@@ -62,15 +62,14 @@ class scrittura_guasta : public file::scrittura {
   void riserva(uint64_t byte) override { s_->riserva(byte); }
   void chiudi() override {
     if (++d_.chiusure == d_.guasto_alla_chiusura)
-      throw file::errore_scrittura("impossibile rinominare " + nome_ + " (guasto di prova)");
+      throw file::errore_io("impossibile rinominare " + nome_ + " (guasto di prova)");
     s_->chiudi();
   }
 
  private:
   void conta() {
     if (++d_.scritture == d_.guasto_alla_scrittura)
-      throw file::errore_scrittura("impossibile scrivere " + nome_ +
-                                   ": disco pieno (guasto di prova)");
+      throw file::errore_io("impossibile scrivere " + nome_ + ": disco pieno (guasto di prova)");
   }
   disco_guasto& d_;
   std::string nome_;

@@ -147,7 +147,7 @@ TEST(ScrittureFallite, EachWriteOfTheRunInTurnLeavesWholeFilesOnly) {
     try {
       corsa(g, g_d);
       ADD_FAILURE() << "the run went on past the failed write";
-    } catch (const file::errore_scrittura& e) {
+    } catch (const file::errore_io& e) {
       EXPECT_NE(std::string(e.what()).find("disco pieno"), std::string::npos) << e.what();
     }
     const std::set<std::string> dopo = nomi(t.percorso);

@@ -130,7 +130,7 @@ TEST(Scrittori, WriteFailureReachesTheCaller) {
   Form1 f;
   f.cartella = "/nonexistent-folder";
   f.nome_linea = "FerziaPS-Calvorano";
-  EXPECT_THROW(f.dati_linea(), file::errore_scrittura);
+  EXPECT_THROW(f.dati_linea(), file::errore_io);
 }
 
 TEST(ScriviRighe, StopsAtTheExactEndMarker) {

@@ -39,7 +39,7 @@ void Form1::inizia_planimetria() {
   try {
     flusso = std::make_unique<flusso_planimetria>(
         *disco, nel_programma(formato::nome_planimetria(nome_linea)), planimetria);
-  } catch (const file::errore_scrittura&) {
+  } catch (const file::errore_io&) {
     // No file to write into yet: the plan is written whole at the end, where
     // the same fault is met and reported.
   } catch (const std::bad_alloc&) {

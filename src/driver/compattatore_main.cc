@@ -16,7 +16,7 @@ int main() {
     form.Form_Load();
   } catch (const fine_programma& fine) {
     return fine.stato;
-  } catch (const file::errore_scrittura& e) {
+  } catch (const file::errore_io& e) {
     form.schermo.guasto(std::string("compattatore: ") + e.what());
     return 1;
   }

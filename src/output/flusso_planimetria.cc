@@ -51,7 +51,7 @@ void flusso_planimetria::scrivi_pezzi() {
     try {
       f_->scrivi_a(fatto_, std::string_view(bx, n));
       f_->scrivi_a(colonna_ + fatto_, std::string_view(by, n));
-    } catch (const file::errore_scrittura&) {
+    } catch (const file::errore_io&) {
       fallita_ = std::current_exception();
     }
   }

@@ -94,7 +94,7 @@ bool rimuovi_morti(const std::string& nome) {
   for (const std::string& voce : via) {
     try {
       file::cancella(file::percorso(cartella, voce));
-    } catch (const file::errore_scrittura&) {
+    } catch (const file::errore_io&) {
       // Still held open, or not ours to remove: a later run tries again.
     }
   }

@@ -11,9 +11,11 @@
 
 namespace file {
 
-// A file that could not be created, written or deleted. The message names the
-// file and the system's reason.
-struct errore_scrittura : std::runtime_error {
+// The tool's one failure besides a compile's code: a file that could not be
+// read, created, written, renamed or deleted, or whose bytes do not fit what
+// they must hold. The message names the file and the reason, the system's
+// own where the system gave one.
+struct errore_io : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
@@ -49,18 +51,17 @@ lettura leggi_al_piu(const std::string& nome, uint64_t massimo, std::string& dat
 // compiled files look at (a plan of 20 MB is not copied twice).
 class mappatura {
  public:
-  // False from aperta() when the file cannot be opened or mapped.
+  // Throws errore_io, with the system's reason, when the file cannot be
+  // opened or mapped, or is no regular file.
   explicit mappatura(const std::string& nome);
   ~mappatura();
   mappatura(const mappatura&) = delete;
   mappatura& operator=(const mappatura&) = delete;
-  bool aperta() const { return aperta_; }
   std::string_view dati() const { return {static_cast<const char*>(p_), n_}; }
 
  private:
   const void* p_ = nullptr;
   size_t n_ = 0;
-  bool aperta_ = false;
   void* h_ = nullptr;  // the platform's handle of the mapping
 };
 // Replaces the file whole with `dati`: written to a temporary file in the same

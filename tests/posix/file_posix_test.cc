@@ -9,7 +9,7 @@
 TEST(File, FailedReplaceNamesTheFileAndKeepsTheOld) {
   if (geteuid() == 0) {
     // root writes into read-only folders; use a missing folder instead
-    EXPECT_THROW(file::sostituisci("/nonexistent-folder/x.txt", "a"), file::errore_scrittura);
+    EXPECT_THROW(file::sostituisci("/nonexistent-folder/x.txt", "a"), file::errore_io);
     return;
   }
   cartella_temporanea t;
@@ -18,7 +18,7 @@ TEST(File, FailedReplaceNamesTheFileAndKeepsTheOld) {
   try {
     file::sostituisci(t / "a.txt", "nuovo");
     FAIL();
-  } catch (const file::errore_scrittura& e) {
+  } catch (const file::errore_io& e) {
     EXPECT_NE(std::string(e.what()).find("a.txt"), std::string::npos);
   }
   EXPECT_EQ(leggi_tutto(t / "a.txt"), "vecchio");

@@ -23,7 +23,7 @@ int stato_con_limite(rlim_t limite, const std::string& nome, F scrivi) {
     ::setrlimit(RLIMIT_FSIZE, &r);
     try {
       scrivi();
-    } catch (const file::errore_scrittura& e) {
+    } catch (const file::errore_io& e) {
       ::_exit(std::string(e.what()).find(nome) != std::string::npos ? 3 : 4);
     }
     ::_exit(5);

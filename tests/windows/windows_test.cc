@@ -65,7 +65,7 @@ TEST(Windows, ReplacementThatCannotMoveKeepsTheOldFile) {
   try {
     file::sostituisci(nome, "nuovo");
     ADD_FAILURE() << "replaced an open file";
-  } catch (const file::errore_scrittura& e) {
+  } catch (const file::errore_io& e) {
     EXPECT_NE(std::string(e.what()).find(nome), std::string::npos) << e.what();
   }
   CloseHandle(h);

@@ -73,7 +73,7 @@ std::string motivo(int err) {
 }
 
 [[noreturn]] void fallisci(const std::string& nome, int err) {
-  throw errore_scrittura("impossibile scrivere " + nome + ": " + motivo(err));
+  throw errore_io("impossibile scrivere " + nome + ": " + motivo(err));
 }
 
 int fd_di(void* h) {
@@ -196,26 +196,30 @@ lettura leggi_al_piu(const std::string& nome, uint64_t massimo, std::string& dat
 }
 
 mappatura::mappatura(const std::string& nome) {
-  int fd = ::open(nome.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
+  auto manca = [&](const std::string& perche) {
+    throw errore_io("impossibile leggere " + nome + ": " + perche);
+  };
+  int fd = ::open(nome.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) manca(motivo(errno));
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int err = errno;
     ::close(fd);
-    return;
+    manca(S_ISREG(st.st_mode) ? motivo(err) : "non è un file");
   }
   n_ = static_cast<size_t>(st.st_size);
   if (n_ > 0) {
     // All pages at once: the readers go through the whole file anyway.
     void* p = ::mmap(nullptr, n_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (p == MAP_FAILED) {
+      const int err = errno;
       ::close(fd);
       n_ = 0;
-      return;
+      manca(motivo(err));
     }
     p_ = p;
   }
   ::close(fd);
-  aperta_ = true;
 }
 
 mappatura::~mappatura() {
@@ -391,7 +395,7 @@ void sostituzione::chiudi() {
 
 void cancella(const std::string& nome) {
   if (::unlink(nome.c_str()) != 0 && errno != ENOENT)
-    throw errore_scrittura("impossibile cancellare " + nome + ": " + motivo(errno));
+    throw errore_io("impossibile cancellare " + nome + ": " + motivo(errno));
 }
 
 void rinomina(const std::string& da, const std::string& a) {

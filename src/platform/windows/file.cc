@@ -15,7 +15,7 @@ namespace file {
 namespace {
 
 [[noreturn]] void fallisci(const std::string& nome, DWORD err) {
-  throw errore_scrittura("impossibile scrivere " + nome + ": " + utf16::motivo(err));
+  throw errore_io("impossibile scrivere " + nome + ": " + utf16::motivo(err));
 }
 
 // Six letters that no other name made now, by this or another process, is
@@ -195,29 +195,33 @@ lettura leggi_al_piu(const std::string& nome, uint64_t massimo, std::string& dat
 }
 
 mappatura::mappatura(const std::string& nome) {
+  auto manca = [&](DWORD err) {
+    throw errore_io("impossibile leggere " + nome + ": " + utf16::motivo(err));
+  };
   HANDLE f = CreateFileW(utf16::da_utf8(nome).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return;
+  if (f == INVALID_HANDLE_VALUE) manca(GetLastError());
   LARGE_INTEGER dim;
   if (!GetFileSizeEx(f, &dim)) {
+    const DWORD err = GetLastError();
     CloseHandle(f);
-    return;
+    manca(err);
   }
   n_ = static_cast<size_t>(dim.QuadPart);
   if (n_ > 0) {
     HANDLE m = CreateFileMappingW(f, nullptr, PAGE_READONLY, 0, 0, nullptr);
     const void* p = m ? MapViewOfFile(m, FILE_MAP_READ, 0, 0, 0) : nullptr;
     if (!p) {
+      const DWORD err = GetLastError();
       if (m) CloseHandle(m);
       CloseHandle(f);
       n_ = 0;
-      return;
+      manca(err);
     }
     p_ = p;
     h_ = m;
   }
   CloseHandle(f);  // the mapping keeps the file open
-  aperta_ = true;
 }
 
 mappatura::~mappatura() {
@@ -327,7 +331,7 @@ void cancella(const std::string& nome) {
   if (!DeleteFileW(utf16::da_utf8(nome).c_str())) {
     DWORD err = GetLastError();
     if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND)
-      throw errore_scrittura("impossibile cancellare " + nome + ": " + utf16::motivo(err));
+      throw errore_io("impossibile cancellare " + nome + ": " + utf16::motivo(err));
   }
 }
 

@@ -27,7 +27,7 @@ int comando_sources(const argomenti& a) {
     f.dati_note();
     f.dati_rallentamenti();
     f.dati_scheda();
-  } catch (const file::errore_scrittura& e) {
+  } catch (const file::errore_io& e) {
     std::fprintf(stderr, "scenario: %s\n", e.what());
     return kUscitaFallita;
   }

@@ -359,38 +359,34 @@ int comando_dump(const argomenti& a) {
     return errore_uso("dump", "'" + u.nome +
                                   "' non è il nome di un file compilato (ROUTE_linea.dat, "
                                   "ROUTE_TRAIN.sim o ROUTE_TRAIN.dat)");
-  std::string b;
-  if (!file::leggi(u.nome, b)) {
-    std::fprintf(stderr, "scenario: impossibile leggere %s\n", u.nome.c_str());
-    return kUscitaFallita;
-  }
-  u.byte = b.size();
-  std::string motivo;
-  bool buono = false;
-  switch (g) {
-    case genere_file::tabella: {
-      tabella t;
-      buono = decodifica_tabella(b, t, motivo);
-      if (buono) (u.json ? tabella_json : tabella_testo)(u, t);
-      break;
+  try {
+    const file::mappatura m(u.nome);
+    const std::string_view b = m.dati();
+    u.byte = b.size();
+    switch (g) {
+      case genere_file::tabella: {
+        tabella t;
+        decodifica_tabella(b, t, u.nome);
+        (u.json ? tabella_json : tabella_testo)(u, t);
+        break;
+      }
+      case genere_file::percorso: {
+        std::vector<cella_percorso> c;
+        decodifica_percorso(b, c, u.nome);
+        (u.json ? percorso_json : percorso_testo)(u, c);
+        break;
+      }
+      case genere_file::planimetria: {
+        planimetria_linea p;
+        decodifica_planimetria(b, p, u.nome);
+        (u.json ? planimetria_json : planimetria_testo)(u, p);
+        break;
+      }
+      case genere_file::nessuno:
+        break;
     }
-    case genere_file::percorso: {
-      std::vector<cella_percorso> c;
-      buono = decodifica_percorso(b, c, motivo);
-      if (buono) (u.json ? percorso_json : percorso_testo)(u, c);
-      break;
-    }
-    case genere_file::planimetria: {
-      planimetria_linea p;
-      buono = decodifica_planimetria(b, p, motivo);
-      if (buono) (u.json ? planimetria_json : planimetria_testo)(u, p);
-      break;
-    }
-    case genere_file::nessuno:
-      break;
-  }
-  if (!buono) {
-    std::fprintf(stderr, "scenario: %s (%zu byte): %s\n", u.nome.c_str(), u.byte, motivo.c_str());
+  } catch (const file::errore_io& e) {
+    std::fprintf(stderr, "scenario: %s\n", e.what());
     return kUscitaFallita;
   }
   std::fwrite(u.s.data(), 1, u.s.size(), stdout);

@@ -14,61 +14,51 @@ namespace {
 
 using std::to_string;
 
-// The bytes of one file, seen in place; false with the reason when they
-// cannot be.
-bool vedi(const std::string& nome, bool facoltativo, scenario_compilato& s, std::string_view& b,
-          bool& presente, std::string& motivo) {
-  presente = false;
+// The bytes of one file, seen in place; false for an optional one that is
+// not there.
+bool vedi(const std::string& nome, bool facoltativo, scenario_compilato& s, std::string_view& b) {
   switch (file::che_cosa(nome)) {
     case file::genere_voce::nessuna:
-      if (facoltativo) return true;
-      return motivo = "impossibile leggere " + nome + ": il file non c'è", false;
+      if (facoltativo) return false;
+      throw file::errore_io("impossibile leggere " + nome + ": il file non c'è");
     case file::genere_voce::cartella:
-      return motivo = nome + ": al posto del file c'è una cartella", false;
+      throw file::errore_io(nome + ": al posto del file c'è una cartella");
     case file::genere_voce::altro:
-      return motivo = nome + ": non è un file (un collegamento che non porta a un file?)", false;
+      throw file::errore_io(nome + ": non è un file (un collegamento che non porta a un file?)");
     case file::genere_voce::file:
       break;
   }
   auto m = std::make_unique<file::mappatura>(nome);
-  if (!m->aperta()) return motivo = "impossibile leggere " + nome, false;
   b = m->dati();
   s.mappe.push_back(std::move(m));
-  presente = true;
   return true;
 }
 
 // The records from the bytes, and the three files' sizes against one line
 // length.
-bool decodifica(scenario_compilato& s, const std::string& n_tabella, const std::string& n_percorso,
-                const std::string& n_pianta, std::string& motivo) {
-  std::string perche;
-  if (!decodifica_tabella(s.byte_tabella, s.tabella_linea, perche))
-    return motivo = n_tabella + ": " + perche, false;
-  if (!decodifica_percorso(s.byte_percorso, s.celle, perche))
-    return motivo = n_percorso + ": " + perche, false;
+void decodifica(scenario_compilato& s, const std::string& n_tabella, const std::string& n_percorso,
+                const std::string& n_pianta) {
+  decodifica_tabella(s.byte_tabella, s.tabella_linea, n_tabella);
+  decodifica_percorso(s.byte_percorso, s.celle, n_percorso);
   const int64_t l = s.tabella_linea[formato::kVoceTreno].fine;
   if (l < 0 || l > formato::kLunghezzaMassima)
-    return motivo =
-               n_tabella + ": lunghezza del percorso " + to_string(l) + " m fuori da 0..1000000",
-           false;
+    throw file::errore_io(n_tabella + ": lunghezza del percorso " + to_string(l) +
+                          " m fuori da 0..1000000");
   if (s.con_planimetria &&
       !s.pianta.da_byte(s.byte_planimetria, static_cast<size_t>(formato::punti_planimetria(l)))) {
-    if (!decodifica_planimetria(s.byte_planimetria, s.array_, perche))
-      return motivo = n_pianta + ": " + perche, false;
+    decodifica_planimetria(s.byte_planimetria, s.array_, n_pianta);
     s.in_array_ = true;
     s.pianta.da_array(s.array_);
   }
   const int64_t celle = formato::ultima_cella(l) + 1;
   if (static_cast<int64_t>(s.celle.size()) != celle)
-    return motivo = n_percorso + ": " + to_string(s.celle.size()) + " celle, ma la linea di " +
-                    to_string(l) + " m ne ha " + to_string(celle),
-           false;
+    throw file::errore_io(n_percorso + ": " + to_string(s.celle.size()) +
+                          " celle, ma la linea di " + to_string(l) + " m ne ha " +
+                          to_string(celle));
   if (s.con_planimetria && static_cast<int64_t>(s.pianta.punti()) != formato::punti_planimetria(l))
-    return motivo = n_pianta + ": " + to_string(s.pianta.punti()) + " punti, ma la linea di " +
-                    to_string(l) + " m ne ha " + to_string(formato::punti_planimetria(l)),
-           false;
-  return true;
+    throw file::errore_io(n_pianta + ": " + to_string(s.pianta.punti()) +
+                          " punti, ma la linea di " + to_string(l) + " m ne ha " +
+                          to_string(formato::punti_planimetria(l)));
 }
 
 uint16_t etichetta(std::string_view b, size_t pos) {
@@ -125,29 +115,27 @@ double vista_planimetria::lento(size_t i, int c) const {
 }
 
 const planimetria_linea& scenario_compilato::planimetria() {
-  if (con_planimetria && array_.punti() == 0) {
-    std::string perche;
-    decodifica_planimetria(byte_planimetria, array_, perche);
-  }
+  // Already checked whole when the files were read.
+  if (con_planimetria && array_.punti() == 0)
+    decodifica_planimetria(byte_planimetria, array_, nome_planimetria(linea));
   return array_;
 }
 
-bool leggi_compilato(const std::string& cartella, const std::string& linea,
-                     const std::string& treno, scenario_compilato& s, std::string& motivo) {
+void leggi_compilato(const std::string& cartella, const std::string& linea,
+                     const std::string& treno, scenario_compilato& s) {
   s.linea = linea;
   s.treno = treno;
   const std::string n_tabella = file::percorso(cartella, nome_tabella(linea, treno));
   const std::string n_percorso = file::percorso(cartella, nome_percorso(linea, treno));
   const std::string n_pianta = file::percorso(cartella, nome_planimetria(linea));
-  bool c;
-  return vedi(n_tabella, false, s, s.byte_tabella, c, motivo) &&
-         vedi(n_percorso, false, s, s.byte_percorso, c, motivo) &&
-         vedi(n_pianta, true, s, s.byte_planimetria, s.con_planimetria, motivo) &&
-         decodifica(s, n_tabella, n_percorso, n_pianta, motivo);
+  vedi(n_tabella, false, s, s.byte_tabella);
+  vedi(n_percorso, false, s, s.byte_percorso);
+  s.con_planimetria = vedi(n_pianta, true, s, s.byte_planimetria);
+  decodifica(s, n_tabella, n_percorso, n_pianta);
 }
 
-bool compilato_da_memoria(std::map<std::string, std::string>& compilati, const std::string& linea,
-                          const std::string& treno, scenario_compilato& s, std::string& motivo) {
+void compilato_da_memoria(std::map<std::string, std::string>& compilati, const std::string& linea,
+                          const std::string& treno, scenario_compilato& s) {
   s.linea = linea;
   s.treno = treno;
   const std::string n_tabella = nome_tabella(linea, treno);
@@ -160,9 +148,9 @@ bool compilato_da_memoria(std::map<std::string, std::string>& compilati, const s
     b = *s.propri.back();
     return true;
   };
-  if (!prendi(n_tabella, s.byte_tabella)) return motivo = n_tabella + " non è stato scritto", false;
+  if (!prendi(n_tabella, s.byte_tabella)) throw file::errore_io(n_tabella + " non è stato scritto");
   if (!prendi(n_percorso, s.byte_percorso))
-    return motivo = n_percorso + " non è stato scritto", false;
+    throw file::errore_io(n_percorso + " non è stato scritto");
   s.con_planimetria = prendi(n_pianta, s.byte_planimetria);
-  return decodifica(s, n_tabella, n_percorso, n_pianta, motivo);
+  decodifica(s, n_tabella, n_percorso, n_pianta);
 }

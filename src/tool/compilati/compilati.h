@@ -20,12 +20,12 @@ enum class genere_file { nessuno, planimetria, tabella, percorso };
 // table, any other ".dat" track.
 genere_file riconosci_file(const std::string& nome);
 
-// Each returns false and sets `motivo` (Italian, for the author) when the bytes
-// do not fit the layout.
-bool decodifica_tabella(std::string_view b, tabella& t, std::string& motivo);
-bool decodifica_percorso(std::string_view b, std::vector<cella_percorso>& celle,
-                         std::string& motivo);
-bool decodifica_planimetria(std::string_view b, planimetria_linea& p, std::string& motivo);
+// Each throws file::errore_io, naming the file and why in Italian, when the
+// bytes do not fit the layout.
+void decodifica_tabella(std::string_view b, tabella& t, const std::string& nome);
+void decodifica_percorso(std::string_view b, std::vector<cella_percorso>& celle,
+                         const std::string& nome);
+void decodifica_planimetria(std::string_view b, planimetria_linea& p, const std::string& nome);
 
 // Names of the compiled files and of the two sources of a scenario.
 using formato::nome_percorso;
@@ -111,15 +111,14 @@ struct scenario_compilato {
 };
 
 // Reads DIR/ROUTE_TRAIN.sim, DIR/ROUTE_TRAIN.dat and, when there is one,
-// DIR/ROUTE_linea.dat. False, with the reason in Italian, when one cannot be
-// read, is not a regular file, does not fit its layout or disagrees with the
-// others in size.
-bool leggi_compilato(const std::string& cartella, const std::string& linea,
-                     const std::string& treno, scenario_compilato& s, std::string& motivo);
+// DIR/ROUTE_linea.dat. Throws file::errore_io when one cannot be read, is not
+// a regular file, does not fit its layout or disagrees with the others in size.
+void leggi_compilato(const std::string& cartella, const std::string& linea,
+                     const std::string& treno, scenario_compilato& s);
 // The same for compiled files in memory, by their names (ROUTE_TRAIN.sim...);
 // the map's bytes are moved into `s`.
-bool compilato_da_memoria(std::map<std::string, std::string>& compilati, const std::string& linea,
-                          const std::string& treno, scenario_compilato& s, std::string& motivo);
+void compilato_da_memoria(std::map<std::string, std::string>& compilati, const std::string& linea,
+                          const std::string& treno, scenario_compilato& s);
 
 // A plan coordinate in its shortest text that reads back to the same double.
 std::string numero_esatto(double v);
@@ -131,4 +130,3 @@ struct campo_valore {
 };
 std::vector<campo_valore> campi_voce(const voce_linea& v);
 std::vector<campo_valore> campi_cella(const cella_percorso& c);
-

@@ -52,59 +52,53 @@ genere_file riconosci_file(const std::string& nome) {
   return genere_file::nessuno;
 }
 
-bool decodifica_tabella(std::string_view b, tabella& t, std::string& motivo) {
+void decodifica_tabella(std::string_view b, tabella& t, const std::string& nome) {
   using formato::kVoceBase;
   size_t pos = 0;
   for (int e = 0; e < formato::kVoci; ++e) {
     if (b.size() - pos < kVoceBase) {
-      motivo = "il file finisce dentro la voce " + std::to_string(e) + " (byte " +
-               std::to_string(pos) + " di " + std::to_string(b.size()) +
-               "): una tabella ha 87 voci di 34 byte più il nome";
-      return false;
+      throw file::errore_io(nome + ": il file finisce dentro la voce " + std::to_string(e) +
+                            " (byte " + std::to_string(pos) + " di " + std::to_string(b.size()) +
+                            "): una tabella ha 87 voci di 34 byte più il nome");
     }
     const size_t inizio = pos;
     if (!formato::decodifica_record(formato::kCampiVoce, b, pos, t[static_cast<size_t>(e)])) {
       // Only the name can run past the bytes: the fixed part was there.
-      const size_t nome = inizio + formato::inizio_testo(formato::kCampiVoce);
-      const size_t n = static_cast<unsigned char>(b[nome]) |
-                       static_cast<size_t>(static_cast<unsigned char>(b[nome + 1])) << 8;
-      motivo = "il nome della voce " + std::to_string(e) + " dichiara " + std::to_string(n) +
-               " byte ma il file ne ha solo " + std::to_string(b.size() - inizio - kVoceBase) +
-               " dopo la voce";
-      return false;
+      const size_t testo = inizio + formato::inizio_testo(formato::kCampiVoce);
+      const size_t n = static_cast<unsigned char>(b[testo]) |
+                       static_cast<size_t>(static_cast<unsigned char>(b[testo + 1])) << 8;
+      throw file::errore_io(nome + ": il nome della voce " + std::to_string(e) + " dichiara " +
+                            std::to_string(n) + " byte ma il file ne ha solo " +
+                            std::to_string(b.size() - inizio - kVoceBase) + " dopo la voce");
     }
   }
   if (pos != b.size()) {
-    motivo = "dopo le 87 voci restano " + std::to_string(b.size() - pos) +
-             " byte: non è una tabella della linea";
-    return false;
+    throw file::errore_io(nome + ": dopo le 87 voci restano " + std::to_string(b.size() - pos) +
+                          " byte: non è una tabella della linea");
   }
-  return true;
 }
 
-bool decodifica_percorso(std::string_view b, std::vector<cella_percorso>& celle,
-                         std::string& motivo) {
+void decodifica_percorso(std::string_view b, std::vector<cella_percorso>& celle,
+                         const std::string& nome) {
   if (b.size() % formato::kCella != 0) {
-    motivo = "la dimensione " + std::to_string(b.size()) +
-             " byte non è un multiplo di 15 (una cella per record): file troncato o non un "
-             "percorso";
-    return false;
+    throw file::errore_io(
+        nome + ": la dimensione " + std::to_string(b.size()) +
+        " byte non è un multiplo di 15 (una cella per record): file troncato o non un "
+        "percorso");
   }
   celle.assign(b.size() / formato::kCella, cella_percorso{});
   size_t pos = 0;
   for (auto& c : celle) formato::decodifica_record(formato::kCampiCella, b, pos, c);
-  return true;
 }
 
-bool decodifica_planimetria(std::string_view b, planimetria_linea& p, std::string& motivo) {
+void decodifica_planimetria(std::string_view b, planimetria_linea& p, const std::string& nome) {
   const auto* base = reinterpret_cast<const unsigned char*>(b.data());
   // First the elements, tag by tag: half of them are the first column.
   size_t elementi = 0;
   for (size_t pos = 0; pos < b.size(); ++elementi) {
     if (b.size() - pos < 2) {
-      motivo = "il file finisce a metà dell'etichetta dell'elemento " + std::to_string(elementi) +
-               " (byte " + std::to_string(pos) + ")";
-      return false;
+      throw file::errore_io(nome + ": il file finisce a metà dell'etichetta dell'elemento " +
+                            std::to_string(elementi) + " (byte " + std::to_string(pos) + ")");
     }
     const uint16_t g = static_cast<uint16_t>(base[pos] | (base[pos + 1] << 8));
     size_t serve = 0;
@@ -113,22 +107,19 @@ bool decodifica_planimetria(std::string_view b, planimetria_linea& p, std::strin
     else if (g == genere_punto::doppio)
       serve = 8;
     else if (g != genere_punto::vuoto) {
-      motivo = "etichetta " + std::to_string(g) + " sconosciuta all'elemento " +
-               std::to_string(elementi) + " (byte " + std::to_string(pos) +
-               "): sono ammesse 0, 2 e 5";
-      return false;
+      throw file::errore_io(nome + ": etichetta " + std::to_string(g) +
+                            " sconosciuta all'elemento " + std::to_string(elementi) + " (byte " +
+                            std::to_string(pos) + "): sono ammesse 0, 2 e 5");
     }
     if (b.size() - pos - 2 < serve) {
-      motivo = "il file finisce dentro il valore dell'elemento " + std::to_string(elementi) +
-               " (byte " + std::to_string(pos) + ")";
-      return false;
+      throw file::errore_io(nome + ": il file finisce dentro il valore dell'elemento " +
+                            std::to_string(elementi) + " (byte " + std::to_string(pos) + ")");
     }
     pos += 2 + serve;
   }
   if (elementi % 2 != 0) {
-    motivo = "il file ha " + std::to_string(elementi) +
-             " elementi, un numero dispari: le due colonne non sono uguali";
-    return false;
+    throw file::errore_io(nome + ": il file ha " + std::to_string(elementi) +
+                          " elementi, un numero dispari: le due colonne non sono uguali");
   }
   // Then straight into the arrays, both columns at once.
   const size_t n = elementi / 2;
@@ -142,14 +133,14 @@ bool decodifica_planimetria(std::string_view b, planimetria_linea& p, std::strin
   for (size_t m = 0; m < n; ++m) {
     const uint16_t g = l.u16();
     if (g != p.genere[m]) {
-      motivo = "il punto " + std::to_string(m) + " ha genere " + std::to_string(p.genere[m]) +
-               " nella prima colonna e " + std::to_string(g) +
-               " nella seconda: le due colonne non corrispondono";
+      const std::string perche = nome + ": il punto " + std::to_string(m) + " ha genere " +
+                                 std::to_string(p.genere[m]) + " nella prima colonna e " +
+                                 std::to_string(g) +
+                                 " nella seconda: le due colonne non corrispondono";
       p.libera();
-      return false;
+      throw file::errore_io(perche);
     }
     if (g == genere_punto::intero) p.y[m] = l.i16();
     if (g == genere_punto::doppio) p.y[m] = l.doppio();
   }
-  return true;
 }

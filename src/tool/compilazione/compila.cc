@@ -20,7 +20,7 @@ void metti_sorgente(file::disco_memoria& d, const std::string& nome, const std::
   const file::lettura l = file::leggi_al_piu(nome, kSorgenteMassimo, dati);
   if (l.esito == file::esito_lettura::mancante) return;
   if (l.esito != file::esito_lettura::letto)
-    throw file::errore_scrittura("impossibile leggere " + nome + ": " + l.motivo);
+    throw file::errore_io("impossibile leggere " + nome + ": " + l.motivo);
   d.file[nome] = std::move(dati);
 }
 
@@ -96,7 +96,7 @@ esito_compilazione compila_scenario(const opzioni_compilazione& o) {
                                 formato::nome_percorso(o.linea, o.treno)};
     const std::string uscita = o.cartella_uscita.empty() ? o.cartella_sorgenti : o.cartella_uscita;
     if (o.uscita == uscita_compilati::cartella && !file::crea_cartelle(uscita))
-      throw file::errore_scrittura("impossibile creare la cartella " + uscita);
+      throw file::errore_io("impossibile creare la cartella " + uscita);
     for (const std::string& n : nomi) {
       const std::string dentro = file::percorso(o.cartella_sorgenti, n);
       if (o.uscita == uscita_compilati::cartella) d.su_disco[dentro] = file::percorso(uscita, n);
@@ -143,7 +143,7 @@ esito_compilazione compila_scenario(const opzioni_compilazione& o) {
         esito.confronti[n] = {c.scritto, c.uguale, c.primo_diverso};
       }
     }
-  } catch (const file::errore_scrittura& e) {
+  } catch (const file::errore_io& e) {
     esito.errore_io = e.what();
   }
   return esito;

@@ -140,6 +140,15 @@ decompilazione decompila(const scenario_compilato& s) {
 
 namespace {
 
+// What the check compile's code says, as an author reads it.
+std::string controllo(const esito_decompilazione& e) {
+  if (e.controllo_fatale)
+    return "la compilazione di controllo finisce con l'errore " + to_string(e.codice_controllo) +
+           " e non scrive nulla";
+  return "la compilazione di controllo lascia il codice " + to_string(e.codice_controllo) +
+         " (posizione " + to_string(e.posizione_controllo) + " m)";
+}
+
 void stampa_json(const esito_decompilazione& e) {
   std::string s = "{\"files\":[";
   for (size_t i = 0; i < e.files.size(); ++i) s += (i ? "," : "") + json_testo(e.files[i]);
@@ -159,7 +168,7 @@ void stampa_json(const esito_decompilazione& e) {
   s += "],\"tracce\":[";
   for (size_t i = 0; i < e.tracce.size(); ++i) s += (i ? "," : "") + json_testo(e.tracce[i]);
   s += "]";
-  if (!e.controllo.empty()) s += ",\"controllo\":" + json_testo(e.controllo);
+  if (e.codice_controllo != 0) s += ",\"controllo\":" + json_testo(controllo(e));
   s += "}\n";
   std::fputs(s.c_str(), stdout);
 }
@@ -172,7 +181,7 @@ void stampa_testo(const esito_decompilazione& e) {
     return;
   }
   std::printf("andata e ritorno diversa: i sorgenti scritti non danno gli stessi byte\n");
-  if (!e.controllo.empty()) std::printf("  %s\n", e.controllo.c_str());
+  if (e.codice_controllo != 0) std::printf("  %s\n", controllo(e).c_str());
   for (const differenza& d : e.differenze)
     std::printf("  %s, %s: %s nei file letti, %s dai sorgenti scritti\n", d.file.c_str(),
                 d.dove.c_str(), d.atteso.c_str(), d.ottenuto.c_str());
@@ -218,7 +227,7 @@ void scrivi_coppia(file::disco& d, const std::string& n_a, std::string_view a,
   sa->chiudi();
   try {
     sb->chiudi();
-  } catch (const file::errore_scrittura&) {
+  } catch (const file::errore_io&) {
     if (c_era)
       d.sostituisci(n_a, prima);
     else
@@ -245,14 +254,12 @@ void controlla(const opzioni_decompilazione& o, const std::string& uscita, const
   c.attesi[nome_percorso(o.linea, o.treno)] = s.byte_percorso;
   if (s.con_planimetria) c.attesi[nome_planimetria(o.linea)] = s.byte_planimetria;
   esito_compilazione r = compila_scenario(c);
-  if (!r.errore_io.empty() || r.codifica) {
-    e.controllo = "compilazione di controllo non riuscita: " +
-                  (r.codifica ? r.codifica->messaggio : r.errore_io);
-    return;
-  }
+  if (!r.errore_io.empty() || r.codifica)
+    throw file::errore_io("compilazione di controllo non riuscita: " +
+                          (r.codifica ? r.codifica->messaggio : r.errore_io));
   if (r.codice_fatale != 0) {
-    e.controllo = "la compilazione di controllo finisce con l'errore " +
-                  to_string(r.codice_fatale) + " e non scrive nulla";
+    e.codice_controllo = r.codice_fatale;
+    e.controllo_fatale = true;
     return;
   }
   e.identico = true;
@@ -264,17 +271,12 @@ void controlla(const opzioni_decompilazione& o, const std::string& uscita, const
   // A plan where none was read.
   if (!s.con_planimetria && r.confronti[nome_planimetria(o.linea)].scritto) e.identico = false;
   if (e.identico) return;
-  if (r.codice_errore != 0)
-    e.controllo = "la compilazione di controllo lascia il codice " + to_string(r.codice_errore) +
-                  " (posizione " + to_string(r.posizione_errore) + " m)";
+  e.codice_controllo = r.codice_errore;
+  e.posizione_controllo = r.posizione_errore;
   c.uscita = uscita_compilati::memoria;
   r = compila_scenario(c);
   scenario_compilato ritorno;
-  std::string motivo;
-  if (!compilato_da_memoria(r.compilati, o.linea, o.treno, ritorno, motivo)) {
-    e.controllo = "file della compilazione di controllo: " + motivo;
-    return;
-  }
+  compilato_da_memoria(r.compilati, o.linea, o.treno, ritorno);
   e.differenze = confronta_compilati(s, ritorno, kDifferenzeMostrate);
 }
 
@@ -284,11 +286,7 @@ esito_decompilazione decompila_cartella(const opzioni_decompilazione& o, file::d
   esito_decompilazione e;
   const std::string uscita = o.uscita.empty() ? o.cartella : o.uscita;
   scenario_compilato s;
-  std::string motivo;
-  if (!leggi_compilato(o.cartella, o.linea, o.treno, s, motivo)) {
-    e.errore = motivo;
-    return e;
-  }
+  leggi_compilato(o.cartella, o.linea, o.treno, s);
   const decompilazione d = decompila(s);
   s.libera_planimetria();  // the check compares bytes: one plan-sized buffer is enough
   e.inesprimibili = d.inesprimibili;
@@ -296,27 +294,20 @@ esito_decompilazione decompila_cartella(const opzioni_decompilazione& o, file::d
   e.tracce = d.tracce;
   const std::string n_linea = file::percorso(uscita, nome_sorgente_linea(o.linea));
   const std::string n_treno = file::percorso(uscita, nome_sorgente_treno(o.linea, o.treno));
-  try {
-    for (const auto& n : {n_linea, n_treno})
-      if (std::string x = ostacolo(n, o.forza); !x.empty()) {
-        e.errore = x;
-        return e;
-      }
-    if (!file::crea_cartelle(uscita)) throw file::errore_scrittura("impossibile creare " + uscita);
-    // The check compile reads what is written, in the encoding written.
-    std::string u_linea, u_treno;
-    if (o.utf8) {
-      u_linea = testo::da_1252_esatto(d.linea.dati);
-      u_treno = testo::da_1252_esatto(d.treno.dati);
-    }
-    const std::string& t_linea = o.utf8 ? u_linea : d.linea.dati;
-    const std::string& t_treno = o.utf8 ? u_treno : d.treno.dati;
-    scrivi_coppia(disco, n_linea, t_linea, n_treno, t_treno);
-    e.files = {n_linea, n_treno};
-    controlla(o, uscita, t_linea, t_treno, s, e);
-  } catch (const file::errore_scrittura& x) {
-    e.errore = x.what();
+  for (const auto& n : {n_linea, n_treno})
+    if (std::string x = ostacolo(n, o.forza); !x.empty()) throw file::errore_io(x);
+  if (!file::crea_cartelle(uscita)) throw file::errore_io("impossibile creare " + uscita);
+  // The check compile reads what is written, in the encoding written.
+  std::string u_linea, u_treno;
+  if (o.utf8) {
+    u_linea = testo::da_1252_esatto(d.linea.dati);
+    u_treno = testo::da_1252_esatto(d.treno.dati);
   }
+  const std::string& t_linea = o.utf8 ? u_linea : d.linea.dati;
+  const std::string& t_treno = o.utf8 ? u_treno : d.treno.dati;
+  scrivi_coppia(disco, n_linea, t_linea, n_treno, t_treno);
+  e.files = {n_linea, n_treno};
+  controlla(o, uscita, t_linea, t_treno, s, e);
   return e;
 }
 
@@ -336,13 +327,15 @@ int comando_decompile(const argomenti& a) {
   o.linea = l.posizionali[1];
   o.treno = l.posizionali[2];
   if (int s = nomi_scenario("decompile", o.linea, o.treno); s >= 0) return s;
-  const esito_decompilazione e = decompila_cartella(o);
-  if (!e.errore.empty()) {
+  esito_decompilazione e;
+  try {
+    e = decompila_cartella(o);
+  } catch (const file::errore_io& x) {
     if (json)
       std::printf("{\"files\":[],\"identico\":false,\"errore\":%s}\n",
-                  json_testo(e.errore).c_str());
+                  json_testo(x.what()).c_str());
     else
-      std::fprintf(stderr, "scenario: %s\n", e.errore.c_str());
+      std::fprintf(stderr, "scenario: %s\n", x.what());
     return kUscitaFallita;
   }
   if (json)

@@ -49,18 +49,22 @@ struct opzioni_decompilazione {
 };
 
 struct esito_decompilazione {
-  std::string errore;  // unreadable or inconsistent input, a source in the way, a failed write
   std::vector<std::string> files;  // the sources written
   bool identico = false;           // the check compile gave the same bytes
   std::vector<differenza> differenze;
   std::vector<std::string> inesprimibili;
   std::vector<std::string> non_ricostruite;
   std::vector<std::string> tracce;
-  std::string controllo;  // what went wrong with the check compile
+  // The code the check compile left (fatal: it wrote nothing), 0 for none.
+  int32_t codice_controllo = 0;
+  int32_t posizione_controllo = 0;
+  bool controllo_fatale = false;
 };
 
 // Reads, decompiles, writes the two sources through the disk given and
-// compiles them again in memory to compare the bytes. Prints nothing.
+// compiles them again in memory to compare the bytes. Prints nothing; an
+// unreadable or inconsistent input, a source in the way or a failed write
+// throws file::errore_io.
 esito_decompilazione decompila_cartella(const opzioni_decompilazione& o,
                                         file::disco& disco = file::disco_reale());
 

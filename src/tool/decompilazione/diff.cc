@@ -135,13 +135,14 @@ int comando_diff(const argomenti& a) {
   const std::string &linea = posizionali[2], &treno = posizionali[3];
   if (int s = nomi_scenario("diff", linea, treno); s >= 0) return s;
   scenario_compilato sa, sb;
-  std::string motivo;
-  if (!leggi_compilato(posizionali[0], linea, treno, sa, motivo) ||
-      !leggi_compilato(posizionali[1], linea, treno, sb, motivo)) {
+  try {
+    leggi_compilato(posizionali[0], linea, treno, sa);
+    leggi_compilato(posizionali[1], linea, treno, sb);
+  } catch (const file::errore_io& e) {
     if (json)
-      std::printf("{\"uguali\":false,\"errore\":%s}\n", json_testo(motivo).c_str());
+      std::printf("{\"uguali\":false,\"errore\":%s}\n", json_testo(e.what()).c_str());
     else
-      std::fprintf(stderr, "scenario: %s\n", motivo.c_str());
+      std::fprintf(stderr, "scenario: %s\n", e.what());
     return kUscitaFallita;
   }
   const decompilazione da = decompila(sa), db = decompila(sb);

@@ -360,7 +360,12 @@ std::string documento_anteprima(esito_compilazione& e, const std::string& nome_l
   // draws greyed only when it has nothing better.
   if (e.codice_fatale == 0 && e.errore_io.empty() && !e.compilati.empty()) {
     scenario_compilato s;
-    if (compilato_da_memoria(e.compilati, nome_linea, treno, s, motivo)) linea(o, s, e.voci);
+    try {
+      compilato_da_memoria(e.compilati, nome_linea, treno, s);
+      linea(o, s, e.voci);
+    } catch (const file::errore_io& x) {
+      motivo = x.what();
+    }
   }
   errore(o, e, e.codice_errore == 0 ? motivo : std::string());
   o += ",\"avvisi\":[";

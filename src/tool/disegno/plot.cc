@@ -924,7 +924,7 @@ int compila_per_disegno(const opzioni_compilazione& o, esito_compilazione& e) {
 int scrivi_disegno(const std::string& uscita, const std::string& testo) {
   try {
     file::sostituisci(uscita, testo);
-  } catch (const file::errore_scrittura& e) {
+  } catch (const file::errore_io& e) {
     std::fprintf(stderr, "scenario: %s\n", e.what());
     return kUscitaFallita;
   }
@@ -945,26 +945,24 @@ int pagina_statica(const std::string& cartella, const std::string& linea, const 
 int svg(const std::string& cartella, const std::string& linea, const std::string& treno,
         bool compilati, bool utf8, const std::string& uscita) {
   scenario_compilato s;
-  std::string errore;
-  if (compilati) {
-    if (!leggi_compilato(cartella, linea, treno, s, errore)) {
-      std::fprintf(stderr, "scenario: %s\n", errore.c_str());
-      return kUscitaFallita;
+  try {
+    if (compilati) {
+      leggi_compilato(cartella, linea, treno, s);
+    } else {
+      opzioni_compilazione o;
+      o.cartella_sorgenti = cartella;
+      o.linea = linea;
+      o.treno = treno;
+      o.planimetria = true;
+      o.uscita = uscita_compilati::memoria;
+      o.utf8 = utf8;
+      esito_compilazione e;
+      if (int stato = compila_per_disegno(o, e); stato >= 0) return stato;
+      compilato_da_memoria(e.compilati, linea, treno, s);
     }
-  } else {
-    opzioni_compilazione o;
-    o.cartella_sorgenti = cartella;
-    o.linea = linea;
-    o.treno = treno;
-    o.planimetria = true;
-    o.uscita = uscita_compilati::memoria;
-    o.utf8 = utf8;
-    esito_compilazione e;
-    if (int stato = compila_per_disegno(o, e); stato >= 0) return stato;
-    if (!compilato_da_memoria(e.compilati, linea, treno, s, errore)) {
-      std::fprintf(stderr, "scenario: %s\n", errore.c_str());
-      return kUscitaFallita;
-    }
+  } catch (const file::errore_io& x) {
+    std::fprintf(stderr, "scenario: %s\n", x.what());
+    return kUscitaFallita;
   }
   if (!s.con_planimetria) {
     std::fprintf(stderr, "scenario: impossibile leggere %s: senza la planimetria non c'è disegno\n",

@@ -539,7 +539,7 @@ int comando_generate(const argomenti& a) {
     file::crea_cartelle(cartella);
     file::sostituisci(nome_linea, g.linea);
     file::sostituisci(nome_treno, g.treno);
-  } catch (const file::errore_scrittura& e) {
+  } catch (const file::errore_io& e) {
     std::fprintf(stderr, "scenario: %s\n", e.what());
     return kUscitaFallita;
   }
