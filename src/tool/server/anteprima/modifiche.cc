@@ -359,7 +359,8 @@ std::string applica_righe(std::string_view t, const std::vector<righe_nuove>& mo
   return out;
 }
 
-bool posto_json(std::string_view genere, int64_t posizione, std::string& out) {
+bool posto_json(std::string_view genere, int64_t posizione,
+                const std::vector<regole::tratto_km>& tratti, std::string& out) {
   if (posizione < -kPosizioneMassima || posizione > kPosizioneMassima) return false;
   const char* g = nullptr;
   for (formato::sorgente s : {formato::sorgente::linea, formato::sorgente::treno})
@@ -375,6 +376,8 @@ bool posto_json(std::string_view genere, int64_t posizione, std::string& out) {
   const bool fissa = scritta == regole::posizione_ammessa(g, c.a);
   out = "{\"genere\":" + json_testo(std::string(genere)) + ",\"cella\":" + std::to_string(cella) +
         ",\"da\":" + std::to_string(c.da) + ",\"a\":" + std::to_string(c.a) +
-        ",\"fissa\":" + (fissa ? std::to_string(scritta) : "null") + "}";
+        ",\"fissa\":" + (fissa ? std::to_string(scritta) : "null") + ",\"km\":" +
+        json_testo(regole::testo_km(regole::progressiva(tratti, fissa ? scritta : posizione))) +
+        "}";
   return true;
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "compiler/stato_lettura.h"
+#include "model/regole.h"
 
 // The sources as the page was shown them: the document's version, each
 // source's name as the document gives it, its text as the compile read it
@@ -91,6 +92,8 @@ std::string testo_sostituito(std::string_view testo, const std::vector<riga_test
 
 // The answer to the page's question while it drags an entry of kind `genere`
 // (as the page names it) to metre `posizione`: the position it would be
-// written at, the cell it lands in and the positions that land there too, as
-// JSON; false for a kind the page does not mark.
-bool posto_json(std::string_view genere, int64_t posizione, std::string& json);
+// written at, the cell it lands in, the positions that land there too and
+// the kilometre by the line's reference points, as JSON; false for a kind
+// the page does not mark.
+bool posto_json(std::string_view genere, int64_t posizione,
+                const std::vector<regole::tratto_km>& tratti, std::string& json);

@@ -173,6 +173,7 @@ struct servizio_anteprima::stato {
   // What the page was last sent, for its edits.
   std::mutex m_mostrato;
   stato_mostrato mostrato;
+  std::vector<regole::tratto_km> tratti;  // of the last compile that read a table
   // The watch's thread.
   std::mutex m;
   std::condition_variable cv;
@@ -195,6 +196,7 @@ struct servizio_anteprima::stato {
     d.insert(1, campo_modifica());
     {
       std::lock_guard<std::mutex> l(m_mostrato);
+      tratti = regole::tratti_km(e.tabella_linea);
       src.mostrato(mostrato, v, std::move(e.voci));
     }
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -218,14 +220,15 @@ struct servizio_anteprima::stato {
     cv.notify_all();
   }
 
-  std::string posto(std::string_view query) const {
+  std::string posto(std::string_view query) {
     std::string_view genere, p;
     int64_t posizione = 0;
     std::string j;
     if (!parametro(query, "genere", genere) || !parametro(query, "posizione", p)) return j;
     const auto r = std::from_chars(p.data(), p.data() + p.size(), posizione);
     if (r.ec != std::errc() || r.ptr != p.data() + p.size()) return j;
-    if (!posto_json(genere, posizione, j)) j.clear();
+    std::lock_guard<std::mutex> l(m_mostrato);
+    if (!posto_json(genere, posizione, tratti, j)) j.clear();
     return j;
   }
 
