@@ -22,6 +22,9 @@ pacchetti=(
   wine64                                   # their tests
   clang-tidy                               # the function size check
   nlohmann-json3-dev libboost-dev         # the servers of the tool (header-only)
+  libosmium2-dev libprotozero-dev zlib1g-dev  # scenario draft: OpenStreetMap maps (PBF)
+  libexpat1-dev libbz2-dev                 # ... and XML ones, plain, .gz or .bz2
+  libz-mingw-w64-dev                       # ... and PBF maps in the Windows build
   neovim                                   # a real client of the language server
   chromium                                 # the preview page's browser tests
   nodejs                                   # the editor extension's and the page's tests

@@ -257,6 +257,18 @@ TEST(Documento, TheBuiltInLineAsThePageDrawsIt) {
   EXPECT_TRUE(d["avvisi"].empty());
 }
 
+// Lines under the plan (the map's rails of preview --map): those that come
+// within 2 km of the plan are sent whole, the others left out.
+TEST(Documento, LinesUnderThePlanThatComeNearIt) {
+  sorgenti s;
+  esito_compilazione e = s.compila(false);
+  const linee_sotto sotto = {{-1500, 10, -1500, 20000.25}, {50000, 50000, 50100, 50000}, {}};
+  const json d = json::parse(documento_anteprima(e, kLinea, kTreno, 1, &sotto));
+  EXPECT_EQ(d["mappa"], json::parse("[[-1500,10,-1500,20000.3]]"));
+  esito_compilazione senza = s.compila(false);
+  EXPECT_FALSE(json::parse(documento_anteprima(senza, kLinea, kTreno, 1)).contains("mappa"));
+}
+
 TEST(Documento, ABrokenCurveGivesItsLineAndCaret) {
   sorgenti s;
   const int riga = s.cambia(s.linea(), "curvas6,  550,  350", "curvas6,  550,  35x");

@@ -35,4 +35,23 @@ disco& disco_reale() {
   return d;
 }
 
+void sostituisci_coppia(disco& d, const std::string& n_a, std::string_view a,
+                        const std::string& n_b, std::string_view b) {
+  std::string prima;
+  const bool c_era = d.leggi(n_a, prima);
+  std::unique_ptr<scrittura> sa = d.sostituzione(n_a), sb = d.sostituzione(n_b);
+  sa->scrivi(a);
+  sb->scrivi(b);
+  sa->chiudi();
+  try {
+    sb->chiudi();
+  } catch (const errore_io&) {
+    if (c_era)
+      d.sostituisci(n_a, prima);
+    else
+      d.cancella(n_a);
+    throw;
+  }
+}
+
 }  // namespace file

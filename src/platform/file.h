@@ -129,6 +129,11 @@ class disco {
 };
 // The files of the system, through the calls above.
 disco& disco_reale();
+// Two files or neither: each is written whole before either is put in place,
+// and when the second cannot be, the first gets its old bytes back (or goes,
+// if it was not there). A failure throws errore_io.
+void sostituisci_coppia(disco& d, const std::string& n_a, std::string_view a,
+                        const std::string& n_b, std::string_view b);
 
 // Deletes the file if it exists; a file that cannot be deleted is a failure.
 void cancella(const std::string& nome);

@@ -410,3 +410,26 @@ test('with its data written in, the page draws without asking any server', async
     fs.rmSync(cartella, { recursive: true, force: true });
   }
 });
+
+test('the rails of a map (preview --map) are drawn under the plan, with their legend', async () => {
+  assert.equal(await page.$eval('#legenda-mappa', (e) => e.hidden), true, 'senza mappa nessuna voce');
+  const html = await (await fetch(f.url)).text();
+  const attuale = await documentoAttuale(f.url);
+  // A rail along the first kilometre of the plan, 3 m to its side, and one far away.
+  const x = attuale.pianta.x, y = attuale.pianta.y, vicina = [];
+  for (let i = 0; i <= 100; i++) vicina.push(x[i] + 3, y[i]);
+  const dati = JSON.stringify({ ...attuale, mappa: [vicina, [1e6, 1e6, 1e6 + 10, 1e6]] }).replace(/</g, '\\u003c');
+  const segnaposto = '<script type="application/json" id="dati"></script>';
+  const p = await browser.newPage();
+  try {
+    await p.setViewport({ width: 1400, height: 900 });
+    await p.setContent(html.replace(segnaposto, `<script type="application/json" id="dati">${dati}</script>`));
+    await p.waitForFunction(() => document.body.dataset.versione, ATTESA);
+    const d = await p.$eval('#pianta path.mappa', (e) => e.getAttribute('d'));
+    assert.equal((d.match(/M/g) ?? []).length, 1, `una sola via in vista: ${d.slice(0, 80)}`);
+    assert.ok((d.match(/L/g) ?? []).length >= 1);
+    assert.equal(await p.$eval('#legenda-mappa', (e) => e.hidden), false);
+  } finally {
+    await p.close();
+  }
+});

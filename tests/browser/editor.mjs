@@ -31,8 +31,9 @@ try {
   const e = await esito(page);
   if (e.esito !== 'fatta') throw new Error(`modifica non fatta: ${e.testo}`);
   await ridisegnata(page, prima, 'GRUZO', 21800);
-  console.log('trascinato');
+  // Read before saying so: the undo may be drawn as soon as it is said.
   const v = await page.evaluate(() => document.body.dataset.versione);
+  console.log('trascinato');
   await attesa('annullato');
   await ridisegnata(page, v, 'GRUZO', 21600);
   console.log('seguito');

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows programs under Wine against the Linux ones, byte for byte:
-# compattatore.exe in a fresh folder (with blanks and "ù" in its path) and
-# `scenario.exe compile` and `decompile` of generated scenarios.
+# compattatore.exe in a fresh folder (with blanks and "ù" in its path),
+# `scenario.exe compile` and `decompile` of generated scenarios, and `scenario.exe
+# draft` of the map extract of the tests (PBF, with its tile).
 # Usage: confronto_linux.sh WINE WIN_BIN_DIR LINUX_BIN_DIR
 set -u
 wine=$1 win=$2 lin=$3
@@ -45,5 +46,33 @@ for km in 1 5 37 120 400; do
     done
   done
 done
-[ "$fallito" -eq 0 ] && echo "Windows e Linux: stessi byte (compattatore, $n compilazioni e decompilazioni)"
+# The draft, where both builds have it: its arithmetic is its own (no sine or
+# arc tangent of a system library), so both write the same sources.
+mappe=$(cd "$(dirname "$0")/../dati/mappe" && pwd)
+bozze=0
+if "$lin/scenario" draft --help >/dev/null 2>&1 && "$wine" "$win/scenario.exe" draft --help >/dev/null 2>&1; then
+  vie_ew=(--from "Erfurt Hbf" --to Weimar)
+  vie_eh=(--from "Erfurt Hbf" --via Weimar --via "Naumburg (Saale) Hauptbahnhof"
+    --to "Halle (Saale) Hauptbahnhof")
+  for caso in ew eh; do
+    declare -n vie="vie_$caso"
+    rm -rf "$lavoro/ba" "$lavoro/bb"
+    "$lin/scenario" draft "$mappe/vde8.2-rail.osm.pbf" "$lavoro/ba" B 1 "${vie[@]}" \
+      --dem "$mappe/N50E011.hgt.zip" >/dev/null || male "draft $caso"
+    "$wine" "$win/scenario.exe" draft "$mappe/vde8.2-rail.osm.pbf" "$lavoro/bb" B 1 "${vie[@]}" \
+      --dem "$mappe/N50E011.hgt.zip" >/dev/null || male "draft.exe $caso"
+    uguali "$lavoro/ba" "$lavoro/bb"
+    bozze=$((bozze + 1))
+  done
+  # An XML map is refused in words, with nothing written, where expat is missing.
+  "$wine" "$win/scenario.exe" draft "$mappe/esse.osm" "$lavoro/bx" B 1 --from Inizio --to Fine \
+    >"$lavoro/bx.txt" 2>&1
+  stato=$?
+  if [ "$stato" -ne 0 ]; then
+    [ "$stato" -eq 2 ] && grep -q "solo in PBF" "$lavoro/bx.txt" && [ ! -e "$lavoro/bx" ] ||
+      male "draft.exe di una mappa XML: stato $stato, $(cat "$lavoro/bx.txt")"
+  fi
+fi
+
+[ "$fallito" -eq 0 ] && echo "Windows e Linux: stessi byte (compattatore, $n compilazioni e decompilazioni, $bozze bozze)"
 exit "$fallito"

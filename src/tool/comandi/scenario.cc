@@ -1,6 +1,7 @@
 // Dispatch of the authors' tool: each subcommand's name to the room that runs it.
 #include <cstdio>
 
+#include "tool/bozza/bozza.h"
 #include "tool/comandi/comandi.h"
 #include "tool/decompilazione/decompila.h"
 #include "tool/disegno/plot.h"
@@ -19,7 +20,7 @@ const comando kComandi[] = {
     {"sources", comando_sources},     {"compile", comando_compile}, {"check", comando_check},
     {"dump", comando_dump},           {"plot", comando_plot},       {"generate", comando_generate},
     {"decompile", comando_decompile}, {"diff", comando_diff},       {"lsp", comando_lsp},
-    {"preview", comando_preview},     {"voci", comando_voci},
+    {"preview", comando_preview},     {"voci", comando_voci},       {"draft", comando_draft},
 };
 
 }  // namespace

@@ -26,13 +26,15 @@ int leggi_argomenti(const char* nome, const argomenti& a,
     for (const opzione_comando& c : opzioni)
       if (x == c.nome || (c.breve && x == c.breve)) o = &c;
     if (!o) return errore_uso(nome, "opzione sconosciuta '" + x + "'");
-    if (letti.ha(o->nome)) return errore_uso(nome, "opzione ripetuta '" + x + "'");
+    if (letti.ha(o->nome) && !o->ripetibile)
+      return errore_uso(nome, "opzione ripetuta '" + x + "'");
     std::string valore;
     if (o->valore) {
       if (i + 1 >= a.size()) return errore_uso(nome, x + " vuole " + o->valore);
       valore = a[++i];
     }
     letti.opzioni[o->nome] = valore;
+    if (o->ripetibile) letti.ripetute[o->nome].push_back(valore);
   }
   if (letti.posizionali.size() != posizionali)
     return errore_uso(nome, std::string(nome) + " vuole " + cosa);

@@ -37,11 +37,13 @@ struct opzione_comando {
   const char* nome;              // "--out"
   const char* valore = nullptr;  // what its value is ("una cartella"); nullptr for a switch
   const char* breve = nullptr;   // another spelling ("-o")
+  bool ripetibile = false;       // may be given more than once (every value kept)
 };
 
 struct argomenti_letti {
   std::vector<std::string> posizionali;
-  std::map<std::string, std::string> opzioni;  // by their long name; "" for a switch
+  std::map<std::string, std::string> opzioni;                // by their long name; "" for a switch
+  std::map<std::string, std::vector<std::string>> ripetute;  // every value, in order
 
   bool ha(const std::string& o) const { return opzioni.count(o) != 0; }
   std::string valore(const std::string& o, const std::string& se_manca = "") const {
@@ -53,9 +55,9 @@ struct argomenti_letti {
 // Reads the arguments of subcommand `nome`, which takes `posizionali`
 // positional arguments described by `cosa` ("SRCDIR ROUTE TRAIN"). Returns -1
 // when the subcommand goes on; otherwise the exit status: 0 after printing its
-// usage for --help, kUscitaUso after printing a usage error (an unknown or
-// repeated option, an option without its value, the wrong number of
-// positionals). After "--" every argument is positional.
+// usage for --help, kUscitaUso after printing a usage error (an unknown
+// option, one repeated that may not be, an option without its value, the
+// wrong number of positionals). After "--" every argument is positional.
 int leggi_argomenti(const char* nome, const argomenti& a,
                     std::initializer_list<opzione_comando> opzioni, size_t posizionali,
                     const char* cosa, argomenti_letti& letti);

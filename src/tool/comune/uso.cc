@@ -85,21 +85,40 @@ const uso_comando kUsi[] = {
      "      struttura, completamento e formattazione; il comando scenario.anteprima apre\n"
      "      l'anteprima della coppia nel browser, e le modifiche della pagina arrivano all'editor\n"
      "      come modifiche del testo. Compila in memoria: non scrive mai nulla."},
-    {"preview", "preview SRCDIR ROUTE TRAIN [--port N] [--utf8] [--edit]",
+    {"preview", "preview SRCDIR ROUTE TRAIN [--port N] [--utf8] [--map MAP] [--edit]",
      "server locale (solo 127.0.0.1) di una pagina che mostra la linea mentre la si scrive:\n"
      "      planimetria, profili, orario contro la corsa più veloce possibile; ricompila in\n"
-     "      memoria a ogni salvataggio dei sorgenti e la pagina si ridisegna da sé. Senza\n"
-     "      --edit non cambia mai i sorgenti; con --edit la pagina li modifica (sposta stazioni,\n"
-     "      segnali, cartelli e rallentamenti, orari, toglie e aggiunge voci) scrivendo il file\n"
-     "      intero, solo se sul disco è ancora quello che la pagina mostra, e annulla le sue\n"
-     "      modifiche. Stampa l'indirizzo da aprire, con la sua chiave; --port sceglie la porta\n"
-     "      (predefinita: una libera); --utf8 come per compile. Ctrl-C lo ferma."},
+     "      memoria a ogni salvataggio dei sorgenti e la pagina si ridisegna da sé. Stampa\n"
+     "      l'indirizzo da aprire, con la sua chiave; --port sceglie la porta (predefinita: una\n"
+     "      libera); --utf8 come per compile. Con --map disegna sotto la planimetria i binari\n"
+     "      della mappa OpenStreetMap MAP, dove le righe «origine mappa» e «rotta mappa» del\n"
+     "      sorgente della linea (scritte da draft) la mettono. Senza --edit non cambia mai i\n"
+     "      sorgenti; con --edit la pagina li modifica (sposta stazioni, segnali, cartelli e\n"
+     "      rallentamenti, orari, toglie e aggiunge voci) scrivendo il file intero, solo se sul\n"
+     "      disco è ancora quello che la pagina mostra, e annulla le sue modifiche. Ctrl-C lo\n"
+     "      ferma."},
     {"voci", "voci [CHIAVE]",
      "stampa il riferimento delle voci dei due sorgenti: per ogni chiave i suoi valori in\n"
      "      ordine, con nome, unità, valori accettati, significato e ciò che la compilazione fa\n"
      "      di un valore strano (lo stesso testo di docs/voci.md). Con CHIAVE solo quella voce:\n"
      "      una chiave come si scrive (curvas3, \"progressiva chilometrica uno\") o il suo "
      "inizio."},
+    {"draft",
+     "draft MAP DIR ROUTE TRAIN --from NAME --to NAME [--via NAME]... [--dem TILE]... "
+     "[--default-speed KMH] [--dwell S] [--margin P] [--departure HH:MM] [--json]",
+     "scrive DIR/ROUTE_linea.txt e DIR/ROUTE_TRAIN-.txt, una bozza di linea e di treno dalla\n"
+     "      mappa OpenStreetMap MAP (PBF, o XML anche .gz e .bz2 dove la build lo legge): il\n"
+     "      percorso sui binari fra le fermate --from, --via (nell'ordine) e --to, le curve\n"
+     "      scelte fra le sei classi perché la planimetria compilata resti sul binario, le\n"
+     "      pendenze dalle tessere SRTM --dem (.hgt o .zip), velocità, cartelli, segnali,\n"
+     "      stazioni con orari che check accetta, passaggi a livello e punti chilometrici dai\n"
+     "      cippi. Stampa quanto la planimetria compilata dista dal binario della mappa e gli\n"
+     "      avvisi (via o nodo della mappa e posizione). --default-speed per le vie senza\n"
+     "      maxspeed (predefinita 100), --dwell la sosta in secondi (30), --margin la\n"
+     "      percentuale sulla corsa più veloce (10), --departure l'ora di partenza (8:00).\n"
+     "      --json stampa una riga con \"origine\", \"rotta\", \"lunghezza\", \"stazioni\" e\n"
+     "      le misure. Una mappa o una tessera illeggibile, un nome che non c'è: stato 2 e\n"
+     "      nulla scritto."},
 };
 
 }  // namespace

@@ -214,28 +214,6 @@ std::string ostacolo(const std::string& nome, bool forza) {
   return "";
 }
 
-// Both sources or neither: each is written whole before either is put in
-// place, and when the second cannot be, the first gets its old bytes back
-// (or goes, if it was not there).
-void scrivi_coppia(file::disco& d, const std::string& n_a, std::string_view a,
-                   const std::string& n_b, std::string_view b) {
-  std::string prima;
-  const bool c_era = d.leggi(n_a, prima);
-  std::unique_ptr<file::scrittura> sa = d.sostituzione(n_a), sb = d.sostituzione(n_b);
-  sa->scrivi(a);
-  sb->scrivi(b);
-  sa->chiudi();
-  try {
-    sb->chiudi();
-  } catch (const file::errore_io&) {
-    if (c_era)
-      d.sostituisci(n_a, prima);
-    else
-      d.cancella(n_a);
-    throw;
-  }
-}
-
 // The check compile of the sources written, in memory: each compiled file
 // compared with the one read, byte for byte. Where they differ it runs once
 // more, keeping what it writes, to name the first records that differ.
@@ -305,7 +283,7 @@ esito_decompilazione decompila_cartella(const opzioni_decompilazione& o, file::d
   }
   const std::string& t_linea = o.utf8 ? u_linea : d.linea.dati;
   const std::string& t_treno = o.utf8 ? u_treno : d.treno.dati;
-  scrivi_coppia(disco, n_linea, t_linea, n_treno, t_treno);
+  file::sostituisci_coppia(disco, n_linea, t_linea, n_treno, t_treno);
   e.files = {n_linea, n_treno};
   controlla(o, uscita, t_linea, t_treno, s, e);
   return e;

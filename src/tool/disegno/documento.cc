@@ -1,5 +1,6 @@
 #include "tool/disegno/documento.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string_view>
@@ -19,6 +20,8 @@ namespace {
 // One plan point every this many metres: the page needs no more to draw a
 // 50 m cell, and a 1000 km line stays under 2 MB.
 constexpr size_t kPassoPianta = 10;
+// Lines drawn under the plan are sent where they come this near it.
+constexpr double kMargineSotto = 2000;
 
 void intero(std::string& o, int64_t v) {
   char buf[24];
@@ -173,6 +176,34 @@ void pianta(std::string& o, const vista_planimetria& p) {
   o += "]}";
 }
 
+// The lines under the plan that come within kMargineSotto of its box.
+void sotto(std::string& o, const vista_planimetria& p, const linee_sotto& l) {
+  double x0 = HUGE_VAL, x1 = -HUGE_VAL, y0 = HUGE_VAL, y1 = -HUGE_VAL;
+  for (size_t m = 0; m < p.punti(); m += kPassoPianta) {
+    if (p.genere(m) == genere_punto::vuoto) continue;
+    x0 = std::min(x0, p.x(m)), x1 = std::max(x1, p.x(m));
+    y0 = std::min(y0, p.y(m)), y1 = std::max(y1, p.y(m));
+  }
+  x0 -= kMargineSotto, x1 += kMargineSotto, y0 -= kMargineSotto, y1 += kMargineSotto;
+  chiave(o, "mappa");
+  o += '[';
+  bool prima = true;
+  for (const std::vector<double>& v : l) {
+    bool vicina = false;
+    for (size_t i = 0; i + 1 < v.size() && !vicina; i += 2)
+      vicina = v[i] >= x0 && v[i] <= x1 && v[i + 1] >= y0 && v[i + 1] <= y1;
+    if (!vicina) continue;
+    o += prima ? "[" : ",[";
+    prima = false;
+    for (size_t i = 0; i < v.size(); ++i) {
+      if (i) o += ',';
+      decimi(o, v[i]);
+    }
+    o += ']';
+  }
+  o += ']';
+}
+
 // Where an entry stands in the sources, for the page's links.
 void luogo(std::string& o, const posizione_sorgente& d) {
   o += ",\"file\":" + json_testo(d.file);
@@ -308,7 +339,8 @@ size_t celle_mostrate(const std::vector<cella_percorso>& c, int32_t lunghezza) {
 }
 
 // The line itself, from the compiled files.
-void linea(std::string& o, const scenario_compilato& s, const std::vector<voce_letta>& voci) {
+void linea(std::string& o, const scenario_compilato& s, const std::vector<voce_letta>& voci,
+           const linee_sotto* l) {
   const int32_t lunghezza = regole::lunghezza_linea(s.tabella_linea, s.celle);
   chiave(o, "lunghezza");
   intero(o, lunghezza);
@@ -320,6 +352,7 @@ void linea(std::string& o, const scenario_compilato& s, const std::vector<voce_l
   celle(o, "montagna", s.celle, n, montagna_cella);
   tratti_km(o, regole::tratti_km(s.tabella_linea));
   if (s.con_planimetria) pianta(o, s.pianta);
+  if (s.con_planimetria && l) sotto(o, s.pianta, *l);
   oggetti(o, voci, s.tabella_linea);
   marce(o, s.tabella_linea, s.celle);
 }
@@ -351,7 +384,7 @@ opzioni_compilazione compilazione_anteprima(const std::string& cartella, const s
 }
 
 std::string documento_anteprima(esito_compilazione& e, const std::string& nome_linea,
-                                const std::string& treno, int64_t versione) {
+                                const std::string& treno, int64_t versione, const linee_sotto* l) {
   std::string o = "{\"linea\":" + json_testo(nome_linea) + ",\"treno\":" + json_testo(treno);
   chiave(o, "versione");
   intero(o, versione);
@@ -362,7 +395,7 @@ std::string documento_anteprima(esito_compilazione& e, const std::string& nome_l
     scenario_compilato s;
     try {
       compilato_da_memoria(e.compilati, nome_linea, treno, s);
-      linea(o, s, e.voci);
+      linea(o, s, e.voci, l);
     } catch (const file::errore_io& x) {
       motivo = x.what();
     }

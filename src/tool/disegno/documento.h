@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tool/compilazione/compila.h"
 
@@ -17,8 +18,14 @@ const char* genere_pagina(std::string_view genere_voce);
 // the warnings and the entries read.
 opzioni_compilazione compilazione_anteprima(const std::string& cartella, const std::string& linea,
                                             const std::string& treno);
-// The document of compile `e` (its compiled files are moved out of it).
+// Lines drawn under the plan, in its frame: the rails of the map a line was
+// drafted from, each a run of x, y pairs in metres.
+using linee_sotto = std::vector<std::vector<double>>;
+
+// The document of compile `e` (its compiled files are moved out of it), with
+// the lines given that come near the plan.
 std::string documento_anteprima(esito_compilazione& e, const std::string& linea,
-                                const std::string& treno, int64_t versione);
+                                const std::string& treno, int64_t versione,
+                                const linee_sotto* sotto = nullptr);
 // The page with a document built in, for a browser without a server.
 std::string pagina_con_dati(const std::string& documento);

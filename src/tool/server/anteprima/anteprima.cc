@@ -11,6 +11,7 @@
 #include "platform/file.h"
 #include "platform/interruzione.h"
 #include "platform/osservazione.h"
+#include "tool/bozza/bozza.h"
 #include "tool/comune/argomenti.h"
 #include "tool/server/anteprima/servizio.h"
 
@@ -28,9 +29,10 @@ bool leggi_porta(const std::string& t, uint16_t& porta) {
 
 int comando_preview(const argomenti& a) {
   argomenti_letti l;
-  if (int s =
-          leggi_argomenti("preview", a, {{"--port", "un numero di porta"}, {"--utf8"}, {"--edit"}},
-                          3, "SRCDIR ROUTE TRAIN", l);
+  if (int s = leggi_argomenti(
+          "preview", a,
+          {{"--port", "un numero di porta"}, {"--utf8"}, {"--map", "una mappa"}, {"--edit"}}, 3,
+          "SRCDIR ROUTE TRAIN", l);
       s >= 0)
     return s;
   impostazioni_anteprima imp;
@@ -42,6 +44,15 @@ int comando_preview(const argomenti& a) {
     return errore_uso("preview", "--port vuole un numero da 0 a 65535");
   // Absolute, so that the page's links open the files from anywhere.
   imp.cartella = file::assoluto(l.posizionali[0]);
+  bozza::binari_mappa binari;
+  if (l.ha("--map")) {
+    std::string motivo;
+    if (!bozza::leggi_binari(l.valore("--map"), binari, motivo)) {
+      std::fprintf(stderr, "scenario preview: %s\n", motivo.c_str());
+      return kUscitaFallita;
+    }
+    imp.binari = &binari;
+  }
   const bool modifica = l.ha("--edit");
   if (modifica) imp.scrittore = scrittore_disco(imp.utf8);
   imp.registro = [](const std::string& riga) {

@@ -13,6 +13,7 @@
 #include "platform/file.h"
 #include "platform/osservazione.h"
 #include "platform/testo.h"
+#include "tool/bozza/bozza.h"
 #include "tool/compilazione/compila.h"
 #include "tool/comune/json.h"
 #include "tool/disegno/documento.h"
@@ -126,6 +127,34 @@ struct sorgenti {
     return compila_scenario(o);
   }
 
+  // With a map: its rails, and where the line source puts its plan (drawn
+  // again only when that moves).
+  const bozza::binari_mappa* binari = nullptr;
+  int posto_noto = -1;  // -1 before the first compile
+  bozza::posto_mappa posto;
+  linee_sotto sotto;
+
+  // The rails on the plan's plane, as the line source now places it; null
+  // when there is no map or the source does not say where. `registro` hears
+  // when that changes.
+  const linee_sotto* rotaie(const std::function<void(const std::string&)>& registro) {
+    if (!binari) return nullptr;
+    bozza::posto_mappa p;
+    const bool noto =
+        letto[0].esito == file::esito_lettura::letto && bozza::posto_da_sorgente(testo[0], p);
+    if (registro && noto && posto_noto != 1) registro("La mappa si disegna sotto la linea.");
+    if (registro && !noto && posto_noto != 0)
+      registro(std::string("Il sorgente della linea non dice dove sta sulla mappa (righe «") +
+               bozza::kChiaveOrigine + "» e «" + bozza::kChiaveRotta +
+               "»): la mappa non si disegna.");
+    if (noto &&
+        (posto_noto != 1 || p.lat != posto.lat || p.lon != posto.lon || p.rotta != posto.rotta))
+      sotto = bozza::binari_nel_piano(*binari, p);
+    posto_noto = noto;
+    posto = p;
+    return noto ? &sotto : nullptr;
+  }
+
   // What a compile showed, for the edits that refer to it.
   void mostrato(stato_mostrato& m, int64_t v, std::vector<voce_letta> voci) const {
     m.s.versione = v;
@@ -192,7 +221,7 @@ struct servizio_anteprima::stato {
     const auto inizio = std::chrono::steady_clock::now();
     esito_compilazione e = src.compilazione();
     const int64_t v = ++src.versione;
-    std::string d = documento_anteprima(e, src.linea, src.treno, v);
+    std::string d = documento_anteprima(e, src.linea, src.treno, v, src.rotaie(imp.registro));
     d.insert(1, campo_modifica());
     {
       std::lock_guard<std::mutex> l(m_mostrato);
@@ -270,6 +299,7 @@ servizio_anteprima::servizio_anteprima(impostazioni_anteprima i) : s_(std::make_
   s.treno = s_->imp.treno;
   s.utf8 = s_->imp.utf8;
   s.aperta = s_->imp.aperta;
+  s.binari = s_->imp.binari;
   s.nome[0] = file::percorso(s.cartella, formato::nome_sorgente_linea(s.linea));
   s.nome[1] = file::percorso(s.cartella, formato::nome_sorgente_treno(s.linea, s.treno));
 }

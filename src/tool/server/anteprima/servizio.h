@@ -12,6 +12,10 @@
 
 #include "tool/server/anteprima/modifiche.h"
 
+namespace bozza {
+struct binari_mappa;
+}
+
 // A source as an editor holds it open.
 struct sorgente_aperta {
   std::string testo;  // Windows-1252
@@ -53,6 +57,9 @@ struct impostazioni_anteprima {
   std::function<bool(int k, sorgente_aperta& s)> aperta;
   // None: the page only shows.
   std::unique_ptr<scrittore_sorgenti> scrittore;
+  // The rails of a map, drawn under the plan where the line source puts it
+  // (--map); must outlive the service.
+  const bozza::binari_mappa* binari = nullptr;
   // A line for each compile (the command prints it).
   std::function<void(const std::string&)> registro;
 };

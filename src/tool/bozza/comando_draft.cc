@@ -1,0 +1,107 @@
+// `scenario draft`: the arguments, the two sources written both or neither,
+// the report.
+#include <cstdio>
+
+#include "model/formato.h"
+#include "model/regole.h"
+#include "platform/file.h"
+#include "tool/bozza/bozza.h"
+#include "tool/bozza/resoconto.h"
+#include "tool/bozza/stesura.h"
+#include "tool/comune/json.h"
+
+namespace {
+
+// A whole number from min to max, or false.
+bool intero(const std::string& s, int min, int max, int& v) {
+  if (s.empty() || s.size() > 9) return false;
+  long x = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+    x = x * 10 + (c - '0');
+  }
+  if (x < min || x > max) return false;
+  v = static_cast<int>(x);
+  return true;
+}
+
+// "8:05" or "08:05:30", after midnight and before the next.
+bool ora(const std::string& s, int64_t& t) {
+  int h = 0, m = 0, sec = 0;
+  const size_t a = s.find(':'), b = a == std::string::npos ? a : s.find(':', a + 1);
+  if (a == std::string::npos || !intero(s.substr(0, a), 0, 23, h)) return false;
+  const std::string mm = s.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1);
+  if (mm.size() != 2 || !intero(mm, 0, 59, m)) return false;
+  if (b != std::string::npos && (s.size() - b - 1 != 2 || !intero(s.substr(b + 1), 0, 59, sec)))
+    return false;
+  t = regole::secondi_del_giorno(h, m, sec);
+  return t > 0;
+}
+
+int errore(bool json, const std::string& e) {
+  if (json)
+    std::printf("{\"files\":[],\"errore\":%s}\n", json_testo(e).c_str());
+  else
+    std::fprintf(stderr, "scenario draft: %s\n", e.c_str());
+  return kUscitaFallita;
+}
+
+int leggi_opzioni(const argomenti& a, bozza::opzioni_bozza& o, bool& json) {
+  argomenti_letti l;
+  if (int s = leggi_argomenti("draft", a,
+                              {{"--from", "un nome"},
+                               {"--to", "un nome"},
+                               {"--via", "un nome", nullptr, true},
+                               {"--dem", "una tessera", nullptr, true},
+                               {"--default-speed", "km/h"},
+                               {"--dwell", "secondi"},
+                               {"--margin", "una percentuale"},
+                               {"--departure", "un'ora"},
+                               {"--json"}},
+                              4, "MAP DIR ROUTE TRAIN", l);
+      s >= 0)
+    return s;
+  json = l.ha("--json");
+  o.mappa = l.posizionali[0], o.cartella = l.posizionali[1];
+  o.linea = l.posizionali[2], o.treno = l.posizionali[3];
+  if (int s = nomi_scenario("draft", o.linea, o.treno); s >= 0) return s;
+  if (!l.ha("--from") || !l.ha("--to"))
+    return errore_uso("draft", "draft vuole --from e --to: le fermate di partenza e di arrivo");
+  o.da = l.valore("--from"), o.a = l.valore("--to");
+  o.via = l.ripetute["--via"], o.dem = l.ripetute["--dem"];
+  bozza::scelte_bozza& s = o.scelte;
+  if (l.ha("--default-speed") &&
+      !intero(l.valore("--default-speed"), 5, 1275, s.velocita_predefinita))
+    return errore_uso("draft", "--default-speed vuole km/h da 5 a 1275");
+  if (l.ha("--dwell") && !intero(l.valore("--dwell"), 0, 3600, s.sosta))
+    return errore_uso("draft", "--dwell vuole secondi da 0 a 3600");
+  if (l.ha("--margin") && !intero(l.valore("--margin"), 0, 200, s.margine))
+    return errore_uso("draft", "--margin vuole una percentuale da 0 a 200");
+  if (l.ha("--departure") && !ora(l.valore("--departure"), s.partenza))
+    return errore_uso("draft", "--departure vuole un'ora come 8:05 o 08:05:30, dopo mezzanotte");
+  return -1;
+}
+
+}  // namespace
+
+int comando_draft(const argomenti& a) {
+  bozza::opzioni_bozza o;
+  bool json = false;
+  if (int s = leggi_opzioni(a, o, json); s >= 0) return s;
+  const bozza::esito_bozza e = bozza::disegna_bozza(o);
+  if (!e.errore.empty()) return errore(json, e.errore);
+  const std::string n_linea = file::percorso(o.cartella, formato::nome_sorgente_linea(o.linea));
+  const std::string n_treno =
+      file::percorso(o.cartella, formato::nome_sorgente_treno(o.linea, o.treno));
+  try {
+    if (!file::crea_cartelle(o.cartella))
+      throw file::errore_io("impossibile creare la cartella " + o.cartella);
+    file::sostituisci_coppia(file::disco_reale(), n_linea, e.linea, n_treno, e.treno);
+  } catch (const file::errore_io& x) {
+    return errore(json, x.what());
+  }
+  const std::vector<std::string> files = {n_linea, n_treno};
+  const std::string r = json ? bozza::resoconto_json(e, files) : bozza::resoconto_testo(e, files);
+  std::fputs(r.c_str(), stdout);
+  return kUscitaOk;
+}

@@ -1,0 +1,55 @@
+// The handler that fills a mappa_osm from libosmium's objects, shared by the
+// readers of each format. Only the sources of this room include it.
+#pragma once
+#include <osmium/handler.hpp>
+#include <osmium/io/reader.hpp>
+#include <osmium/osm/node.hpp>
+#include <osmium/osm/way.hpp>
+#include <osmium/visitor.hpp>
+
+#include "tool/bozza/mappa.h"
+
+namespace bozza {
+
+// What the tags of a node or a way say, kept apart from libosmium's types.
+struct etichette {
+  const osmium::TagList& t;
+  const char* operator[](const char* k) const { return t.get_value_by_key(k); }
+  bool vale(const char* k, const char* v) const { return t.has_tag(k, v); }
+};
+
+class lettore_osm : public osmium::handler::Handler {
+ public:
+  explicit lettore_osm(mappa_osm& m) : m_(m) {}
+  void node(const osmium::Node& n);
+  void way(const osmium::Way& w);
+  // Node ids to indices once every node is read; false when a way names a
+  // node the file lacks.
+  bool chiudi(std::string& errore);
+
+ private:
+  mappa_osm& m_;
+  // Tagged nodes and ways by node id until the ids become indices.
+  std::vector<int64_t> id_fermate_, id_segnali_, id_cippi_, id_passaggi_;
+  std::vector<std::vector<int64_t>> id_vie_;
+};
+
+// Runs a reader over the whole file into the map; the reasons of libosmium's
+// failures the caller turns into Italian.
+inline void leggi_con(osmium::io::File f, mappa_osm& m, std::string& errore, bool& ok) {
+  osmium::io::Reader r(f, osmium::osm_entity_bits::node | osmium::osm_entity_bits::way);
+  lettore_osm l(m);
+  osmium::apply(r, l);
+  r.close();
+  ok = l.chiudi(errore);
+}
+
+}  // namespace bozza
+
+namespace bozza {
+
+// The XML reader (plain, .gz, .bz2), where the build has expat: `formato` is
+// libosmium's name for it ("osm", "osm.gz", "osm.bz2").
+bool leggi_mappa_xml(std::string_view dati, const char* formato, mappa_osm& m, std::string& errore);
+
+}  // namespace bozza

@@ -1,0 +1,72 @@
+// What a draft takes from an OpenStreetMap file: the rail ways with what
+// their tags say of speed, use, bridges and tunnels, and the nodes that
+// matter on them (stops, signals, kilometre posts, level crossings). Read
+// with libosmium; nothing of it shows outside this room.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tool/bozza/geodesia.h"
+
+namespace bozza {
+
+struct nodo_osm {
+  int64_t id = 0;
+  int32_t lat7 = 0, lon7 = 0;  // 1e-7 degrees, as the file holds them
+  coordinate dove() const { return {lat7 / 1e7, lon7 / 1e7}; }
+};
+
+enum class uso_via : uint8_t { principale, secondaria, altro, servizio, scambio };
+
+struct via_osm {
+  int64_t id = 0;
+  std::vector<uint32_t> nodi;  // indices in mappa_osm::nodi
+  uso_via uso = uso_via::altro;
+  // km/h; 0 where the tag is missing or says no number.
+  int velocita = 0, velocita_avanti = 0, velocita_indietro = 0;
+  bool ponte = false, galleria = false;
+  // railway:preferred_direction: 1 along the way, -1 against it, 0 none or both.
+  int8_t senso_preferito = 0;
+};
+
+struct fermata_osm {
+  uint32_t nodo = 0;
+  std::string nome;       // UTF-8
+  bool stazione = false;  // railway=station or halt: a place, maybe off the track
+};
+
+struct segnale_osm {
+  uint32_t nodo = 0;
+  // railway:signal:direction: 1 for trains along the way, -1 against it, 2 both.
+  int8_t senso = 0;
+  bool principale = false;  // main or combined
+  bool avviso = false;      // distant (only)
+};
+
+struct cippo_osm {
+  uint32_t nodo = 0;
+  int64_t metri = 0;  // railway:position (or :exact) in metres
+  std::string testo;  // as tagged
+};
+
+struct mappa_osm {
+  std::vector<nodo_osm> nodi;  // sorted by id
+  std::vector<via_osm> vie;
+  std::vector<fermata_osm> fermate;
+  std::vector<segnale_osm> segnali;
+  std::vector<cippo_osm> cippi;
+  std::vector<uint32_t> passaggi_a_livello;
+  // Index of a node id in `nodi`, or -1.
+  int64_t indice(int64_t id) const;
+};
+
+// Reads a map from its bytes: PBF, or XML (plain, .gz or .bz2) where this
+// build can. False with the reason in Italian otherwise.
+bool leggi_mappa(std::string_view dati, mappa_osm& m, std::string& errore);
+
+// Whether this build reads XML maps.
+bool mappa_xml_disponibile();
+
+}  // namespace bozza

@@ -1,0 +1,339 @@
+#include "tool/bozza/percorso.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <queue>
+
+#include "platform/testo.h"
+#include "tool/bozza/testi.h"
+
+namespace bozza {
+
+namespace {
+
+// Letters of U+00C0 to U+017F without their accents; '*' for the ones that
+// become two letters.
+constexpr char kLatino1[] = "aaaaaa*ceeeeiiiidnooooo ouuuuy**aaaaaa*ceeeeiiiidnooooo ouuuuy*y";
+constexpr char kLatinoEsteso[] =
+    "aaaaaaccccccccddddeeeeeeeeeegggggggghhhhiiiiiiiiii**jjkkkllllllllllnnnnnnnnnoooooo**rrrrrrss"
+    "sssssstttttttuuuuuuuuuuuuwwyyyzzzzzzs";
+
+std::string senza_accento(char32_t c) {
+  if (c < 0x80) return std::string(1, testo::minuscola(static_cast<char>(c)));
+  if (c >= 0xC0 && c <= 0xFF) {
+    const char b = kLatino1[c - 0xC0];
+    if (b != '*') return std::string(1, b);
+    if (c == 0xC6 || c == 0xE6) return "ae";
+    if (c == 0xDF) return "ss";
+    return "th";
+  }
+  if (c >= 0x100 && c <= 0x17F) {
+    const char b = kLatinoEsteso[c - 0x100];
+    if (b != '*') return std::string(1, b);
+    return c < 0x140 ? "ij" : "oe";
+  }
+  return " ";
+}
+
+}  // namespace
+
+std::string nome_confrontabile(const std::string& utf8) {
+  std::string r;
+  for (size_t i = 0; i < utf8.size();) {
+    char32_t c;
+    size_t n = testo::sequenza_utf8(utf8, i, c);
+    if (n == 0) {
+      c = static_cast<unsigned char>(utf8[i]);  // a stray byte: read as Windows-1252
+      n = 1;
+    }
+    i += n;
+    for (char b : senza_accento(c)) {
+      const bool alnum = (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9');
+      if (alnum)
+        r += b;
+      else if (!r.empty() && r.back() != ' ')
+        r += ' ';
+    }
+  }
+  while (!r.empty() && r.back() == ' ') r.pop_back();
+  return r;
+}
+
+namespace {
+
+size_t distanza_nomi(const std::string& a, const std::string& b) {
+  std::vector<size_t> riga(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) riga[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonale = riga[0];
+    riga[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t su = riga[j];
+      riga[j] = std::min({riga[j] + 1, riga[j - 1] + 1, diagonale + (a[i - 1] != b[j - 1])});
+      diagonale = su;
+    }
+  }
+  return riga[b.size()];
+}
+
+std::string elenco(const std::vector<std::string>& nomi) {
+  std::string r;
+  for (size_t i = 0; i < nomi.size(); ++i) r += (i ? ", «" : "«") + nomi[i] + "»";
+  return r;
+}
+
+// The map's stop names (first spelling of each), by their compared form.
+std::map<std::string, std::string> nomi_fermate(const mappa_osm& m) {
+  std::map<std::string, std::string> r;
+  for (const fermata_osm& f : m.fermate) r.emplace(nome_confrontabile(f.nome), f.nome);
+  return r;
+}
+
+bool scegli_nome(const mappa_osm& m, const std::string& chiesto, std::string& scelto,
+                 std::string& errore) {
+  const std::map<std::string, std::string> nomi = nomi_fermate(m);
+  const std::string c = nome_confrontabile(chiesto);
+  if (nomi.count(c)) {
+    scelto = c;
+    return true;
+  }
+  std::vector<std::string> parti;
+  for (const auto& [k, v] : nomi)
+    if (!c.empty() && k.find(c) != std::string::npos) parti.push_back(k);
+  if (parti.size() == 1) {
+    scelto = parti[0];
+    return true;
+  }
+  std::vector<std::string> mostra;
+  if (parti.size() > 1) {
+    for (const std::string& k : parti) mostra.push_back(nomi.at(k));
+    errore = "«" + chiesto + "» è parte di più nomi di fermata: " + elenco(mostra);
+    return false;
+  }
+  std::vector<std::pair<size_t, std::string>> vicini;
+  for (const auto& [k, v] : nomi) vicini.push_back({distanza_nomi(c, k), v});
+  std::sort(vicini.begin(), vicini.end());
+  for (size_t i = 0; i < vicini.size() && i < 5; ++i) mostra.push_back(vicini[i].second);
+  errore = "nessuna fermata si chiama «" + chiesto + "»" +
+           (mostra.empty() ? std::string(": la mappa non ha fermate con un nome")
+                           : "; i nomi più vicini: " + elenco(mostra));
+  return false;
+}
+
+// Stops farther apart than this are two places of one name.
+constexpr double kRaggioLuogo = 2500;
+// A station or halt node off the rails stands for the rail nodes this near it.
+constexpr double kRaggioStazione = 300;
+
+double distanza(const mappa_osm& m, uint32_t a, uint32_t b) {
+  const punto d = scarto_locale(m.nodi[a].dove(), m.nodi[b].dove());
+  return std::sqrt(d.x * d.x + d.y * d.y);
+}
+
+std::vector<bool> sui_binari(const mappa_osm& m) {
+  std::vector<bool> r(m.nodi.size());
+  for (const via_osm& v : m.vie)
+    for (uint32_t n : v.nodi) r[n] = true;
+  return r;
+}
+
+std::string dove_testo(const mappa_osm& m, uint32_t n) {
+  const nodo_osm& x = m.nodi[n];
+  return "nodo " + std::to_string(x.id) + " a " + testo_decimale(x.lat7, 7) + ", " +
+         testo_decimale(x.lon7, 7);
+}
+
+}  // namespace
+
+bool trova_luogo(const mappa_osm& m, const std::string& nome, luogo& l, std::string& errore) {
+  std::string chiave;
+  if (!scegli_nome(m, nome, chiave, errore)) return false;
+  const std::vector<bool> binari = sui_binari(m);
+  std::vector<std::vector<uint32_t>> gruppi;  // stops of this name by place
+  std::vector<std::string> grafie;
+  for (const fermata_osm& f : m.fermate) {
+    if (nome_confrontabile(f.nome) != chiave) continue;
+    size_t g = 0;
+    while (g < gruppi.size() && distanza(m, gruppi[g][0], f.nodo) > kRaggioLuogo) ++g;
+    if (g == gruppi.size()) {
+      gruppi.emplace_back();
+      grafie.push_back(f.nome);
+    }
+    if (binari[f.nodo]) {
+      gruppi[g].push_back(f.nodo);
+      continue;
+    }
+    gruppi[g].insert(gruppi[g].begin(), f.nodo);  // kept first: it names the place
+    for (uint32_t n = 0; n < m.nodi.size(); ++n)
+      if (binari[n] && distanza(m, n, f.nodo) <= kRaggioStazione) gruppi[g].push_back(n);
+  }
+  if (gruppi.size() > 1) {
+    errore = "«" + nome + "» indica " + std::to_string(gruppi.size()) + " luoghi:";
+    for (size_t g = 0; g < gruppi.size(); ++g)
+      errore += (g ? "; " : " ") + dove_testo(m, gruppi[g][0]);
+    return false;
+  }
+  l.nome = grafie[0];
+  l.nodi.clear();
+  for (uint32_t n : gruppi[0])
+    if (binari[n]) l.nodi.push_back(n);
+  if (l.nodi.empty()) {
+    errore = "«" + l.nome + "» non ha binari vicini (" + dove_testo(m, gruppi[0][0]) + ")";
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+// Cost of a metre by the way's use: service tracks and crossovers are taken
+// only where they save much, so a route keeps to the line's own track.
+constexpr double kCostoServizio = 4.0;
+constexpr double kCostoSenzaUso = 1.25;
+constexpr double kCostoControSenso = 1.5;
+constexpr double kIngressoScambio = 250;  // metres added on entering a crossover
+// A switch is not a place to turn back: the next step may turn at most this
+// much (its cosine) from the last.
+constexpr double kSvoltaMassima = -0.17;
+
+// The rails as directed steps: step 2s runs segment s along its way, 2s + 1
+// against it.
+struct grafo {
+  struct segmento {
+    uint32_t via, da, a;  // nodes da -> a along the way
+    punto d;              // metres east, north from da to a
+    double lunghezza;
+  };
+  std::vector<segmento> segmenti;
+  std::vector<std::vector<uint32_t>> uscite;  // steps leaving each node
+
+  explicit grafo(const mappa_osm& m) : uscite(m.nodi.size()) {
+    for (uint32_t w = 0; w < m.vie.size(); ++w) {
+      const via_osm& v = m.vie[w];
+      for (size_t j = 0; j + 1 < v.nodi.size(); ++j) {
+        const uint32_t a = v.nodi[j], b = v.nodi[j + 1];
+        if (a == b) continue;
+        const punto d = scarto_locale(m.nodi[a].dove(), m.nodi[b].dove());
+        const uint32_t s = static_cast<uint32_t>(segmenti.size());
+        segmenti.push_back({w, a, b, d, std::sqrt(d.x * d.x + d.y * d.y)});
+        uscite[a].push_back(2 * s);
+        uscite[b].push_back(2 * s + 1);
+      }
+    }
+  }
+  uint32_t coda(uint32_t e) const { return e % 2 ? segmenti[e / 2].a : segmenti[e / 2].da; }
+  uint32_t testa(uint32_t e) const { return e % 2 ? segmenti[e / 2].da : segmenti[e / 2].a; }
+  punto verso(uint32_t e) const {
+    const punto d = segmenti[e / 2].d;
+    return e % 2 ? punto{-d.x, -d.y} : d;
+  }
+  bool svolta_ammessa(uint32_t da, uint32_t a) const {
+    if (testa(a) == coda(da)) return false;
+    const punto u = verso(da), v = verso(a);
+    const double lu = segmenti[da / 2].lunghezza, lv = segmenti[a / 2].lunghezza;
+    return u.x * v.x + u.y * v.y > kSvoltaMassima * lu * lv;
+  }
+  double costo(const mappa_osm& m, uint32_t da, uint32_t e) const {
+    const segmento& s = segmenti[e / 2];
+    const via_osm& v = m.vie[s.via];
+    double c = s.lunghezza;
+    if (v.uso == uso_via::servizio) c *= kCostoServizio;
+    if (v.uso == uso_via::altro) c *= kCostoSenzaUso;
+    const int senso = e % 2 ? -1 : 1;
+    if (v.senso_preferito != 0 && v.senso_preferito != senso) c *= kCostoControSenso;
+    if (v.uso == uso_via::scambio && (da == UINT32_MAX || segmenti[da / 2].via != s.via))
+      c += kIngressoScambio;
+    return c;
+  }
+};
+
+struct ricerca {
+  const mappa_osm& m;
+  const grafo& g;
+  const std::vector<luogo>& tappe;
+  size_t passi;  // directed steps
+  std::vector<double> costo;
+  std::vector<uint32_t> prima;  // the state before, UINT32_MAX at a start
+  size_t tratta_massima = 0;    // the furthest leg reached
+
+  ricerca(const mappa_osm& m_, const grafo& g_, const std::vector<luogo>& t)
+      : m(m_), g(g_), tappe(t), passi(2 * g_.segmenti.size()) {
+    const size_t n = passi * (t.size() - 1);
+    costo.assign(n, HUGE_VAL);
+    prima.assign(n, UINT32_MAX);
+  }
+
+  // The state reached at the last place, or UINT32_MAX.
+  uint32_t cerca();
+  bool in_tappa(uint32_t nodo, size_t k) const {
+    const std::vector<uint32_t>& n = tappe[k].nodi;
+    return std::find(n.begin(), n.end(), nodo) != n.end();
+  }
+};
+
+uint32_t ricerca::cerca() {
+  using voce = std::pair<double, uint32_t>;
+  std::priority_queue<voce, std::vector<voce>, std::greater<voce>> coda;
+  auto metti = [&](uint32_t s, double c, uint32_t da) {
+    if (c >= costo[s]) return;
+    costo[s] = c;
+    prima[s] = da;
+    coda.push({c, s});
+  };
+  for (uint32_t n : tappe[0].nodi)
+    for (uint32_t e : g.uscite[n]) metti(e, g.costo(m, UINT32_MAX, e), UINT32_MAX);
+  const size_t ultima = tappe.size() - 2;  // legs are numbered from 0
+  while (!coda.empty()) {
+    const auto [c, s] = coda.top();
+    coda.pop();
+    if (c > costo[s]) continue;
+    const uint32_t e = static_cast<uint32_t>(s % passi);
+    const size_t tratta = s / passi;
+    tratta_massima = std::max(tratta_massima, tratta);
+    if (in_tappa(g.testa(e), tratta + 1)) {
+      if (tratta == ultima) return s;
+      metti(static_cast<uint32_t>(s + passi), c, s);
+    }
+    for (uint32_t f : g.uscite[g.testa(e)])
+      if (g.svolta_ammessa(e, f))
+        metti(static_cast<uint32_t>(tratta * passi + f), c + g.costo(m, e, f), s);
+  }
+  return UINT32_MAX;
+}
+
+}  // namespace
+
+bool cerca_percorso(const mappa_osm& m, const std::vector<luogo>& tappe, percorso& p,
+                    std::string& errore) {
+  for (size_t k = 1; k < tappe.size(); ++k)
+    if (tappe[k].nome == tappe[k - 1].nome) {
+      errore = "«" + tappe[k].nome + "» compare due volte di seguito nel percorso";
+      return false;
+    }
+  const grafo g(m);
+  ricerca r(m, g, tappe);
+  uint32_t s = r.cerca();
+  if (s == UINT32_MAX) {
+    const size_t k = r.tratta_massima;
+    errore = "nessun percorso sui binari da «" + tappe[k].nome + "» a «" + tappe[k + 1].nome +
+             "» (senza tornare indietro a uno scambio)";
+    return false;
+  }
+  std::vector<uint32_t> passi;
+  for (; s != UINT32_MAX; s = r.prima[s]) {
+    const uint32_t e = static_cast<uint32_t>(s % r.passi);
+    if (passi.empty() || passi.back() != e) passi.push_back(e);
+  }
+  std::reverse(passi.begin(), passi.end());
+  p = {};
+  p.nodi.push_back(g.coda(passi[0]));
+  for (uint32_t e : passi) {
+    p.nodi.push_back(g.testa(e));
+    p.vie.push_back(g.segmenti[e / 2].via);
+    p.avanti.push_back(e % 2 == 0);
+  }
+  return true;
+}
+
+}  // namespace bozza
