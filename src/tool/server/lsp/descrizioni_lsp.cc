@@ -1,4 +1,5 @@
 // Hover texts, the outline and the completion list of a source.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -70,7 +71,7 @@ namespace {
 
 // The field of an entry at (riga, colonna), from 1 and from 0: 0 for the key,
 // i for value i; -1 for none.
-int campo_a(const voce_letta& v, int riga, int c) {
+int campo_a(const voce_letta& v, int64_t riga, int c) {
   auto dentro = [&](const luogo_campo& l) { return l.riga == riga && c >= l.da && c <= l.a; };
   if (dentro(v.luogo_chiave) && v.dove.riga == riga) return 0;
   for (size_t i = 0; i < v.luoghi.size(); ++i)
@@ -83,7 +84,8 @@ int campo_a(const voce_letta& v, int riga, int c) {
 std::string descrizione(const std::vector<voce_letta>& voci, int riga, int colonna,
                         const std::vector<regole::tratto_km>& km) {
   for (const voce_letta& v : voci) {
-    const int i = campo_a(v, riga + 1, std::max(colonna, 0));
+    // The protocol's lines count from 0; the largest it sends stays past every line.
+    const int i = campo_a(v, int64_t{riga} + 1, std::max(colonna, 0));
     if (i < 0) continue;
     if (!v.chiave)
       return "**" + u(v.campi.front()) +
