@@ -127,6 +127,11 @@ posizioni_cella posizioni_della_cella(int64_t cella, bool cella_dopo);
 // entry's is p itself.
 int64_t posizione_ammessa(std::string_view genere, int64_t p);
 
+// Whether a speed board's speed on its first side (the second's empty) is
+// one the compile packs and means: a multiple of 5 whose s * 20 + d / 5
+// fits 16 bits, so 0 to 1635 km/h.
+bool velocita_cartello_esatta(int64_t v);
+
 // --- Order of the entries ---
 
 // Whether the readers want the entries of this kind in order of position:

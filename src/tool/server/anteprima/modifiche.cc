@@ -17,8 +17,7 @@ using json = nlohmann::json;
 
 // How far an entry may be moved or added: the track past the longest line.
 constexpr int64_t kPosizioneMassima = formato::kLunghezzaMassima + formato::kOltreLaFine;
-// The speeds a new board may carry, and the length of a new sign's text.
-constexpr int64_t kVelocitaMassima = 1635;
+// The length of a new sign's text.
 constexpr size_t kScrittaMassima = 200;
 
 constexpr const char* kIntenti[] = {"sposta", "orario", "elimina", "aggiungi", "annulla"};
@@ -181,7 +180,9 @@ bool riga_nuova(const intento& i, riga_sorgente& n, rifiuto& r) {
     n.chiave = n.genere = "indicatori_vmax";
     n.valori = {std::to_string(i.posizione)};
     for (int64_t v : i.velocita) {
-      if (v < 0 || v > kVelocitaMassima) return r = {400, "velocità fuori da 0..1635 km/h"}, false;
+      if (!regole::velocita_cartello_esatta(v))
+        return r = {400, "velocità " + std::to_string(v) + " km/h: va multipla di 5, da 0 a 1635"},
+               false;
       n.valori.push_back(std::to_string(v));
     }
     // One side only: the second's values left empty read as 0.
