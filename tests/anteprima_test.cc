@@ -318,7 +318,7 @@ TEST(RichiestaHttp, HostKeyMethodAndRouteAsTheServerAnswers) {
       {"GET", "/dati/..?t=00ff17", ip, 404, rotta_http::pagina},
   };
   for (const caso& c : casi) {
-    const esame_http e = esamina({c.metodo, c.bersaglio, c.host}, r);
+    const esame_http e = esamina({c.metodo, c.bersaglio, c.host, {}, {}}, r);
     EXPECT_EQ(e.stato, c.stato) << c.metodo << " " << c.bersaglio;
     EXPECT_EQ(e.rotta, c.rotta) << c.metodo << " " << c.bersaglio;
     EXPECT_EQ(e.senza_corpo, std::string_view(c.metodo) == "HEAD") << c.bersaglio;

@@ -6,6 +6,8 @@ const { trovaProgramma } = require('./programma');
 
 const LINGUAGGI = ['scenario-linea', 'scenario-treno'];
 const IMPOSTAZIONE = 'scenario.percorso';
+const COMANDO = 'scenario.apriAnteprima';
+const COMANDO_SERVER = 'scenario.anteprima';
 
 let client = null;
 // Starts and stops one after the other, so that a setting changed while the
@@ -122,7 +124,32 @@ function inCoda(passo) {
   return coda;
 }
 
+// The preview of the pair of the source in the editor: the server opens it in
+// the browser, and the page's edits come back as edits of these documents.
+// The server's own command is called with the document, which the editor's
+// generic command of the same name would not pass.
+async function anteprima() {
+  const documento = vscode.window.activeTextEditor?.document;
+  if (!documento || !LINGUAGGI.includes(documento.languageId)) {
+    void vscode.window.showErrorMessage("L'anteprima si apre da un sorgente della linea o del treno.");
+    return;
+  }
+  if (!client) {
+    void vscode.window.showErrorMessage("Il server dei sorgenti non è avviato: l'anteprima non si apre.");
+    return;
+  }
+  try {
+    await client.sendRequest('workspace/executeCommand', {
+      command: COMANDO_SERVER,
+      arguments: [documento.uri.toString()],
+    });
+  } catch (e) {
+    void vscode.window.showErrorMessage(`Anteprima non aperta: ${e && e.message ? e.message : e}`);
+  }
+}
+
 function activate(context) {
+  context.subscriptions.push(vscode.commands.registerCommand(COMANDO, anteprima));
   context.subscriptions.push(
     vscode.workspace.onDidChangeConfiguration((e) => {
       if (e.affectsConfiguration(IMPOSTAZIONE)) inCoda(riavvia);

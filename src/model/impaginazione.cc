@@ -51,3 +51,17 @@ bool testo_campo(const std::string& t, std::string& campo) {
   campo = "\"" + t + "\"";
   return t.find('"') == std::string::npos;
 }
+
+std::string sostituisci_campo(std::string_view riga, size_t da, size_t a, std::string_view valore) {
+  std::string s(riga);
+  const size_t prima = a - da;
+  if (valore.size() <= prima) {
+    s.replace(da, prima, std::string(prima - valore.size(), ' ') + std::string(valore));
+    return s;
+  }
+  size_t vuoti = 0;
+  while (vuoti < da && riga[da - 1 - vuoti] == ' ') ++vuoti;
+  const size_t presi = std::min(valore.size() - prima, vuoti > 0 ? vuoti - 1 : 0);
+  s.replace(da - presi, prima + presi, valore);
+  return s;
+}

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 constexpr int64_t kSenzaPosizione = std::numeric_limits<int64_t>::min();
@@ -32,3 +33,9 @@ bool ha_testo(const riga_sorgente& r);
 // A text value as the field reader gives it back: quoted when it holds a
 // comma or blanks at its ends. False when no field can give it.
 bool testo_campo(const std::string& t, std::string& campo);
+
+// The line with the field at bytes [da, a) written anew, the rest as it was:
+// a number keeps its right edge, as a column of them is aligned, taking the
+// blanks before it when it is wider (down to the one after the comma) and
+// padding with blanks when it is narrower.
+std::string sostituisci_campo(std::string_view riga, size_t da, size_t a, std::string_view valore);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 #include "model/formato.h"
 #include "platform/testo.h"
@@ -191,6 +192,20 @@ posizioni_cella posizioni_della_cella(int64_t cella, bool cella_dopo) {
   const int64_t mezzo = formato::kMetriCella / 2;
   const int64_t dentro = cella % 2 == 0 ? 0 : 1;
   return {centro - mezzo + dentro, centro + mezzo - dentro};
+}
+
+int64_t posizione_ammessa(std::string_view genere, int64_t p) {
+  if (genere != "stazione") return p;
+  return formato::kMetriCella * cella_della_posizione(p, false);
+}
+
+bool velocita_cartello_esatta(int64_t v) {
+  return v >= 0 && v % 5 == 0 && v * 20 <= std::numeric_limits<int16_t>::max();
+}
+
+bool in_ordine_di_posizione(std::string_view genere) {
+  return genere == "pendenza" || genere == "curva" || genere == "velocita" ||
+         genere == "aderenza" || genere == "stazione";
 }
 
 const char* nome_tipo_cella(uint8_t t) {

@@ -122,6 +122,22 @@ struct posizioni_cella {
   int64_t da = 0, a = 0;
 };
 posizioni_cella posizioni_della_cella(int64_t cella, bool cella_dopo);
+// The position nearest p an entry of this kind may be written at: a station's
+// is a multiple of 50 (code 8 otherwise), the one of its cell; any other
+// entry's is p itself.
+int64_t posizione_ammessa(std::string_view genere, int64_t p);
+
+// Whether a speed board's speed on its first side (the second's empty) is
+// one the compile packs and means: a multiple of 5 whose s * 20 + d / 5
+// fits 16 bits, so 0 to 1635 km/h.
+bool velocita_cartello_esatta(int64_t v);
+
+// --- Order of the entries ---
+
+// Whether the readers want the entries of this kind in order of position:
+// the profiles' points and the curves (check warns of one behind the one
+// before it) and the stations (a zone behind the one before it is code 22).
+bool in_ordine_di_posizione(std::string_view genere);
 
 // --- The timetable ---
 

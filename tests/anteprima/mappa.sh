@@ -32,7 +32,8 @@ stato=$?
   male "una mappa illeggibile: stato $stato, $(cat "$lavoro/no.txt")"
 
 set -m
-scenario preview "$lavoro/s" L 1 --map "$mappa" >"$lavoro/server.txt" 2>&1 &
+# With --edit as well: the page that edits the sources draws the map too.
+scenario preview "$lavoro/s" L 1 --map "$mappa" --edit >"$lavoro/server.txt" 2>&1 &
 pid_server=$!
 set +m
 url=""
@@ -58,6 +59,7 @@ documento() {
 d=$(documento)
 vie=$(printf '%s' "$d" | grep -o '"mappa":\[\[.*\]\]' | grep -o '\],\[' | wc -l)
 [ "$vie" -ge 10 ] || male "il documento non ha i binari della mappa (${#d} byte, $vie vie)"
+case $d in *'"modifica":{"modo":"disco"'*) ;; *) male "il documento non dice che la pagina modifica" ;; esac
 # Plan point 0 is the first station's stop: some rail passes within a metre
 # of the plan's origin.
 vicino=$(printf '%s' "$d" | grep -oE '"mappa":\[\[[^"]*\]\]' | grep -oE '(-?[0-9.]+,-?[0-9.]+)' |

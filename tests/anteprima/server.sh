@@ -1,18 +1,19 @@
 # Sourced by the preview's tests: starts `scenario preview` on the built-in
 # sources in a folder of its own and reads the address it prints.
-#   avvia_anteprima CARTELLA PROGRAMMA [WINE]: sets url, porta, chiave, pid_server
+#   avvia_anteprima CARTELLA PROGRAMMA [WINE [OPZIONE...]]: sets url, porta, chiave, pid_server
 #   ferma_anteprima SEGNALE: 0 when the server ended within the bound
 # The waits poll with a generous bound: they fail only a run that hangs.
 
 avvia_anteprima() {
   local cartella=$1 programma=$2 wine=${3:-}
+  shift 3 2>/dev/null || shift $#
   uscita_server="$cartella/server.txt"
   # Job control on, so that the server gets SIGINT as a terminal would send it.
   set -m
   if [ -n "$wine" ]; then
-    "$wine" "$programma" preview "$cartella/sorgenti" FerziaPS-Calvorano 24617 >"$uscita_server" 2>&1 &
+    "$wine" "$programma" preview "$cartella/sorgenti" FerziaPS-Calvorano 24617 "$@" >"$uscita_server" 2>&1 &
   else
-    "$programma" preview "$cartella/sorgenti" FerziaPS-Calvorano 24617 >"$uscita_server" 2>&1 &
+    "$programma" preview "$cartella/sorgenti" FerziaPS-Calvorano 24617 "$@" >"$uscita_server" 2>&1 &
   fi
   pid_server=$!
   set +m

@@ -23,7 +23,7 @@ test.after(() => {
 // `cartella` a value in the folder's settings.
 function carica(opzioni = {}) {
   const { percorso = '', avvioFallito = null, risposta, scelta, cartella, fidata = true } = opzioni;
-  const s = { percorso, messaggi: [], client: [], ascoltatori: [], finestre: [], salvate: [] };
+  const s = { percorso, messaggi: [], client: [], ascoltatori: [], finestre: [], salvate: [], comandi: {}, editore: undefined };
   const vscode = {
     ConfigurationTarget: { Global: 1, Workspace: 2, WorkspaceFolder: 3 },
     workspace: {
@@ -49,12 +49,21 @@ function carica(opzioni = {}) {
         s.messaggi.push({ testo, bottoni });
         return s.messaggi.length === 1 ? risposta : undefined;
       },
+      get activeTextEditor() {
+        return s.editore;
+      },
       showOpenDialog: async (opzioni) => {
         s.finestre.push(opzioni);
         return typeof scelta === 'function' ? scelta() : scelta;
       },
     },
-    commands: { executeCommand: async () => {} },
+    commands: {
+      executeCommand: async () => {},
+      registerCommand: (id, f) => {
+        s.comandi[id] = f;
+        return { dispose() {} };
+      },
+    },
   };
   class LanguageClient {
     constructor(id, nome, server, opzioni) {
@@ -67,6 +76,9 @@ function carica(opzioni = {}) {
     }
     async stop() {
       this.fermato = true;
+    }
+    async sendRequest(metodo, parametri) {
+      s.richieste = [...(s.richieste ?? []), { metodo, parametri }];
     }
   }
   const finti = {
@@ -218,4 +230,19 @@ test('a server that fails to start offers the picker; cancelling it changes noth
   assert.equal(s.finestre.length, 1);
   assert.deepEqual(s.salvate, []);
   assert.equal(s.client.length, 1);
+});
+
+test("the preview command asks the server's command for the document in the editor", async () => {
+  const s = carica({ percorso: programma });
+  await s.estensione.activate(s.contesto);
+  const uri = 'file:///c%3A/linee/FerziaPS-Calvorano_24617-.txt';
+  s.editore = { document: { languageId: 'scenario-treno', uri: { toString: () => uri } } };
+  await s.comandi['scenario.apriAnteprima']();
+  assert.deepEqual(s.richieste, [
+    { metodo: 'workspace/executeCommand', parametri: { command: 'scenario.anteprima', arguments: [uri] } },
+  ]);
+  s.editore = { document: { languageId: 'plaintext', uri: { toString: () => uri } } };
+  await s.comandi['scenario.apriAnteprima']();
+  assert.equal(s.richieste.length, 1);
+  assert.equal(s.messaggi.length, 1);
 });

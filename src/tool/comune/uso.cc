@@ -82,15 +82,20 @@ const uso_comando kUsi[] = {
     {"lsp", "lsp",
      "server dei sorgenti per gli editor (Language Server Protocol su standard input e\n"
      "      output): errori e avvisi di check mentre si scrive, descrizione di chiavi e valori,\n"
-     "      struttura, completamento e formattazione. Compila in memoria: non scrive mai nulla."},
-    {"preview", "preview SRCDIR ROUTE TRAIN [--port N] [--utf8] [--map MAP]",
+     "      struttura, completamento e formattazione; il comando scenario.anteprima apre\n"
+     "      l'anteprima della coppia nel browser, e le modifiche della pagina arrivano all'editor\n"
+     "      come modifiche del testo. Compila in memoria: non scrive mai nulla."},
+    {"preview", "preview SRCDIR ROUTE TRAIN [--port N] [--utf8] [--map MAP] [--edit]",
      "server locale (solo 127.0.0.1) di una pagina che mostra la linea mentre la si scrive:\n"
      "      planimetria, profili, orario contro la corsa più veloce possibile; ricompila in\n"
-     "      memoria a ogni salvataggio dei sorgenti, che non cambia mai, e la pagina si ridisegna\n"
-     "      da sé. Stampa l'indirizzo da aprire, con la sua chiave; --port sceglie la porta\n"
-     "      (predefinita: una libera); --utf8 come per compile. Con --map disegna sotto la\n"
-     "      planimetria i binari della mappa OpenStreetMap MAP, dove le righe «origine mappa»\n"
-     "      e «rotta mappa» del sorgente della linea (scritte da draft) la mettono. Ctrl-C lo\n"
+     "      memoria a ogni salvataggio dei sorgenti e la pagina si ridisegna da sé. Stampa\n"
+     "      l'indirizzo da aprire, con la sua chiave; --port sceglie la porta (predefinita: una\n"
+     "      libera); --utf8 come per compile. Con --map disegna sotto la planimetria i binari\n"
+     "      della mappa OpenStreetMap MAP, dove le righe «origine mappa» e «rotta mappa» del\n"
+     "      sorgente della linea (scritte da draft) la mettono. Senza --edit non cambia mai i\n"
+     "      sorgenti; con --edit la pagina li modifica (sposta stazioni, segnali, cartelli e\n"
+     "      rallentamenti, orari, toglie e aggiunge voci) scrivendo il file intero, solo se sul\n"
+     "      disco è ancora quello che la pagina mostra, e annulla le sue modifiche. Ctrl-C lo\n"
      "      ferma."},
     {"voci", "voci [CHIAVE]",
      "stampa il riferimento delle voci dei due sorgenti: per ogni chiave i suoi valori in\n"

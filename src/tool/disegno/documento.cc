@@ -11,6 +11,7 @@
 #include "platform/testo.h"
 #include "tool/compilati/compilati.h"
 #include "tool/compilazione/messaggi.h"
+#include "tool/compilazione/righe.h"
 #include "tool/comune/json.h"
 #include "tool/disegno/pagina.h"
 
@@ -48,16 +49,6 @@ void chiave(std::string& o, const char* nome) {
   o += ",\"";
   o += nome;
   o += "\":";
-}
-
-// A number field as the reader reads it: empty is 0.
-int64_t numero_campo(const std::vector<std::string>& campi, size_t i) {
-  if (i >= campi.size()) return 0;
-  std::string_view v = campi[i];
-  if (!v.empty() && v.front() == '+') v.remove_prefix(1);
-  int64_t n = 0;
-  std::from_chars(v.data(), v.data() + v.size(), n);
-  return n;
 }
 
 void celle(std::string& o, const char* nome, const std::vector<cella_percorso>& c, size_t n,
@@ -255,13 +246,8 @@ void stazione(std::string& o, const voce_letta& v, const regole::stazione_linea*
 bool punto(std::string& o, const voce_letta& v, const std::vector<regole::tratto_km>& t) {
   const std::string_view g = v.chiave->genere;
   const std::vector<std::string>& c = v.campi;
-  const char* genere = g == "segnale"               ? "segnale"
-                       : g == "indicatori_vmax"     ? "indicatore"
-                       : g == "cartello_indicatore" ? "cartello"
-                       : g == "rallentamento"       ? "rallentamento"
-                       : g == "abbattimento"        ? "abbattimento"
-                                                    : nullptr;
-  if (!genere) return false;
+  const char* genere = genere_pagina(g);
+  if (!genere || g == "stazione") return false;
   o += "{\"genere\":\"";
   o += genere;
   o += '"';
@@ -372,6 +358,17 @@ void linea(std::string& o, const scenario_compilato& s, const std::vector<voce_l
 }
 
 }  // namespace
+
+const char* genere_pagina(std::string_view genere_voce) {
+  const std::string_view g = genere_voce;
+  return g == "stazione"              ? "stazione"
+         : g == "segnale"             ? "segnale"
+         : g == "indicatori_vmax"     ? "indicatore"
+         : g == "cartello_indicatore" ? "cartello"
+         : g == "rallentamento"       ? "rallentamento"
+         : g == "abbattimento"        ? "abbattimento"
+                                      : nullptr;
+}
 
 opzioni_compilazione compilazione_anteprima(const std::string& cartella, const std::string& linea,
                                             const std::string& treno) {

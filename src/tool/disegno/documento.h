@@ -5,9 +5,14 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tool/compilazione/compila.h"
+
+// The kind the page calls an entry of this key's kind ("indicatore" for
+// "indicatori_vmax"); nullptr for the kinds it does not mark.
+const char* genere_pagina(std::string_view genere_voce);
 
 // The options of the compile the document needs: in memory, with the plan,
 // the warnings and the entries read.

@@ -1,5 +1,7 @@
 #include "tool/server/anteprima/richiesta_http.h"
 
+#include <utility>
+
 namespace {
 
 char minuscola(char c) {
@@ -53,6 +55,34 @@ bool forma_assoluta(std::string_view& bersaglio, std::string_view& host, bool& a
   return true;
 }
 
+// The route of a path; false for none.
+bool rotta_di(std::string_view percorso, rotta_http& r) {
+  constexpr std::pair<std::string_view, rotta_http> kRotte[] = {
+      {"/", rotta_http::pagina},
+      {"/dati", rotta_http::dati},
+      {"/eventi", rotta_http::eventi},
+      {"/posto", rotta_http::posto},
+      {"/modifica", rotta_http::modifica}};
+  for (const auto& [p, x] : kRotte)
+    if (p == percorso) return r = x, true;
+  return false;
+}
+
+// An edit's Origin and body type: the page's own, JSON.
+bool origine_ammessa(const richiesta_http& q) {
+  if (q.origine.size() != 1 || q.host.size() != 1) return false;
+  constexpr std::string_view kSchema = "http://";
+  const std::string_view o = q.origine.front();
+  return o.size() > kSchema.size() && uguali_nc(o.substr(0, kSchema.size()), kSchema) &&
+         uguali_nc(o.substr(kSchema.size()), q.host.front());
+}
+
+bool corpo_json(std::string_view tipo) {
+  constexpr std::string_view kJson = "application/json";
+  if (tipo.size() < kJson.size() || !uguali_nc(tipo.substr(0, kJson.size()), kJson)) return false;
+  return tipo.size() == kJson.size() || tipo[kJson.size()] == ';';
+}
+
 }  // namespace
 
 esame_http esamina(const richiesta_http& q, const regole_http& r) {
@@ -77,12 +107,17 @@ esame_http esamina(const richiesta_http& q, const regole_http& r) {
   if (!uguali(chiave_di(query.substr(0, query.find('#'))), r.chiave))
     return rifiuta(403, "chiave mancante o errata");
   e.chiave = true;
-  if (q.metodo != "GET" && q.metodo != "HEAD")
-    return rifiuta(405, "metodo non ammesso: solo GET e HEAD");
   if (percorso.empty()) percorso = "/";
-  if (percorso == "/") return e;
-  e.rotta = percorso == "/dati" ? rotta_http::dati : rotta_http::eventi;
-  if (percorso == "/dati" || percorso == "/eventi") return e;
-  e.rotta = rotta_http::pagina;
-  return rifiuta(404, "non trovato");
+  const bool nota = rotta_di(percorso, e.rotta);
+  const bool modifica = nota && e.rotta == rotta_http::modifica;
+  e.ammessi = modifica ? kMetodiModifica : kMetodiAmmessi;
+  if (modifica ? q.metodo != "POST" : q.metodo != "GET" && q.metodo != "HEAD") {
+    e.rotta = rotta_http::pagina;
+    return rifiuta(
+        405, modifica ? "metodo non ammesso: solo POST" : "metodo non ammesso: solo GET e HEAD");
+  }
+  if (!nota) return rifiuta(404, "non trovato");
+  if (modifica && !origine_ammessa(q)) return rifiuta(403, "origine non ammessa");
+  if (modifica && !corpo_json(q.tipo)) return rifiuta(415, "il corpo deve essere JSON");
+  return e;
 }

@@ -35,6 +35,8 @@ constexpr auto kAttesaRichiesta = std::chrono::seconds(15);
 // A refused request is read on for this long before the connection goes, so
 // that the client sees the answer rather than a reset.
 constexpr auto kAttesaScarto = std::chrono::seconds(2);
+// How long an edit may wait for its answer (an editor applying it).
+constexpr auto kAttesaModifica = std::chrono::seconds(10);
 // A comment down every event stream this often: a client gone is noticed.
 constexpr auto kBattito = std::chrono::seconds(15);
 // After a failed accept (no descriptors left, say), the next one is tried then.
@@ -88,6 +90,9 @@ esame_http esamina_richiesta(const richiesta& q, const regole_http& r) {
   h.bersaglio = q.target();
   for (auto [i, fine] = q.equal_range(http::field::host); i != fine; ++i)
     h.host.push_back(i->value());
+  for (auto [i, fine] = q.equal_range(http::field::origin); i != fine; ++i)
+    h.origine.push_back(i->value());
+  h.tipo = q[http::field::content_type];
   return esamina(h, r);
 }
 
@@ -133,7 +138,11 @@ class sessione : public std::enable_shared_from_this<sessione> {
   void letta(beast::error_code ec);
   void servi(const richiesta& q);
   void scrivi(const std::shared_ptr<risposta>& r, bool resta);
-  void rifiuta(int stato, unsigned versione, const char* perche, bool senza_corpo = false);
+  void rifiuta(int stato, unsigned versione, const char* perche, bool senza_corpo = false,
+               const char* ammessi = kMetodiAmmessi);
+  void posto(const richiesta& q, bool senza_corpo);
+  void modifica(const richiesta& q);
+  void rispondi_dopo(int stato, std::string corpo, unsigned versione, bool resta);
   void scarta();
   void apri_flusso();
   void ascolta_flusso();
@@ -152,6 +161,8 @@ class sessione : public std::enable_shared_from_this<sessione> {
   std::deque<testo_condiviso> coda_;
   bool scrive_ = false;
   std::array<char, 1024> scarto_{};
+  net::steady_timer attesa_{stream_.get_executor()};
+  bool in_attesa_ = false;
 };
 
 void sessione::entra(conti& c) {
@@ -192,7 +203,7 @@ void sessione::letta(beast::error_code ec) {
 void sessione::servi(const richiesta& q) {
   const esame_http e = esamina_richiesta(q, n_.regole);
   if (e.chiave) mostra_chiave();
-  if (e.stato != 200) return rifiuta(e.stato, q.version(), e.perche, e.senza_corpo);
+  if (e.stato != 200) return rifiuta(e.stato, q.version(), e.perche, e.senza_corpo, e.ammessi);
   switch (e.rotta) {
     case rotta_http::pagina: {
       auto r = crea_risposta(http::status::ok, q.version(), "text/html; charset=utf-8",
@@ -204,6 +215,10 @@ void sessione::servi(const richiesta& q) {
       return scrivi(crea_risposta(http::status::ok, q.version(), "application/json; charset=utf-8",
                                   *n_.dati, e.senza_corpo),
                     q.keep_alive());
+    case rotta_http::posto:
+      return posto(q, e.senza_corpo);
+    case rotta_http::modifica:
+      return modifica(q);
     case rotta_http::eventi:
       if (!e.senza_corpo) return apri_flusso();
       // The stream's head alone.
@@ -226,10 +241,11 @@ void sessione::scrivi(const std::shared_ptr<risposta>& r, bool resta) {
 // An answer, then nothing more from this connection: what the client still
 // sends is read and dropped for a while, so that it is not reset before it
 // has read the answer.
-void sessione::rifiuta(int stato, unsigned versione, const char* perche, bool senza_corpo) {
+void sessione::rifiuta(int stato, unsigned versione, const char* perche, bool senza_corpo,
+                       const char* ammessi) {
   auto r = crea_risposta(static_cast<http::status>(stato), versione, "text/plain; charset=utf-8",
                          std::string(perche) + "\n", senza_corpo);
-  if (stato == 405) r->set(http::field::allow, kMetodiAmmessi);
+  if (stato == 405) r->set(http::field::allow, ammessi);
   r->keep_alive(false);
   http::async_write(stream_, *r, [self = shared_from_this(), r](beast::error_code ec, size_t) {
     if (ec) return self->chiudi();
@@ -238,6 +254,50 @@ void sessione::rifiuta(int stato, unsigned versione, const char* perche, bool se
     self->stream_.expires_after(kAttesaScarto);
     self->scarta();
   });
+}
+
+void sessione::posto(const richiesta& q, bool senza_corpo) {
+  const std::string_view t = q.target();
+  const size_t d = t.find('?');
+  std::string j = n_.imp.posto ? n_.imp.posto(d == std::string_view::npos ? "" : t.substr(d + 1))
+                               : std::string();
+  if (j.empty()) return rifiuta(400, q.version(), "domanda non valida", senza_corpo);
+  scrivi(crea_risposta(http::status::ok, q.version(), "application/json; charset=utf-8",
+                       std::move(j), senza_corpo),
+         q.keep_alive());
+}
+
+// The edit is handed on; its answer comes back on this thread, once, or a
+// refusal when it takes too long. Nothing more is read meanwhile.
+void sessione::modifica(const richiesta& q) {
+  const unsigned v = q.version();
+  const bool resta = q.keep_alive();
+  in_attesa_ = true;
+  if (!n_.imp.modifica)
+    return rispondi_dopo(403, "{\"messaggio\":\"questa anteprima non modifica i sorgenti\"}", v,
+                         resta);
+  attesa_.expires_after(kAttesaModifica);
+  attesa_.async_wait([self = shared_from_this(), v, resta](beast::error_code ec) {
+    if (!ec)
+      self->rispondi_dopo(
+          504, "{\"messaggio\":\"nessuna risposta in tempo: modifica forse non fatta\"}", v, resta);
+  });
+  nucleo& n = n_;
+  n_.imp.modifica(q.body(), [&n, self = shared_from_this(), v, resta](int stato, std::string j) {
+    net::post(n.ioc, [self, stato, j = std::move(j), v, resta]() mutable {
+      self->rispondi_dopo(stato, std::move(j), v, resta);
+    });
+  });
+}
+
+void sessione::rispondi_dopo(int stato, std::string corpo, unsigned versione, bool resta) {
+  if (n_.fermo || !conto_ || !in_attesa_) return;
+  in_attesa_ = false;
+  attesa_.cancel();
+  stream_.expires_after(kAttesaRichiesta);
+  scrivi(crea_risposta(static_cast<http::status>(stato), versione,
+                       "application/json; charset=utf-8", std::move(corpo), false),
+         resta);
 }
 
 void sessione::scarta() {

@@ -200,6 +200,7 @@ void server::segna(const std::string& uri) {
     segnate_.insert(c);
   }
   cv_.notify_one();
+  sveglia_anteprime(uri);
   if (sincrono)
     while (!segnate_.empty()) compila_prossima();
 }
@@ -218,6 +219,7 @@ bool server::compila_prossima() {
 }
 
 void server::chiudi() {
+  ferma_anteprime();
   {
     std::lock_guard<std::mutex> l(mutex_);
     chiuso_ = true;

@@ -7,6 +7,9 @@
 
 namespace lsp {
 
+// The protocol's code for parameters a method cannot take.
+constexpr int kInvalidParams = -32602;
+
 struct server::richiesta {
   std::string metodo;
   nlohmann::json id;  // a number or a text; only with ha_id

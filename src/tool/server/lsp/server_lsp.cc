@@ -19,7 +19,6 @@ namespace {
 constexpr int kParseError = -32700;
 constexpr int kInvalidRequest = -32600;
 constexpr int kMethodNotFound = -32601;
-constexpr int kInvalidParams = -32602;
 constexpr int kServerNotInitialized = -32002;
 
 json capacita() {
@@ -28,7 +27,8 @@ json capacita() {
           {"hoverProvider", true},
           {"documentSymbolProvider", true},
           {"completionProvider", {{"triggerCharacters", json::array({"["})}}},
-          {"documentFormattingProvider", true}};
+          {"documentFormattingProvider", true},
+          {"executeCommandProvider", {{"commands", json::array({"scenario.anteprima"})}}}};
 }
 
 json intervallo(int riga, size_t da, int riga_fine, size_t a) {
@@ -64,9 +64,11 @@ void server::tratta(std::string_view testo) {
         kInvalidRequest,
         "messaggio annidato oltre " + std::to_string(kProfonditaMassima) + " livelli: scartato");
   }
-  // A client's answer to a request of the server's: none is ever sent.
-  if (m.is_object() && !m.contains("method") && (m.contains("result") || m.contains("error")))
+  // A client's answer to a request of the server's.
+  if (m.is_object() && !m.contains("method") && (m.contains("result") || m.contains("error"))) {
+    if (m.contains("id")) risposta(m);
     return;
+  }
   richiesta r;
   if (m.is_object() && m.contains("id")) {
     r.id = std::move(m["id"]);
@@ -131,6 +133,7 @@ void server::metodo(const richiesta& r) {
   if (m == "textDocument/documentSymbol") return simboli(r);
   if (m == "textDocument/completion") return completa(r);
   if (m == "textDocument/formatting") return formatta(r);
+  if (m == "workspace/executeCommand") return esegui_comando(r);
   // Notifications the server has no use for are dropped, as the protocol asks.
   if (r.ha_id) errore(scrivi_json(r.id), kMethodNotFound, "metodo sconosciuto: " + m);
 }

@@ -6,11 +6,18 @@
 // the disk. Every change marks its pair; a compile takes the newest texts of
 // a marked pair and publishes the diagnostics of both files, and a change
 // that came in the meantime marks the pair again, so the latest one wins.
+//
+// A command opens the preview of a document's pair inside the server: its
+// page reads the editor's buffers, and the edits it asks for go back to the
+// editor as workspace/applyEdit, so that they are the editor's own (its undo,
+// its save).
 #pragma once
 #include <condition_variable>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <nlohmann/json_fwd.hpp>
 #include <set>
 #include <string>
 #include <string_view>
@@ -38,11 +45,14 @@ struct documento {
   coppia c;            // its pair, as the last open or close found it
 };
 
+class anteprima;
+
 class server {
  public:
   // Receives each message body the server sends.
   using invio = std::function<void(const std::string&)>;
-  explicit server(invio manda) : manda_(std::move(manda)) {}
+  explicit server(invio manda);
+  ~server();
 
   // false: partners are looked for among open documents only (the fuzzer).
   bool disco = true;
@@ -60,6 +70,7 @@ class server {
   // For the compile thread: waits for a marked pair (false once `chiudi`),
   // compiles it and publishes; returns after one pair.
   bool compila_prossima();
+  // Also stops the previews.
   void chiudi();
 
  private:
@@ -72,6 +83,15 @@ class server {
   void simboli(const richiesta& r);
   void completa(const richiesta& r);
   void formatta(const richiesta& r);
+  void esegui_comando(const richiesta& r);
+  // A request of the server's to the client, and what to do with the answer
+  // (the whole message), on the thread that reads the client.
+  using al_ritorno = std::function<void(const nlohmann::json& risposta)>;
+  void richiedi(const std::string& metodo, const std::string& parametri_json, al_ritorno f);
+  void risposta(const nlohmann::json& m);
+  friend class anteprima;
+  void sveglia_anteprime(const std::string& uri);
+  void ferma_anteprime();
   void rispondi(const richiesta& r, const std::string& risultato_json);
   void errore(const std::string& id_json, int codice, const std::string& messaggio);
   void notifica(const std::string& metodo, const std::string& parametri_json);
@@ -95,6 +115,12 @@ class server {
   std::map<std::string, documento> documenti_;
   std::set<coppia> segnate_;
   bool iniziato_ = false, spento_ = false, finito_ = false, chiuso_ = false;
+  // The previews, by pair (touched only by the thread that reads the
+  // client), and the server's requests awaiting their answers.
+  std::map<coppia, std::unique_ptr<anteprima>> anteprime_;
+  std::mutex mutex_attese_;
+  std::map<std::string, al_ritorno> attese_;
+  long long richieste_ = 0;
 };
 
 }  // namespace lsp

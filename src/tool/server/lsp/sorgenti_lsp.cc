@@ -5,6 +5,7 @@
 #include "model/impaginazione.h"
 #include "platform/file.h"
 #include "tool/compilazione/compila.h"
+#include "tool/compilazione/righe.h"
 #include "tool/server/lsp/testo_lsp.h"
 
 namespace lsp {
@@ -53,39 +54,6 @@ std::vector<regole::tratto_km> chilometri(std::string_view linea) {
   return regole::tratti_km(compila_in_memoria(std::string(linea), nullptr, false).tabella_linea);
 }
 
-namespace {
-
-// A field as written in its line: quotes and inner blanks kept.
-std::string scritto(std::string_view riga, const luogo_campo& l) {
-  const auto da = static_cast<size_t>(std::clamp<int>(l.da, 0, static_cast<int>(riga.size())));
-  const auto a = static_cast<size_t>(std::clamp<int>(l.a, l.da, static_cast<int>(riga.size())));
-  return std::string(riga.substr(da, a - da));
-}
-
-// The entry as one source line before layout, or false when it is not alone
-// on one line. Values a field holds apart by blanks (the clock's three) stay
-// in one value, two blanks between each, as decompile writes them.
-bool riga_di(const voce_letta& v, std::string_view riga, riga_sorgente& r) {
-  for (const luogo_campo& l : v.luoghi)
-    if (l.riga != v.dove.riga) return false;
-  r.chiave = scritto(riga, v.luogo_chiave);
-  r.genere = v.chiave->genere;
-  for (size_t i = 0; i < v.luoghi.size(); ++i) {
-    const std::string x = scritto(riga, v.luoghi[i]);
-    const bool stesso_campo =
-        i > 0 && riga.substr(static_cast<size_t>(v.luoghi[i - 1].a),
-                             static_cast<size_t>(v.luoghi[i].da - v.luoghi[i - 1].a))
-                         .find(',') == std::string_view::npos;
-    if (stesso_campo && !r.valori.empty())
-      r.valori.back() += "  " + x;
-    else
-      r.valori.push_back(x);
-  }
-  return true;
-}
-
-}  // namespace
-
 std::string impagina(std::string_view t, formato::sorgente s, std::string_view a_capo) {
   std::vector<std::string> righe;
   per_riga(t, [&](size_t a, size_t b) { righe.emplace_back(t.substr(a, b - a)); });
@@ -108,7 +76,7 @@ std::string impagina(std::string_view t, formato::sorgente s, std::string_view a
     const auto n = static_cast<size_t>(v.dove.riga);
     if (!v.chiave || n < 1 || n > righe.size() || voci_per_riga[n] != 1) continue;
     riga_sorgente r;
-    if (!riga_di(v, righe[n - 1], r)) continue;
+    if (!riga_della_voce(v, righe[n - 1], r)) continue;
     quali.push_back(n - 1);
     sezione.push_back(std::move(r));
   }

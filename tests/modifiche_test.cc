@@ -1,0 +1,160 @@
+// The page's intents made into lines of the sources, on the built-in ones:
+// what is written, where, in which layout, and what is refused.
+#include "tool/server/anteprima/modifiche.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "aiuti.h"
+#include "model/impaginazione.h"
+#include "tool/compilazione/compila.h"
+#include "tool/disegno/documento.h"
+#include "tool/server/lsp/sorgenti_lsp.h"
+
+namespace {
+
+// The sources as a page would have been shown them.
+struct mostrate : sorgenti_predefinite {
+  sorgenti_mostrate s;
+  mostrate() { rileggi(); }
+  void rileggi() {
+    s.file = {linea(), treno()};
+    s.testo = {leggi_tutto(linea()), leggi_tutto(treno())};
+    s.letto = {true, true};
+    s.voci =
+        compila_scenario(compilazione_anteprima(t.percorso, "FerziaPS-Calvorano", "24617")).voci;
+    ++s.versione;
+  }
+  // The intent on line n of file k with its text as shown.
+  intento su(genere_intento g, int k, int64_t n) const {
+    intento i;
+    i.genere = g;
+    i.versione = s.versione;
+    i.file = s.file[static_cast<size_t>(k)];
+    i.riga = n;
+    const std::vector<riga_testo> r = righe_di(s.testo[static_cast<size_t>(k)]);
+    i.testo = s.testo[static_cast<size_t>(k)].substr(
+        r[static_cast<size_t>(n - 1)].inizio,
+        r[static_cast<size_t>(n - 1)].fine - r[static_cast<size_t>(n - 1)].inizio);
+    return i;
+  }
+  // Applies the edit to its file and compiles again; the code left.
+  int32_t applica(const modifica& m) {
+    const std::string& f = s.file[static_cast<size_t>(m.file)];
+    scrivi_tutto(f, applica_righe(s.testo[static_cast<size_t>(m.file)], m.righe));
+    rileggi();
+    return compila_scenario(compilazione_anteprima(t.percorso, "FerziaPS-Calvorano", "24617"))
+        .codice_errore;
+  }
+  std::string riga(int k, int n) const {
+    const std::vector<riga_testo> r = righe_di(s.testo[static_cast<size_t>(k)]);
+    const riga_testo& x = r[static_cast<size_t>(n - 1)];
+    return s.testo[static_cast<size_t>(k)].substr(x.inizio, x.fine - x.inizio);
+  }
+};
+
+TEST(Modifiche, AMovedEntryKeepsItsLayoutAndStationsTheirOrder) {
+  mostrate m;
+  const std::string prima = m.s.testo[1];
+  modifica x;
+  rifiuto r;
+  intento i = m.su(genere_intento::sposta, 1, 24);
+  i.posizione = 21812;  // a station stands on a multiple of 50
+  ASSERT_TRUE(prepara_modifica(i, m.s, x, r)) << r.perche;
+  ASSERT_EQ(m.applica(x), 0);
+  std::string atteso = prima;
+  atteso.replace(atteso.find("   21600, 12,"), 13, "   21800, 12,");
+  EXPECT_EQ(m.s.testo[1], atteso);
+
+  // Past CORVELLA (26450): the line goes after it, the rest in place.
+  i = m.su(genere_intento::sposta, 1, 24);
+  i.posizione = 27800;
+  ASSERT_TRUE(prepara_modifica(i, m.s, x, r)) << r.perche;
+  ASSERT_EQ(m.applica(x), 0);
+  EXPECT_EQ(m.riga(1, 24).substr(0, 17), "stazione,   26450");
+  EXPECT_EQ(m.riga(1, 25),
+            "stazione,   27800, 12,  300,  0, 0, 0,  1,1,0,  4,1,1,   40,  14,50,51, GRUZO");
+  EXPECT_EQ(m.s.testo[1].size(), prima.size());
+
+  // A signal, wider than before, eats the blanks before it; signals keep
+  // their lines whatever their order.
+  const int n = m.cambia(m.treno(), "segnale,     850,", "segnale,     850,");
+  m.rileggi();
+  i = m.su(genere_intento::sposta, 1, n);
+  i.posizione = 36999;
+  ASSERT_TRUE(prepara_modifica(i, m.s, x, r)) << r.perche;
+  ASSERT_EQ(x.righe.size(), 1u);
+  EXPECT_EQ(x.righe[0].righe[0].substr(0, 17), "segnale,   36999,");
+  EXPECT_EQ(sostituisci_campo("a,   5, b", 5, 6, "12345"), "a, 12345, b");
+}
+
+TEST(Modifiche, TimeDeleteAddAndWhatIsRefused) {
+  mostrate m;
+  modifica x;
+  rifiuto r;
+  intento i = m.su(genere_intento::orario, 1, 24);
+  i.ora = 14 * 3600 + 52 * 60;
+  ASSERT_TRUE(prepara_modifica(i, m.s, x, r)) << r.perche;
+  ASSERT_EQ(m.applica(x), 0);
+  EXPECT_EQ(m.riga(1, 24),
+            "stazione,   21600, 12,  300,  0, 0, 0,  1,1,0,  4,1,1,   40,  14,52, 0, GRUZO");
+
+  // A board added at 12345 m stands among the boards in order, as the
+  // formatter would write it.
+  i = {};
+  i.genere = genere_intento::aggiungi;
+  i.versione = m.s.versione;
+  i.posizione = 12345;
+  i.oggetto = "indicatore";
+  i.velocita = {1635, 0, 95};
+  ASSERT_TRUE(prepara_modifica(i, m.s, x, r)) << r.perche;
+  ASSERT_EQ(m.applica(x), 0);
+  const auto nuova = std::find_if(m.s.voci.begin(), m.s.voci.end(), [](const voce_letta& v) {
+    return v.chiave && v.campi.size() > 1 && v.campi[0] == "12345";
+  });
+  ASSERT_NE(nuova, m.s.voci.end());
+  EXPECT_EQ(std::string(nuova->chiave->genere), "indicatori_vmax");
+  const std::string& riga_nuova = nuova->dove.testo;
+  const auto posizione = [&](int n) { return std::stoll(m.riga(0, n).substr(16)); };
+  EXPECT_LT(posizione(nuova->dove.riga - 1), 12345);
+  EXPECT_GT(posizione(nuova->dove.riga + 1), 12345);
+  const std::string formattata = lsp::impagina(m.s.testo[0], formato::sorgente::linea, "\r\n");
+  const riga_testo f = righe_di(formattata)[static_cast<size_t>(nuova->dove.riga - 1)];
+  EXPECT_EQ(formattata.substr(f.inizio, f.fine - f.inizio), riga_nuova);
+
+  const size_t righe = righe_di(m.s.testo[1]).size();
+  ASSERT_TRUE(prepara_modifica(m.su(genere_intento::elimina, 1, 24), m.s, x, r));
+  ASSERT_EQ(m.applica(x), 0);
+  EXPECT_EQ(righe_di(m.s.testo[1]).size(), righe - 1);
+
+  // Refused, with nothing prepared: another version, another text, a line
+  // past the end, a line with no entry, a file that is no source shown.
+  i = m.su(genere_intento::sposta, 1, 24);
+  i.posizione = 1000;
+  const auto rifiutato = [&](void (*cambia)(intento&, const mostrate&), int stato) {
+    intento j = i;
+    cambia(j, m);
+    modifica y;
+    rifiuto z;
+    EXPECT_FALSE(prepara_modifica(j, m.s, y, z));
+    EXPECT_EQ(z.stato, stato) << z.perche;
+  };
+  rifiutato([](intento& j, const mostrate&) { --j.versione; }, 409);
+  rifiutato([](intento& j, const mostrate&) { j.testo += " "; }, 409);
+  rifiutato([](intento& j, const mostrate&) { j.riga = 100000; }, 409);
+  rifiutato([](intento& j, const mostrate& x) { j.riga = 1, j.testo = x.riga(1, 1); }, 409);
+  rifiutato(
+      [](intento& j, const mostrate& x) { j.file = x.t / "FerziaPS-Calvorano_24617_note.txt"; },
+      400);
+  rifiutato([](intento& j, const mostrate&) { j.posizione = -1; }, 400);
+  for (const char* corpo : {"[]", "{\"intento\":\"rinomina\",\"versione\":1}",
+                            "{\"intento\":\"sposta\",\"versione\":1,\"posizione\":\"1\"}", "{"}) {
+    intento j;
+    EXPECT_FALSE(leggi_intento(corpo, j, r)) << corpo;
+    EXPECT_EQ(r.stato, 400);
+  }
+}
+
+}  // namespace
