@@ -139,13 +139,14 @@ dopo=$(chiedi "GET /dati?t=$chiave HTTP/1.1\r\n${h}\r\n")
 # A source that is no file, or too large, is said on the page's banner and
 # never read; the server answers meanwhile, and the good file is picked up
 # again. (Wine shows neither a FIFO nor a device to a Windows program: for
-# it they are missing files.)
+# it they are missing files, or files it cannot read, as its version has it.)
 linea="$lavoro/sorgenti/FerziaPS-Calvorano_linea.txt"
 cp "$linea" "$lavoro/buona.txt"
 documento() {
   risposta "GET /dati?t=$chiave HTTP/1.1\r\n${h}Connection: close\r\n\r\n" | sed '1,/^\r$/d'
 }
-# Polls the document until its banner says TEXT ("" for no banner).
+# Polls the document until its banner says TEXT ("" for no banner; TEXT;TEXT
+# for either).
 attendi_errore() {
   local d
   for _ in $(seq 300); do
@@ -153,7 +154,11 @@ attendi_errore() {
     if [ -z "$1" ]; then
       case "$d" in *'"errore":null'*) return 0 ;; esac
     else
-      case "$d" in *"\"errore\":{"*"$1"*) return 0 ;; esac
+      local a
+      IFS=';' read -ra alternative <<<"$1"
+      for a in "${alternative[@]}"; do
+        case "$d" in *"\"errore\":{"*"$a"*) return 0 ;; esac
+      done
     fi
     sleep 0.1
   done
@@ -161,7 +166,9 @@ attendi_errore() {
   return 1
 }
 fifo="è una FIFO" dispositivo="è un dispositivo"
-if [ -n "$wine" ]; then fifo="non esiste" dispositivo="non esiste"; fi
+if [ -n "$wine" ]; then
+  fifo="non esiste;impossibile leggere" dispositivo="$fifo"
+fi
 sorgenti=(
   "una FIFO|mkfifo '$linea'|$fifo"
   "un collegamento a /dev/zero|ln -s /dev/zero '$linea'|$dispositivo"
