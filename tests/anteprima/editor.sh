@@ -9,23 +9,14 @@ set -u
 programma=$1 wine=${2:-}
 qui=$(cd "$(dirname "$0")" && pwd)
 pagina="$qui/../browser"
-if [ -n "$wine" ]; then
-  command -v "$wine" >/dev/null 2>&1 || { echo "SALTATO: manca $wine"; exit 77; }
-  export WINEDEBUG=-all
-  unset DISPLAY
-  comando=("$wine" "$programma" lsp)
-else
-  comando=("$programma" lsp)
-fi
-command -v node >/dev/null || { echo "SALTATO: node non installato"; exit 77; }
-[ -x "${CHROMIUM:-/usr/bin/chromium}" ] || { echo "SALTATO: ${CHROMIUM:-/usr/bin/chromium} non c'è"; exit 77; }
-[ -d "$pagina/node_modules" ] || { echo "SALTATO: npm ci non fatto in $pagina"; exit 77; }
+. "$qui/server.sh"
+pagina_possibile "$wine" "$pagina"
+if [ -n "$wine" ]; then comando=("$wine" "$programma" lsp); else comando=("$programma" lsp); fi
 lavoro=$(mktemp -d)
 trap 'rm -rf "$lavoro"' EXIT
 scrivi_sorgenti() {
   rm -rf "$lavoro/sorgenti"
-  if [ -n "$wine" ]; then "$wine" "$programma" sources "$lavoro/sorgenti"; else "$programma" sources "$lavoro/sorgenti"; fi >/dev/null 2>&1 ||
-    { echo "FALLITO: scenario sources"; exit 1; }
+  sorgenti_anteprima "$lavoro" "$programma" "$wine"
 }
 lsp=$(IFS=$'\t'; echo "${comando[*]}")
 fatte=0 stato=0

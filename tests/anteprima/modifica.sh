@@ -8,23 +8,12 @@ set -u
 programma=$1 wine=${2:-}
 qui=$(cd "$(dirname "$0")" && pwd)
 pagina="$qui/../browser"
-if [ -n "$wine" ]; then
-  command -v "$wine" >/dev/null 2>&1 || { echo "SALTATO: manca $wine"; exit 77; }
-  export WINEDEBUG=-all
-  unset DISPLAY
-fi
-command -v node >/dev/null || { echo "SALTATO: node non installato"; exit 77; }
-[ -x "${CHROMIUM:-/usr/bin/chromium}" ] || { echo "SALTATO: ${CHROMIUM:-/usr/bin/chromium} non c'è"; exit 77; }
-[ -d "$pagina/node_modules" ] || { echo "SALTATO: npm ci non fatto in $pagina"; exit 77; }
 . "$qui/server.sh"
+pagina_possibile "$wine" "$pagina"
 lavoro=$(mktemp -d)
 trap 'kill -9 "${pid_server:-0}" 2>/dev/null; rm -rf "$lavoro"' EXIT
 
-if [ -n "$wine" ]; then
-  "$wine" "$programma" sources "$lavoro/sorgenti" >/dev/null 2>&1
-else
-  "$programma" sources "$lavoro/sorgenti" >/dev/null 2>&1
-fi || { echo "FALLITO: scenario sources"; exit 1; }
+sorgenti_anteprima "$lavoro" "$programma" "$wine"
 # Only the two sources are served: the documents beside them must stay as written.
 avvia_anteprima "$lavoro" "$programma" "$wine" --edit || exit 1
 echo "server: $url"

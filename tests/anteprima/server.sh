@@ -2,6 +2,9 @@
 # sources in a folder of its own and reads the address it prints.
 #   avvia_anteprima CARTELLA PROGRAMMA [WINE [OPZIONE...]]: sets url, porta, chiave, pid_server
 #   ferma_anteprima SEGNALE: 0 when the server ended within the bound
+#   pagina_possibile WINE CARTELLA_PAGINA: exits 77 (skipped) without Wine,
+#     node, Chromium or the page tests' node_modules
+#   sorgenti_anteprima CARTELLA PROGRAMMA [WINE]: the built-in sources in CARTELLA/sorgenti
 # The waits poll with a generous bound: they fail only a run that hangs.
 
 avvia_anteprima() {
@@ -45,4 +48,23 @@ ferma_anteprima() {
     return 1
   fi
   wait "$pid_server" 2>/dev/null
+}
+
+pagina_possibile() {
+  if [ -n "$1" ]; then
+    command -v "$1" >/dev/null 2>&1 || { echo "SALTATO: manca $1"; exit 77; }
+    export WINEDEBUG=-all
+    unset DISPLAY
+  fi
+  command -v node >/dev/null || { echo "SALTATO: node non installato"; exit 77; }
+  [ -x "${CHROMIUM:-/usr/bin/chromium}" ] || { echo "SALTATO: ${CHROMIUM:-/usr/bin/chromium} non c'è"; exit 77; }
+  [ -d "$2/node_modules" ] || { echo "SALTATO: npm ci non fatto in $2"; exit 77; }
+}
+
+sorgenti_anteprima() {
+  if [ -n "${3:-}" ]; then
+    "$3" "$2" sources "$1/sorgenti" >/dev/null 2>&1
+  else
+    "$2" sources "$1/sorgenti" >/dev/null 2>&1
+  fi || { echo "FALLITO: scenario sources"; exit 1; }
 }
