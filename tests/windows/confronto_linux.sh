@@ -72,6 +72,8 @@ if "$lin/scenario" draft --help >/dev/null 2>&1 && "$wine" "$win/scenario.exe" d
     [ "$stato" -eq 2 ] && grep -q "solo in PBF" "$lavoro/bx.txt" && [ ! -e "$lavoro/bx" ] ||
       male "draft.exe di una mappa XML: stato $stato, $(cat "$lavoro/bx.txt")"
   fi
+else
+  echo "SALTATO (parte): draft, che una delle due build non ha"
 fi
 
 [ "$fallito" -eq 0 ] && echo "Windows e Linux: stessi byte (compattatore, $n compilazioni e decompilazioni, $bozze bozze)"
