@@ -22,30 +22,19 @@ trap 'kill -9 "${pid_server:-0}" 2>/dev/null; rm -rf "$lavoro"' EXIT
 fallito=0
 male() { echo "FALLITO: $*"; fallito=1; }
 
-scenario_qui draft "$mappa" "$lavoro/s" L 1 --from "Erfurt Hbf" --to Weimar >/dev/null ||
+scenario_qui draft "$mappa" "$lavoro/sorgenti" L 1 --from "Erfurt Hbf" --to Weimar >/dev/null ||
   { echo "FALLITO: draft"; exit 1; }
 
 printf 'nessuna mappa\n' >"$lavoro/no.pbf"
-scenario_qui preview "$lavoro/s" L 1 --map "$lavoro/no.pbf" >"$lavoro/no.txt" 2>&1
+scenario_qui preview "$lavoro/sorgenti" L 1 --map "$lavoro/no.pbf" >"$lavoro/no.txt" 2>&1
 stato=$?
 [ "$stato" -eq 2 ] && grep -q "non è una mappa OpenStreetMap" "$lavoro/no.txt" ||
   male "una mappa illeggibile: stato $stato, $(cat "$lavoro/no.txt")"
 
-set -m
+. "$(dirname "$0")/server.sh"
 # With --edit as well: the page that edits the sources draws the map too.
-scenario preview "$lavoro/s" L 1 --map "$mappa" --edit >"$lavoro/server.txt" 2>&1 &
-pid_server=$!
-set +m
-url=""
-for _ in $(seq 1200); do
-  url=$(grep -oE 'http://127\.0\.0\.1:[0-9]+/\?t=[0-9a-f]+' "$lavoro/server.txt" | head -1)
-  [ -n "$url" ] && break
-  kill -0 "$pid_server" 2>/dev/null || break
-  sleep 0.1
-done
-[ -n "$url" ] || { echo "FALLITO: il server non ha stampato il suo indirizzo:"; cat "$lavoro/server.txt"; exit 1; }
-porta=$(echo "$url" | sed -E 's|http://127\.0\.0\.1:([0-9]+)/.*|\1|')
-chiave=${url##*t=}
+linea_anteprima=L treno_anteprima=1 avvia_anteprima "$lavoro" "$programma" "$wine" --map "$mappa" --edit ||
+  exit 1
 
 # The document the page reads, its body alone.
 documento() {
@@ -67,7 +56,7 @@ vicino=$(printf '%s' "$d" | grep -oE '"mappa":\[\[[^"]*\]\]' | grep -oE '(-?[0-9
 [ "$vicino" -ge 1 ] || male "nessun binario passa per l'origine della planimetria"
 
 # The line source without the line that places it: the next document has no map.
-sed -i '/^origine mappa,/d' "$lavoro/s/L_linea.txt"
+sed -i '/^origine mappa,/d' "$lavoro/sorgenti/L_linea.txt"
 for _ in $(seq 200); do
   d=$(documento)
   case $d in *'"versione":1,'*) sleep 0.1 ;; *) break ;; esac
@@ -78,8 +67,6 @@ case $d in
 esac
 grep -q "non dice dove sta sulla mappa" "$lavoro/server.txt" || male "il server non dice perché la mappa manca"
 
-kill -INT "$pid_server" 2>/dev/null
-for _ in $(seq 300); do kill -0 "$pid_server" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$pid_server" 2>/dev/null && male "il server non si ferma con Ctrl-C"
+ferma_anteprima INT || male "il server non si ferma con Ctrl-C"
 [ "$fallito" -eq 0 ] && echo "preview --map: $vie vie vicino alla linea, e nessuna senza il suo posto"
 exit "$fallito"

@@ -1,6 +1,7 @@
 # Sourced by the preview's tests: starts `scenario preview` on the built-in
 # sources in a folder of its own and reads the address it prints.
 #   avvia_anteprima CARTELLA PROGRAMMA [WINE [OPZIONE...]]: sets url, porta, chiave, pid_server
+#     (the route and train: linea_anteprima, treno_anteprima, the built-in's by default)
 #   ferma_anteprima SEGNALE: 0 when the server ended within the bound
 #   pagina_possibile WINE CARTELLA_PAGINA: exits 77 (skipped) without Wine,
 #     node, Chromium or the page tests' node_modules
@@ -14,9 +15,11 @@ avvia_anteprima() {
   # Job control on, so that the server gets SIGINT as a terminal would send it.
   set -m
   if [ -n "$wine" ]; then
-    "$wine" "$programma" preview "$cartella/sorgenti" FerziaPS-Calvorano 24617 "$@" >"$uscita_server" 2>&1 &
+    "$wine" "$programma" preview "$cartella/sorgenti" "${linea_anteprima:-FerziaPS-Calvorano}" \
+      "${treno_anteprima:-24617}" "$@" >"$uscita_server" 2>&1 &
   else
-    "$programma" preview "$cartella/sorgenti" FerziaPS-Calvorano 24617 "$@" >"$uscita_server" 2>&1 &
+    "$programma" preview "$cartella/sorgenti" "${linea_anteprima:-FerziaPS-Calvorano}" \
+      "${treno_anteprima:-24617}" "$@" >"$uscita_server" 2>&1 &
   fi
   pid_server=$!
   set +m
