@@ -11,15 +11,8 @@ bin=${1:-"$radice/build/bin"}
 lavoro=$(mktemp -d)
 trap 'kill "${pid_server:-0}" 2>/dev/null; rm -rf "$lavoro"' EXIT
 "$bin/scenario" generate "$lavoro/sorgenti" Lunga 1 --km 1000 --seed 7 >/dev/null || exit 1
-"$bin/scenario" preview "$lavoro/sorgenti" Lunga 1 --edit >"$lavoro/server.txt" 2>&1 &
-pid_server=$!
-url=""
-for _ in $(seq 600); do
-  url=$(grep -oE 'http://127\.0\.0\.1:[0-9]+/\?t=[0-9a-f]+' "$lavoro/server.txt" | head -1)
-  [ -n "$url" ] && break
-  sleep 0.1
-done
-[ -n "$url" ] || { cat "$lavoro/server.txt"; exit 1; }
+. "$radice/tests/anteprima/server.sh"
+linea_anteprima=Lunga treno_anteprima=1 avvia_anteprima "$lavoro" "$bin/scenario" "" --edit || exit 1
 (cd "$radice/tests/browser" && ANTEPRIMA_URL="$url" node banco-modifica.mjs)
 stato=$?
 echo "server:"
