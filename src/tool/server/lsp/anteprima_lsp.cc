@@ -1,5 +1,7 @@
 // The preview inside the language server: the command that opens it, the
 // buffers it compiles, and the page's edits sent to the editor.
+#include <algorithm>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -62,17 +64,26 @@ bool righe_intatte(const std::string& utf8, const std::string& cp1252,
 class anteprima {
  public:
   anteprima(server& s, coppia c) : s_(s), c_(std::move(c)) {}
+  ~anteprima() {
+    chiedi_fine();
+    aspetta();
+  }
 
   bool avvia(std::string& motivo);
-  void ferma() {
-    if (!servizio_) return;
-    servizio_->ferma();
+  // Apart, so that many previews are asked to end at once and then waited
+  // for, rather than each waited for in turn.
+  void chiedi_fine() {
+    if (servizio_) servizio_->ferma();
+  }
+  void aspetta() {
     if (t_.joinable()) t_.join();
   }
   void sveglia() { servizio_->sveglia(); }
   std::string indirizzo() const { return servizio_->indirizzo(); }
   // The page's edit, sent to the editor; answered when the editor answers.
   void applica(const modifica& m, const stato_mostrato& x, esito_modifica fatto);
+
+  long long chiesta = 0;  // the server's count of commands when it was last asked for
 
  private:
   const std::string& uri(int k) const { return k == 0 ? c_.uri_linea : c_.uri_treno; }
@@ -88,6 +99,7 @@ bool anteprima::avvia(std::string& motivo) {
   imp.cartella = c_.cartella;
   imp.linea = c_.linea;
   imp.treno = c_.treno;
+  imp.porta = s_.porta_anteprime;
   // The buffers the editor holds, as the diagnostics compile them.
   imp.aperta = [this](int k, sorgente_aperta& a) {
     std::lock_guard<std::mutex> l(s_.mutex_);
@@ -148,22 +160,45 @@ void anteprima::applica(const modifica& m, const stato_mostrato& x, esito_modifi
       {"edit",
        {{"documentChanges", json::array({{{"textDocument", {{"uri", u}, {"version", versione}}},
                                           {"edits", modifiche_testo(testo, m.righe)}}})}}}};
-  s_.richiedi("workspace/applyEdit", scrivi_json(edit), [fatto, d = m.descrizione](const json& r) {
-    const json* risultato = r.contains("result") ? &r["result"] : nullptr;
-    if (risultato && risultato->is_object() && risultato->value("applied", false))
-      return fatto(200, d);
-    std::string perche = "l'editor non ha applicato la modifica";
-    if (risultato && risultato->is_object() && risultato->contains("failureReason") &&
-        (*risultato)["failureReason"].is_string())
-      perche += ": " + (*risultato)["failureReason"].get<std::string>();
-    fatto(409, perche);
-  });
+  s_.richiedi(
+      "workspace/applyEdit", scrivi_json(edit),
+      [fatto, d = m.descrizione](const json& r) {
+        // Whatever the editor answers but "applied": true is an edit not made.
+        const json* x = r.contains("result") && r["result"].is_object() ? &r["result"] : nullptr;
+        auto membro = [x](const char* nome) -> const json* {
+          if (!x) return nullptr;
+          const auto i = x->find(nome);
+          return i == x->end() ? nullptr : &*i;
+        };
+        const json* applicata = membro("applied");
+        if (applicata && applicata->is_boolean() && applicata->get<bool>()) return fatto(200, d);
+        std::string perche = "l'editor non ha applicato la modifica";
+        const json* motivo = membro("failureReason");
+        if (motivo && motivo->is_string()) perche += ": " + motivo->get<std::string>();
+        fatto(409, perche);
+      },
+      this);
 }
 
 server::server(invio manda) : manda_(std::move(manda)) {}
 
 server::~server() {
   ferma_anteprime();
+}
+
+// A pair with neither source open nor on the disk gets no preview: it would
+// only show that nothing is there, and hold a port for it.
+bool server::ha_sorgenti(const coppia& c) {
+  for (const std::string* u : {&c.uri_linea, &c.uri_treno}) {
+    if (u->empty()) continue;
+    {
+      std::lock_guard<std::mutex> l(mutex_);
+      if (documenti_.count(*u)) return true;
+    }
+    std::string p;
+    if (disco && percorso_di(*u, p) && file::esiste(p)) return true;
+  }
+  return false;
 }
 
 void server::esegui_comando(const richiesta& r) {
@@ -177,15 +212,28 @@ void server::esegui_comando(const richiesta& r) {
     return errore(scrivi_json(r.id), kInvalidParams,
                   "nessuna coppia di sorgenti: il file non è ROUTE_linea.txt con un treno "
                   "ROUTE_TRENO-.txt accanto, né ROUTE_TRENO-.txt");
-  auto& a = anteprime_[c];
-  if (!a) {
+  if (!ha_sorgenti(c))
+    return errore(scrivi_json(r.id), kInvalidParams,
+                  "nessun sorgente di " + c.linea + ", treno " + c.treno +
+                      ": né aperto nell'editor né sul disco");
+  auto i = anteprime_.find(c);
+  if (i == anteprime_.end()) {
+    // Put in the table only once it runs: a failed one leaves nothing behind.
     auto nuova = std::make_unique<anteprima>(*this, c);
     std::string motivo;
     if (!nuova->avvia(motivo))
       return errore(scrivi_json(r.id), kInvalidParams, "anteprima non avviata: " + motivo);
-    a = std::move(nuova);
+    i = anteprime_.emplace(c, std::move(nuova)).first;
   }
-  const std::string url = a->indirizzo();
+  i->second->chiesta = ++comandi_;
+  const std::string url = i->second->indirizzo();
+  if (anteprime_.size() > kAnteprimeMassime)
+    ferma_anteprima(std::min_element(anteprime_.begin(), anteprime_.end(),
+                                     [](const auto& a, const auto& b) {
+                                       return a.second->chiesta < b.second->chiesta;
+                                     }),
+                    "al più " + std::to_string(kAnteprimeMassime) +
+                        " anteprime alla volta, e questa è quella chiesta da più tempo");
   rispondi(r, scrivi_json(json{{"indirizzo", url}}));
   notifica("window/logMessage",
            scrivi_json(
@@ -195,12 +243,13 @@ void server::esegui_comando(const richiesta& r) {
            [](const json&) {});
 }
 
-void server::richiedi(const std::string& metodo, const std::string& parametri, al_ritorno f) {
+void server::richiedi(const std::string& metodo, const std::string& parametri, al_ritorno f,
+                      const anteprima* di) {
   std::string id;
   {
     std::lock_guard<std::mutex> l(mutex_attese_);
     id = "scenario/" + std::to_string(++richieste_);
-    attese_[id] = std::move(f);
+    attese_[id] = {di, std::move(f)};
   }
   manda_("{\"jsonrpc\":\"2.0\",\"id\":" + scrivi_json(id) + ",\"method\":" + scrivi_json(metodo) +
          ",\"params\":" + parametri + "}");
@@ -208,15 +257,22 @@ void server::richiedi(const std::string& metodo, const std::string& parametri, a
 
 void server::risposta(const json& m) {
   if (!m["id"].is_string()) return;
+  const std::string id = m["id"].get<std::string>();
   al_ritorno f;
   {
     std::lock_guard<std::mutex> l(mutex_attese_);
-    auto i = attese_.find(m["id"].get<std::string>());
+    auto i = attese_.find(id);
     if (i == attese_.end()) return;
-    f = std::move(i->second);
+    f = std::move(i->second.f);
     attese_.erase(i);
   }
-  f(m);
+  // An answer is the client's bytes like any request: one that cannot be
+  // read ends that exchange, not the server.
+  try {
+    f(m);
+  } catch (const std::exception&) {
+    guasto("risposta del client a " + id + " non compresa: scartata");
+  }
 }
 
 void server::sveglia_anteprime(const std::string& uri) {
@@ -224,8 +280,38 @@ void server::sveglia_anteprime(const std::string& uri) {
     if (c.uri_linea == uri || c.uri_treno == uri) a->sveglia();
 }
 
+void server::ferma_anteprima(anteprime::iterator i, const std::string& perche) {
+  i->second->chiedi_fine();
+  i->second->aspetta();
+  // Its page's answers still awaited hold its connections: gone before the
+  // server that owns them.
+  {
+    std::lock_guard<std::mutex> l(mutex_attese_);
+    std::erase_if(attese_, [p = i->second.get()](const auto& x) { return x.second.di == p; });
+  }
+  notifica("window/logMessage",
+           scrivi_json(json{{"type", 3},
+                            {"message", "Anteprima di " + i->first.linea + ", treno " +
+                                            i->first.treno + " fermata: " + perche}}));
+  anteprime_.erase(i);
+}
+
+void server::ferma_anteprime_chiuse(const std::string& uri) {
+  for (auto i = anteprime_.begin(); i != anteprime_.end();) {
+    const coppia& c = (i++)->first;
+    if (c.uri_linea != uri && c.uri_treno != uri) continue;
+    bool aperta = false;
+    {
+      std::lock_guard<std::mutex> l(mutex_);
+      aperta = documenti_.count(c.uri_linea) || documenti_.count(c.uri_treno);
+    }
+    if (!aperta) ferma_anteprima(std::prev(i), "i suoi sorgenti sono stati chiusi nell'editor");
+  }
+}
+
 void server::ferma_anteprime() {
-  for (auto& [c, a] : anteprime_) a->ferma();
+  for (auto& [c, a] : anteprime_) a->chiedi_fine();
+  for (auto& [c, a] : anteprime_) a->aspetta();
   // The answers still awaited hold the pages' connections: gone before
   // the servers that own them.
   {

@@ -209,6 +209,7 @@ void server::chiudi_documento(const richiesta& r) {
     if (!documenti_.erase(uri)) return;
   }
   ricalcola_coppie();
+  ferma_anteprime_chiuse(uri);
   notifica("textDocument/publishDiagnostics",
            scrivi_json(json{{"uri", uri}, {"diagnostics", json::array()}}));
   segna(uri);  // its partner, if open, now reads it from the disk

@@ -10,9 +10,14 @@
 // A command opens the preview of a document's pair inside the server: its
 // page reads the editor's buffers, and the edits it asks for go back to the
 // editor as workspace/applyEdit, so that they are the editor's own (its undo,
-// its save).
+// its save). Each preview holds a port and two threads: only pairs with a
+// source (open or on the disk) get one, a few at a time (the one asked for
+// longest ago is stopped for a new one), and a pair's preview stops when the
+// last of its documents closes.
 #pragma once
 #include <condition_variable>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -47,6 +52,10 @@ struct documento {
 
 class anteprima;
 
+// Each preview holds a port, two threads and a compile of its own: an author
+// compares a few scenarios at most.
+constexpr size_t kAnteprimeMassime = 4;
+
 class server {
  public:
   // Receives each message body the server sends.
@@ -58,6 +67,9 @@ class server {
   bool disco = true;
   // true: a change compiles its pair before tratta() returns (tests, fuzzer).
   bool sincrono = false;
+  // The port the previews listen on: 0, one the system gives (a test names
+  // a taken one to see a preview fail to start).
+  uint16_t porta_anteprime = 0;
 
   // Handles one message body.
   void tratta(std::string_view corpo);
@@ -84,13 +96,21 @@ class server {
   void completa(const richiesta& r);
   void formatta(const richiesta& r);
   void esegui_comando(const richiesta& r);
+  bool ha_sorgenti(const coppia& c);
   // A request of the server's to the client, and what to do with the answer
   // (the whole message), on the thread that reads the client.
   using al_ritorno = std::function<void(const nlohmann::json& risposta)>;
-  void richiedi(const std::string& metodo, const std::string& parametri_json, al_ritorno f);
+  // `di`: the preview whose page waits for the answer, if one does.
+  void richiedi(const std::string& metodo, const std::string& parametri_json, al_ritorno f,
+                const anteprima* di = nullptr);
   void risposta(const nlohmann::json& m);
   friend class anteprima;
+  using anteprime = std::map<coppia, std::unique_ptr<anteprima>>;
   void sveglia_anteprime(const std::string& uri);
+  // Stops one preview, saying why in the client's log.
+  void ferma_anteprima(anteprime::iterator i, const std::string& perche);
+  // The previews of the closed document's pairs that no open document holds.
+  void ferma_anteprime_chiuse(const std::string& uri);
   void ferma_anteprime();
   void rispondi(const richiesta& r, const std::string& risultato_json);
   void errore(const std::string& id_json, int codice, const std::string& messaggio);
@@ -117,9 +137,14 @@ class server {
   bool iniziato_ = false, spento_ = false, finito_ = false, chiuso_ = false;
   // The previews, by pair (touched only by the thread that reads the
   // client), and the server's requests awaiting their answers.
-  std::map<coppia, std::unique_ptr<anteprima>> anteprime_;
+  anteprime anteprime_;
+  long long comandi_ = 0;  // counts the preview commands, to find the oldest
+  struct attesa {
+    const anteprima* di;
+    al_ritorno f;
+  };
   std::mutex mutex_attese_;
-  std::map<std::string, al_ritorno> attese_;
+  std::map<std::string, attesa> attese_;
   long long richieste_ = 0;
 };
 
