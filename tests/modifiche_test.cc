@@ -9,6 +9,7 @@
 
 #include "aiuti.h"
 #include "model/impaginazione.h"
+#include "platform/testo.h"
 #include "tool/compilazione/compila.h"
 #include "tool/disegno/documento.h"
 #include "tool/server/lsp/sorgenti_lsp.h"
@@ -154,6 +155,55 @@ TEST(Modifiche, TimeDeleteAddAndWhatIsRefused) {
     intento j;
     EXPECT_FALSE(leggi_intento(corpo, j, r)) << corpo;
     EXPECT_EQ(r.stato, 400);
+  }
+}
+
+// A sign's text is what its field can carry, counted in the source's
+// characters; the reader gives back what was asked, and a refusal says why.
+TEST(Modifiche, ASignsTextIsWhatItsFieldCanCarry) {
+  mostrate m;
+  int64_t posizione = 12345;
+  const auto cartello = [&](const std::string& scritta, modifica& x, rifiuto& r) {
+    intento i;
+    i.genere = genere_intento::aggiungi;
+    i.versione = m.s.versione;
+    i.posizione = posizione += 500;
+    i.oggetto = "cartello";
+    i.scritta = scritta;
+    return prepara_modifica(i, m.s, x, r);
+  };
+  std::string a200;
+  for (int k = 0; k < 200; ++k) a200 += "\xC3\x80";  // "À", two bytes of UTF-8
+  for (const std::string& scritta : {a200, std::string("P.L. Km 3, 500")}) {
+    modifica x;
+    rifiuto r;
+    ASSERT_TRUE(cartello(scritta, x, r)) << r.perche;
+    ASSERT_EQ(m.applica(x), 0);
+    EXPECT_TRUE(std::any_of(m.s.voci.begin(), m.s.voci.end(), [&](const voce_letta& v) {
+      return v.chiave && v.campi.size() == 2 && v.campi[1] == testo::a_1252(scritta);
+    })) << scritta;
+  }
+  const struct {
+    std::string scritta, motivo;
+  } rifiutate[] = {
+      {"", "vuoto"},
+      {std::string("a\0b", 3), "U+0000"},
+      {"\x1b[2J", "U+001B"},
+      {"a\tb", "U+0009"},
+      {"a\r\nfine, 1", "U+000D"},
+      {"\xC2\x81", "U+0081"},  // a byte Windows-1252 leaves unassigned
+      {"\x7F", "U+007F"},
+      {"Gy\xC5\x91r", "«\xC5\x91» al carattere 3"},
+      {a200 + "\xC3\x80", "201 caratteri"},
+      {"\"A, B\"", "virgolette"},
+      {"\xFF", "UTF-8"},
+  };
+  for (const auto& c : rifiutate) {
+    modifica x;
+    rifiuto r;
+    EXPECT_FALSE(cartello(c.scritta, x, r)) << c.motivo;
+    EXPECT_EQ(r.stato, 400) << c.motivo;
+    EXPECT_NE(r.perche.find(c.motivo), std::string::npos) << r.perche;
   }
 }
 
