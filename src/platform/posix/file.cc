@@ -457,9 +457,10 @@ bool contiene(const std::string& nome, std::string_view atteso) {
   return leggi_al_piu(nome, atteso.size(), dati).esito == esito_lettura::letto && dati == atteso;
 }
 
-[[noreturn]] void fallisci_altrui(const std::string& nome, int err, const std::string& dove) {
+// A failure that leaves what stood at the target under another name.
+[[noreturn]] void fallisci_altrove(const std::string& nome, int err, const std::string& dove) {
   throw errore_io("impossibile scrivere " + nome + ": " + motivo(err) +
-                  "; la versione salvata da un altro programma è in " + dove);
+                  "; il file che c'era è ora " + dove);
 }
 
 // `temp` holds what an exchange took out of `vero`, which was not the
@@ -475,12 +476,12 @@ void rimetti(const std::string& vero, const std::string& temp, identita fuori,
     if (!scambia(temp, vero)) {
       // The target removed meanwhile: its removal stands.
       if (errno == ENOENT) return (void)::unlink(temp.c_str());
-      fallisci_altrui(nome, errno, temp);
+      fallisci_altrove(nome, errno, temp);
     }
     if (identita_di(temp) == fuori) return (void)::unlink(temp.c_str());
     fuori = dentro;
   }
-  fallisci_altrui(nome, EBUSY, temp);
+  fallisci_altrove(nome, EBUSY, temp);
 }
 
 // Moves `da` to `a` unless something stands at `a` (false, errno EEXIST).
@@ -511,7 +512,7 @@ bool sostituisci_scostando(const std::string& vero, const std::string& temp,
   bool messo = metti_senza_sostituire(torna, vero);
   // Neither way to move without replacing: the plain rename is all there is.
   if (!messo && errno != EEXIST) {
-    if (::rename(torna.c_str(), vero.c_str()) != 0) fallisci_altrui(nome, errno, torna);
+    if (::rename(torna.c_str(), vero.c_str()) != 0) fallisci_altrove(nome, errno, parte);
     messo = true;
   }
   ::unlink(temp.c_str());

@@ -439,7 +439,7 @@ bool sostituzione::chiudi_se(std::string_view atteso) {
   const DWORD err = GetLastError();
   if (!messo && !gia_li(err))
     throw errore_io("impossibile scrivere " + nome_ + ": " + utf16::motivo(err) +
-                    "; la versione che c'era è in " + parte);
+                    "; il file che c'era è ora " + parte);
   DeleteFileW(temp.c_str());
   DeleteFileW(utf16::da_utf8(parte).c_str());
   interruzione::libera(posto_);
