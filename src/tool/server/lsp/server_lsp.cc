@@ -7,6 +7,7 @@
 #include <new>
 #include <nlohmann/json.hpp>
 
+#include "platform/file.h"
 #include "tool/server/lsp/json_lsp.h"
 #include "tool/server/lsp/richiesta_lsp.h"
 
@@ -68,6 +69,8 @@ void server::tratta(std::string_view testo) {
   riuscita e = fatto{};
   try {
     e = metodo(r);
+  } catch (const file::errore_io& x) {
+    e = guasto_di(genere_guasto::io, x.what());
   } catch (const std::bad_alloc&) {
     e = guasto_di(genere_guasto::memoria, "memoria esaurita per " + r.metodo);
   } catch (const std::exception&) {
