@@ -641,4 +641,25 @@ TEST(ServerLsp, PreviewsNeedASourceAreFewAndEndWithTheirDocuments) {
   EXPECT_EQ(e["code"], -32602);
 }
 
+// ROUTE_TRAIN-.txt parts at its last "_": R_a_b-.txt is train b of route
+// R_a, no partner of R_linea.txt, whose compile must not read it.
+TEST(ServerLsp, ATrainOfAnotherRouteIsNoPartner) {
+  cliente c;
+  c.chiedi("initialize", {{"capabilities", json::object()}});
+  cartella_temporanea t;
+  scrivi_tutto(t / "R_a_b-.txt", "[generale]\r\nnumero vetture, x\r\n[fine]\r\n");
+  const std::string linea = uri_di(t / "R_linea.txt");
+  c.avvisa(
+      "textDocument/didOpen",
+      {{"textDocument",
+        {{"uri", linea}, {"version", 1}, {"text", "[generale]\r\nlunghezza percorso, 3000\r\n"}}}});
+  // Its train is missing, which is said on the whole file, not at R_a_b-.txt's field.
+  const json d = c.diagnosi(linea);
+  ASSERT_EQ(d.size(), 1u) << d.dump();
+  EXPECT_EQ(d[0]["range"]["start"], posizione(0, 0)) << d.dump();
+  json e;
+  EXPECT_EQ(c.anteprima(linea, &e), "");
+  EXPECT_EQ(e["code"], -32602);
+}
+
 }  // namespace

@@ -18,6 +18,7 @@ std::string guasto::messaggio() const {
 int stato_uscita(const guasto& g) {
   switch (g.genere) {
     case genere_guasto::uso:
+    case genere_guasto::sconosciuto:
       return kUscitaUso;
     case genere_guasto::codice:
       return kUscitaCodice;
@@ -30,12 +31,17 @@ int stato_http(const guasto& g) {
   switch (g.genere) {
     case genere_guasto::uso:
     case genere_guasto::ingresso:
+    case genere_guasto::illeggibile:
+    case genere_guasto::irregolare:
       return 400;
+    case genere_guasto::sconosciuto:
+      return 404;
     case genere_guasto::superato:
       return 409;
     case genere_guasto::codice:
       return 422;
     case genere_guasto::memoria:
+    case genere_guasto::non_pronto:
       return 503;
     default:
       return 500;
@@ -48,6 +54,14 @@ int codice_jsonrpc(const guasto& g) {
     case genere_guasto::uso:
     case genere_guasto::ingresso:
       return -32602;
+    case genere_guasto::illeggibile:
+      return -32700;  // ParseError
+    case genere_guasto::irregolare:
+      return -32600;  // InvalidRequest
+    case genere_guasto::sconosciuto:
+      return -32601;  // MethodNotFound
+    case genere_guasto::non_pronto:
+      return -32002;  // ServerNotInitialized
     case genere_guasto::superato:
       return -32801;  // ContentModified
     default:

@@ -17,6 +17,12 @@ enum class genere_guasto : uint8_t {
   superato,  // the source changed since the version the request was made on
   memoria,   // out of memory
   interno,   // this program's own fault
+  // A server's messages, refused before what they ask is looked at:
+  illeggibile,  // not in the channel's language at all (a body that is no JSON)
+  irregolare,   // in it, but not a message the protocol takes: no method, an id of
+                // another kind, nested past the bound, a request out of its turn
+  sconosciuto,  // it asks for what does not exist: a method, a route
+  non_pronto,   // it came before the server could take it (before initialize)
 };
 
 struct luogo_guasto {
