@@ -5,6 +5,7 @@
 // piece it is given, so a compressed map is given in pieces at least as long
 // as what is open: a long comment then costs time in proportion to it.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <string_view>
 
@@ -26,14 +27,7 @@ class markup_xml {
     minore,       // "<"
     esclamativo,  // "<!"
     trattino,     // "<!-"
-    commento,
-    commento_1,  // "-" in a comment
-    commento_2,  // "--" in a comment
-    istruzione,
-    istruzione_q,  // "?" in an instruction
-    cdata,
-    cdata_1,  // "]" in CDATA
-    cdata_2,  // "]]" in CDATA
+    sezione,      // a comment, a CDATA section or an instruction, to its closing
     elemento,
     dichiarazione,
     riferimento,
@@ -42,6 +36,11 @@ class markup_xml {
   void apri(stato_markup s) {
     stato_ = s;
     inizio_ = letti_;
+  }
+  // A comment closes at "-->", CDATA at "]]>", an instruction at "?>".
+  void apri_sezione(char chiude, int quanti) {
+    stato_ = sezione;
+    chiude_ = chiude, servono_ = quanti, visti_ = 0;
   }
   // A tag or a declaration: '>' closes it outside quotes (and, in a
   // declaration, outside brackets).
@@ -58,14 +57,6 @@ class markup_xml {
       stato_ = fuori;
     }
   }
-  // After "]]" in CDATA, "--" in a comment or "?" in an instruction: '>'
-  // closes, one more of the same keeps it so.
-  void dopo_coppia(char c, char coppia, stato_markup dentro) {
-    if (c == '>')
-      stato_ = fuori;
-    else if (c != coppia)
-      stato_ = dentro;
-  }
 
   void passo(char c) {
     switch (stato_) {
@@ -75,41 +66,24 @@ class markup_xml {
         return;
       case minore:
         if (c == '!') stato_ = esclamativo;
-        if (c == '?') stato_ = istruzione;
+        if (c == '?') apri_sezione('?', 1);
         if (c == '!' || c == '?') return;
         stato_ = elemento;
         return tra_virgolette(c);
       case esclamativo:
         if (c == '-') stato_ = trattino;
-        if (c == '[') stato_ = cdata;  // "<![CDATA[": its name is passed over as its text
+        if (c == '[') apri_sezione(']', 2);  // "<![CDATA[": its name is passed over as its text
         if (c == '-' || c == '[') return;
         stato_ = dichiarazione;
         return tra_virgolette(c);
       case trattino:
-        stato_ = c == '-' ? commento : dichiarazione;
-        if (c != '-') tra_virgolette(c);
+        if (c == '-') return apri_sezione('-', 2);
+        stato_ = dichiarazione;
+        return tra_virgolette(c);
+      case sezione:
+        if (c == '>' && visti_ >= servono_) stato_ = fuori;
+        visti_ = c == chiude_ ? std::min(visti_ + 1, servono_) : 0;
         return;
-      case commento:
-        if (c == '-') stato_ = commento_1;
-        return;
-      case commento_1:
-        stato_ = c == '-' ? commento_2 : commento;
-        return;
-      case commento_2:
-        return dopo_coppia(c, '-', commento);
-      case istruzione:
-        if (c == '?') stato_ = istruzione_q;
-        return;
-      case istruzione_q:
-        return dopo_coppia(c, '?', istruzione);
-      case cdata:
-        if (c == ']') stato_ = cdata_1;
-        return;
-      case cdata_1:
-        stato_ = c == ']' ? cdata_2 : cdata;
-        return;
-      case cdata_2:
-        return dopo_coppia(c, ']', cdata);
       case elemento:
       case dichiarazione:
         return tra_virgolette(c);
@@ -120,7 +94,8 @@ class markup_xml {
   }
 
   stato_markup stato_ = fuori;
-  char virgolette_ = 0;
+  char virgolette_ = 0, chiude_ = 0;
+  int servono_ = 0, visti_ = 0;
   uint64_t parentesi_ = 0;
   uint64_t letti_ = 0, inizio_ = 0;
 };
