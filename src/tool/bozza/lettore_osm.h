@@ -6,6 +6,7 @@
 #include <osmium/osm/node.hpp>
 #include <osmium/osm/way.hpp>
 #include <osmium/visitor.hpp>
+#include <stdexcept>
 
 #include "tool/bozza/mappa.h"
 
@@ -16,6 +17,12 @@ struct etichette {
   const osmium::TagList& t;
   const char* operator[](const char* k) const { return t.get_value_by_key(k); }
   bool vale(const char* k, const char* v) const { return t.has_tag(k, v); }
+};
+
+// A map the handler refuses while it reads (a node off the Earth, tags that
+// cannot be read): the reason in Italian, the object named.
+struct mappa_rifiutata : std::runtime_error {
+  using std::runtime_error::runtime_error;
 };
 
 class lettore_osm : public osmium::handler::Handler {
@@ -35,13 +42,18 @@ class lettore_osm : public osmium::handler::Handler {
 };
 
 // Runs a reader over the whole file into the map; the reasons of libosmium's
-// failures the caller turns into Italian.
-inline void leggi_con(osmium::io::File f, mappa_osm& m, std::string& errore, bool& ok) {
+// failures the caller turns into Italian, the handler's refusal is Italian.
+inline bool leggi_con(osmium::io::File f, mappa_osm& m, std::string& errore) {
   osmium::io::Reader r(f, osmium::osm_entity_bits::node | osmium::osm_entity_bits::way);
   lettore_osm l(m);
-  osmium::apply(r, l);
+  try {
+    osmium::apply(r, l);
+  } catch (const mappa_rifiutata& e) {
+    errore = e.what();
+    return false;
+  }
   r.close();
-  ok = l.chiudi(errore);
+  return l.chiudi(errore);
 }
 
 }  // namespace bozza

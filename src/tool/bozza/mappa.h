@@ -66,6 +66,13 @@ struct mappa_osm {
 // build can. False with the reason in Italian otherwise.
 bool leggi_mappa(std::string_view dati, mappa_osm& m, std::string& errore);
 
+// The largest map file read: the whole file is held in memory, and the XML
+// parser takes at most this much in one piece.
+constexpr uint64_t kMappaMassima = 0x7FFFFFFF;
+// Reads the map in a file, its size looked at before anything is read. False
+// with the reason in Italian, the file named.
+bool leggi_file_mappa(const std::string& nome, mappa_osm& m, std::string& errore);
+
 // Whether this build reads XML maps.
 bool mappa_xml_disponibile();
 
