@@ -254,6 +254,45 @@ TEST(BozzaPercorso, NamesWithoutCaseAndAccentsAndTheNearestWhenNoneMatches) {
   EXPECT_NE(e.find("«Halle Südstadt»"), std::string::npos) << e;
 }
 
+// What the reader keeps of stops: their kind, whether of buses, platforms
+// drawn as ways and the lines of trains through them.
+TEST(BozzaMappa, StopsPlatformsAndLinesAsTheMapTagsThem) {
+  if (!mappa_xml_disponibile()) GTEST_SKIP() << "la mappa fatta a mano è XML";
+  const std::string xml =
+      "<osm version='0.6'>"
+      "<node id='1' lat='50.0' lon='11.0'/><node id='2' lat='50.001' lon='11.0'/>"
+      "<node id='3' lat='50.0005' lon='11.0004'><tag k='railway' v='station'/>"
+      "<tag k='name' v='Borgo'/></node>"
+      "<node id='4' lat='50.0006' lon='11.001'><tag k='amenity' v='bus_station'/>"
+      "<tag k='name' v='Borgo'/></node>"
+      "<node id='5' lat='50.0007' lon='11.001'><tag k='public_transport' v='stop_position'/>"
+      "<tag k='bus' v='yes'/><tag k='name' v='Borgo'/></node>"
+      "<node id='6' lat='50.0' lon='11.0001'/><node id='7' lat='50.001' lon='11.0001'/>"
+      "<way id='10'><nd ref='1'/><nd ref='2'/><tag k='railway' v='rail'/></way>"
+      "<way id='11'><nd ref='6'/><nd ref='7'/><tag k='railway' v='platform'/>"
+      "<tag k='ref' v='1'/></way>"
+      "<relation id='20'><member type='way' ref='10' role=''/>"
+      "<member type='node' ref='3' role='stop'/><member type='way' ref='99' role=''/>"
+      "<tag k='type' v='route'/><tag k='route' v='train'/><tag k='ref' v='RB 1'/></relation>"
+      "</osm>";
+  mappa_osm m;
+  std::string e;
+  ASSERT_TRUE(leggi_mappa(xml, m, e)) << e;
+  ASSERT_EQ(m.fermate.size(), 3u);
+  EXPECT_EQ(m.fermate[0].genere, genere_fermata::stazione);
+  EXPECT_TRUE(di_treni(m.fermate[0]));
+  EXPECT_FALSE(di_treni(m.fermate[1]));
+  EXPECT_FALSE(di_treni(m.fermate[2]));
+  ASSERT_EQ(m.banchine.size(), 1u);
+  EXPECT_EQ(m.banchine[0].nome, "1");
+  EXPECT_EQ(m.banchine[0].nodi.size(), 2u);
+  ASSERT_EQ(m.linee.size(), 1u);
+  EXPECT_EQ(m.linee[0].ref, "RB 1");
+  EXPECT_EQ(m.linee[0].vie.size(), 1u);  // way 99 is not in the file
+  ASSERT_EQ(m.linee[0].fermate.size(), 1u);
+  EXPECT_EQ(m.nodi[m.linee[0].fermate[0]].id, 3);
+}
+
 // The acceptance case: Erfurt Hbf to Weimar with the tile.
 TEST(BozzaMappaVera, ErfurtWeimarOnTheTrackWithItsStationsPostsAndHeights) {
   const esito_bozza e =

@@ -111,6 +111,34 @@ void sulla_terra_o_rifiuta(const osmium::Location& l, const nodo_osm& x) {
                         " (la latitudine va da -90 a 90, la longitudine da -180 a 180)");
 }
 
+bool si(const etichette& e, const char* k) {
+  return e.vale(k, "yes");
+}
+
+// Whether a node is a stop, and of what: a stop position, a station, a halt
+// or a platform; flagged as of buses where its tags say so and nothing says
+// trains (a bus station of a railway station's name is not the station).
+bool genere_di_fermata(const etichette& e, fermata_osm& f) {
+  const bool posizione = e.vale("public_transport", "stop_position") || e.vale("railway", "stop");
+  const bool stazione = e.vale("railway", "station") || e.vale("public_transport", "station");
+  const bool halt = e.vale("railway", "halt");
+  const bool banchina = e.vale("railway", "platform") || e.vale("public_transport", "platform");
+  const bool bus = e.vale("highway", "bus_stop") || e.vale("amenity", "bus_station") ||
+                   si(e, "bus") || si(e, "trolleybus") || si(e, "coach");
+  const bool treni = e["railway"] || si(e, "train") || si(e, "light_rail");
+  if (!posizione && !stazione && !halt && !banchina && !bus) return false;
+  f.genere = halt        ? genere_fermata::fermata
+             : stazione  ? genere_fermata::stazione
+             : posizione ? genere_fermata::posizione
+                         : genere_fermata::banchina;
+  f.stazione = e.vale("railway", "station") || halt;
+  f.stradale = bus && !treni;
+  // A public_transport=station of no mode named is a bus station only when
+  // it says bus; a platform or a stop of buses alone is left out below.
+  if (!posizione && !stazione && !halt && !banchina) f.stradale = true;
+  return true;
+}
+
 }  // namespace
 
 void lettore_osm::node(const osmium::Node& n) {
@@ -121,13 +149,14 @@ void lettore_osm::node(const osmium::Node& n) {
   etichette_leggibili(n.tags(), "del nodo ", n.id());
   const etichette e{n.tags()};
   const char* ferrovia = e["railway"];
-  if (const char* nome = e["name"];
-      nome && (e.vale("public_transport", "stop_position") || e.vale("railway", "stop") ||
-               e.vale("railway", "station") || e.vale("railway", "halt"))) {
-    const bool stazione = e.vale("railway", "station") || e.vale("railway", "halt");
-    if (std::string s = nome_sicuro(nome); !s.empty()) {
-      m_.fermate.push_back({0, std::move(s), stazione});
-      id_fermate_.push_back(n.id());
+  if (const char* nome = e["name"]; nome) {
+    fermata_osm f;
+    if (genere_di_fermata(e, f)) {
+      if (std::string s = nome_sicuro(nome); !s.empty()) {
+        f.nome = std::move(s);
+        m_.fermate.push_back(std::move(f));
+        id_fermate_.push_back(n.id());
+      }
     }
   }
   if (ferrovia && std::strcmp(ferrovia, "signal") == 0) {
@@ -153,6 +182,7 @@ void lettore_osm::node(const osmium::Node& n) {
 void lettore_osm::way(const osmium::Way& w) {
   etichette_leggibili(w.tags(), "della via ", w.id());
   const etichette e{w.tags()};
+  if (e.vale("railway", "platform") || e.vale("public_transport", "platform")) banchina(w, e);
   if (!e.vale("railway", "rail") && !e.vale("railway", "light_rail")) return;
   if (w.nodes().size() < 2) return;
   via_osm v;
@@ -169,6 +199,61 @@ void lettore_osm::way(const osmium::Way& w) {
   for (const osmium::NodeRef& r : w.nodes()) ids.push_back(r.ref());
   m_.vie.push_back(std::move(v));
   id_vie_.push_back(std::move(ids));
+}
+
+// A platform of trains drawn as a way; one of buses alone is left out.
+void lettore_osm::banchina(const osmium::Way& w, const etichette& e) {
+  const bool bus = si(e, "bus") || si(e, "trolleybus") || e.vale("highway", "platform");
+  if (bus && !e["railway"] && !si(e, "train") && !si(e, "light_rail")) return;
+  const char* nome = e["name"] ? e["name"] : e["ref"];
+  banchina_osm b;
+  b.id = w.id();
+  b.nome = nome ? nome_sicuro(nome) : std::string();
+  std::vector<int64_t> ids;
+  for (const osmium::NodeRef& r : w.nodes()) ids.push_back(r.ref());
+  m_.banchine.push_back(std::move(b));
+  id_banchine_.push_back(std::move(ids));
+}
+
+void lettore_osm::relation(const osmium::Relation& r) {
+  etichette_leggibili(r.tags(), "della relazione ", r.id());
+  const etichette e{r.tags()};
+  if (!e.vale("type", "route")) return;
+  if (!e.vale("route", "train") && !e.vale("route", "railway") && !e.vale("route", "light_rail"))
+    return;
+  linea_osm l;
+  l.id = r.id();
+  if (const char* x = e["ref"]) l.ref = nome_sicuro(x);
+  if (const char* x = e["name"]) l.nome = nome_sicuro(x);
+  std::vector<int64_t> vie, fermate;
+  for (const osmium::RelationMember& m : r.members()) {
+    if (m.type() == osmium::item_type::way) vie.push_back(m.ref());
+    if (m.type() == osmium::item_type::node) fermate.push_back(m.ref());
+  }
+  m_.linee.push_back(std::move(l));
+  vie_linee_.push_back(std::move(vie));
+  fermate_linee_.push_back(std::move(fermate));
+}
+
+// Members an extract cut away are left out: a platform or a line keeps what
+// the file has of it.
+void lettore_osm::chiudi_banchine_e_linee() {
+  std::vector<std::pair<int64_t, uint32_t>> vie;
+  for (uint32_t i = 0; i < m_.vie.size(); ++i) vie.push_back({m_.vie[i].id, i});
+  std::sort(vie.begin(), vie.end());
+  for (size_t i = 0; i < m_.banchine.size(); ++i)
+    for (int64_t id : id_banchine_[i])
+      if (const int64_t k = m_.indice(id); k >= 0)
+        m_.banchine[i].nodi.push_back(static_cast<uint32_t>(k));
+  for (size_t i = 0; i < m_.linee.size(); ++i) {
+    for (int64_t id : vie_linee_[i]) {
+      auto j = std::lower_bound(vie.begin(), vie.end(), std::make_pair(id, uint32_t{0}));
+      if (j != vie.end() && j->first == id) m_.linee[i].vie.push_back(j->second);
+    }
+    for (int64_t id : fermate_linee_[i])
+      if (const int64_t k = m_.indice(id); k >= 0)
+        m_.linee[i].fermate.push_back(static_cast<uint32_t>(k));
+  }
 }
 
 bool lettore_osm::chiudi(std::string& errore) {
@@ -196,6 +281,7 @@ bool lettore_osm::chiudi(std::string& errore) {
     uint32_t k;
     if (trova(id, k)) m_.passaggi_a_livello.push_back(k);
   }
+  chiudi_banchine_e_linee();
   return true;
 }
 

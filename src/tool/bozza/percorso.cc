@@ -86,7 +86,8 @@ std::string elenco(const std::vector<std::string>& nomi) {
 // The map's stop names (first spelling of each), by their compared form.
 std::map<std::string, std::string> nomi_fermate(const mappa_osm& m) {
   std::map<std::string, std::string> r;
-  for (const fermata_osm& f : m.fermate) r.emplace(nome_confrontabile(f.nome), f.nome);
+  for (const fermata_osm& f : m.fermate)
+    if (di_treni(f)) r.emplace(nome_confrontabile(f.nome), f.nome);
   return r;
 }
 
@@ -235,7 +236,7 @@ bool trova_luogo(const mappa_osm& m, const std::string& nome, luogo& l, std::str
   const std::vector<bool> binari = sui_binari(m);
   luoghi q(m, binari);
   for (const fermata_osm& f : m.fermate)
-    if (nome_confrontabile(f.nome) == chiave) q.aggiungi(f);
+    if (di_treni(f) && nome_confrontabile(f.nome) == chiave) q.aggiungi(f);
   if (q.gruppi.size() > 1) {
     errore = "«" + nome + "» indica " + std::to_string(q.gruppi.size()) + " luoghi:";
     for (size_t g = 0; g < q.gruppi.size() && g < kLuoghiMostrati; ++g)
