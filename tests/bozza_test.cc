@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "aiuti.h"
+#include "platform/testo.h"
 #include "tool/bozza/altimetria.h"
 #include "tool/bozza/geodesia.h"
 #include "tool/bozza/mappa.h"
+#include "tool/bozza/markup_xml.h"
 #include "tool/bozza/percorso.h"
 #include "tool/bozza/resoconto.h"
 #include "tool/bozza/stesura.h"
@@ -113,6 +115,111 @@ bool ha_avviso(const esito_bozza& e, const std::string& parola, int64_t* dove = 
   return false;
 }
 
+// A PBF file built here in raw blocks, so that a test puts any byte where it
+// wants: nodes (plain, not dense) and ways with their tags.
+using etichette_pbf = std::vector<std::pair<std::string, std::string>>;
+struct nodo_pbf {
+  int64_t id;
+  double lat, lon;
+  etichette_pbf tag;
+};
+struct via_pbf {
+  int64_t id;
+  std::vector<int64_t> nodi;
+  etichette_pbf tag;
+};
+
+std::string varint(uint64_t v) {
+  std::string r;
+  do {
+    const char b = static_cast<char>(v & 0x7F);
+    v >>= 7;
+    r += static_cast<char>(b | (v ? 0x80 : 0));
+  } while (v);
+  return r;
+}
+uint64_t zz(int64_t v) {
+  return (static_cast<uint64_t>(v) << 1) ^ static_cast<uint64_t>(v >> 63);
+}
+std::string campo(int n, uint64_t v) {
+  return varint(static_cast<uint64_t>(n) << 3) + varint(v);
+}
+std::string campo(int n, const std::string& d) {
+  return varint(static_cast<uint64_t>(n) << 3 | 2) + varint(d.size()) + d;
+}
+std::string blocco_pbf(const std::string& tipo, const std::string& dati) {
+  const std::string blob = campo(1, dati);
+  const std::string testa = campo(1, tipo) + campo(3, blob.size());
+  const size_t n = testa.size();
+  return std::string{0, 0, static_cast<char>(n >> 8), static_cast<char>(n & 0xFF)} + testa + blob;
+}
+
+std::string pbf(const std::vector<nodo_pbf>& nodi, const std::vector<via_pbf>& vie) {
+  std::vector<std::string> testi = {""};
+  auto indici = [&](const etichette_pbf& t, bool valori) {
+    std::string r;
+    for (const auto& [k, v] : t) {
+      const std::string& x = valori ? v : k;
+      auto i = std::find(testi.begin(), testi.end(), x);
+      r += varint(static_cast<uint64_t>(i - testi.begin()));
+      if (i == testi.end()) testi.push_back(x);
+    }
+    return r;
+  };
+  std::string gruppo;
+  for (const nodo_pbf& x : nodi)
+    gruppo += campo(1, campo(1, zz(x.id)) + campo(2, indici(x.tag, false)) +
+                           campo(3, indici(x.tag, true)) + campo(8, zz(std::llround(x.lat * 1e7))) +
+                           campo(9, zz(std::llround(x.lon * 1e7))));
+  for (const via_pbf& v : vie) {
+    std::string rif;
+    for (size_t i = 0; i < v.nodi.size(); ++i)
+      rif += varint(zz(v.nodi[i] - (i ? v.nodi[i - 1] : 0)));
+    gruppo += campo(3, campo(1, static_cast<uint64_t>(v.id)) + campo(2, indici(v.tag, false)) +
+                           campo(3, indici(v.tag, true)) + campo(8, rif));
+  }
+  std::string tabella;
+  for (const std::string& t : testi) tabella += campo(1, t);
+  return blocco_pbf("OSMHeader", campo(4, std::string("OsmSchema-V0.6"))) +
+         blocco_pbf("OSMData", campo(1, tabella) + campo(2, gruppo));
+}
+
+// A straight line east, a node every 100 m, its stops named (the first and
+// the last at its ends, one more in the middle).
+std::vector<nodo_pbf> nodi_dritti(const std::string& mezzo) {
+  std::vector<nodo_pbf> n;
+  for (int i = 0; i <= 20; ++i) n.push_back({i + 1, 45.5, 10.5 + i * 0.00128, {}});
+  const etichette_pbf fermata = {{"railway", "stop"}, {"public_transport", "stop_position"}};
+  n[0].tag = n[10].tag = n[20].tag = fermata;
+  n[0].tag.push_back({"name", "Inizio"});
+  n[10].tag.push_back({"name", mezzo});
+  n[20].tag.push_back({"name", "Fine"});
+  return n;
+}
+std::vector<via_pbf> via_dritta() {
+  std::vector<int64_t> ids;
+  for (int i = 1; i <= 21; ++i) ids.push_back(i);
+  return {{1, ids, {{"railway", "rail"}, {"maxspeed", "100"}}}};
+}
+
+// A zip of one entry whose central record says what the test wants.
+std::string zip_di(const std::string& nome, uint16_t metodo, uint32_t compressa, uint32_t piena,
+                   uint32_t locale, const std::string& dati) {
+  auto le = [](uint64_t v, int n) {
+    std::string r;
+    for (int i = 0; i < n; ++i) r += static_cast<char>((v >> (8 * i)) & 0xFF);
+    return r;
+  };
+  const std::string testa_locale = le(0x04034b50, 4) + le(20, 2) + le(0, 2) + le(metodo, 2) +
+                                   le(0, 8) + le(compressa, 4) + le(piena, 4) + le(nome.size(), 2) +
+                                   le(0, 2) + nome + dati;
+  const std::string centrale = le(0x02014b50, 4) + le(20, 4) + le(0, 2) + le(metodo, 2) + le(0, 8) +
+                               le(compressa, 4) + le(piena, 4) + le(nome.size(), 2) + le(0, 8) +
+                               le(0, 4) + le(locale, 4) + nome;
+  return testa_locale + centrale + le(0x06054b50, 4) + le(0, 4) + le(1, 2) + le(1, 2) +
+         le(centrale.size(), 4) + le(testa_locale.size(), 4) + le(0, 2);
+}
+
 }  // namespace
 
 TEST(BozzaGeodesia, VincentyAndTheFunctionsOfItsOwn) {
@@ -145,6 +252,45 @@ TEST(BozzaPercorso, NamesWithoutCaseAndAccentsAndTheNearestWhenNoneMatches) {
   EXPECT_FALSE(trova_luogo(m, "halle", l, e));
   EXPECT_NE(e.find("più nomi di fermata"), std::string::npos) << e;
   EXPECT_NE(e.find("«Halle Südstadt»"), std::string::npos) << e;
+}
+
+// What the reader keeps of stops: their kind, whether of buses, platforms
+// drawn as ways and the lines of trains through them.
+TEST(BozzaMappa, StopsPlatformsAndLinesAsTheMapTagsThem) {
+  if (!mappa_xml_disponibile()) GTEST_SKIP() << "la mappa fatta a mano è XML";
+  const std::string xml =
+      "<osm version='0.6'>"
+      "<node id='1' lat='50.0' lon='11.0'/><node id='2' lat='50.001' lon='11.0'/>"
+      "<node id='3' lat='50.0005' lon='11.0004'><tag k='railway' v='station'/>"
+      "<tag k='name' v='Borgo'/></node>"
+      "<node id='4' lat='50.0006' lon='11.001'><tag k='amenity' v='bus_station'/>"
+      "<tag k='name' v='Borgo'/></node>"
+      "<node id='5' lat='50.0007' lon='11.001'><tag k='public_transport' v='stop_position'/>"
+      "<tag k='bus' v='yes'/><tag k='name' v='Borgo'/></node>"
+      "<node id='6' lat='50.0' lon='11.0001'/><node id='7' lat='50.001' lon='11.0001'/>"
+      "<way id='10'><nd ref='1'/><nd ref='2'/><tag k='railway' v='rail'/></way>"
+      "<way id='11'><nd ref='6'/><nd ref='7'/><tag k='railway' v='platform'/>"
+      "<tag k='ref' v='1'/></way>"
+      "<relation id='20'><member type='way' ref='10' role=''/>"
+      "<member type='node' ref='3' role='stop'/><member type='way' ref='99' role=''/>"
+      "<tag k='type' v='route'/><tag k='route' v='train'/><tag k='ref' v='RB 1'/></relation>"
+      "</osm>";
+  mappa_osm m;
+  std::string e;
+  ASSERT_TRUE(leggi_mappa(xml, m, e)) << e;
+  ASSERT_EQ(m.fermate.size(), 3u);
+  EXPECT_EQ(m.fermate[0].genere, genere_fermata::stazione);
+  EXPECT_TRUE(di_treni(m.fermate[0]));
+  EXPECT_FALSE(di_treni(m.fermate[1]));
+  EXPECT_FALSE(di_treni(m.fermate[2]));
+  ASSERT_EQ(m.banchine.size(), 1u);
+  EXPECT_EQ(m.banchine[0].nome, "1");
+  EXPECT_EQ(m.banchine[0].nodi.size(), 2u);
+  ASSERT_EQ(m.linee.size(), 1u);
+  EXPECT_EQ(m.linee[0].ref, "RB 1");
+  EXPECT_EQ(m.linee[0].vie.size(), 1u);  // way 99 is not in the file
+  ASSERT_EQ(m.linee[0].fermate.size(), 1u);
+  EXPECT_EQ(m.nodi[m.linee[0].fermate[0]].id, 3);
 }
 
 // The acceptance case: Erfurt Hbf to Weimar with the tile.
@@ -366,4 +512,227 @@ TEST(BozzaComando, WritesBothSourcesOrNothingWithTheReasons) {
   EXPECT_EQ(scenario("draft " + mappa + " " + (t / "no") + " X 1 --from A"), 64);
   EXPECT_EQ(scenario("draft " + mappa + " " + (t / "no") + " X 1 --from A --to B --margin x"), 64);
   EXPECT_EQ(scenario("draft " + mappa + " " + (t / "no") + " X/Y 1 --from A --to B"), 64);
+}
+
+// Hostile maps and tiles, each a few bytes built here: a refusal that names
+// what is wrong, never a fault.
+TEST(BozzaLettori, ABrokenOrImpossibleMapIsRefusedWithTheObjectNamed) {
+  mappa_osm m;
+  std::string e;
+  ASSERT_TRUE(leggi_mappa(pbf(nodi_dritti("Mezzo"), via_dritta()), m, e)) << e;
+  EXPECT_EQ(m.nodi.size(), 21u);
+  // A zeroed byte in a tag's text: libosmium would walk the tags past their end.
+  std::vector<nodo_pbf> n = nodi_dritti("Mezzo");
+  n[6].tag = {{std::string("na\0me", 5), "x"}};
+  EXPECT_FALSE(leggi_mappa(pbf(n, via_dritta()), m, e));
+  EXPECT_NE(e.find("etichette del nodo 7 hanno un byte nullo"), std::string::npos) << e;
+  std::vector<via_pbf> v = via_dritta();
+  v[0].tag.push_back({"usage", std::string("ma\0in", 5)});
+  EXPECT_FALSE(leggi_mappa(pbf(nodi_dritti("Mezzo"), v), m, e));
+  EXPECT_NE(e.find("etichette della via 1 hanno"), std::string::npos) << e;
+  // A node off the Earth would become the plan's origin.
+  n = nodi_dritti("Mezzo");
+  n[2].lat = 150.97;
+  EXPECT_FALSE(leggi_mappa(pbf(n, via_dritta()), m, e));
+  EXPECT_NE(e.find("il nodo 3 è a 150.9700000, 10.5025600, fuori dalla Terra"), std::string::npos)
+      << e;
+  n[2].lat = 45.5, n[2].lon = -180.5;
+  EXPECT_FALSE(leggi_mappa(pbf(n, via_dritta()), m, e));
+  // A block header without its type.
+  std::string d = pbf(nodi_dritti("Mezzo"), via_dritta());
+  d.replace(d.find("OSMData"), 7, "OSMDat_");
+  EXPECT_FALSE(leggi_mappa(d, m, e));
+  EXPECT_NE(e.find("rovinata"), std::string::npos) << e;
+}
+
+TEST(BozzaLettori, ZipsThatLieAboutOffsetsOrSizesAreRefusedBeforeAnythingIsAllocated) {
+  tessera t;
+  std::string e;
+  // A local header past 4 GiB, which 32-bit arithmetic wrapped into the file.
+  for (uint32_t locale : {0xFFFFFFF0u, 0xFFFFFFE2u, 0xFFFFFFFFu}) {
+    EXPECT_FALSE(
+        leggi_tessera("N50E011.hgt.zip", zip_di("N50E011.hgt", 0, 4, 4, locale, "abcd"), t, e));
+    EXPECT_NE(e.find("non contiene un file .hgt leggibile"), std::string::npos) << e;
+  }
+  // An entry declaring 4 GiB, or another size than a tile's.
+  for (uint32_t piena : {0xFFFFFFFFu, 1201u * 1201 * 2 + 1}) {
+    EXPECT_FALSE(
+        leggi_tessera("N50E011.hgt.zip", zip_di("N50E011.hgt", 8, 4, piena, 0, "abcd"), t, e));
+    EXPECT_NE(e.find(std::to_string(piena) + " byte non sono una tessera SRTM"), std::string::npos)
+        << e;
+  }
+}
+
+// Files far too large for what they claim to be are refused by their size,
+// before anything is read; and running out of memory is a failure in words.
+TEST(BozzaLettori, SizesAreLookedAtBeforeReadingAndMemoryRunningOutIsAFailure) {
+  cartella_temporanea t;
+  const std::string piccola = t / "piccola.pbf";
+  scrivi_tutto(piccola, pbf(nodi_dritti("Mezzo"), via_dritta()));
+  const struct {
+    std::string nome;
+    uint64_t byte;
+    std::string argomenti, motivo;
+  } casi[] = {
+      {"grande.osm.pbf", kMappaMassima + 1, "", "byte, più dei 2147483647 che si leggono"},
+      {"N45E010.hgt", 6000000000, " --dem ", "6000000000 byte non sono una tessera SRTM"},
+  };
+  for (const auto& c : casi) {
+    scrivi_tutto(t / c.nome, "");
+    fs::resize_file(t / c.nome, c.byte);  // sparse: no disk is used
+    const std::string mappa = c.argomenti.empty() ? t / c.nome : piccola;
+    const std::string dem = c.argomenti.empty() ? "" : c.argomenti + (t / c.nome);
+    std::string out;
+    EXPECT_EQ(
+        scenario("draft " + mappa + " " + (t / "no") + " X 1 --from Inizio --to Fine" + dem, &out),
+        2);
+    EXPECT_NE(out.find(c.motivo), std::string::npos) << out;
+    fs::remove(t / c.nome);
+  }
+  if (kCompattatore != "compattatore") GTEST_SKIP() << "la memoria si limita con ulimit, su Linux";
+  const std::string limite = "ulimit -v 600000 && exec ";
+  if (esegui(limite + programma(SCENARIO_BIN) + " --version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "il programma non parte con la memoria limitata (un sanitizer?)";
+  scrivi_tutto(t / "vuota.pbf", "");
+  fs::resize_file(t / "vuota.pbf", uint64_t{1} << 30);
+  std::string out;
+  EXPECT_EQ(esegui(limite + programma(SCENARIO_BIN) + " draft " + (t / "vuota.pbf") + " " +
+                       (t / "no") + " X 1 --from A --to B 2>&1",
+                   &out),
+            2)
+      << out;
+  EXPECT_NE(out.find("la memoria non basta"), std::string::npos) << out;
+  EXPECT_FALSE(esiste_file(t / "no"));
+}
+
+// A stop's name is one text everywhere: in its field of the source, in the
+// report on the terminal and in --json, with no control character in any.
+TEST(BozzaLettori, StopNamesAreMadeSafeOnceForTheSourceTheTerminalAndJson) {
+  cartella_temporanea t;
+  scrivi_tutto(t / "m.pbf", pbf(nodi_dritti("Mez\r\n[segnali]\r\nsegnale, 100\tzo\x1b[31m\x7f\xff"),
+                                via_dritta()));
+  const std::string nome = "Mez [segnali] segnale, 100 zo [31m ÿ";
+  std::string json, testo;
+  ASSERT_EQ(
+      scenario("draft " + (t / "m.pbf") + " " + (t / "j") + " L 1 --from Inizio --to Fine --json",
+               &json),
+      0)
+      << json;
+  ASSERT_EQ(
+      scenario("draft " + (t / "m.pbf") + " " + (t / "t") + " L 1 --from Inizio --to Fine", &testo),
+      0);
+  EXPECT_NE(json.find("{\"nome\":\"" + nome + "\""), std::string::npos) << json;
+  EXPECT_NE(testo.find("  " + nome + "\n"), std::string::npos) << testo;
+  for (const std::string& o : {json, testo})
+    for (char c : o) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << o;
+  const std::string treno = leggi_tutto(t / "j/L_1-.txt");
+  EXPECT_EQ(treno, leggi_tutto(t / "t/L_1-.txt"));
+  EXPECT_NE(testo::da_1252(treno).find("\"" + nome + "\"\r\n"), std::string::npos) << treno;
+  size_t stazioni = 0, sezioni = 0;
+  for (size_t i = 0; i < treno.size(); i = treno.find("\r\n", i) + 2) {
+    stazioni += treno.compare(i, 8, "stazione") == 0;
+    sezioni += treno.compare(i, 9, "[segnali]") == 0;
+  }
+  EXPECT_EQ(stazioni, 3u);
+  EXPECT_EQ(sezioni, 1u);
+  for (size_t i = 0; i < treno.size(); ++i)
+    if (treno[i] == '\r')
+      EXPECT_EQ(treno[i + 1], '\n');
+    else
+      EXPECT_TRUE(treno[i] == '\n' ||
+                  (static_cast<unsigned char>(treno[i]) >= 0x20 && treno[i] != 0x7F));
+  EXPECT_EQ(scenario("check " + (t / "j") + " L 1"), 0);
+}
+
+// Stops of one name group by place (within 2.5 km of a place's first stop);
+// an error naming many places names a few.
+TEST(BozzaLettori, StopsOfOneNameGroupByPlaceAndAnErrorNamesAFewOfMany) {
+  std::vector<nodo_pbf> n;
+  std::vector<via_pbf> v;
+  for (int i = 0; i < 30; ++i)
+    for (int k = 0; k < 2; ++k) {
+      const int64_t id = 2 * i + k + 1;
+      n.push_back({id, 45.5, 10 + i * 0.1 + k * 0.012, {{"railway", "halt"}, {"name", "Uno"}}});
+      n.push_back({id + 1000, 45.5, 10 + i * 0.1 + k * 0.012 + 0.001, {}});
+      v.push_back({id, {id, id + 1000}, {{"railway", "rail"}}});
+    }
+  mappa_osm m;
+  std::string e;
+  ASSERT_TRUE(leggi_mappa(pbf(n, v), m, e)) << e;
+  luogo l;
+  EXPECT_FALSE(trova_luogo(m, "uno", l, e));
+  EXPECT_NE(e.find("«uno» indica 30 luoghi: nodo 1 a 45.5000000, 10.0000000; nodo 3 a"),
+            std::string::npos)
+      << e;
+  EXPECT_EQ(std::count(e.begin(), e.end(), ';'), 10) << e;
+  EXPECT_NE(e.find("; e altri 20"), std::string::npos) << e;
+  // One place: its two halts, and a station off the rails standing for the
+  // rail nodes within 300 m of it.
+  n.resize(4), v.resize(2);
+  n.push_back({500, 45.501, 10.0125, {{"railway", "station"}, {"name", "Uno"}}});
+  ASSERT_TRUE(leggi_mappa(pbf(n, v), m, e)) << e;
+  ASSERT_TRUE(trova_luogo(m, "Uno", l, e)) << e;
+  std::vector<int64_t> ids;
+  for (uint32_t k : l.nodi) ids.push_back(m.nodi[k].id);
+  EXPECT_EQ(ids, (std::vector<int64_t>{1, 2, 1002}));
+}
+
+// The draft replaces an existing source only with --force, as decompile does:
+// the map itself when it has a source's name; and --via is held to what the
+// table can hold.
+TEST(BozzaComando, ReplacesSourcesOnlyWithForceAndHoldsViaToTheTable) {
+  cartella_temporanea t;
+  const std::string mappa = pbf(nodi_dritti("Mezzo"), via_dritta());
+  scrivi_tutto(t / "m.pbf", mappa);
+  const std::string bozza =
+      "draft " + (t / "m.pbf") + " " + (t / "d") + " L 1 --from Inizio --to Fine";
+  ASSERT_EQ(scenario(bozza), 0);
+  scrivi_tutto(t / "d/L_1-.txt", "mio");
+  std::string out;
+  EXPECT_EQ(scenario(bozza, &out), 2);
+  EXPECT_NE(out.find("L_linea.txt esiste già: --force per sostituirlo"), std::string::npos) << out;
+  EXPECT_EQ(leggi_tutto(t / "d/L_1-.txt"), "mio");
+  EXPECT_EQ(scenario(bozza + " --force"), 0);
+  EXPECT_NE(leggi_tutto(t / "d/L_1-.txt"), "mio");
+  scrivi_tutto(t / "d/M_linea.txt", mappa);
+  EXPECT_EQ(
+      scenario("draft " + (t / "d/M_linea.txt") + " " + (t / "d") + " M 1 --from Inizio --to Fine",
+               &out),
+      2);
+  EXPECT_EQ(leggi_tutto(t / "d/M_linea.txt"), mappa);
+  std::string via;
+  for (int i = 0; i < 77; ++i) via += " --via Mezzo";
+  EXPECT_EQ(scenario(bozza + " --force" + via, &out), 64);
+  EXPECT_NE(out.find("--via al più 76 volte"), std::string::npos) << out;
+}
+
+// The open markup at the end of a compressed map's pieces, however they are
+// cut: the pieces grow with it, so that expat does not scan it again and
+// again. Each case: the text, and where its open markup starts (npos: none).
+TEST(BozzaLettori, OpenMarkupIsFollowedThroughCommentsQuotesAndSectionsAcrossPieces) {
+  constexpr size_t no = std::string::npos;
+  const std::pair<std::string, size_t> casi[] = {
+      {"<osm a='1'>testo > altro", no},
+      {"<osm><!-- a > b -- > c -", 5},
+      {"<osm><!-- a > b --->", no},
+      {"<tag k='a>b' v=\"c>", 0},
+      {"<tag k='a>b'/>", no},
+      {"x<![CDATA[ ]> ]]", 1},
+      {"<![CDATA[ ]> ]]]>", no},
+      {"<?pi a='?' > ?", 0},
+      {"<?pi ?"
+       "?>",
+       no},
+      {"<!DOCTYPE osm [ <!ENTITY a 'x>'> ]", 0},
+      {"<!DOCTYPE osm [ <!ENTITY a 'x>'> ]>", no},
+      {"a &amp", 2},
+      {"a &amp;", no},
+  };
+  for (const auto& [xml, da] : casi)
+    for (size_t taglio = 0; taglio <= xml.size(); ++taglio) {
+      markup_xml m;
+      m.leggi(std::string_view(xml).substr(0, taglio));
+      m.leggi(std::string_view(xml).substr(taglio));
+      EXPECT_EQ(m.aperto(), da == no ? 0 : xml.size() - da) << xml << " tagliato a " << taglio;
+    }
 }

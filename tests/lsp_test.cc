@@ -3,7 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <boost/asio/connect.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/read.hpp>
+#include <boost/asio/write.hpp>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <future>
 #include <map>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -87,19 +96,59 @@ json posizione(int riga, int carattere) {
   return {{"line", riga}, {"character", carattere}};
 }
 
-// A server with every message it sends kept.
+// A server with every message it sends kept (a preview sends from a thread
+// of its own).
 struct cliente {
+  std::mutex m;
+  std::condition_variable cv;
   std::vector<json> ricevuti;
-  lsp::server s{[this](const std::string& m) { ricevuti.push_back(json::parse(m)); }};
+  lsp::server s{[this](const std::string& x) {
+    std::lock_guard<std::mutex> l(m);
+    ricevuti.push_back(json::parse(x));
+    cv.notify_all();
+  }};
   int prossimo = 100;
   cliente() { s.sincrono = true; }
-  void manda(const json& m) { s.tratta(m.dump()); }
+  void manda(const json& x) { s.tratta(x.dump()); }
   json chiedi(const std::string& metodo, const json& parametri) {
     const int id = ++prossimo;
     manda({{"jsonrpc", "2.0"}, {"id", id}, {"method", metodo}, {"params", parametri}});
+    std::lock_guard<std::mutex> l(m);
     for (const json& r : ricevuti)
       if (r.contains("id") && r["id"] == id) return r;
     return json();
+  }
+  size_t quanti() {
+    std::lock_guard<std::mutex> l(m);
+    return ricevuti.size();
+  }
+  // The first message from the `da`-th on that `cerca` takes, waited for
+  // (null when none came: the bound only keeps a failure from hanging).
+  json aspetta(size_t da, const std::function<bool(const json&)>& cerca) {
+    std::unique_lock<std::mutex> l(m);
+    json trovato;
+    cv.wait_for(l, std::chrono::seconds(60), [&] {
+      for (size_t i = da; i < ricevuti.size(); ++i)
+        if (cerca(ricevuti[i])) return trovato = ricevuti[i], true;
+      return false;
+    });
+    return trovato;
+  }
+  // The preview of a document's pair: its address, or "" with the error kept.
+  std::string anteprima(const std::string& uri, json* errore = nullptr) {
+    const json r = chiedi("workspace/executeCommand",
+                          {{"command", "scenario.anteprima"}, {"arguments", {uri}}});
+    if (errore) *errore = r.value("error", json());
+    return r.contains("result") ? r["result"].value("indirizzo", "") : "";
+  }
+  // The messages logged from the `da`-th on.
+  std::vector<std::string> registro(size_t da) {
+    std::lock_guard<std::mutex> l(m);
+    std::vector<std::string> v;
+    for (size_t i = da; i < ricevuti.size(); ++i)
+      if (ricevuti[i].value("method", "") == "window/logMessage")
+        v.push_back(ricevuti[i]["params"]["message"]);
+    return v;
   }
   void avvisa(const std::string& metodo, const json& parametri) {
     manda({{"jsonrpc", "2.0"}, {"method", metodo}, {"params", parametri}});
@@ -439,6 +488,178 @@ TEST(ServerLsp, APartnerThatIsNoFileOrTooLargeIsSaidAndNotRead) {
                           {{"textDocument", {{"uri", c.treno}}}, {"options", json::object()}});
   EXPECT_EQ(f["result"], json::array());
   EXPECT_NE(c.ricevuti[c.ricevuti.size() - 2].dump().find("è una cartella"), std::string::npos);
+}
+
+// One exchange with a preview at its address (http://127.0.0.1:PORT/?t=KEY),
+// as its page makes it: the status and the body.
+struct risposta_http {
+  int stato = 0;
+  std::string corpo;
+};
+risposta_http http(const std::string& indirizzo, const std::string& metodo,
+                   const std::string& rotta, const std::string& corpo = "") {
+  const size_t a = indirizzo.find(':', 7), b = indirizzo.find('/', a);
+  const std::string host = indirizzo.substr(7, b - 7);
+  const std::string chiave = indirizzo.substr(indirizzo.find("?t=") + 3);
+  namespace asio = boost::asio;
+  asio::io_context io;
+  asio::ip::tcp::socket s(io);
+  s.connect({asio::ip::address_v4::loopback(),
+             static_cast<uint16_t>(std::stoi(indirizzo.substr(a + 1, b - a - 1)))});
+  asio::write(s,
+              asio::buffer(metodo + " " + rotta + "?t=" + chiave + " HTTP/1.1\r\nHost: " + host +
+                           "\r\nOrigin: http://" + host +
+                           "\r\nContent-Type: application/json\r\nContent-Length: " +
+                           std::to_string(corpo.size()) + "\r\nConnection: close\r\n\r\n" + corpo));
+  std::string r;
+  boost::system::error_code fine;
+  asio::read(s, asio::dynamic_buffer(r), fine);  // the server closes after its answer
+  const size_t testa = r.find("\r\n\r\n");
+  if (r.rfind("HTTP/1.1 ", 0) != 0 || testa == std::string::npos) return {};
+  return {std::stoi(r.substr(9, 3)), r.substr(testa + 4)};
+}
+
+// Whatever the editor answers to an edit but "applied": true is an edit not
+// made: the page is told, and the server and the preview go on.
+TEST(ServerLsp, AnOddAnswerToAPageEditIsAnEditNotMade) {
+  conversazione c;
+  const std::string url = c.anteprima(c.treno);
+  ASSERT_FALSE(url.empty());
+  const json dati = json::parse(http(url, "GET", "/dati").corpo);
+  // GRUZO, line 24 of the train.
+  const size_t riga = [&] {
+    size_t i = 0;
+    for (int r = 0; r < 23; ++r) i = c.testo_treno.find('\n', i) + 1;
+    return i;
+  }();
+  const json intento = {
+      {"intento", "elimina"},
+      {"versione", dati["versione"]},
+      {"file", c.sorgenti.treno()},
+      {"riga", 24},
+      {"testo", c.testo_treno.substr(riga, c.testo_treno.find('\r', riga) - riga)}};
+  const struct {
+    const char* membro;
+    json valore;
+    int stato;
+  } casi[] = {{"result", {{"applied", nullptr}}, 409},
+              {"result", {{"applied", "yes"}}, 409},
+              {"result", {{"applied", 1}}, 409},
+              {"result", "applied", 409},
+              {"result", {{"applied", false}, {"failureReason", 7}}, 409},
+              {"error", {{"code", -32603}, {"message", "no"}}, 409},
+              {"result", {{"applied", true}}, 200}};
+  for (const auto& k : casi) {
+    const size_t da = c.quanti();
+    auto pagina = std::async(std::launch::async,
+                             [&] { return http(url, "POST", "/modifica", intento.dump()); });
+    const json q =
+        c.aspetta(da, [](const json& x) { return x.value("method", "") == "workspace/applyEdit"; });
+    if (q.is_null()) {
+      c.s.chiudi();  // the page's connection closed, so that the exchange ends
+      ADD_FAILURE() << "nessun workspace/applyEdit: " << pagina.get().corpo;
+      return;
+    }
+    c.manda({{"jsonrpc", "2.0"}, {"id", q["id"]}, {k.membro, k.valore}});
+    const risposta_http r = pagina.get();
+    EXPECT_EQ(r.stato, k.stato) << k.valore.dump() << " " << r.corpo;
+    if (k.stato == 409) {
+      EXPECT_EQ(json::parse(r.corpo)["messaggio"], "l'editor non ha applicato la modifica");
+    }
+  }
+  EXPECT_EQ(http(url, "GET", "/dati").stato, 200);
+}
+
+// A preview that could not start is said, and leaves nothing that a change,
+// a new command or the end would stumble on.
+TEST(ServerLsp, APreviewThatCannotStartLeavesNothingBehind) {
+  conversazione c;
+  const std::string url = c.anteprima(c.treno);
+  ASSERT_FALSE(url.empty());
+  scrivi_tutto(c.sorgenti.t / "Altra_1-.txt", c.testo_treno);
+  const std::string altra = uri_di(c.sorgenti.t / "Altra_1-.txt");
+  // The other pair's preview on the port the first one holds.
+  c.s.porta_anteprime = static_cast<uint16_t>(std::stoi(url.substr(url.find(':', 7) + 1)));
+  json e;
+  EXPECT_EQ(c.anteprima(altra, &e), "");
+  EXPECT_EQ(e["code"], -32602);
+  EXPECT_EQ(e["message"].get<std::string>().rfind(
+                "anteprima non avviata: impossibile ascoltare su 127.0.0.1:", 0),
+            0u)
+      << e.dump();
+  c.cambia(c.treno, 0, 0, 0, " ");
+  c.apri(altra, c.testo_treno);
+  c.s.porta_anteprime = 0;
+  EXPECT_NE(c.anteprima(altra), "");
+  c.avvisa("exit", nullptr);
+  c.s.chiudi();
+}
+
+// A pair with no source gets no preview; previews are few, the one asked
+// for longest ago stopped for a new one, and a pair's stops with its last
+// open document.
+TEST(ServerLsp, PreviewsNeedASourceAreFewAndEndWithTheirDocuments) {
+  cliente c;
+  c.chiedi("initialize", {{"capabilities", json::object()}});
+  cartella_temporanea t;
+  const std::string treno = "[generale]\r\nnumero vetture, 3\r\n[fine]\r\n";
+  json e;
+  EXPECT_EQ(c.anteprima(uri_di(t / "X_1-.txt"), &e), "");
+  EXPECT_EQ(e["message"], "nessun sorgente di X, treno 1: né aperto nell'editor né sul disco");
+  std::vector<std::string> uri, url;
+  for (size_t k = 0; k < lsp::kAnteprimeMassime; ++k) {
+    const std::string nome = "R" + std::to_string(k) + "_1-.txt";
+    scrivi_tutto(t / nome, treno);
+    uri.push_back(uri_di(t / nome));
+    url.push_back(c.anteprima(uri.back()));
+    ASSERT_NE(url.back(), "");
+  }
+  EXPECT_EQ(c.anteprima(uri[0]), url[0]);  // still there, and now the latest asked for
+  // One more, open in the editor only: R1's stops.
+  const std::string aperta = uri_di(t / "Y_1-.txt");
+  c.avvisa(
+      "textDocument/didOpen",
+      {{"textDocument", {{"uri", aperta}, {"languageId", "x"}, {"version", 1}, {"text", treno}}}});
+  size_t da = c.quanti();
+  const std::string nuova = c.anteprima(aperta);
+  EXPECT_NE(nuova, "");
+  EXPECT_EQ(c.registro(da), (std::vector<std::string>{
+                                "Anteprima di R1, treno 1 fermata: al più " +
+                                    std::to_string(lsp::kAnteprimeMassime) +
+                                    " anteprime alla volta, e questa è quella chiesta da più tempo",
+                                "Anteprima di Y, treno 1: " + nuova}));
+  const std::string di_nuovo = c.anteprima(uri[1]);
+  EXPECT_NE(di_nuovo, url[1]);
+  EXPECT_NE(di_nuovo, "");
+  EXPECT_EQ(c.anteprima(uri[0]), url[0]);
+  da = c.quanti();
+  c.avvisa("textDocument/didClose", {{"textDocument", {{"uri", aperta}}}});
+  const std::vector<std::string> chiusa = {
+      "Anteprima di Y, treno 1 fermata: i suoi sorgenti sono stati chiusi nell'editor"};
+  EXPECT_EQ(c.registro(da), chiusa);
+  EXPECT_EQ(c.anteprima(aperta, &e), "");
+  EXPECT_EQ(e["code"], -32602);
+}
+
+// ROUTE_TRAIN-.txt parts at its last "_": R_a_b-.txt is train b of route
+// R_a, no partner of R_linea.txt, whose compile must not read it.
+TEST(ServerLsp, ATrainOfAnotherRouteIsNoPartner) {
+  cliente c;
+  c.chiedi("initialize", {{"capabilities", json::object()}});
+  cartella_temporanea t;
+  scrivi_tutto(t / "R_a_b-.txt", "[generale]\r\nnumero vetture, x\r\n[fine]\r\n");
+  const std::string linea = uri_di(t / "R_linea.txt");
+  c.avvisa(
+      "textDocument/didOpen",
+      {{"textDocument",
+        {{"uri", linea}, {"version", 1}, {"text", "[generale]\r\nlunghezza percorso, 3000\r\n"}}}});
+  // Its train is missing, which is said on the whole file, not at R_a_b-.txt's field.
+  const json d = c.diagnosi(linea);
+  ASSERT_EQ(d.size(), 1u) << d.dump();
+  EXPECT_EQ(d[0]["range"]["start"], posizione(0, 0)) << d.dump();
+  json e;
+  EXPECT_EQ(c.anteprima(linea, &e), "");
+  EXPECT_EQ(e["code"], -32602);
 }
 
 }  // namespace

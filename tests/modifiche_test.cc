@@ -5,12 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "aiuti.h"
 #include "model/impaginazione.h"
+#include "platform/testo.h"
 #include "tool/compilazione/compila.h"
 #include "tool/disegno/documento.h"
+#include "tool/server/anteprima/servizio.h"
 #include "tool/server/lsp/sorgenti_lsp.h"
 
 namespace {
@@ -155,6 +162,142 @@ TEST(Modifiche, TimeDeleteAddAndWhatIsRefused) {
     EXPECT_FALSE(leggi_intento(corpo, j, r)) << corpo;
     EXPECT_EQ(r.stato, 400);
   }
+}
+
+// A sign's text is what its field can carry, counted in the source's
+// characters; the reader gives back what was asked, and a refusal says why.
+TEST(Modifiche, ASignsTextIsWhatItsFieldCanCarry) {
+  mostrate m;
+  int64_t posizione = 12345;
+  const auto cartello = [&](const std::string& scritta, modifica& x, rifiuto& r) {
+    intento i;
+    i.genere = genere_intento::aggiungi;
+    i.versione = m.s.versione;
+    i.posizione = posizione += 500;
+    i.oggetto = "cartello";
+    i.scritta = scritta;
+    return prepara_modifica(i, m.s, x, r);
+  };
+  std::string a200;
+  for (int k = 0; k < 200; ++k) a200 += "\xC3\x80";  // "À", two bytes of UTF-8
+  for (const std::string& scritta : {a200, std::string("P.L. Km 3, 500")}) {
+    modifica x;
+    rifiuto r;
+    ASSERT_TRUE(cartello(scritta, x, r)) << r.perche;
+    ASSERT_EQ(m.applica(x), 0);
+    EXPECT_TRUE(std::any_of(m.s.voci.begin(), m.s.voci.end(), [&](const voce_letta& v) {
+      return v.chiave && v.campi.size() == 2 && v.campi[1] == testo::a_1252(scritta);
+    })) << scritta;
+  }
+  const struct {
+    std::string scritta, motivo;
+  } rifiutate[] = {
+      {"", "vuoto"},
+      {std::string("a\0b", 3), "U+0000"},
+      {"\x1b[2J", "U+001B"},
+      {"a\tb", "U+0009"},
+      {"a\r\nfine, 1", "U+000D"},
+      {"\xC2\x81", "U+0081"},  // a byte Windows-1252 leaves unassigned
+      {"\x7F", "U+007F"},
+      {"Gy\xC5\x91r", "«\xC5\x91» al carattere 3"},
+      {a200 + "\xC3\x80", "201 caratteri"},
+      {"\"A, B\"", "virgolette"},
+      {"\xFF", "UTF-8"},
+  };
+  for (const auto& c : rifiutate) {
+    modifica x;
+    rifiuto r;
+    EXPECT_FALSE(cartello(c.scritta, x, r)) << c.motivo;
+    EXPECT_EQ(r.stato, 400) << c.motivo;
+    EXPECT_NE(r.perche.find(c.motivo), std::string::npos) << r.perche;
+  }
+}
+
+// Each line whole: one of the other program's saves or one of the page's lines.
+bool righe_intere(const std::string& t) {
+  for (const riga_testo& r : righe_di(t)) {
+    const std::string riga = t.substr(r.inizio, r.fine - r.inizio);
+    if (r.inizio < t.size() && riga.rfind("altro ", 0) != 0 && riga.rfind("pagina ", 0) != 0)
+      return false;
+  }
+  return t.size() >= 2 && t.substr(t.size() - 2) == "\r\n";
+}
+
+// The file as the preview reads it: shared with a program that renames over
+// it meanwhile, as Windows would not let an ordinary read be.
+std::string letto(const std::string& nome) {
+  std::string dati;
+  file::leggi_al_piu(nome, 1 << 20, dati);
+  return dati;
+}
+
+bool salvato(const std::string& nome, const std::string& dati) {
+  try {
+    file::sostituisci(nome, dati);
+    return true;
+  } catch (const file::errore_io&) {
+    return false;
+  }
+}
+
+// Another program saves the source whole (by a rename, as editors do), over
+// and over, while the page edits it: whatever the timing, none of its saves
+// is lost to an edit and no file read is a mix. Each round ends with the
+// other program's last save, under the page's edits made on it and nothing
+// else. Also where the system cannot exchange two files.
+TEST(ModificheSuDisco, AnotherProgramsSavesAreNeverLost) {
+  for (const char* senza_scambio :
+       {"COMPATTATORE_TEST_SENZA_SCAMBIO=", "COMPATTATORE_TEST_SENZA_SCAMBIO=1"}) {
+    SCOPED_TRACE(senza_scambio);
+    putenv(const_cast<char*>(senza_scambio));
+    cartella_temporanea t;
+    const std::string nome = t / "R_linea.txt";
+    scrivi_tutto(nome, "altro 0 0\r\n");
+    const std::unique_ptr<scrittore_sorgenti> pagina = scrittore_disco(false);
+    int fatte = 0;
+    for (int giro = 1; giro <= 20; ++giro) {
+      std::atomic<bool> finito{false};
+      std::string ultimo;
+      // Windows refuses a rename over a file open elsewhere (the page reading
+      // it): the other program, as editors do, saves again.
+      std::thread altro([&] {
+        for (int k = 1; k <= 20; ++k) {
+          ultimo = "altro " + std::to_string(giro) + " " + std::to_string(k) + "\r\n";
+          for (int prova = 0; !salvato(nome, ultimo); ++prova) {
+            if (prova < 10000) continue;
+            ADD_FAILURE() << "the other program never saved";
+            break;
+          }
+        }
+        finito = true;
+      });
+      for (bool dopo = false; !dopo;) {
+        dopo = finito;
+        stato_mostrato x;
+        x.s.file[0] = nome;
+        x.s.letto[0] = true;
+        x.byte[0] = letto(nome);
+        EXPECT_TRUE(righe_intere(x.byte[0])) << x.byte[0];
+        modifica m;
+        m.righe = {{0, 0, {"pagina " + std::to_string(fatte)}}};
+        int stato = 0;
+        pagina->applica(m, x, [&](int s, const std::string&) { stato = s; });
+        fatte += stato == 200;
+        // Nothing else writes now: the edit is made.
+        if (dopo) {
+          EXPECT_EQ(stato, 200);
+        }
+      }
+      altro.join();
+      const std::string fine = letto(nome);
+      EXPECT_TRUE(righe_intere(fine)) << fine;
+      ASSERT_GE(fine.size(), ultimo.size()) << fine;
+      EXPECT_EQ(fine.find("altro"), fine.size() - ultimo.size()) << "giro " << giro << ": " << fine;
+      EXPECT_EQ(fine.substr(fine.size() - ultimo.size()), ultimo) << fine;
+    }
+    EXPECT_EQ(file::elenco(t.percorso), std::vector<std::string>{"R_linea.txt"});
+  }
+  putenv(const_cast<char*>("COMPATTATORE_TEST_SENZA_SCAMBIO="));
 }
 
 }  // namespace

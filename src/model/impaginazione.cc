@@ -1,6 +1,9 @@
 #include "model/impaginazione.h"
 
 #include <algorithm>
+#include <cstdio>
+
+#include "platform/testo.h"
 
 namespace {
 
@@ -50,6 +53,40 @@ bool testo_campo(const std::string& t, std::string& campo) {
   if (!quota) return true;
   campo = "\"" + t + "\"";
   return t.find('"') == std::string::npos;
+}
+
+bool campo_di_testo(std::string_view utf8, std::string& campo, std::string& perche) {
+  std::string t;
+  size_t n = 0;
+  for (size_t i = 0; i < utf8.size(); i += n) {
+    char32_t c = 0;
+    char b = 0;
+    n = testo::sequenza_utf8(utf8, i, c);
+    const auto dove = [&t] { return " al carattere " + std::to_string(t.size() + 1); };
+    if (n == 0) return perche = "non è UTF-8 valido" + dove(), false;
+    // C0 and C1 controls and DEL: the bytes Windows-1252 leaves unassigned are C1 ones.
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+      char u[16];
+      std::snprintf(u, sizeof u, "U+%04X", static_cast<unsigned>(c));
+      return perche = std::string("ha un carattere di controllo (") + u + ")" + dove(), false;
+    }
+    if (!testo::byte_1252(c, b))
+      return perche = "«" + std::string(utf8.substr(i, n)) + "»" + dove() +
+                      " non è tra i caratteri di Windows-1252",
+             false;
+    t += b;
+  }
+  if (t.empty()) return perche = "è vuoto", false;
+  if (t.size() > kTestoScrittoMassimo)
+    return perche = "ha " + std::to_string(t.size()) + " caratteri, più dei " +
+                    std::to_string(kTestoScrittoMassimo) + " ammessi",
+           false;
+  if (!testo_campo(t, campo))
+    return perche =
+               "ha virgolette in un campo che ne vuole intorno (per una virgola, spazi ai bordi o "
+               "una virgoletta in testa): nessun campo lo rende intero",
+           false;
+  return true;
 }
 
 std::string sostituisci_campo(std::string_view riga, size_t da, size_t a, std::string_view valore) {

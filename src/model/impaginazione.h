@@ -34,6 +34,16 @@ bool ha_testo(const riga_sorgente& r);
 // comma or blanks at its ends. False when no field can give it.
 bool testo_campo(const std::string& t, std::string& campo);
 
+// The longest text the tools write into a source's text field for an author
+// (a sign's text), in the source's characters: one byte each.
+constexpr size_t kTestoScrittoMassimo = 200;
+// A text given as UTF-8 (a sign's text from the page) as the field a source
+// can carry: characters Windows-1252 has, no control character among them (a
+// line end would split the entry, a NUL or an escape would reach the
+// simulator's screen), one to kTestoScrittoMassimo of them, and a field the
+// reader gives back whole (testo_campo). False with the reason, in Italian.
+bool campo_di_testo(std::string_view utf8, std::string& campo, std::string& perche);
+
 // The line with the field at bytes [da, a) written anew, the rest as it was:
 // a number keeps its right edge, as a column of them is aligned, taking the
 // blanks before it when it is wider (down to the one after the comma) and

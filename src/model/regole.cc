@@ -16,6 +16,10 @@ bool nome_valido(std::string_view nome) {
          nome.find('\0') == std::string_view::npos;
 }
 
+bool carattere_da_sorgente(char32_t c) {
+  return c >= 0x20 && !(c >= 0x7F && c <= 0x9F);
+}
+
 namespace {
 
 // A file name without what nome_vicino lets differ.

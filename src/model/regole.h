@@ -35,6 +35,13 @@ std::optional<nomi_scenario> nomi_da_file(std::string_view nome_file);
 // .sim).
 bool nome_vicino(std::string_view atteso, std::string_view trovato);
 
+// A character a text value of a source can carry (a station's name, a sign's
+// text): any but a control. CR and LF end the entry, a tab at an end is
+// dropped by the reader, and the other C0 controls, DEL and the C1 ones
+// (where Windows-1252's five unassigned bytes are read) are nothing the
+// simulator shows, and would reach a terminal as they are.
+bool carattere_da_sorgente(char32_t c);
+
 // --- Codes ---
 
 // The code a compile leaves: the fatal one when it is set (nothing was

@@ -11,6 +11,10 @@ namespace agganci {
 // write it chose.
 void prima_di_scrivere();
 
+// Whether a replacement made only over the bytes expected does without the
+// system's exchange of two names, as it must where the file system has none.
+bool senza_scambio();
+
 // How long a message box stays up before it closes as if OK were pressed;
 // 0: until the user closes it.
 long chiusura_scatola_ms();

@@ -4,6 +4,9 @@
 namespace agganci {
 
 void prima_di_scrivere() {}
+bool senza_scambio() {
+  return false;
+}
 long chiusura_scatola_ms() {
   return 0;
 }

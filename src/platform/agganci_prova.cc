@@ -2,6 +2,8 @@
 //   COMPATTATORE_TEST_SEGNALE=N:S  raise signal S once the Nth temporary file exists
 //   COMPATTATORE_TEST_FERMA=N      stop a minute once the Nth temporary file
 //                                  exists, for a test to kill the run there
+//   COMPATTATORE_TEST_SENZA_SCAMBIO=1  replacements over expected bytes do
+//                                  without the exchange of two names
 //   COMPATTATORE_TEST_CHIUDI_MS=T  a message box presses its own OK after T ms
 //   COMPATTATORE_TEST_ATTESA_MS=T  the run's window stays up T ms once drawn
 #include <atomic>
@@ -52,6 +54,12 @@ void prima_di_scrivere() {
   if (*fine != ':') return;
   long segnale = std::strtol(fine + 1, nullptr, 10);
   if (contati.fetch_add(1) + 1 == n) std::raise(static_cast<int>(segnale));
+}
+
+// Read at each call: a test sets it for some replacements only.
+bool senza_scambio() {
+  const char* v = std::getenv("COMPATTATORE_TEST_SENZA_SCAMBIO");
+  return v && *v == '1';
 }
 
 long chiusura_scatola_ms() {

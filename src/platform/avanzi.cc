@@ -37,6 +37,10 @@ std::string prefisso(const std::string& nome) {
   return nome + std::string(kTemporaneo) + std::to_string(processo::numero()) + "-";
 }
 
+std::string prefisso_conservato(const std::string& nome) {
+  return nome + ".conservato-" + std::to_string(processo::numero()) + "-";
+}
+
 bool proprietario(std::string_view voce, std::string_view base, unsigned long& numero) {
   if (voce.size() <= base.size() + kTemporaneo.size() || voce.substr(0, base.size()) != base ||
       voce.substr(base.size(), kTemporaneo.size()) != kTemporaneo)

@@ -13,6 +13,13 @@ namespace avanzi {
 // follow it.
 std::string prefisso(const std::string& nome);
 
+// The start of the names that may hold, for a moment, a file that is not
+// this process's own (a replacement over given bytes moves the target aside
+// or exchanges it): nome + ".conservato-" + process number + "-". No run
+// removes them: left by a run killed at that moment, they hold what another
+// program saved.
+std::string prefisso_conservato(const std::string& nome);
+
 // The owner's process number when `voce` (a name in the folder of the file
 // `base`) is one of `base`'s temporary names.
 bool proprietario(std::string_view voce, std::string_view base, unsigned long& numero);

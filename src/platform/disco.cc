@@ -1,7 +1,20 @@
-// The disk as a disco: the calls of file.h.
+// The disk as a disco: the calls of file.h, and the whole-file replacements
+// made of a sostituzione on either system.
 #include "platform/file.h"
 
 namespace file {
+
+void sostituisci(const std::string& nome, std::string_view dati) {
+  sostituzione f(nome);
+  f.scrivi(dati);
+  f.chiudi();
+}
+
+bool sostituisci_se(const std::string& nome, std::string_view atteso, std::string_view dati) {
+  sostituzione f(nome);
+  f.scrivi(dati);
+  return f.chiudi_se(atteso);
+}
 namespace {
 
 class scrittura_reale : public scrittura {

@@ -67,12 +67,23 @@ class mappatura {
 // Replaces the file whole with `dati`: written to a temporary file in the same
 // folder, then renamed over the target, so a failed write never loses the old file.
 void sostituisci(const std::string& nome, std::string_view dati);
+// The same, only while the file holds `atteso` (an author's source edited for
+// them): the look and the replacement are one step against any other program
+// that saves the file whole, as editors do, so a save of theirs that lands
+// meanwhile is never lost: false, and the file is theirs. A file this run may
+// not write (read-only) is refused (errore_io: "è in sola lettura").
+bool sostituisci_se(const std::string& nome, std::string_view atteso, std::string_view dati);
 // Replaces a file whole with bytes given in pieces: a temporary file in the
 // same folder, renamed over the target by chiudi(). Destroyed before chiudi(),
 // it removes the temporary file and leaves the target as it was; so does an
 // interruption of the program (Ctrl-C, a closed terminal, kill) while it lives.
 // Where the system can, the file has no name until it is whole; a named one
 // that a run killed outright leaves is removed by a later run.
+// The file keeps what it is: a name that is a symbolic link gets the new bytes
+// in the file it leads to (the link stays), the new file takes the old one's
+// permissions (and owner, where the system lets it; on Windows its attributes
+// and the access rules it does not inherit), and a file with other hard links
+// is refused (errore_io), since replacing it would part them.
 class sostituzione {
  public:
   explicit sostituzione(const std::string& nome);
@@ -91,13 +102,20 @@ class sostituzione {
   // meet whatever it was.
   void riserva(uint64_t byte);
   void chiudi();
+  // Puts the file in place as chiudi() does, only if the target holds
+  // `atteso` at that moment (sostituisci_se); false: the target as it was.
+  bool chiudi_se(std::string_view atteso);
 
  private:
-  bool nomina();             // true: the file has the target's name already
-  std::string nome_, temp_;  // temp_ empty while the file has no name
-  void* h_ = nullptr;        // the platform's handle of the temporary file
-  int posto_ = -1;           // where an interruption finds the temporary file's name
-  bool c_era_ = false;       // the target was there when the run first looked
+  bool nomina();  // true: the file has the target's name already
+  void nomina_accanto(const std::string& prefisso, bool registrato);
+  void come_il_vecchio();
+  // The name as given (for messages), the file it leads to, the temporary
+  // file (empty while it has no name).
+  std::string nome_, vero_, temp_;
+  void* h_ = nullptr;   // the platform's handle of the temporary file
+  int posto_ = -1;      // where an interruption finds the temporary file's name
+  bool c_era_ = false;  // the target was there when the run first looked
 };
 // A replacement being written through a disco: the whole bytes in pieces, or
 // at offsets; put in place by chiudi(), dropped (the old file kept) when it

@@ -1,7 +1,8 @@
 // The page writing its sources (`scenario preview --edit`), in Chromium
 // against the real server: a drag writes the file, a file changed on disk
 // meanwhile refuses the edit, the page's undo gives the bytes back, a time
-// dragged agrees with `check`, and forged requests change nothing.
+// dragged agrees with `check`, forged requests change nothing, a sign's text
+// is what its field can carry, and an edit keeps a source's link and mode.
 // Env: ANTEPRIMA_URL, ANTEPRIMA_SORGENTI (the folder served),
 // ANTEPRIMA_PROGRAMMA (scenario, to run check) and ANTEPRIMA_WINE if any.
 import assert from 'node:assert/strict';
@@ -79,15 +80,27 @@ test('a file changed on disk during the drag refuses the edit, and the page says
   scrivi(treno, originale);
 });
 
-// A request as a page elsewhere or a careless script would send it.
+// A request as a page elsewhere or a careless script would send it: the
+// status, with the answer's text.
 function manda(corpo, { chiave = url.searchParams.get('t'), origine = url.origin, tipo = 'application/json' } = {}) {
   return new Promise((fatto) => {
     const q = http.request({ host: url.hostname, port: url.port, method: 'POST', path: `/modifica?t=${chiave}`,
-      headers: { Origin: origine, 'Content-Type': tipo } }, (r) => { r.resume(); fatto(r.statusCode); });
-    q.on('error', (e) => fatto(e.code));
+      headers: { Origin: origine, 'Content-Type': tipo } }, (r) => {
+      let corpo = '';
+      r.setEncoding('utf8');
+      r.on('data', (d) => { corpo += d; });
+      r.on('end', () => fatto({ stato: r.statusCode, corpo }));
+    });
+    q.on('error', (e) => fatto({ stato: e.code, corpo: '' }));
     q.end(corpo);
   });
 }
+
+// The server's document once its version is past `dopo`.
+const documento = (dopo = 0) => page.waitForFunction(async (v) => {
+  const d = await fetch('dati' + location.search).then((r) => r.json());
+  return d.versione > v && d;
+}, { ...ATTESA, polling: 100 }, dopo).then((h) => h.jsonValue());
 
 test('forged requests change nothing and the server goes on', async () => {
   // The server's document is the file restored by the test before.
@@ -111,9 +124,74 @@ test('forged requests change nothing and the server goes on', async () => {
     [{ ...buona, file: gruzo.file.replace('-.txt', '_note.txt') }, {}, 400],
     [{ ...buona, scritta: 'x'.repeat(8000) }, {}, 413],
   ];
-  for (const [corpo, come, stato] of casi) assert.equal(await manda(JSON.stringify(corpo), come), stato, JSON.stringify(come));
+  for (const [corpo, come, stato] of casi) assert.equal((await manda(JSON.stringify(corpo), come)).stato, stato, JSON.stringify(come));
   assert.deepEqual([leggi(treno), leggi(linea)], prima);
   assert.deepEqual(fs.readdirSync(cartella).sort(), elenco);
   const ancora = await page.evaluate(() => fetch('dati' + location.search).then((r) => r.status));
   assert.equal(ancora, 200);
+});
+
+test('a sign\'s text is held to what its field can carry, counted in the source\'s characters', async () => {
+  const prima = leggi(linea);
+  let doc = await documento();
+  const cartello = (scritta, posizione) => manda(JSON.stringify({ intento: 'aggiungi', versione: doc.versione, posizione, oggetto: 'cartello', scritta }));
+  // Two hundred characters, four hundred bytes of UTF-8.
+  let r = await cartello('\u00c0'.repeat(200), 12845);
+  assert.equal(r.stato, 200, r.corpo);
+  assert.match(leggi(linea), new RegExp(`, \\xC0{200}\\r\\n`));
+  doc = await documento(doc.versione);
+  const dopo = leggi(linea);
+  for (const [scritta, motivo] of [['a\u001b[2Jb', /U\+001B/], ['a\u0000b', /U\+0000/], ['\u00c0'.repeat(201), /201 caratteri/]]) {
+    r = await cartello(scritta, 13345);
+    assert.equal(r.stato, 400, r.corpo);
+    assert.match(JSON.parse(r.corpo).messaggio, motivo);
+  }
+  assert.equal(leggi(linea), dopo);
+  scrivi(linea, prima);
+  await documento(doc.versione);
+});
+
+test('an edit and its undo keep a linked source a link, and its mode; read-only and hard-linked sources are refused, and why', async () => {
+  const dentro = path.join(cartella, 'veri');
+  const vero = path.join(dentro, path.basename(treno));
+  // The link takes the file's place in one rename, over the same bytes: the
+  // server never sees the source missing, and its document stays the same.
+  fs.mkdirSync(dentro);
+  fs.copyFileSync(treno, vero);
+  fs.chmodSync(vero, 0o600);
+  fs.symlinkSync(path.join('veri', path.basename(treno)), treno + '.collegamento');
+  fs.renameSync(treno + '.collegamento', treno);
+  let doc = await documento();
+  const sposta = (posizione) => {
+    const gruzo = doc.oggetti.find((o) => o.nome === 'GRUZO');
+    return manda(JSON.stringify({ intento: 'sposta', versione: doc.versione, file: gruzo.file, riga: 24, testo: gruzo.testo, posizione }));
+  };
+  try {
+    let r = await sposta(22000);
+    assert.equal(r.stato, 200, r.corpo);
+    assert.match(riga(leggi(vero), 24), /^stazione,   22000,/);
+    doc = await documento(doc.versione);
+    r = await manda(JSON.stringify({ intento: 'annulla', versione: doc.versione }));
+    assert.equal(r.stato, 200, r.corpo);
+    assert.equal(leggi(vero), originale);
+    doc = await documento(doc.versione);
+    assert.ok(fs.lstatSync(treno).isSymbolicLink());
+    // Wine gives a file it writes the mode of its own files.
+    if (!process.env.ANTEPRIMA_WINE) assert.equal(fs.statSync(vero).mode & 0o777, 0o600);
+    fs.chmodSync(vero, 0o444);
+    r = await sposta(22000);
+    assert.notEqual(r.stato, 200);
+    assert.match(JSON.parse(r.corpo).messaggio, /è in sola lettura/);
+    fs.chmodSync(vero, 0o600);
+    fs.linkSync(vero, path.join(dentro, 'doppio.txt'));
+    r = await sposta(22000);
+    assert.notEqual(r.stato, 200);
+    assert.match(JSON.parse(r.corpo).messaggio, /ha 2 collegamenti fisici/);
+    assert.equal(leggi(vero), originale);
+    assert.deepEqual(fs.readdirSync(dentro).sort(), [path.basename(treno), 'doppio.txt']);
+  } finally {
+    fs.chmodSync(vero, 0o644);
+    fs.renameSync(vero, treno);
+    fs.rmSync(dentro, { recursive: true });
+  }
 });

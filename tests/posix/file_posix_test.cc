@@ -61,3 +61,42 @@ TEST(File, BoundedReadsRefuseFifosDevicesAndLinksToThem) {
   EXPECT_EQ(l.esito, file::esito_lettura::troppo_grande);
   EXPECT_EQ(l.motivo, "è di 1099511627776 byte, più dei 67108864 accettati");
 }
+
+// A replacement keeps the file what it is: its permissions, the links it is
+// reached by (a chain of them, relative to each link's folder, or one that
+// leads to no file yet), and its hard links, which it refuses to part.
+TEST(File, ReplaceKeepsModeAndLinks) {
+  cartella_temporanea t;
+  ASSERT_TRUE(file::crea_cartelle(t / "sotto"));
+  const std::string vero = t / "sotto/vero.dat";
+  scrivi_tutto(vero, "vecchio");
+  ASSERT_EQ(symlink("sotto/vero.dat", (t / "primo").c_str()), 0);
+  ASSERT_EQ(symlink("primo", (t / "secondo").c_str()), 0);
+  ASSERT_EQ(symlink("nuovo.dat", (t / "sotto/verso_niente").c_str()), 0);
+  const auto modo = [](const std::string& n) {
+    struct stat st {};
+    lstat(n.c_str(), &st);
+    return st.st_mode;
+  };
+  for (mode_t m : {0600, 0444, 0751}) {
+    ASSERT_EQ(chmod(vero.c_str(), m), 0);
+    file::sostituisci(t / "secondo", std::to_string(m));
+    EXPECT_EQ(leggi_tutto(vero), std::to_string(m));
+    EXPECT_EQ(modo(vero) & 07777, m);
+  }
+  EXPECT_TRUE(S_ISLNK(modo(t / "primo")) && S_ISLNK(modo(t / "secondo")));
+  file::sostituisci(t / "sotto/verso_niente", "creato");
+  EXPECT_TRUE(S_ISLNK(modo(t / "sotto/verso_niente")));
+  EXPECT_EQ(leggi_tutto(t / "sotto/nuovo.dat"), "creato");
+
+  ASSERT_EQ(link(vero.c_str(), (t / "doppio").c_str()), 0);
+  try {
+    file::sostituisci(vero, "separato");
+    ADD_FAILURE() << "a file with two hard links replaced";
+  } catch (const file::errore_io& e) {
+    EXPECT_NE(std::string(e.what()).find("vero.dat: ha 2 collegamenti fisici"), std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(leggi_tutto(t / "doppio"), "489");  // 0751
+  EXPECT_EQ(file::elenco(t / "sotto").size(), 3u);
+}

@@ -1,7 +1,9 @@
-// What only Windows has: wide paths, MoveFileExW replacement, the Win32 window.
+// What only Windows has: wide paths, replacement by MoveFileExW (attributes, links),
+// the Win32 window.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "aiuti.h"
@@ -108,4 +110,52 @@ TEST(Windows, BoundedReadsRefuseDeviceNames) {
     EXPECT_EQ(l.motivo, "è un dispositivo, non un file") << n;
     EXPECT_FALSE(file::leggi(n, dati)) << n;
   }
+}
+
+// A replacement keeps the file what it is: its attributes, the symbolic link
+// it is reached by, and its hard links, which it refuses to part; an edit of
+// a read-only file is refused.
+TEST(Windows, ReplaceKeepsAttributesAndLinks) {
+  cartella_temporanea t;
+  const std::string vero = t / "vero.dat";
+  const std::wstring w = utf16::da_utf8(vero);
+  scrivi_tutto(vero, "vecchio");
+  ASSERT_TRUE(SetFileAttributesW(w.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  file::sostituisci(vero, "nascosto");
+  EXPECT_EQ(leggi_tutto(vero), "nascosto");
+  EXPECT_TRUE(GetFileAttributesW(w.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+  ASSERT_TRUE(SetFileAttributesW(w.c_str(), FILE_ATTRIBUTE_READONLY));
+  try {
+    file::sostituisci_se(vero, "nascosto", "scritto");
+    ADD_FAILURE() << "a read-only file edited";
+  } catch (const file::errore_io& e) {
+    EXPECT_NE(std::string(e.what()).find("è in sola lettura"), std::string::npos) << e.what();
+  }
+  ASSERT_TRUE(SetFileAttributesW(w.c_str(), FILE_ATTRIBUTE_NORMAL));
+  EXPECT_EQ(leggi_tutto(vero), "nascosto");
+
+  const std::wstring collegamento = utf16::da_utf8(t / "collegamento.dat");
+  // Wine says it made one and makes nothing (its own links are Unix ones,
+  // which the preview's tests make).
+  if (CreateSymbolicLinkW(collegamento.c_str(), L"vero.dat",
+                          SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
+      GetFileAttributesW(collegamento.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    file::sostituisci(t / "collegamento.dat", "dal collegamento");
+    EXPECT_EQ(leggi_tutto(vero), "dal collegamento");
+    EXPECT_TRUE(GetFileAttributesW(collegamento.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+    DeleteFileW(collegamento.c_str());
+  } else {
+    std::printf("SALTATO in parte: il sistema non crea collegamenti simbolici\n");
+  }
+
+  ASSERT_TRUE(CreateHardLinkW(utf16::da_utf8(t / "doppio.dat").c_str(), w.c_str(), nullptr));
+  try {
+    file::sostituisci(vero, "separato");
+    ADD_FAILURE() << "a file with two hard links replaced";
+  } catch (const file::errore_io& e) {
+    EXPECT_NE(std::string(e.what()).find("ha 2 collegamenti fisici"), std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(leggi_tutto(t / "doppio.dat"), leggi_tutto(vero));
+  EXPECT_EQ(file::elenco(t.percorso).size(), 2u);
 }

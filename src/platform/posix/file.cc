@@ -226,18 +226,30 @@ mappatura::~mappatura() {
   if (p_) ::munmap(const_cast<void*>(p_), n_);
 }
 
-void sostituisci(const std::string& nome, std::string_view dati) {
-  sostituzione f(nome);
-  f.scrivi(dati);
-  f.chiudi();
-}
-
 namespace {
 
 // The folder a replacement of `nome` is written in.
 std::string cartella_di(const std::string& nome) {
   const size_t i = nome.rfind('/');
   return i == std::string::npos ? "." : i == 0 ? "/" : nome.substr(0, i);
+}
+
+// The file a name leads to through its symbolic links, each read from the
+// folder of the link that holds it: what a replacement writes, so that the
+// links stay links. A link that leads nowhere gives the name it leads to.
+std::string bersaglio(const std::string& nome) {
+  std::string p = nome;
+  // The system's own bound on a chain of links; past it, the name itself.
+  for (int salti = 0; salti < 40; ++salti) {
+    struct stat st;
+    if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+    std::string a(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+    const ssize_t n = ::readlink(p.c_str(), a.data(), a.size());
+    if (n <= 0 || static_cast<size_t>(n) >= a.size()) return p;
+    a.resize(static_cast<size_t>(n));
+    p = a[0] == '/' ? a : cartella_di(p) + "/" + a;
+  }
+  return nome;
 }
 
 // A name for the finished file, free at the moment: the prefix and six
@@ -259,13 +271,13 @@ std::string nome_libero(const std::string& prefisso) {
 
 }  // namespace
 
-sostituzione::sostituzione(const std::string& nome) : nome_(nome) {
-  c_era_ = avanzi::rimuovi_morti(nome);
+sostituzione::sostituzione(const std::string& nome) : nome_(nome), vero_(bersaglio(nome)) {
+  c_era_ = avanzi::rimuovi_morti(vero_);
   // A file with no name until it is whole: a run killed outright leaves
   // nothing. Where the file system cannot make one (or /proc, through which
   // it gets its name, is missing), a named file, removed by a later run if
   // this one is killed.
-  int fd = ::open(cartella_di(nome).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  int fd = ::open(cartella_di(vero_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
   static const bool con_proc = ::access("/proc/self/fd", F_OK) == 0;
   if (fd >= 0) {
     if (con_proc) {
@@ -275,7 +287,7 @@ sostituzione::sostituzione(const std::string& nome) : nome_(nome) {
     }
     ::close(fd);
   }
-  temp_ = avanzi::prefisso(nome) + "XXXXXX";
+  temp_ = avanzi::prefisso(vero_) + "XXXXXX";
   // The name is made in the slot an interruption reads, so the file is never
   // there without the handler knowing it.
   char* posto = nullptr;
@@ -327,26 +339,19 @@ void sostituzione::scrivi_a(uint64_t offset, std::string_view dati) {
 void sostituzione::riserva(uint64_t byte) {
   ::fallocate(fd_di(h_), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(byte));
 }
-// The unnamed file, whole, gets its name: the target's own when there is no
-// target yet (then nothing is left behind at any moment), else a free name of
-// the temporary kind beside it, renamed over it next; only between those two
-// steps can a killed run leave a file, which a later run removes.
-bool sostituzione::nomina() {
+// The unnamed file, whole, gets a free name with the prefix beside the
+// target, to be renamed over it next; only between those two steps can a
+// killed run leave a file, which a later run removes (those of the temporary
+// kind).
+void sostituzione::nomina_accanto(const std::string& prefisso, bool registrato) {
   const std::string da = "/proc/self/fd/" + std::to_string(fd_di(h_));
-  // A target there when the run began is not tried: the link would fail.
-  if (!c_era_) {
-    if (::linkat(AT_FDCWD, da.c_str(), AT_FDCWD, nome_.c_str(), AT_SYMLINK_FOLLOW) == 0)
-      return true;
-    if (errno != EEXIST) fallisci(nome_, errno);
-  }
-  const std::string prefisso = avanzi::prefisso(nome_);
   for (int prova = 0; prova < 100; ++prova) {
     std::string nome = nome_libero(prefisso);
     char* posto = nullptr;
-    posto_ = interruzione::registra(nome, posto);
+    if (registrato) posto_ = interruzione::registra(nome, posto);
     if (::linkat(AT_FDCWD, da.c_str(), AT_FDCWD, nome.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       temp_ = nome;
-      return false;
+      return;
     }
     const int err = errno;
     interruzione::libera(posto_);
@@ -355,7 +360,22 @@ bool sostituzione::nomina() {
   }
   fallisci(nome_, EEXIST);
 }
-void sostituzione::chiudi() {
+// The unnamed file takes the target's own name when there is no target yet
+// (then nothing is left behind at any moment), else a name beside it.
+bool sostituzione::nomina() {
+  // A target there when the run began is not tried: the link would fail.
+  if (!c_era_) {
+    const std::string da = "/proc/self/fd/" + std::to_string(fd_di(h_));
+    if (::linkat(AT_FDCWD, da.c_str(), AT_FDCWD, vero_.c_str(), AT_SYMLINK_FOLLOW) == 0)
+      return true;
+    if (errno != EEXIST) fallisci(nome_, errno);
+  }
+  nomina_accanto(avanzi::prefisso(vero_), true);
+  return false;
+}
+// The new file takes the old one's permissions and owner (a new file those
+// of the mask); one with other hard links is not replaced.
+void sostituzione::come_il_vecchio() {
   // The mask is read once: it can only be read by setting it, and a program
   // that writes eight files need not set it sixteen times.
   static const mode_t maschera = [] {
@@ -363,14 +383,30 @@ void sostituzione::chiudi() {
     ::umask(m);
     return m;
   }();
+  const int fd = fd_di(h_);
+  struct stat st;
+  if (::stat(vero_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::fchmod(fd, 0666 & ~maschera);
+    return;
+  }
+  if (st.st_nlink > 1)
+    throw errore_io("impossibile scrivere " + nome_ + ": ha " + std::to_string(st.st_nlink) +
+                    " collegamenti fisici, che sostituirlo separerebbe");
+  struct stat mio;
+  // Only root may give a file away: elsewhere the new file stays the writer's.
+  if (::fstat(fd, &mio) == 0 && (mio.st_uid != st.st_uid || mio.st_gid != st.st_gid))
+    (void)!::fchown(fd, st.st_uid, st.st_gid);
+  ::fchmod(fd, st.st_mode & 07777);
+}
+void sostituzione::chiudi() {
+  come_il_vecchio();
   int fd = fd_di(h_);
-  ::fchmod(fd, 0666 & ~maschera);
   if (temp_.empty() && nomina()) {
     h_ = nullptr;
     if (::close(fd) != 0) {
       // There was no file before: none is left.
       int err = errno;
-      ::unlink(nome_.c_str());
+      ::unlink(vero_.c_str());
       fallisci(nome_, err);
     }
     return;
@@ -381,7 +417,7 @@ void sostituzione::chiudi() {
     ::unlink(temp_.c_str());
     fallisci(nome_, err);
   }
-  if (::rename(temp_.c_str(), nome_.c_str()) != 0) {
+  if (::rename(temp_.c_str(), vero_.c_str()) != 0) {
     int err = errno;
     ::unlink(temp_.c_str());
     interruzione::libera(posto_);
@@ -391,6 +427,142 @@ void sostituzione::chiudi() {
   // From here the name is the target's: an interruption must leave it.
   interruzione::libera(posto_);
   posto_ = -1;
+}
+
+namespace {
+
+// A file as the system knows it, whatever name it has now.
+struct identita {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  bool operator==(const identita& o) const { return dev == o.dev && ino == o.ino; }
+};
+identita identita_di(const std::string& nome) {
+  struct stat st;
+  return ::lstat(nome.c_str(), &st) == 0 ? identita{st.st_dev, st.st_ino} : identita{};
+}
+
+// The two names exchanged in one step; false (errno) when they cannot be.
+bool scambia(const std::string& a, const std::string& b) {
+  return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
+}
+bool senza_scambio(int err) {
+  return err == EINVAL || err == ENOSYS || err == ENOTSUP;
+}
+
+// Whether the file at `nome` holds exactly `atteso`, read bounded and
+// without waiting, whatever stands there.
+bool contiene(const std::string& nome, std::string_view atteso) {
+  std::string dati;
+  return leggi_al_piu(nome, atteso.size(), dati).esito == esito_lettura::letto && dati == atteso;
+}
+
+// A failure that leaves what stood at the target under another name.
+[[noreturn]] void fallisci_altrove(const std::string& nome, int err, const std::string& dove) {
+  throw errore_io("impossibile scrivere " + nome + ": " + motivo(err) +
+                  "; il file che c'era è ora " + dove);
+}
+
+// `temp` holds what an exchange took out of `vero`, which was not the
+// version expected, and `vero` the file `fuori`: they go back. What comes out
+// then must be that file; anything else is a save that landed in between,
+// newer than what went in, and goes in in its turn.
+void rimetti(const std::string& vero, const std::string& temp, identita fuori,
+             const std::string& nome) {
+  // Saves landing between two exchanges every time, a hundred times over:
+  // their program saves without pause, and the older one is kept aside.
+  for (int prova = 0; prova < 100; ++prova) {
+    const identita dentro = identita_di(temp);
+    if (!scambia(temp, vero)) {
+      // The target removed meanwhile: its removal stands.
+      if (errno == ENOENT) return (void)::unlink(temp.c_str());
+      fallisci_altrove(nome, errno, temp);
+    }
+    if (identita_di(temp) == fuori) return (void)::unlink(temp.c_str());
+    fuori = dentro;
+  }
+  fallisci_altrove(nome, EBUSY, temp);
+}
+
+// Moves `da` to `a` unless something stands at `a` (false, errno EEXIST).
+bool metti_senza_sostituire(const std::string& da, const std::string& a) {
+  if (::renameat2(AT_FDCWD, da.c_str(), AT_FDCWD, a.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (!senza_scambio(errno)) return false;
+  // A file system without it: a second name, then the first one dropped.
+  if (::link(da.c_str(), a.c_str()) != 0) return false;
+  ::unlink(da.c_str());
+  return true;
+}
+
+// Without an exchange: the target is moved aside (its name stays free a
+// moment) and looked at there; the new file, or the target itself when it is
+// not the version expected, goes back to the name only if no other save has
+// taken it meanwhile.
+bool sostituisci_scostando(const std::string& vero, const std::string& temp,
+                           std::string_view atteso, const std::string& nome) {
+  const std::string parte = nome_libero(avanzi::prefisso_conservato(vero));
+  if (::rename(vero.c_str(), parte.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(temp.c_str());
+    if (err == ENOENT) return false;
+    fallisci(nome, err);
+  }
+  const bool uguale = contiene(parte, atteso);
+  const std::string& torna = uguale ? temp : parte;
+  bool messo = metti_senza_sostituire(torna, vero);
+  // Neither way to move without replacing: the plain rename is all there is.
+  if (!messo && errno != EEXIST) {
+    if (::rename(torna.c_str(), vero.c_str()) != 0) fallisci_altrove(nome, errno, parte);
+    messo = true;
+  }
+  ::unlink(temp.c_str());
+  ::unlink(parte.c_str());
+  return uguale && messo;
+}
+
+}  // namespace
+
+bool sostituzione::chiudi_se(std::string_view atteso) {
+  struct stat st;
+  if (::stat(vero_.c_str(), &st) != 0) {
+    if (errno == ENOENT) return false;
+    fallisci(nome_, errno);
+  }
+  if ((st.st_mode & 0222) == 0 || ::access(vero_.c_str(), W_OK) != 0)
+    throw errore_io("impossibile scrivere " + nome_ + ": è in sola lettura");
+  come_il_vecchio();
+  const int fd = fd_di(h_);
+  // Its name may soon hold another program's save: one that no run removes,
+  // and that an interruption leaves.
+  const std::string prefisso = avanzi::prefisso_conservato(vero_);
+  if (temp_.empty()) {
+    nomina_accanto(prefisso, false);
+  } else {
+    const std::string conservato = nome_libero(prefisso);
+    if (::rename(temp_.c_str(), conservato.c_str()) != 0) fallisci(nome_, errno);
+    temp_ = conservato;
+    interruzione::libera(posto_);
+    posto_ = -1;
+  }
+  struct stat mio {};
+  ::fstat(fd, &mio);
+  h_ = nullptr;
+  if (::close(fd) != 0) {
+    const int err = errno;
+    ::unlink(temp_.c_str());
+    fallisci(nome_, err);
+  }
+  if (agganci::senza_scambio()) return sostituisci_scostando(vero_, temp_, atteso, nome_);
+  if (!scambia(temp_, vero_)) {
+    const int err = errno;
+    if (senza_scambio(err)) return sostituisci_scostando(vero_, temp_, atteso, nome_);
+    ::unlink(temp_.c_str());
+    if (err == ENOENT) return false;
+    fallisci(nome_, err);
+  }
+  if (contiene(temp_, atteso)) return ::unlink(temp_.c_str()), true;
+  rimetti(vero_, temp_, {mio.st_dev, mio.st_ino}, nome_);
+  return false;
 }
 
 void cancella(const std::string& nome) {

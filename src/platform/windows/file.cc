@@ -1,6 +1,9 @@
 #include "platform/file.h"
 
+// clang-format off
 #include <windows.h>
+#include <aclapi.h>
+// clang-format on
 
 #include <algorithm>
 #include <atomic>
@@ -229,27 +232,42 @@ mappatura::~mappatura() {
   if (h_) CloseHandle(static_cast<HANDLE>(h_));
 }
 
-void sostituisci(const std::string& nome, std::string_view dati) {
-  sostituzione f(nome);
-  f.scrivi(dati);
-  f.chiudi();
+namespace {
+
+// The file a name leads to through symbolic links and junctions (and, under
+// Wine, the links of the Unix file system), so that a replacement writes that
+// file and the links stay; a name that leads to no file yet is itself.
+std::string bersaglio(const std::string& nome) {
+  HANDLE h = CreateFileW(utf16::da_utf8(nome).c_str(), 0,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return nome;
+  std::wstring vero(32768, L'\0');
+  const DWORD n = GetFinalPathNameByHandleW(h, vero.data(), static_cast<DWORD>(vero.size()),
+                                            FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  CloseHandle(h);
+  if (n == 0 || n >= vero.size()) return nome;
+  vero.resize(n);
+  return utf16::a_utf8(vero);
 }
+
+}  // namespace
 
 // A named file, for Windows has no unnamed ones: a run killed outright
 // leaves it, and a later run removes it once its owner has ended (when a
 // process ends, Windows closes its handles, so nothing holds the file open
 // any more; one deleted while another still holds it open with
 // FILE_SHARE_DELETE vanishes when that handle closes).
-sostituzione::sostituzione(const std::string& nome) : nome_(nome) {
-  avanzi::rimuovi_morti(nome);
+sostituzione::sostituzione(const std::string& nome) : nome_(nome), vero_(bersaglio(nome)) {
+  avanzi::rimuovi_morti(vero_);
   for (int prova = 0; prova < 100; ++prova) {
-    temp_ = avanzi::prefisso(nome) + suffisso();
+    temp_ = avanzi::prefisso(vero_) + suffisso();
     const std::wstring temp = utf16::da_utf8(temp_);
     // Known to an interruption before it exists; shared for deletion, so the
     // console handler can remove it while it is still open.
     posto_ = interruzione::registra(temp);
-    HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE | WRITE_DAC, FILE_SHARE_DELETE, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       h_ = h;
       agganci::prima_di_scrivere();
@@ -308,7 +326,47 @@ void sostituzione::riserva(uint64_t byte) {
   SetFileInformationByHandle(h_, FileAllocationInfo, &a, sizeof a);
 }
 
+// The new file takes the old one's attributes and, where it has them, access
+// rules of its own; one with other hard links is not replaced. A new file
+// keeps what the folder gives it.
+void sostituzione::come_il_vecchio() {
+  HANDLE v = CreateFileW(utf16::da_utf8(vero_).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (v == INVALID_HANDLE_VALUE) return;
+  BY_HANDLE_FILE_INFORMATION i{};
+  if (GetFileInformationByHandle(v, &i) && i.nNumberOfLinks > 1) {
+    CloseHandle(v);
+    throw errore_io("impossibile scrivere " + nome_ + ": ha " + std::to_string(i.nNumberOfLinks) +
+                    " collegamenti fisici, che sostituirlo separerebbe");
+  }
+  // A file made private has rules that the folder does not give it: the
+  // new one takes them. (Wine shows every file's rules as its own, drawn
+  // from the Unix mode, never as protected.)
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  SECURITY_DESCRIPTOR_CONTROL c = 0;
+  DWORD revisione = 0;
+  if (GetSecurityInfo(v, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                      nullptr, &sd) == ERROR_SUCCESS) {
+    if (GetSecurityDescriptorControl(sd, &c, &revisione) && (c & SE_DACL_PROTECTED))
+      SetSecurityInfo(h_, SE_FILE_OBJECT,
+                      DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                      nullptr, dacl, nullptr);
+    LocalFree(sd);
+  }
+  CloseHandle(v);
+  // Read-only stays out: the file could not be put in place over it.
+  const DWORD tenuti = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  FILE_BASIC_INFO b{};
+  b.FileAttributes =
+      (i.dwFileAttributes & tenuti) ? i.dwFileAttributes & tenuti : FILE_ATTRIBUTE_NORMAL;
+  SetFileInformationByHandle(h_, FileBasicInfo, &b, sizeof b);
+}
+
 void sostituzione::chiudi() {
+  come_il_vecchio();
   HANDLE h = h_;
   h_ = nullptr;
   const std::wstring temp = utf16::da_utf8(temp_);
@@ -317,7 +375,7 @@ void sostituzione::chiudi() {
     DeleteFileW(temp.c_str());
     fallisci(nome_, err);
   }
-  if (!MoveFileExW(temp.c_str(), utf16::da_utf8(nome_).c_str(),
+  if (!MoveFileExW(temp.c_str(), utf16::da_utf8(vero_).c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DWORD err = GetLastError();
     DeleteFileW(temp.c_str());
@@ -325,6 +383,68 @@ void sostituzione::chiudi() {
   }
   interruzione::libera(posto_);
   posto_ = -1;
+}
+
+namespace {
+
+bool gia_li(DWORD err) {
+  return err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS;
+}
+
+// Whether the file at `nome` holds exactly `atteso`.
+bool contiene(const std::string& nome, std::string_view atteso) {
+  std::string dati;
+  return leggi_al_piu(nome, atteso.size(), dati).esito == esito_lettura::letto && dati == atteso;
+}
+
+}  // namespace
+
+// Windows cannot exchange two files: the target is moved aside (its name
+// stays free a moment) and looked at there; the new file, or the target
+// itself when it is not the version expected, goes back to the name only if
+// no other save has taken it meanwhile (a move that replaces nothing).
+bool sostituzione::chiudi_se(std::string_view atteso) {
+  const std::wstring vero = utf16::da_utf8(vero_), temp = utf16::da_utf8(temp_);
+  const DWORD a = GetFileAttributesW(vero.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) {
+    const DWORD err = GetLastError();
+    if (mancante(err)) return false;
+    fallisci(nome_, err);
+  }
+  if (a & FILE_ATTRIBUTE_READONLY)
+    throw errore_io("impossibile scrivere " + nome_ + ": è in sola lettura");
+  come_il_vecchio();
+  HANDLE h = h_;
+  h_ = nullptr;
+  if (!CloseHandle(h)) {
+    const DWORD err = GetLastError();
+    DeleteFileW(temp.c_str());
+    fallisci(nome_, err);
+  }
+  // A name no run removes: a run killed here leaves the author's file in it.
+  std::string parte;
+  for (int prova = 0;; ++prova) {
+    parte = avanzi::prefisso_conservato(vero_) + suffisso();
+    if (MoveFileExW(vero.c_str(), utf16::da_utf8(parte).c_str(), MOVEFILE_WRITE_THROUGH)) break;
+    const DWORD err = GetLastError();
+    if (gia_li(err) && prova < 100) continue;
+    DeleteFileW(temp.c_str());
+    if (mancante(err)) return false;
+    fallisci(nome_, err);
+  }
+  const bool uguale = contiene(parte, atteso);
+  const std::string& torna = uguale ? temp_ : parte;
+  const bool messo =
+      MoveFileExW(utf16::da_utf8(torna).c_str(), vero.c_str(), MOVEFILE_WRITE_THROUGH);
+  const DWORD err = GetLastError();
+  if (!messo && !gia_li(err))
+    throw errore_io("impossibile scrivere " + nome_ + ": " + utf16::motivo(err) +
+                    "; il file che c'era è ora " + parte);
+  DeleteFileW(temp.c_str());
+  DeleteFileW(utf16::da_utf8(parte).c_str());
+  interruzione::libera(posto_);
+  posto_ = -1;
+  return uguale && messo;
 }
 
 void cancella(const std::string& nome) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/file.h"
 #include "platform/testo.h"
 #include "tool/bozza/zip.h"
 
@@ -29,6 +30,25 @@ bool angolo(const std::string& nome, int& lat, int& lon) {
   return false;
 }
 
+constexpr int kLati[] = {1201, 3601};
+
+uint64_t byte_di(int lato) {
+  return static_cast<uint64_t>(lato) * static_cast<uint64_t>(lato) * 2;
+}
+
+// The side of a tile of this many bytes, or 0.
+int lato_di(uint64_t byte) {
+  for (int lato : kLati)
+    if (byte == byte_di(lato)) return lato;
+  return 0;
+}
+
+std::string misura_tessera(uint64_t byte) {
+  if (lato_di(byte) != 0) return "";
+  return std::to_string(byte) +
+         " byte non sono una tessera SRTM (1201×1201 o 3601×3601 altezze di 2 byte)";
+}
+
 }  // namespace
 
 bool leggi_tessera(const std::string& nome, const std::string& dati, tessera& t,
@@ -37,7 +57,7 @@ bool leggi_tessera(const std::string& nome, const std::string& dati, tessera& t,
   const std::string* h = &dati;
   if (dati.size() >= 4 && dati.compare(0, 4, "PK\x03\x04") == 0) {
     std::string motivo;
-    if (!estrai_da_zip(dati, ".hgt", interno, quote, motivo)) {
+    if (!estrai_da_zip(dati, ".hgt", misura_tessera, interno, quote, motivo)) {
       errore = nome + ": " + motivo;
       return false;
     }
@@ -48,11 +68,9 @@ bool leggi_tessera(const std::string& nome, const std::string& dati, tessera& t,
     errore = nome + ": il nome non dice l'angolo della tessera (come N50E011.hgt)";
     return false;
   }
-  for (int lato : {1201, 3601})
-    if (h->size() == static_cast<size_t>(lato) * lato * 2) t.lato = lato;
+  t.lato = lato_di(h->size());
   if (t.lato == 0) {
-    errore = nome + ": " + std::to_string(h->size()) +
-             " byte non sono una tessera SRTM (1201×1201 o 3601×3601 altezze di 2 byte)";
+    errore = nome + ": " + misura_tessera(h->size());
     return false;
   }
   t.quote.resize(static_cast<size_t>(t.lato) * t.lato);
@@ -61,6 +79,22 @@ bool leggi_tessera(const std::string& nome, const std::string& dati, tessera& t,
         static_cast<int16_t>(static_cast<uint16_t>((static_cast<unsigned char>((*h)[2 * i]) << 8) |
                                                    static_cast<unsigned char>((*h)[2 * i + 1])));
   return true;
+}
+
+bool leggi_file_tessera(const std::string& nome, tessera& t, std::string& errore) {
+  // An archive holds little more than its tile.
+  const uint64_t massimo = 2 * byte_di(kLati[1]);
+  std::string dati;
+  const file::lettura l = file::leggi_al_piu(nome, massimo, dati);
+  if (l.esito == file::esito_lettura::troppo_grande) {
+    errore = nome + ": " + misura_tessera(l.dimensione);
+    return false;
+  }
+  if (l.esito != file::esito_lettura::letto) {
+    errore = "impossibile leggere la tessera " + nome + (l.motivo.empty() ? "" : ": " + l.motivo);
+    return false;
+  }
+  return leggi_tessera(nome, dati, t, errore);
 }
 
 esito_quota quota(const std::vector<tessera>& tessere, coordinate c, double& metri) {

@@ -21,6 +21,8 @@ struct tessera {
 // in Italian.
 bool leggi_tessera(const std::string& nome, const std::string& dati, tessera& t,
                    std::string& errore);
+// The same from a file, its size looked at before anything is read.
+bool leggi_file_tessera(const std::string& nome, tessera& t, std::string& errore);
 
 enum class esito_quota : uint8_t { trovata, vuoto, fuori };
 

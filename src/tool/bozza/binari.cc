@@ -1,21 +1,12 @@
 // The map's rails on a plan's plane, for the preview.
-#include "platform/file.h"
 #include "tool/bozza/bozza.h"
 #include "tool/bozza/mappa.h"
 
 namespace bozza {
 
 bool leggi_binari(const std::string& nome, binari_mappa& b, std::string& errore) {
-  std::string dati;
-  if (file::che_cosa(nome) != file::genere_voce::file || !file::leggi(nome, dati)) {
-    errore = "impossibile leggere la mappa " + nome;
-    return false;
-  }
   mappa_osm m;
-  if (!leggi_mappa(dati, m, errore)) {
-    errore = nome + ": " + errore;
-    return false;
-  }
+  if (!leggi_file_mappa(nome, m, errore)) return false;
   b.vie.clear();
   for (const via_osm& v : m.vie) {
     b.vie.emplace_back();

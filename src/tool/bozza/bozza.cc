@@ -14,36 +14,24 @@ namespace bozza {
 
 namespace {
 
-bool leggi_file(const std::string& nome, const char* cosa, std::string& dati, std::string& e) {
-  if (file::che_cosa(nome) != file::genere_voce::file || !file::leggi(nome, dati)) {
-    e = std::string("impossibile leggere ") + cosa + " " + nome;
-    return false;
-  }
-  return true;
-}
-
 bool leggi_ingressi(const opzioni_bozza& o, mappa_osm& m, std::vector<tessera>& dem,
                     std::vector<luogo>& tappe, std::string& e) {
-  std::string dati;
-  if (!leggi_file(o.mappa, "la mappa", dati, e)) return false;
-  if (!leggi_mappa(dati, m, e)) {
-    e = o.mappa + ": " + e;
-    return false;
-  }
+  if (!leggi_file_mappa(o.mappa, m, e)) return false;
   for (const std::string& d : o.dem) {
     tessera t;
-    if (!leggi_file(d, "la tessera", dati, e) || !leggi_tessera(d, dati, t, e)) return false;
+    if (!leggi_file_tessera(d, t, e)) return false;
     dem.push_back(std::move(t));
   }
-  std::vector<std::string> nomi = {o.da};
-  nomi.insert(nomi.end(), o.via.begin(), o.via.end());
-  nomi.push_back(o.a);
-  for (const std::string& n : nomi) {
+  auto tappa = [&](const std::string& nome) {
     luogo l;
-    if (!trova_luogo(m, n, l, e)) return false;
+    if (!trova_luogo(m, nome, l, e)) return false;
     tappe.push_back(std::move(l));
-  }
-  return true;
+    return true;
+  };
+  if (!tappa(o.da)) return false;
+  for (const std::string& n : o.via)
+    if (!tappa(n)) return false;
+  return tappa(o.a);
 }
 
 esito_compilazione compila(const opzioni_bozza& o, const esito_bozza& r, bool avvisi) {

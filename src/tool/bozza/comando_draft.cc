@@ -46,7 +46,11 @@ int errore(bool json, const std::string& e) {
   return kUscitaFallita;
 }
 
-int leggi_opzioni(const argomenti& a, bozza::opzioni_bozza& o, bool& json) {
+// Every place named is a station of the line, and the table holds 78 with
+// the two ends: more could never all be there.
+constexpr size_t kViaMassime = formato::kStazioniPiuCartelli - 2;
+
+int leggi_opzioni(const argomenti& a, bozza::opzioni_bozza& o, bool& json, bool& forza) {
   argomenti_letti l;
   if (int s = leggi_argomenti("draft", a,
                               {{"--from", "un nome"},
@@ -57,11 +61,13 @@ int leggi_opzioni(const argomenti& a, bozza::opzioni_bozza& o, bool& json) {
                                {"--dwell", "secondi"},
                                {"--margin", "una percentuale"},
                                {"--departure", "un'ora"},
+                               {"--force"},
                                {"--json"}},
                               4, "MAP DIR ROUTE TRAIN", l);
       s >= 0)
     return s;
   json = l.ha("--json");
+  forza = l.ha("--force");
   o.mappa = l.posizionali[0], o.cartella = l.posizionali[1];
   o.linea = l.posizionali[2], o.treno = l.posizionali[3];
   if (int s = nomi_scenario("draft", o.linea, o.treno); s >= 0) return s;
@@ -69,6 +75,11 @@ int leggi_opzioni(const argomenti& a, bozza::opzioni_bozza& o, bool& json) {
     return errore_uso("draft", "draft vuole --from e --to: le fermate di partenza e di arrivo");
   o.da = l.valore("--from"), o.a = l.valore("--to");
   o.via = l.ripetute["--via"], o.dem = l.ripetute["--dem"];
+  if (o.via.size() > kViaMassime)
+    return errore_uso("draft", "--via al più " + std::to_string(kViaMassime) +
+                                   " volte: la tabella tiene " +
+                                   std::to_string(formato::kStazioniPiuCartelli) +
+                                   " stazioni, partenza e arrivo comprese");
   bozza::scelte_bozza& s = o.scelte;
   if (l.ha("--default-speed") &&
       !intero(l.valore("--default-speed"), 5, 1275, s.velocita_predefinita))
@@ -86,13 +97,17 @@ int leggi_opzioni(const argomenti& a, bozza::opzioni_bozza& o, bool& json) {
 
 int comando_draft(const argomenti& a) {
   bozza::opzioni_bozza o;
-  bool json = false;
-  if (int s = leggi_opzioni(a, o, json); s >= 0) return s;
-  const bozza::esito_bozza e = bozza::disegna_bozza(o);
-  if (!e.errore.empty()) return errore(json, e.errore);
+  bool json = false, forza = false;
+  if (int s = leggi_opzioni(a, o, json, forza); s >= 0) return s;
   const std::string n_linea = file::percorso(o.cartella, formato::nome_sorgente_linea(o.linea));
   const std::string n_treno =
       file::percorso(o.cartella, formato::nome_sorgente_treno(o.linea, o.treno));
+  // Asked before the draft, which may take a while: the map itself among
+  // what would be replaced.
+  for (const std::string& n : {n_linea, n_treno})
+    if (std::string x = ostacolo_sorgente(n, forza); !x.empty()) return errore(json, x);
+  const bozza::esito_bozza e = bozza::disegna_bozza(o);
+  if (!e.errore.empty()) return errore(json, e.errore);
   try {
     if (!file::crea_cartelle(o.cartella))
       throw file::errore_io("impossibile creare la cartella " + o.cartella);

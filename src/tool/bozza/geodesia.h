@@ -28,6 +28,11 @@ struct punto {
 struct coordinate {
   double lat = 0, lon = 0;  // degrees
 };
+// Latitude from -90 to 90, longitude from -180 to 180: anything else is no
+// place, and would make a plan's origin that nothing can draw.
+inline bool sulla_terra(coordinate c) {
+  return c.lat >= -90 && c.lat <= 90 && c.lon >= -180 && c.lon <= 180;
+}
 
 // Distance in metres and the direction at `a` toward `b` (as a unit vector:
 // east, north) along the geodesic of the ellipsoid. False where the

@@ -31,10 +31,40 @@ struct via_osm {
   int8_t senso_preferito = 0;
 };
 
+// What a stop node is: where a train stops on its track, a station's or a
+// halt's node (on the track or beside it), or a platform.
+enum class genere_fermata : uint8_t { posizione, stazione, fermata, banchina };
+
 struct fermata_osm {
   uint32_t nodo = 0;
   std::string nome;       // UTF-8
   bool stazione = false;  // railway=station or halt: a place, maybe off the track
+  genere_fermata genere = genere_fermata::posizione;
+  // Said to be of buses, not trains (a bus stop or station, bus=yes without
+  // train=yes or a railway tag): never a railway stop, whatever its name.
+  bool stradale = false;
+};
+
+// A stop where trains stop: neither of buses nor a platform (which stands
+// for the track beside it).
+inline bool di_treni(const fermata_osm& f) {
+  return !f.stradale && f.genere != genere_fermata::banchina;
+}
+
+// A platform drawn as a way: its nodes, to find the track beside it.
+struct banchina_osm {
+  int64_t id = 0;
+  std::string nome;            // name, else ref; UTF-8
+  std::vector<uint32_t> nodi;  // indices in mappa_osm::nodi (those the file has)
+};
+
+// A route relation of trains (route=train, railway or light_rail): its ref
+// and name and the rail ways and stop nodes it lists.
+struct linea_osm {
+  int64_t id = 0;
+  std::string ref, nome;          // UTF-8
+  std::vector<uint32_t> vie;      // indices in mappa_osm::vie
+  std::vector<uint32_t> fermate;  // indices in mappa_osm::nodi
 };
 
 struct segnale_osm {
@@ -58,6 +88,8 @@ struct mappa_osm {
   std::vector<segnale_osm> segnali;
   std::vector<cippo_osm> cippi;
   std::vector<uint32_t> passaggi_a_livello;
+  std::vector<banchina_osm> banchine;
+  std::vector<linea_osm> linee;
   // Index of a node id in `nodi`, or -1.
   int64_t indice(int64_t id) const;
 };
@@ -65,6 +97,13 @@ struct mappa_osm {
 // Reads a map from its bytes: PBF, or XML (plain, .gz or .bz2) where this
 // build can. False with the reason in Italian otherwise.
 bool leggi_mappa(std::string_view dati, mappa_osm& m, std::string& errore);
+
+// The largest map file read: the whole file is held in memory, and the XML
+// parser takes at most this much in one piece.
+constexpr uint64_t kMappaMassima = 0x7FFFFFFF;
+// Reads the map in a file, its size looked at before anything is read. False
+// with the reason in Italian, the file named.
+bool leggi_file_mappa(const std::string& nome, mappa_osm& m, std::string& errore);
 
 // Whether this build reads XML maps.
 bool mappa_xml_disponibile();

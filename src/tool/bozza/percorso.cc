@@ -86,7 +86,8 @@ std::string elenco(const std::vector<std::string>& nomi) {
 // The map's stop names (first spelling of each), by their compared form.
 std::map<std::string, std::string> nomi_fermate(const mappa_osm& m) {
   std::map<std::string, std::string> r;
-  for (const fermata_osm& f : m.fermate) r.emplace(nome_confrontabile(f.nome), f.nome);
+  for (const fermata_osm& f : m.fermate)
+    if (di_treni(f)) r.emplace(nome_confrontabile(f.nome), f.nome);
   return r;
 }
 
@@ -144,42 +145,113 @@ std::string dove_testo(const mappa_osm& m, uint32_t n) {
          testo_decimale(x.lon7, 7);
 }
 
+// Nodes in square cells of a side, to find the ones near a node without
+// looking at every one. A degree is taken as short as it is anywhere on the
+// map (east at its highest latitude, north at the equator), so two nodes
+// within the side, as distanza() measures, are never more than a cell apart.
+struct celle {
+  const mappa_osm& m;
+  double lato, est = 0, nord = 0;  // metres; metres a degree at least
+  std::map<std::pair<int64_t, int64_t>, std::vector<uint32_t>> dentro;
+
+  celle(const mappa_osm& m_, double lato_) : m(m_), lato(lato_ * 1.001) {
+    double alta = 0;
+    for (const nodo_osm& n : m.nodi) alta = std::max(alta, std::fabs(n.dove().lat));
+    est = scarto_locale({alta, 0}, {alta, 1}).x;
+    nord = scarto_locale({-0.5, 0}, {0.5, 0}).y;
+  }
+  std::pair<int64_t, int64_t> cella(uint32_t n) const {
+    const coordinate c = m.nodi[n].dove();
+    return {static_cast<int64_t>(std::floor(c.lon * est / lato)),
+            static_cast<int64_t>(std::floor(c.lat * nord / lato))};
+  }
+  void metti(uint32_t n, uint32_t valore) { dentro[cella(n)].push_back(valore); }
+  // The values put at the nine cells around the node's.
+  template <typename F>
+  void intorno(uint32_t n, F&& f) const {
+    const auto [x, y] = cella(n);
+    for (int64_t dx = -1; dx <= 1; ++dx)
+      for (int64_t dy = -1; dy <= 1; ++dy)
+        if (auto i = dentro.find({x + dx, y + dy}); i != dentro.end())
+          for (uint32_t v : i->second) f(v);
+  }
+};
+
+// The stops of one name by place: each place from its first stop, a stop
+// in the first place (in order of their first stops) within kRaggioLuogo
+// of it; named by its first station off the rails, else by its first stop.
+struct luoghi {
+  struct gruppo {
+    uint32_t primo, nome_da;
+    bool stazione = false;
+    std::vector<uint32_t> binari;  // its rail nodes
+    std::string grafia;
+  };
+  const mappa_osm& m;
+  const std::vector<bool>& sui_binari;
+  std::vector<gruppo> gruppi;
+  celle primi, rotaie;  // the groups by their first stops; the rail nodes, once needed
+  bool rotaie_messe = false;
+
+  luoghi(const mappa_osm& m_, const std::vector<bool>& b)
+      : m(m_), sui_binari(b), primi(m_, kRaggioLuogo), rotaie(m_, kRaggioStazione) {}
+
+  void aggiungi(const fermata_osm& f) {
+    size_t g = gruppi.size();
+    primi.intorno(f.nodo, [&](uint32_t k) {
+      if (k < g && distanza(m, gruppi[k].primo, f.nodo) <= kRaggioLuogo) g = k;
+    });
+    if (g == gruppi.size()) {
+      gruppi.push_back({f.nodo, f.nodo, false, {}, f.nome});
+      primi.metti(f.nodo, static_cast<uint32_t>(g));
+    }
+    gruppo& x = gruppi[g];
+    if (sui_binari[f.nodo]) {
+      x.binari.push_back(f.nodo);
+      return;
+    }
+    if (!x.stazione) x.nome_da = f.nodo, x.stazione = true;
+    vicini_sui_binari(f.nodo, x.binari);
+  }
+  void vicini_sui_binari(uint32_t stazione, std::vector<uint32_t>& r) {
+    if (!rotaie_messe) {
+      for (uint32_t n = 0; n < m.nodi.size(); ++n)
+        if (sui_binari[n]) rotaie.metti(n, n);
+      rotaie_messe = true;
+    }
+    rotaie.intorno(stazione, [&](uint32_t n) {
+      if (distanza(m, n, stazione) <= kRaggioStazione) r.push_back(n);
+    });
+  }
+};
+
+// A name's places named in an error: a few, and how many others.
+constexpr size_t kLuoghiMostrati = 10;
+
 }  // namespace
 
 bool trova_luogo(const mappa_osm& m, const std::string& nome, luogo& l, std::string& errore) {
   std::string chiave;
   if (!scegli_nome(m, nome, chiave, errore)) return false;
   const std::vector<bool> binari = sui_binari(m);
-  std::vector<std::vector<uint32_t>> gruppi;  // stops of this name by place
-  std::vector<std::string> grafie;
-  for (const fermata_osm& f : m.fermate) {
-    if (nome_confrontabile(f.nome) != chiave) continue;
-    size_t g = 0;
-    while (g < gruppi.size() && distanza(m, gruppi[g][0], f.nodo) > kRaggioLuogo) ++g;
-    if (g == gruppi.size()) {
-      gruppi.emplace_back();
-      grafie.push_back(f.nome);
-    }
-    if (binari[f.nodo]) {
-      gruppi[g].push_back(f.nodo);
-      continue;
-    }
-    gruppi[g].insert(gruppi[g].begin(), f.nodo);  // kept first: it names the place
-    for (uint32_t n = 0; n < m.nodi.size(); ++n)
-      if (binari[n] && distanza(m, n, f.nodo) <= kRaggioStazione) gruppi[g].push_back(n);
-  }
-  if (gruppi.size() > 1) {
-    errore = "«" + nome + "» indica " + std::to_string(gruppi.size()) + " luoghi:";
-    for (size_t g = 0; g < gruppi.size(); ++g)
-      errore += (g ? "; " : " ") + dove_testo(m, gruppi[g][0]);
+  luoghi q(m, binari);
+  for (const fermata_osm& f : m.fermate)
+    if (di_treni(f) && nome_confrontabile(f.nome) == chiave) q.aggiungi(f);
+  if (q.gruppi.size() > 1) {
+    errore = "«" + nome + "» indica " + std::to_string(q.gruppi.size()) + " luoghi:";
+    for (size_t g = 0; g < q.gruppi.size() && g < kLuoghiMostrati; ++g)
+      errore += (g ? "; " : " ") + dove_testo(m, q.gruppi[g].nome_da);
+    if (q.gruppi.size() > kLuoghiMostrati)
+      errore += "; e altri " + std::to_string(q.gruppi.size() - kLuoghiMostrati);
     return false;
   }
-  l.nome = grafie[0];
-  l.nodi.clear();
-  for (uint32_t n : gruppi[0])
-    if (binari[n]) l.nodi.push_back(n);
+  luoghi::gruppo& g = q.gruppi[0];
+  l.nome = g.grafia;
+  std::sort(g.binari.begin(), g.binari.end());
+  g.binari.erase(std::unique(g.binari.begin(), g.binari.end()), g.binari.end());
+  l.nodi = std::move(g.binari);
   if (l.nodi.empty()) {
-    errore = "«" + l.nome + "» non ha binari vicini (" + dove_testo(m, gruppi[0][0]) + ")";
+    errore = "«" + l.nome + "» non ha binari vicini (" + dove_testo(m, g.nome_da) + ")";
     return false;
   }
   return true;
@@ -267,8 +339,7 @@ struct ricerca {
   // The state reached at the last place, or UINT32_MAX.
   uint32_t cerca();
   bool in_tappa(uint32_t nodo, size_t k) const {
-    const std::vector<uint32_t>& n = tappe[k].nodi;
-    return std::find(n.begin(), n.end(), nodo) != n.end();
+    return std::binary_search(tappe[k].nodi.begin(), tappe[k].nodi.end(), nodo);
   }
 };
 

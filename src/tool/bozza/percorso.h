@@ -13,8 +13,8 @@ std::string nome_confrontabile(const std::string& utf8);
 
 // The stops of one name at one place: their nodes on the rails.
 struct luogo {
-  std::string nome;  // as the map writes it
-  std::vector<uint32_t> nodi;
+  std::string nome;            // as the map writes it
+  std::vector<uint32_t> nodi;  // sorted
 };
 
 // The place a name means. False with the reason in Italian: no stop of that

@@ -168,6 +168,7 @@ std::vector<candidata> candidate(const mappa_osm& m, const bozza_linea& b) {
   for (uint32_t n : b.strada.nodi) nodi.push_back(b.pn.proietta(m.nodi[n].dove()));
   std::map<std::string, candidata> per_nome;
   for (const fermata_osm& f : m.fermate) {
+    if (!di_treni(f)) continue;
     double lungo = -1;
     if (auto i = sulla_strada.find(f.nodo); i != sulla_strada.end()) {
       lungo = b.lungo_nodi[i->second];

@@ -110,7 +110,7 @@ std::string riferimento(const std::string& cercata, bool& trovata) {
       i = a;
     }
   }
-  s.pop_back();  // one newline at the end
+  if (!s.empty()) s.pop_back();  // one newline at the end (none found: nothing)
   return s;
 }
 

@@ -3,6 +3,21 @@
 #include <cstdio>
 
 #include "model/regole.h"
+#include "platform/file.h"
+
+std::string ostacolo_sorgente(const std::string& nome, bool forza) {
+  switch (file::che_cosa(nome)) {
+    case file::genere_voce::nessuna:
+      return "";
+    case file::genere_voce::file:
+      return forza ? "" : nome + " esiste già: --force per sostituirlo";
+    case file::genere_voce::cartella:
+      return "al posto di " + nome + " c'è una cartella: nessun sorgente scritto";
+    case file::genere_voce::altro:
+      return nome + " non è un file: nessun sorgente scritto";
+  }
+  return "";
+}
 
 int leggi_argomenti(const char* nome, const argomenti& a,
                     std::initializer_list<opzione_comando> opzioni, size_t posizionali,

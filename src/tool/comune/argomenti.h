@@ -33,6 +33,12 @@ int errore_uso(const char* nome, const std::string& motivo);
 // parts, else the status of the usage error it prints.
 int nomi_scenario(const char* nome, const std::string& linea, const std::string& treno);
 
+// Why a source the tool writes may not be written at `nome`; empty when it
+// may. An existing file is an author's work, replaced only with --force;
+// a folder or anything else in its place never. Neither of two sources is
+// written unless both can be: each is asked first.
+std::string ostacolo_sorgente(const std::string& nome, bool forza);
+
 struct opzione_comando {
   const char* nome;              // "--out"
   const char* valore = nullptr;  // what its value is ("una cartella"); nullptr for a switch

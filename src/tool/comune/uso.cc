@@ -105,7 +105,7 @@ const uso_comando kUsi[] = {
      "inizio."},
     {"draft",
      "draft MAP DIR ROUTE TRAIN --from NAME --to NAME [--via NAME]... [--dem TILE]... "
-     "[--default-speed KMH] [--dwell S] [--margin P] [--departure HH:MM] [--json]",
+     "[--default-speed KMH] [--dwell S] [--margin P] [--departure HH:MM] [--force] [--json]",
      "scrive DIR/ROUTE_linea.txt e DIR/ROUTE_TRAIN-.txt, una bozza di linea e di treno dalla\n"
      "      mappa OpenStreetMap MAP (PBF, o XML anche .gz e .bz2 dove la build lo legge): il\n"
      "      percorso sui binari fra le fermate --from, --via (nell'ordine) e --to, le curve\n"
@@ -117,8 +117,9 @@ const uso_comando kUsi[] = {
      "      maxspeed (predefinita 100), --dwell la sosta in secondi (30), --margin la\n"
      "      percentuale sulla corsa più veloce (10), --departure l'ora di partenza (8:00).\n"
      "      --json stampa una riga con \"origine\", \"rotta\", \"lunghezza\", \"stazioni\" e\n"
-     "      le misure. Una mappa o una tessera illeggibile, un nome che non c'è: stato 2 e\n"
-     "      nulla scritto."},
+     "      le misure. Un sorgente che esiste già (la mappa stessa, se ha quel nome) si\n"
+     "      sostituisce solo con --force. Una mappa o una tessera illeggibile, un nome che non\n"
+     "      c'è: stato 2 e nulla scritto."},
 };
 
 }  // namespace

@@ -199,21 +199,6 @@ void stampa_testo(const esito_decompilazione& e) {
 
 namespace {
 
-// Neither source is written unless both can be: each is checked first.
-std::string ostacolo(const std::string& nome, bool forza) {
-  switch (file::che_cosa(nome)) {
-    case file::genere_voce::nessuna:
-      return "";
-    case file::genere_voce::file:
-      return forza ? "" : nome + " esiste già: --force per sostituirlo";
-    case file::genere_voce::cartella:
-      return "al posto di " + nome + " c'è una cartella: nessun sorgente scritto";
-    case file::genere_voce::altro:
-      return nome + " non è un file: nessun sorgente scritto";
-  }
-  return "";
-}
-
 // The check compile of the sources written, in memory: each compiled file
 // compared with the one read, byte for byte. Where they differ it runs once
 // more, keeping what it writes, to name the first records that differ.
@@ -273,7 +258,7 @@ esito_decompilazione decompila_cartella(const opzioni_decompilazione& o, file::d
   const std::string n_linea = file::percorso(uscita, nome_sorgente_linea(o.linea));
   const std::string n_treno = file::percorso(uscita, nome_sorgente_treno(o.linea, o.treno));
   for (const auto& n : {n_linea, n_treno})
-    if (std::string x = ostacolo(n, o.forza); !x.empty()) throw file::errore_io(x);
+    if (std::string x = ostacolo_sorgente(n, o.forza); !x.empty()) throw file::errore_io(x);
   if (!file::crea_cartelle(uscita)) throw file::errore_io("impossibile creare " + uscita);
   // The check compile reads what is written, in the encoding written.
   std::string u_linea, u_treno;

@@ -17,8 +17,6 @@ using json = nlohmann::json;
 
 // How far an entry may be moved or added: the track past the longest line.
 constexpr int64_t kPosizioneMassima = formato::kLunghezzaMassima + formato::kOltreLaFine;
-// The length of a new sign's text.
-constexpr size_t kScrittaMassima = 200;
 
 constexpr const char* kIntenti[] = {"sposta", "orario", "elimina", "aggiungi", "annulla"};
 
@@ -189,10 +187,9 @@ bool riga_nuova(const intento& i, riga_sorgente& n, rifiuto& r) {
     n.valori.insert(n.valori.end(), {"0", "", "", "", "0"});
     return true;
   }
-  std::string t, campo;
-  if (i.scritta.empty() || i.scritta.size() > kScrittaMassima ||
-      testo::a_1252_esatto(i.scritta, t) != std::string::npos || !testo_campo(t, campo))
-    return r = {400, "testo del cartello vuoto, troppo lungo o che un campo non può tenere"}, false;
+  std::string campo, perche;
+  if (!campo_di_testo(i.scritta, campo, perche))
+    return r = {400, "il testo del cartello " + perche}, false;
   n.chiave = n.genere = "cartello_indicatore";
   n.valori = {std::to_string(i.posizione), campo};
   return true;

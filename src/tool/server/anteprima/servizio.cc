@@ -377,12 +377,13 @@ class modifiche_su_disco : public scrittore_sorgenti {
     std::lock_guard<std::mutex> l(m_);
     std::string ora;
     const std::string& nome = x.s.file[k];
-    if (!x.s.letto[k] || !uguale_sul_disco(nome, x.byte[k], ora))
-      return fatto(409, nome + " è cambiato sul disco dopo la versione che la pagina mostra");
+    const std::string cambiato =
+        nome + " è cambiato sul disco dopo la versione che la pagina mostra";
+    if (!x.s.letto[k] || !uguale_sul_disco(nome, x.byte[k], ora)) return fatto(409, cambiato);
     std::string nuovo = applica_righe(
         ora, m.righe,
         utf8_ ? conversione([](std::string_view t) { return testo::da_1252(t); }) : conversione());
-    if (!scrivi(nome, nuovo, fatto)) return;
+    if (!scrivi(nome, ora, nuovo, cambiato, fatto)) return;
     passi_.push_back({nome, std::move(ora), std::move(nuovo), m.descrizione});
     if (passi_.size() > kPassiAnnullabili) passi_.erase(passi_.begin());
     fatto(200, m.descrizione);
@@ -397,12 +398,9 @@ class modifiche_su_disco : public scrittore_sorgenti {
     std::lock_guard<std::mutex> l(m_);
     if (passi_.empty()) return fatto(409, "nessuna modifica della pagina da annullare");
     const passo& p = passi_.back();
-    std::string ora;
-    if (!uguale_sul_disco(p.file, p.dopo, ora))
-      return fatto(409, p.file +
-                            " è cambiato dopo l'ultima modifica della pagina: si annulla "
-                            "nell'editor");
-    if (!scrivi(p.file, p.prima, fatto)) return;
+    const std::string cambiato =
+        p.file + " è cambiato dopo l'ultima modifica della pagina: si annulla nell'editor";
+    if (!scrivi(p.file, p.dopo, p.prima, cambiato, fatto)) return;
     const std::string d = "annullata: " + p.descrizione;
     passi_.pop_back();
     fatto(200, d);
@@ -419,15 +417,17 @@ class modifiche_su_disco : public scrittore_sorgenti {
     return l.esito == file::esito_lettura::letto && ora == atteso;
   }
 
-  static bool scrivi(const std::string& nome, const std::string& dati,
-                     const esito_modifica& fatto) {
+  // The file whole, only over the bytes `prima`: another program's save that
+  // lands meanwhile is kept, and the edit refused with `cambiato`.
+  static bool scrivi(const std::string& nome, const std::string& prima, const std::string& dati,
+                     const std::string& cambiato, const esito_modifica& fatto) {
     try {
-      file::disco_reale().sostituisci(nome, dati);
-      return true;
+      if (file::sostituisci_se(nome, prima, dati)) return true;
+      fatto(409, cambiato);
     } catch (const std::exception& e) {
       fatto(500, std::string("scrittura non riuscita: ") + e.what());
-      return false;
     }
+    return false;
   }
 
   bool utf8_;

@@ -1,15 +1,11 @@
-// The preview inside the language server: the command that opens it, the
-// buffers it compiles, and the page's edits sent to the editor.
+#include "tool/server/lsp/anteprima_lsp.h"
+
 #include <nlohmann/json.hpp>
-#include <thread>
 
 #include "platform/file.h"
 #include "platform/testo.h"
 #include "tool/compilazione/compila.h"
-#include "tool/server/anteprima/servizio.h"
 #include "tool/server/lsp/json_lsp.h"
-#include "tool/server/lsp/richiesta_lsp.h"
-#include "tool/server/lsp/server_lsp.h"
 #include "tool/server/lsp/testo_lsp.h"
 #include "tool/server/lsp/uri_lsp.h"
 
@@ -19,7 +15,12 @@ using json = nlohmann::json;
 
 namespace {
 
-constexpr const char* kComando = "scenario.anteprima";
+// The page's answer for an edit made.
+constexpr int kFatta = 200;
+
+guasto superato(const std::string& perche) {
+  return guasto_di(genere_guasto::superato, perche);
+}
 
 // The ranges and texts of an edit of lines over the editor's text (UTF-8,
 // the same lines as the compile's Windows-1252 text).
@@ -41,60 +42,56 @@ json modifiche_testo(const std::string& utf8, const std::vector<righe_nuove>& ri
   return edits;
 }
 
-// False when a line the edit rewrites is not, in the editor, the line the
-// compile read: a character Windows-1252 lacks would be lost.
-bool righe_intatte(const std::string& utf8, const std::string& cp1252,
-                   const std::vector<righe_nuove>& righe, size_t& quale) {
+// A line the edit rewrites must be, in the editor, the line the compile
+// read: a character Windows-1252 lacks would be lost.
+riuscita righe_intatte(const std::string& utf8, const std::string& cp1252,
+                       const std::vector<righe_nuove>& righe) {
+  auto perso = [](size_t riga) {
+    return superato("la riga " + std::to_string(riga + 1) +
+                    " ha un carattere che Windows-1252 non ha: va cambiata nell'editor");
+  };
   const std::vector<riga_testo> a = righe_di(utf8), b = righe_di(cp1252);
-  if (a.size() != b.size()) return quale = 0, false;
+  if (a.size() != b.size()) return perso(0);
   for (const righe_nuove& m : righe)
     for (size_t k = m.da; k < m.a && k < a.size(); ++k)
       if (utf8.compare(a[k].inizio, a[k].fine - a[k].inizio,
                        testo::da_1252(
                            std::string_view(cp1252).substr(b[k].inizio, b[k].fine - b[k].inizio))))
-        return quale = k, false;
-  return true;
+        return perso(k);
+  return fatto{};
+}
+
+// Whatever the editor answers but "applied": true is an edit not made; the
+// page reads the sources again, as for one on a version gone by.
+riuscita applicata(const json& r) {
+  const json* x = r.contains("result") && r["result"].is_object() ? &r["result"] : nullptr;
+  auto membro = [x](const char* nome) -> const json* {
+    if (!x) return nullptr;
+    const auto i = x->find(nome);
+    return i == x->end() ? nullptr : &*i;
+  };
+  const json* si = membro("applied");
+  if (si && si->is_boolean() && si->get<bool>()) return fatto{};
+  std::string perche = "l'editor non ha applicato la modifica";
+  const json* motivo = membro("failureReason");
+  if (motivo && motivo->is_string()) perche += ": " + motivo->get<std::string>();
+  return superato(perche);
 }
 
 }  // namespace
 
-// One preview of a pair, served on a thread of its own.
-class anteprima {
- public:
-  anteprima(server& s, coppia c) : s_(s), c_(std::move(c)) {}
-
-  bool avvia(std::string& motivo);
-  void ferma() {
-    if (!servizio_) return;
-    servizio_->ferma();
-    if (t_.joinable()) t_.join();
-  }
-  void sveglia() { servizio_->sveglia(); }
-  std::string indirizzo() const { return servizio_->indirizzo(); }
-  // The page's edit, sent to the editor; answered when the editor answers.
-  void applica(const modifica& m, const stato_mostrato& x, esito_modifica fatto);
-
- private:
-  const std::string& uri(int k) const { return k == 0 ? c_.uri_linea : c_.uri_treno; }
-
-  server& s_;
-  coppia c_;
-  std::unique_ptr<servizio_anteprima> servizio_;
-  std::thread t_;
-};
-
-bool anteprima::avvia(std::string& motivo) {
+riuscita anteprima::avvia() {
   impostazioni_anteprima imp;
   imp.cartella = c_.cartella;
   imp.linea = c_.linea;
   imp.treno = c_.treno;
+  imp.porta = porta_;
   // The buffers the editor holds, as the diagnostics compile them.
   imp.aperta = [this](int k, sorgente_aperta& a) {
-    std::lock_guard<std::mutex> l(s_.mutex_);
-    auto i = s_.documenti_.find(uri(k));
-    if (uri(k).empty() || i == s_.documenti_.end()) return false;
-    a.testo = a_1252(i->second.testo);
-    a.versione = i->second.versione;
+    const std::optional<documento> doc = uri(k).empty() ? std::nullopt : d_.aperto(uri(k));
+    if (!doc) return false;
+    a.testo = a_1252(doc->testo);
+    a.versione = doc->versione;
     return true;
   };
   // The service owns its writer; this preview outlives the service.
@@ -108,131 +105,53 @@ bool anteprima::avvia(std::string& motivo) {
   };
   imp.scrittore = std::make_unique<delega>(*this);
   servizio_ = std::make_unique<servizio_anteprima>(std::move(imp));
-  if (!servizio_->apri(motivo)) return false;
-  t_ = std::thread([this] { servizio_->esegui(); });
-  return true;
+  std::string motivo;
+  if (!servizio_->apri(motivo))
+    return guasto_di(genere_guasto::uso, "anteprima non avviata: " + motivo);
+  t_ = std::thread([this] { lasciata_ = !servizio_->esegui(); });
+  return fatto{};
 }
 
-void anteprima::applica(const modifica& m, const stato_mostrato& x, esito_modifica fatto) {
+esito<json> anteprima::modifica_editor(const modifica& m, const stato_mostrato& x) const {
   const auto k = static_cast<size_t>(m.file);
   const std::string& u = uri(m.file);
   std::string testo;
   json versione = nullptr;
-  {
-    std::lock_guard<std::mutex> l(s_.mutex_);
-    auto i = s_.documenti_.find(u);
-    if (i != s_.documenti_.end()) {
-      if (i->second.versione != x.versione_editor[k])
-        return fatto(409,
-                     "il documento è cambiato nell'editor dopo la versione che la pagina "
-                     "mostra");
-      testo = i->second.testo;
-      versione = i->second.versione;
-    }
-  }
-  if (versione.is_null()) {
+  if (const std::optional<documento> doc = d_.aperto(u)) {
+    if (doc->versione != x.versione_editor[k])
+      return superato("il documento è cambiato nell'editor dopo la versione che la pagina mostra");
+    testo = doc->testo;
+    versione = doc->versione;
+  } else {
     // Not open: the editor opens the file, which must still be what was shown.
     std::string p, ora;
     if (x.versione_editor[k] >= 0 || !percorso_di(u, p) ||
         file::leggi_al_piu(p, kSorgenteMassimo, ora).esito != file::esito_lettura::letto ||
         ora != x.byte[k])
-      return fatto(409, x.s.file[k] + " è cambiato dopo la versione che la pagina mostra");
+      return superato(x.s.file[k] + " è cambiato dopo la versione che la pagina mostra");
     testo = testo::da_1252(ora);
   }
-  size_t riga = 0;
-  if (!righe_intatte(testo, x.s.testo[k], m.righe, riga))
-    return fatto(409, "la riga " + std::to_string(riga + 1) +
-                          " ha un carattere che Windows-1252 non ha: va cambiata nell'editor");
-  const json edit = {
+  if (const riuscita r = righe_intatte(testo, x.s.testo[k], m.righe); !r) return r.errore();
+  return json{
       {"label", m.descrizione},
       {"edit",
        {{"documentChanges", json::array({{{"textDocument", {{"uri", u}, {"version", versione}}},
                                           {"edits", modifiche_testo(testo, m.righe)}}})}}}};
-  s_.richiedi("workspace/applyEdit", scrivi_json(edit), [fatto, d = m.descrizione](const json& r) {
-    const json* risultato = r.contains("result") ? &r["result"] : nullptr;
-    if (risultato && risultato->is_object() && risultato->value("applied", false))
-      return fatto(200, d);
-    std::string perche = "l'editor non ha applicato la modifica";
-    if (risultato && risultato->is_object() && risultato->contains("failureReason") &&
-        (*risultato)["failureReason"].is_string())
-      perche += ": " + (*risultato)["failureReason"].get<std::string>();
-    fatto(409, perche);
-  });
 }
 
-server::server(invio manda) : manda_(std::move(manda)) {}
-
-server::~server() {
-  ferma_anteprime();
-}
-
-void server::esegui_comando(const richiesta& r) {
-  if (testo_campo(r.parametri, "command") != kComando)
-    throw parametri_errati("comando sconosciuto: solo " + std::string(kComando));
-  const json& argomenti = campo(r.parametri, "arguments");
-  if (!argomenti.is_array() || argomenti.empty() || !argomenti[0].is_string())
-    throw parametri_errati("«arguments» vuole l'URI di un sorgente");
-  const coppia c = coppia_aperta(argomenti[0].get<std::string>());
-  if (c.linea.empty() || c.treno.empty())
-    return errore(scrivi_json(r.id), kInvalidParams,
-                  "nessuna coppia di sorgenti: il file non è ROUTE_linea.txt con un treno "
-                  "ROUTE_TRENO-.txt accanto, né ROUTE_TRENO-.txt");
-  auto& a = anteprime_[c];
-  if (!a) {
-    auto nuova = std::make_unique<anteprima>(*this, c);
-    std::string motivo;
-    if (!nuova->avvia(motivo))
-      return errore(scrivi_json(r.id), kInvalidParams, "anteprima non avviata: " + motivo);
-    a = std::move(nuova);
-  }
-  const std::string url = a->indirizzo();
-  rispondi(r, scrivi_json(json{{"indirizzo", url}}));
-  notifica("window/logMessage",
-           scrivi_json(
-               json{{"type", 3},
-                    {"message", "Anteprima di " + c.linea + ", treno " + c.treno + ": " + url}}));
-  richiedi("window/showDocument", scrivi_json(json{{"uri", url}, {"external", true}}),
-           [](const json&) {});
-}
-
-void server::richiedi(const std::string& metodo, const std::string& parametri, al_ritorno f) {
-  std::string id;
-  {
-    std::lock_guard<std::mutex> l(mutex_attese_);
-    id = "scenario/" + std::to_string(++richieste_);
-    attese_[id] = std::move(f);
-  }
-  manda_("{\"jsonrpc\":\"2.0\",\"id\":" + scrivi_json(id) + ",\"method\":" + scrivi_json(metodo) +
-         ",\"params\":" + parametri + "}");
-}
-
-void server::risposta(const json& m) {
-  if (!m["id"].is_string()) return;
-  al_ritorno f;
-  {
-    std::lock_guard<std::mutex> l(mutex_attese_);
-    auto i = attese_.find(m["id"].get<std::string>());
-    if (i == attese_.end()) return;
-    f = std::move(i->second);
-    attese_.erase(i);
-  }
-  f(m);
-}
-
-void server::sveglia_anteprime(const std::string& uri) {
-  for (auto& [c, a] : anteprime_)
-    if (c.uri_linea == uri || c.uri_treno == uri) a->sveglia();
-}
-
-void server::ferma_anteprime() {
-  for (auto& [c, a] : anteprime_) a->ferma();
-  // The answers still awaited hold the pages' connections: gone before
-  // the servers that own them.
-  {
-    std::lock_guard<std::mutex> l(mutex_attese_);
-    attese_.clear();
-  }
-  anteprime_.clear();
+void anteprima::applica(const modifica& m, const stato_mostrato& x, esito_modifica risposta) {
+  // The page's answer, once: what failed turned into its status here.
+  auto rifiuta = [risposta](const guasto& g) { risposta(stato_http(g), g.messaggio()); };
+  const esito<json> edit = modifica_editor(m, x);
+  if (!edit) return rifiuta(edit.errore());
+  m_.richiedi(
+      "workspace/applyEdit", *edit,
+      [risposta, rifiuta, d = m.descrizione](const json& r) {
+        const riuscita e = applicata(r);
+        if (!e) return rifiuta(e.errore());
+        risposta(kFatta, d);
+      },
+      this);
 }
 
 }  // namespace lsp

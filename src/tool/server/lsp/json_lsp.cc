@@ -104,44 +104,69 @@ class lettore {
 
 }  // namespace
 
-esito_json leggi_json(std::string& corpo, json& m) {
+riuscita leggi_json(std::string& corpo, json& m) {
   ripara_surrogati(corpo);
   m = json();
   lettore l(m);
   if (!json::sax_parse(corpo, &l)) {
     m = json();
-    return esito_json::non_json;
+    return guasto_di(genere_guasto::illeggibile, "messaggio che non è JSON valido");
   }
-  return l.troncato ? esito_json::troppo_annidato : esito_json::buono;
+  if (l.troncato)
+    return guasto_di(
+        genere_guasto::irregolare,
+        "messaggio annidato oltre " + std::to_string(kProfonditaMassima) + " livelli: scartato");
+  return fatto{};
 }
 
 std::string scrivi_json(const json& j) {
   return j.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-const json& campo(const json& o, const char* nome) {
-  if (!o.is_object()) throw parametri_errati(std::string("manca il campo «") + nome + "»");
-  const auto i = o.find(nome);
-  if (i == o.end()) throw parametri_errati(std::string("manca il campo «") + nome + "»");
-  return *i;
+guasto parametro_errato(const std::string& perche) {
+  return guasto_di(genere_guasto::uso, "parametri non validi: " + perche);
 }
 
-std::string testo_campo(const json& o, const char* nome) {
-  const json& v = campo(o, nome);
-  if (!v.is_string()) throw parametri_errati(std::string("«") + nome + "» deve essere un testo");
-  return v.get<std::string>();
+esito<const json*> campo(const json& o, const char* nome) {
+  const auto i = o.is_object() ? o.find(nome) : o.end();
+  if (!o.is_object() || i == o.end())
+    return parametro_errato(std::string("manca il campo «") + nome + "»");
+  return &*i;
 }
 
-std::string uri_documento(const json& parametri) {
-  return testo_campo(campo(parametri, "textDocument"), "uri");
+bool ha_campo(const json& o, const char* nome) {
+  return o.is_object() && o.contains(nome);
 }
 
-int64_t posizione_campo(const json& o, const char* nome) {
-  const json& v = campo(o, nome);
-  if (v.is_number_unsigned())
-    return static_cast<int64_t>(std::min<uint64_t>(v.get<uint64_t>(), kUintegerMassimo));
-  if (v.is_number_integer()) return 0;  // below the range: its start
-  throw parametri_errati(std::string("«") + nome + "» deve essere un numero intero");
+esito<std::string> testo_campo(const json& o, const char* nome) {
+  const esito<const json*> v = campo(o, nome);
+  if (!v) return v.errore();
+  if (!(*v)->is_string())
+    return parametro_errato(std::string("«") + nome + "» deve essere un testo");
+  return (*v)->get<std::string>();
+}
+
+esito<long long> intero_campo(const json& o, const char* nome) {
+  const esito<const json*> v = campo(o, nome);
+  if (!v) return v.errore();
+  if (!(*v)->is_number())
+    return parametro_errato(std::string("«") + nome + "» deve essere un numero");
+  return (*v)->get<long long>();
+}
+
+esito<std::string> uri_documento(const json& parametri) {
+  const esito<const json*> d = campo(parametri, "textDocument");
+  if (!d) return d.errore();
+  return testo_campo(**d, "uri");
+}
+
+esito<int64_t> posizione_campo(const json& o, const char* nome) {
+  const esito<const json*> v = campo(o, nome);
+  if (!v) return v.errore();
+  if ((*v)->is_number_unsigned())
+    return static_cast<int64_t>(std::min<uint64_t>((*v)->get<uint64_t>(), kUintegerMassimo));
+  if ((*v)->is_number_integer()) return int64_t{0};  // below the range: its start
+  return parametro_errato(std::string("«") + nome + "» deve essere un numero intero");
 }
 
 json posizione_json(int64_t riga, int64_t carattere) {

@@ -50,22 +50,26 @@ int comando_lsp(const argomenti& a) {
     c.aggiungi({buf, static_cast<size_t>(n)});
     while (!s.finito() && c.prossimo(corpo, guasto)) {
       if (!guasto.empty())
-        s.guasto(guasto);
+        s.guasto_cornice(guasto);
       else
         s.tratta(corpo);
     }
   }
-  s.chiudi();
+  s.chiudi();  // the previews stopped, and the compile thread told to end
   // An input that ended without `exit` is a client gone: status 1.
   const int stato = s.finito() ? s.stato() : 1;
   std::unique_lock<std::mutex> attesa(m);
-  if (!cv.wait_for(attesa, kAttesaCompilazione, [&] { return fatto; })) {
-    // A compile of a large text still under way has no one left to tell:
-    // the server ends without waiting for it.
+  const bool compilato = cv.wait_for(attesa, kAttesaCompilazione, [&] { return fatto; });
+  attesa.unlock();
+  if (!compilato || s.compilazioni_lasciate()) {
+    // A compile of a large text still under way (this server's, or one a
+    // preview left) has no one left to tell, and cannot be stopped: it uses
+    // the server's state and the program's own, so neither returning (which
+    // ends the server under it) nor exit() (which runs the static
+    // destructors) is safe while it runs. The process ends without it.
     std::fflush(nullptr);
     std::_Exit(stato);
   }
-  attesa.unlock();
   compilatore.join();
   return stato;
 }

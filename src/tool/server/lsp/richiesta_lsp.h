@@ -1,4 +1,4 @@
-// A message of the client's, as the server's handlers see it.
+// A message of the client's, as the dispatch and the handlers see it.
 #pragma once
 #include <nlohmann/json.hpp>
 #include <string>
@@ -6,9 +6,6 @@
 #include "tool/server/lsp/server_lsp.h"
 
 namespace lsp {
-
-// The protocol's code for parameters a method cannot take.
-constexpr int kInvalidParams = -32602;
 
 struct server::richiesta {
   std::string metodo;

@@ -21,6 +21,10 @@ namespace lsp {
 std::vector<voce_letta> leggi_voci(std::string_view testo, formato::sorgente s);
 // The chainage of a line source, from its compiled reference points.
 std::vector<regole::tratto_km> chilometri(std::string_view linea);
+// " (m)" for a value with a unit, "" for one without.
+std::string unita_di(const formato::valore_voce& v);
+// Value i (from 1) of the entry as a number; 0 for an empty field.
+long long numero_di(const voce_letta& v, size_t i);
 
 // Markdown for what stands at (riga, colonna), both from 0; "" for nothing.
 std::string descrizione(const std::vector<voce_letta>& voci, int riga, int colonna,

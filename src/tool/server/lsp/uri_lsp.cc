@@ -1,7 +1,9 @@
 #include "tool/server/lsp/uri_lsp.h"
 
+#include <optional>
 #include <string_view>
 
+#include "model/regole.h"
 #include "platform/file.h"
 
 namespace lsp {
@@ -74,10 +76,9 @@ std::string unisci(const std::string& cartella_uri, const std::string& nome) {
 
 bool e_linea(const std::string& uri, const std::string& lingua) {
   std::string cartella, nome;
-  if (divide(uri, cartella, nome)) {
-    if (nome.ends_with("_linea.txt")) return true;
-    if (nome.ends_with("-.txt")) return false;
-  }
+  if (divide(uri, cartella, nome))
+    if (const std::optional<regole::nomi_scenario> n = regole::nomi_da_file(nome))
+      return n->sorgente_linea;
   return lingua == "scenario-linea";
 }
 

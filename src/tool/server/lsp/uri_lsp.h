@@ -12,7 +12,7 @@ bool percorso_di(const std::string& uri, std::string& percorso);
 bool divide(const std::string& uri, std::string& cartella_uri, std::string& nome);
 // A folder's URI and a name joined, the name escaped.
 std::string unisci(const std::string& cartella_uri, const std::string& nome);
-// A line source by its name (ROUTE_linea.txt) or, when the name says
+// A line source by its name (the sources' scheme) or, when the name says
 // nothing, by the editor's language.
 bool e_linea(const std::string& uri, const std::string& lingua);
 
