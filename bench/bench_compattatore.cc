@@ -15,8 +15,10 @@
 #include "compiler/campi.h"
 #include "driver/form1.h"
 #include "driver/predefiniti.h"
+#include "model/formato.h"
 #include "output/immagini.h"
 #include "platform/file.h"
+#include "tool/compilazione/compila.h"
 #include "tool/decompilazione/decompila.h"
 #include "tool/generatori/genera.h"
 
@@ -92,6 +94,13 @@ struct compilato {
   }
 };
 
+// The plan file's bytes whole, as the writer hands them in pieces.
+std::string immagine_planimetria(const planimetria_linea& p) {
+  std::string r;
+  planimetria_a_pezzi(p, size_t{1} << 20, [&](uint64_t, std::string_view pezzo) { r += pezzo; });
+  return r;
+}
+
 void etichetta(benchmark::State& st, int km) {
   st.SetLabel(km == 0 ? "built-in 37 km" : std::to_string(km) + " km generated");
 }
@@ -155,6 +164,33 @@ void BM_compilazione(benchmark::State& st) {
   etichetta(st, km);
 }
 BENCHMARK(BM_compilazione)->Arg(0)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// check against compile: one compile in memory, without and with check's
+// warnings (the runs of the train between timed stations among them).
+void BM_controllo(benchmark::State& st) {
+  const int km = static_cast<int>(st.range(0));
+  const sorgenti& s = sorgenti_di(km);
+  opzioni_compilazione o;
+  o.cartella_sorgenti = ".";
+  o.linea = s.nome_linea;
+  o.treno = s.numero_treno;
+  o.testo_linea = &s.linea;
+  o.testo_treno = &s.treno;
+  o.uscita = uscita_compilati::memoria;
+  o.avvisi = st.range(1) != 0;
+  for (auto _ : st) {
+    const esito_compilazione e = compila_scenario(o);
+    if (e.codice_errore != 0) st.SkipWithError("the compile left an error code");
+  }
+  st.SetLabel(std::string(o.avvisi ? "check, " : "compile, ") +
+              (km == 0 ? "built-in 37 km" : std::to_string(km) + " km generated"));
+}
+BENCHMARK(BM_controllo)
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->Args({1000, 0})
+    ->Args({1000, 1})
+    ->Unit(benchmark::kMillisecond);
 
 // The reading half alone (sources written, then read with the plan traced).
 void BM_lettura(benchmark::State& st) {
@@ -245,9 +281,9 @@ void BM_solo_scrittura(benchmark::State& st) {
   const std::string b = immagine_tabella(f.tabella_linea);
   const std::string d = immagine_percorso(f.celle_percorso);
   for (auto _ : st) {
-    file::sostituisci(f.nome_file("_linea.dat"), a);
-    file::sostituisci(f.nome_file("_" + f.numero_treno + ".sim"), b);
-    file::sostituisci(f.nome_file("_" + f.numero_treno + ".dat"), d);
+    file::sostituisci(f.nel_programma(formato::nome_planimetria(f.nome_linea)), a);
+    file::sostituisci(f.nel_programma(formato::nome_tabella(f.nome_linea, f.numero_treno)), b);
+    file::sostituisci(f.nel_programma(formato::nome_percorso(f.nome_linea, f.numero_treno)), d);
   }
   st.SetBytesProcessed(st.iterations() * static_cast<int64_t>(a.size() + b.size() + d.size()));
   etichetta(st, km);

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "aiuti.h"
+#include "model/marcia.h"
+#include "model/regole.h"
 #include "platform/testo.h"
 #include "tool/bozza/altimetria.h"
 #include "tool/bozza/geodesia.h"
@@ -307,10 +309,22 @@ TEST(BozzaMappaVera, ErfurtWeimarOnTheTrackWithItsStationsPostsAndHeights) {
   EXPECT_EQ(nomi, (std::vector<std::string>{"Erfurt Hbf", "Vieselbach", "Hopfgarten", "Weimar"}));
   EXPECT_LE(std::abs(e.b.stazioni.back().posizione - e.b.lunghezza), 25);
   // Compiles with code 0, and check says nothing of the timetable.
-  const esito_compilazione c = compila(e);
+  esito_compilazione c = compila(e);
   EXPECT_EQ(c.codice_errore, 0);
   for (const avviso& a : c.avvisi)
     EXPECT_EQ(a.messaggio.find("orario"), std::string::npos) << a.messaggio;
+  // The timetable feed's intercity runs it non-stop in 13 minutes, with a
+  // few per cent to spare: the run of that type fits, and no train beats the
+  // limits' bound.
+  scenario_compilato s;
+  compilato_da_memoria(c.compilati, "L", "1", s);
+  const int64_t da = e.b.stazioni.front().posizione, a = e.b.stazioni.back().posizione;
+  const double ic = regole::corsa_treno(s.celle, da, a,
+                                        regole::treno_della_tabella(
+                                            s.tabella_linea, *regole::tipo_treno_di("intercity")))
+                        .tempo;
+  EXPECT_LE(ic, 13 * 60);
+  EXPECT_GT(ic, regole::corsa_minima(s.celle, da, a));
   // The posts count down (Halle is km 0): three are out of place in the
   // map; the others within what their own scatter allows.
   EXPECT_TRUE(e.b.km_all_indietro);

@@ -58,8 +58,8 @@ TEST(Corsa, UphillIsSlowerAndTheFigureDoesNotDependOnTheStep) {
   EXPECT_GT(salita, piano + 5);
   EXPECT_LT(discesa, piano);
   const auto c = celle(200, 140, 8);
-  EXPECT_NEAR(regole::corsa_treno(c, 0, 9000, t, 1.0).tempo,
-              regole::corsa_treno(c, 0, 9000, t, 0.5).tempo, 0.5);
+  EXPECT_NEAR(regole::corsa_treno(c, 0, 9000, t).tempo,
+              regole::corsa_treno(c, 0, 9000, t, regole::kPassoCorsa / 2).tempo, 0.5);
 }
 
 TEST(Corsa, ALowerLimitIsBrakedForBeforeItsBoardAndHeldByTheTail) {

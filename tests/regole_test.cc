@@ -85,7 +85,7 @@ TEST(Orario, StationsByPositionCountingOnPastMidnight) {
   };
   // Out of order in the table; 23:59:00 then 00:01:00 the next day.
   const auto a = st({{1000, 60}, {0, 86340}, {500, 0}});
-  const auto m = regole::marce(a, celle);
+  const auto m = regole::marce(a, celle, {});
   ASSERT_EQ(m.size(), 1u);
   EXPECT_EQ(m[0].da, 1u);
   EXPECT_EQ(m[0].a, 0u);
@@ -93,12 +93,12 @@ TEST(Orario, StationsByPositionCountingOnPastMidnight) {
   EXPECT_DOUBLE_EQ(m[0].minima, 40);
   EXPECT_EQ(m[0].esito, regole::giudizio::in_orario);
   EXPECT_EQ(m[0].posizioni.size(), 21u);
-  EXPECT_EQ(regole::marce(st({{0, 3600}, {1000, 3630}}), celle)[0].esito,
+  EXPECT_EQ(regole::marce(st({{0, 3600}, {1000, 3630}}), celle, {})[0].esito,
             regole::giudizio::troppo_stretto);
-  EXPECT_EQ(regole::marce(st({{0, 3600}, {1000, 3000}}), celle)[0].esito,
+  EXPECT_EQ(regole::marce(st({{0, 3600}, {1000, 3000}}), celle, {})[0].esito,
             regole::giudizio::all_indietro);
   // Two stations at one place give no run.
-  EXPECT_TRUE(regole::marce(st({{0, 3600}, {0, 3000}}), celle).empty());
+  EXPECT_TRUE(regole::marce(st({{0, 3600}, {0, 3000}}), celle, {}).empty());
 }
 
 }  // namespace

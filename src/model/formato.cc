@@ -262,7 +262,7 @@ constexpr valore_voce kStazione[] = {
     {"parametro_7", "", kPar8, k8, kFuori},
     {"ore", "h", "orario: ore (0 0 0: nessun orario, come per i bivi)", "da 0 a 23",
      "l'orario in secondi deve entrare in 32 bit, altrimenti errore 25; un orario prima di quello "
-     "della stazione precedente, o più stretto della corsa più veloce, check lo segnala"},
+     "della stazione precedente, o più stretto della marcia del treno, check lo segnala"},
     {"minuti", "min", "orario: minuti", "da 0 a 59",
      "fuori si riportano sulle ore: 14, 75, 0 è 15:15:00 (check lo segnala)"},
     {"secondi", "s", "orario: secondi", "da 0 a 59",

@@ -1,6 +1,6 @@
 // The rules about a scenario that the tools above the compiler ask: the
 // kilometre at a position, the stations and slowdowns of a compiled line,
-// the fastest run and the timetable's verdict, times written as an author
+// the run a train can keep and the timetable's verdict, times written as an author
 // reads them, the names of files and cells. Each is written here once: the
 // hover, the page, the SVG, dump, diff and check all call it, so they cannot
 // disagree.
@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/marcia.h"
 #include "model/records.h"
 
 namespace regole {
@@ -148,7 +149,9 @@ bool in_ordine_di_posizione(std::string_view genere);
 
 // --- The timetable ---
 
-// Seconds of the fastest run from metre `da` to metre `a`: over every cell,
+// The limits' bound: seconds from metre `da` to metre `a` at every cell's
+// limit, as if the train were at it from the start (marcia.h has the run a
+// driver can keep). Over every cell,
 // its length between them over its limit. A cell without a limit adds
 // nothing, so the run is a lower bound.
 double corsa_minima(const std::vector<cella_percorso>& celle, int64_t da, int64_t a);
@@ -164,19 +167,22 @@ struct fermata {
 };
 std::vector<fermata> fermate(const std::vector<stazione_linea>& stazioni);
 
-// The fastest run between two stations with a time that follow each other in
-// order of position, and the timetable's verdict on it.
+// The run between two stations with a time that follow each other in order
+// of position, and the timetable's verdict on it: a time shorter than the
+// run the train can keep (marcia.h) is too tight.
 struct marcia {
   size_t da = 0, a = 0;           // indices in stazioni_linea
   int64_t ora_da = 0, ora_a = 0;  // as fermate() counts them
-  double minima = 0;              // seconds of the fastest run
-  // The run, one point per cell boundary: position and time since `ora_da`.
+  double minima = 0;              // seconds of the limits' bound (corsa_minima)
+  double tempo = 0;               // seconds of the run the train can keep
+  // The run, one point per cell boundary: position, time since `ora_da`,
+  // speed in km/h.
   std::vector<int64_t> posizioni;
-  std::vector<double> tempi;
+  std::vector<double> tempi, velocita;
   giudizio esito = giudizio::in_orario;
 };
 std::vector<marcia> marce(const std::vector<stazione_linea>& stazioni,
-                          const std::vector<cella_percorso>& celle);
+                          const std::vector<cella_percorso>& celle, const treno_marcia& treno);
 // The verdict in words, for the later station ("" when in time).
 std::string testo_giudizio(const marcia& m, const std::vector<stazione_linea>& stazioni);
 

@@ -35,26 +35,25 @@ const tipo_treno* tipo_treno_di(std::string_view nome) {
   return nullptr;
 }
 
-std::string tipo_da_sorgente(std::string_view s) {
+tipo_scritto tipo_da_sorgente(std::string_view s) {
   const std::string_view chiave = kChiaveTipoTreno;
-  size_t i = 0;
-  while (i < s.size()) {
-    size_t fine = s.find('\n', i);
-    if (fine == std::string_view::npos) fine = s.size();
-    std::string_view riga = s.substr(i, fine - i);
+  int riga_letta = 0;
+  for (size_t i = 0; i < s.size();) {
+    ++riga_letta;
+    const size_t fine = std::min(s.find('\n', i), s.size());
+    std::string_view scritta = s.substr(i, fine - i);
     i = fine + 1;
-    while (!riga.empty() && (riga.front() == ' ' || riga.front() == '\t')) riga.remove_prefix(1);
-    if (riga.substr(0, 1) == "[") break;  // the sections begin: the compile reads on
-    if (riga.substr(0, chiave.size()) != chiave) continue;
-    riga.remove_prefix(chiave.size());
-    while (!riga.empty() && (riga.front() == ' ' || riga.front() == ',')) riga.remove_prefix(1);
-    while (!riga.empty() && (riga.back() == ' ' || riga.back() == '\r' || riga.back() == '\t'))
-      riga.remove_suffix(1);
-    std::string r;
-    for (char c : riga) r += testo::minuscola(c);
-    return r;
+    if (!scritta.empty() && scritta.back() == '\r') scritta.remove_suffix(1);
+    const std::string riga = testo::minuscolo(scritta);
+    const size_t inizio = std::min(riga.find_first_not_of(" \t"), riga.size());
+    if (riga.compare(inizio, 1, "[") == 0) break;  // the sections begin: the compile reads on
+    if (riga.compare(inizio, chiave.size(), chiave) != 0) continue;
+    const size_t da = std::min(riga.find_first_not_of(" \t,", inizio + chiave.size()), riga.size());
+    const size_t a = riga.find_last_not_of(" \t");
+    return {riga.substr(da, a == std::string::npos || a < da ? 0 : a + 1 - da), riga_letta,
+            std::string(scritta)};
   }
-  return "";
+  return {};
 }
 
 double treno_marcia::massa() const {
@@ -92,18 +91,25 @@ constexpr double kGravita = 9.81;
 constexpr double kVelocitaMinima = 0.5;
 
 // The line under a train whose head is at x: the lowest limit of the cells
-// it covers and its mean gradient, from per-cell tables.
+// it covers and its mean gradient, from tables of the cells a run from `da`
+// to `a` can cover (a run is a few of a long line's thousands of cells).
 struct linea_sotto {
+  int64_t primo;               // the first cell in the tables
   std::vector<double> limite;  // m/s per cell, the train's own where none
-  std::vector<double> quota;   // metres at each cell's start
+  std::vector<double> quota;   // metres at each cell's start, from the first's
   std::vector<double> pendenza;
   double massima;  // the train's own limit, m/s
   double lunghezza;
 
-  linea_sotto(const std::vector<cella_percorso>& celle, const treno_marcia& t)
+  linea_sotto(const std::vector<cella_percorso>& celle, const treno_marcia& t, int64_t da,
+              int64_t a)
       : massima(t.tipo->velocita_massima / 3.6), lunghezza(t.lunghezza()) {
+    const int64_t n = static_cast<int64_t>(celle.size());
+    primo = std::clamp<int64_t>(cella(static_cast<double>(da) - lunghezza), 0, n);
+    const int64_t ultimo = std::clamp<int64_t>(cella(static_cast<double>(a)) + 1, primo, n);
     double h = 0;
-    for (const cella_percorso& c : celle) {
+    for (int64_t i = primo; i < ultimo; ++i) {
+      const cella_percorso& c = celle[static_cast<size_t>(i)];
       const int v = velocita_cella(c);
       limite.push_back(v > 0 ? std::min(v / 3.6, massima) : massima);
       pendenza.push_back(pendenza_cella(c) / 1000.0);
@@ -112,38 +118,63 @@ struct linea_sotto {
     }
     quota.push_back(h);
   }
-  int64_t cella(double x) const {
-    return static_cast<int64_t>(std::floor(x / formato::kMetriCella));
+  // The cell of a metre, x / 50 rounded down: asked several times a step, so
+  // without std::floor, a library call where the target's baseline has no
+  // rounding instruction.
+  static int64_t cella(double x) {
+    const double q = x * (1.0 / formato::kMetriCella);
+    const auto t = static_cast<int64_t>(q);
+    return q < static_cast<double>(t) ? t - 1 : t;
   }
   double altezza(double x) const {
-    if (x <= 0) return 0;
-    const int64_t i = cella(x);
+    const int64_t i = cella(x) - primo;
+    if (i < 0) return 0;
     if (i >= static_cast<int64_t>(pendenza.size())) return quota.back();
     return quota[static_cast<size_t>(i)] +
-           pendenza[static_cast<size_t>(i)] * (x - static_cast<double>(i) * formato::kMetriCella);
+           pendenza[static_cast<size_t>(i)] *
+               (x - static_cast<double>(i + primo) * formato::kMetriCella);
   }
+  // The head moves on a metre at a time: the cells under the train change
+  // only every few steps, and the lowest of them is kept until they do.
+  mutable int64_t coda_vista = -1, testa_vista = -1;
+  mutable double tetto_visto = 0;
   double tetto(double x) const {
+    const int64_t coda = std::max<int64_t>(cella(x - lunghezza) - primo, 0),
+                  testa = cella(x) - primo;
+    if (coda == coda_vista && testa == testa_vista) return tetto_visto;
     double v = massima;
     const int64_t n = static_cast<int64_t>(limite.size());
-    for (int64_t i = std::max<int64_t>(cella(x - lunghezza), 0); i <= cella(x) && i < n; ++i)
+    for (int64_t i = coda; i <= testa && i < n; ++i)
       v = std::min(v, limite[static_cast<size_t>(i)]);
+    coda_vista = coda, testa_vista = testa, tetto_visto = v;
     return v;
   }
   double salita(double x) const { return (altezza(x) - altezza(x - lunghezza)) / lunghezza; }
 };
 
-// The acceleration the locomotive gives at speed v (m/s) on a gradient.
-double accelerazione(const treno_marcia& t, double v, double salita) {
-  const tipo_treno& k = *t.tipo;
-  const double massa = t.massa();
-  const double sforzo =
-      std::min(k.sforzo_avviamento * 1000, k.potenza * 1000 / std::max(v, kVelocitaMinima));
-  const double kmh = v * 3.6;
-  const double resistenza = k.davis_a * massa + k.davis_b * massa * kmh +
-                            (k.davis_c_motrice + t.vetture * k.davis_c_vettura) * kmh * kmh;
-  return (sforzo - resistenza - massa * 1000 * kGravita * salita) /
-         (massa * 1000 * k.masse_rotanti);
-}
+// The acceleration the locomotive gives at speed v (m/s) on a gradient, with
+// the train's figures worked out once: a run asks it twice a step.
+struct trazione {
+  double avviamento, potenza;    // N, W
+  double a, b, c;                // the resistance in N at v in km/h: a + b·v + c·v²
+  double peso, inversa_inerzia;  // m·g in N; 1 / (m · rotating masses) in 1/kg
+  explicit trazione(const treno_marcia& t) {
+    const tipo_treno& k = *t.tipo;
+    const double massa = t.massa();
+    avviamento = k.sforzo_avviamento * 1000;
+    potenza = k.potenza * 1000;
+    a = k.davis_a * massa;
+    b = k.davis_b * massa;
+    c = k.davis_c_motrice + t.vetture * k.davis_c_vettura;
+    peso = massa * 1000 * kGravita;
+    inversa_inerzia = 1 / (massa * 1000 * k.masse_rotanti);
+  }
+  double accelerazione(double v, double salita) const {
+    const double sforzo = std::min(avviamento, potenza / std::max(v, kVelocitaMinima));
+    const double kmh = v * 3.6;
+    return (sforzo - (a + (b + c * kmh) * kmh) - peso * salita) * inversa_inerzia;
+  }
+};
 
 }  // namespace
 
@@ -154,16 +185,17 @@ corsa corsa_treno(const std::vector<cella_percorso>& celle, int64_t da, int64_t 
   r.tempi.push_back(0);
   r.velocita.push_back(0);
   if (a <= da) return r;
-  const linea_sotto l(celle, treno);
+  const linea_sotto l(celle, treno, da, a);
+  const trazione f(treno);
   const size_t n = static_cast<size_t>(std::ceil(static_cast<double>(a - da) / passo));
   const double h = static_cast<double>(a - da) / static_cast<double>(n);
   auto x = [&](size_t i) { return static_cast<double>(da) + h * static_cast<double>(i); };
   // Squares of speeds: forward from the stand, backward from the stop.
   std::vector<double> e(n + 1);
   for (size_t i = 0; i < n; ++i) {
-    const double v0 = std::sqrt(e[i]), a0 = accelerazione(treno, v0, l.salita(x(i)));
+    const double v0 = std::sqrt(e[i]), a0 = f.accelerazione(v0, l.salita(x(i)));
     const double v1 = std::sqrt(std::max(e[i] + 2 * a0 * h, 0.0));
-    const double a1 = accelerazione(treno, v1, l.salita(x(i + 1)));
+    const double a1 = f.accelerazione(v1, l.salita(x(i + 1)));
     const double tetto = l.tetto(x(i + 1));
     e[i + 1] = std::clamp(e[i] + (a0 + a1) * h, kVelocitaMinima * kVelocitaMinima, tetto * tetto);
   }

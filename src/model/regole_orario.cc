@@ -1,4 +1,5 @@
-// The fastest run the speed limits allow and the timetable's verdict on it.
+// The limits' bound, the runs between timed stations and the timetable's
+// verdict on them.
 #include <algorithm>
 #include <cmath>
 
@@ -7,31 +8,17 @@
 
 namespace regole {
 
-namespace {
-
-// The run from `da` to `a`, one point per cell boundary, and its length.
-double traccia(marcia& m, const std::vector<cella_percorso>& celle, int64_t da, int64_t a) {
+double corsa_minima(const std::vector<cella_percorso>& celle, int64_t da, int64_t a) {
   const int64_t passo = formato::kMetriCella;
   double t = 0;
-  m.posizioni.push_back(da);
-  m.tempi.push_back(0);
   for (int64_t i = std::max<int64_t>(da, 0) / passo; i * passo < a; ++i) {
     const int v =
         i < static_cast<int64_t>(celle.size()) ? velocita_cella(celle[static_cast<size_t>(i)]) : 0;
-    const int64_t fine = std::min(a, (i + 1) * passo);
     // A cell without a limit adds nothing: the run stays a lower bound.
-    if (v > 0) t += static_cast<double>(fine - std::max(da, i * passo)) * 3.6 / v;
-    m.posizioni.push_back(fine);
-    m.tempi.push_back(t);
+    if (v > 0)
+      t += static_cast<double>(std::min(a, (i + 1) * passo) - std::max(da, i * passo)) * 3.6 / v;
   }
   return t;
-}
-
-}  // namespace
-
-double corsa_minima(const std::vector<cella_percorso>& celle, int64_t da, int64_t a) {
-  marcia m;
-  return traccia(m, celle, da, a);
 }
 
 std::vector<fermata> fermate(const std::vector<stazione_linea>& st) {
@@ -47,7 +34,7 @@ std::vector<fermata> fermate(const std::vector<stazione_linea>& st) {
 }
 
 std::vector<marcia> marce(const std::vector<stazione_linea>& st,
-                          const std::vector<cella_percorso>& celle) {
+                          const std::vector<cella_percorso>& celle, const treno_marcia& treno) {
   const std::vector<fermata> f = fermate(st);
   std::vector<marcia> r;
   for (size_t k = 1; k < f.size(); ++k) {
@@ -58,10 +45,15 @@ std::vector<marcia> marce(const std::vector<stazione_linea>& st,
     m.a = a.stazione;
     m.ora_da = da.ora;
     m.ora_a = a.ora;
-    m.minima = traccia(m, celle, st[m.da].posizione, st[m.a].posizione);
+    m.minima = corsa_minima(celle, st[m.da].posizione, st[m.a].posizione);
+    corsa c = corsa_treno(celle, st[m.da].posizione, st[m.a].posizione, treno);
+    m.tempo = c.tempo;
+    m.posizioni = std::move(c.posizioni);
+    m.tempi = std::move(c.tempi);
+    m.velocita = std::move(c.velocita);
     if (a.ora < da.ora)
       m.esito = giudizio::all_indietro;
-    else if (static_cast<double>(a.ora - da.ora) < m.minima)
+    else if (static_cast<double>(a.ora - da.ora) < m.tempo)
       m.esito = giudizio::troppo_stretto;
     r.push_back(std::move(m));
   }
@@ -82,8 +74,9 @@ std::string testo_giudizio(const marcia& m, const std::vector<stazione_linea>& s
       break;
   }
   return "orario troppo stretto da " + tratta + ": " + durata_testo(m.ora_a - m.ora_da) +
-         " in orario, ma la corsa più veloce che i limiti di velocità consentono ne vuole " +
-         durata_testo(static_cast<int64_t>(std::ceil(m.minima)));
+         " in orario, ma il treno, accelerando e frenando, ne vuole " +
+         durata_testo(static_cast<int64_t>(std::ceil(m.tempo))) + " (ai soli limiti di velocità " +
+         durata_testo(static_cast<int64_t>(std::ceil(m.minima))) + ")";
 }
 
 }  // namespace regole

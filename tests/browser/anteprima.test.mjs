@@ -113,6 +113,7 @@ test('plan, profiles and timetable are drawn from the document', async () => {
       velocita: larghezza('#profilo-velocita .linea-velocita'),
       orario: larghezza('#grafico-orario .linea-orario'),
       marcia: Math.max(larghezza('#grafico-orario .marcia:not(.ritardo)'), larghezza('#grafico-orario .marcia.ritardo')),
+      corsa: larghezza('#profilo-velocita .marcia'),
       fermate: document.querySelectorAll('#grafico-orario .fermata').length,
     };
   });
@@ -123,11 +124,12 @@ test('plan, profiles and timetable are drawn from the document', async () => {
   assert.equal(misure.fermate, fermate.length, 'fermate nel grafico orario');
   const tratto = (fermate.at(-1).posizione - fermate[0].posizione) / doc.lunghezza;
   assert.ok(misure.orario >= misure.cornice * tratto * 0.98, `orario: largo ${misure.orario}`);
-  assert.ok(misure.marcia >= misure.cornice * tratto * 0.98, `marcia più veloce: larga ${misure.marcia}`);
+  for (const k of ['marcia', 'corsa']) assert.ok(misure[k] >= misure.cornice * tratto * 0.98, `${k} del treno: larga ${misure[k]}`);
 });
 
-// Cells with limit 0 have no limit: they add no time.
-test('the fastest run is the sum over cells of length over limit', async () => {
+// The page draws the run the server worked out; no train beats the limits'
+// bound (cells with limit 0 add no time to it).
+test('the run drawn is the server\'s, never faster than the limits allow', async () => {
   const fermate = doc.oggetti.filter((o) => o.genere === 'stazione' && o.orario > 0).sort((a, b) => a.posizione - b.posizione);
   const passo = doc.passo_celle;
   const ora = (s) => new Date(Math.round(s) * 1000).toISOString().slice(11, 19);
@@ -136,21 +138,24 @@ test('the fastest run is the sum over cells of length over limit', async () => {
   await page.keyboard.press('Escape');
   for (let k = 1; k < fermate.length; k++) {
     const [A, B] = [fermate[k - 1], fermate[k]];
-    let t = A.orario;
+    let limiti = A.orario;
     for (let i = Math.floor(A.posizione / passo); i * passo < B.posizione; i++) {
       const v = doc.velocita[i];
-      if (v > 0) t += ((Math.min(B.posizione, (i + 1) * passo) - Math.max(A.posizione, i * passo)) * 3.6) / v;
+      if (v > 0) limiti += ((Math.min(B.posizione, (i + 1) * passo) - Math.max(A.posizione, i * passo)) * 3.6) / v;
     }
     // The server sends the run's times in tenths of a second.
+    const t = A.orario + doc.marce[k - 1].t.at(-1) / 10;
     assert.ok(Math.abs(arrivi[k - 1].arrivo - t) < 0.051, `da ${A.nome} a ${B.nome}: ${arrivi[k - 1].arrivo} invece di ${t}`);
-    // One metre before the station, at most 160 km/h: that second or the one before.
+    assert.ok(t >= limiti, `da ${A.nome} a ${B.nome}: ${t} prima del limite ${limiti}`);
     await page.evaluate((p) => window.anteprima.inquadra(p, 2000), B.posizione - 1);
     const q = await page.evaluate((p) => window.anteprima.schermo(p), B.posizione - 1);
     await page.mouse.move(q.orario.x, q.orario.y);
     await attendiRiga('#cursore', /posizione/);
     const testo = await testoDi('#cursore');
-    const m = /marcia più veloce\s+(\d\d:\d\d:\d\d)/.exec(testo);
+    const m = /marcia del treno\s+(\d\d:\d\d:\d\d), (\d+) km\/h/.exec(testo);
     assert.ok(m && [ora(t), ora(t - 1)].includes(m[1]), `da ${A.nome} a ${B.nome}: atteso ${ora(t)}, pannello «${testo}»`);
+    // One metre before the stop the train is braking to it.
+    assert.ok(Number(m[2]) < 40, `da ${A.nome} a ${B.nome}: ${m[2]} km/h a un metro dalla fermata`);
   }
 });
 

@@ -1,6 +1,6 @@
 // The draft from the map to the two sources: the route, the plan, the
-// entries, then the compile in memory that gives the fastest runs for the
-// timetable and the figures of the report.
+// entries, then the compile in memory whose line the train's runs are worked
+// out on for the timetable, and the figures of the report.
 #include <cmath>
 
 #include "model/regole.h"
@@ -66,14 +66,18 @@ bool decodificata(esito_compilazione& c, const opzioni_bozza& o, scenario_compil
   }
 }
 
-// Station times: the fastest run the compiled limits allow from the station
-// before, with the margin, rounded up, plus the dwell at the station before.
-void orari(const std::vector<cella_percorso>& celle, const scelte_bozza& s, bozza_linea& b) {
+// Station times: the run the drafted train keeps from a stand at the station
+// before to a stop at this one (the rulebook's, as check judges it), with the
+// margin, rounded up, plus the dwell at the station before.
+void orari(const scenario_compilato& c, const scelte_bozza& s, bozza_linea& b) {
+  const regole::treno_marcia treno =
+      regole::treno_della_tabella(c.tabella_linea, regole::kTipiTreno[0]);
   int64_t t = s.partenza;
   for (size_t k = 0; k < b.stazioni.size(); ++k) {
     if (k > 0) {
       const double corsa =
-          regole::corsa_minima(celle, b.stazioni[k - 1].posizione, b.stazioni[k].posizione);
+          regole::corsa_treno(c.celle, b.stazioni[k - 1].posizione, b.stazioni[k].posizione, treno)
+              .tempo;
       t += static_cast<int64_t>(std::ceil(corsa * (100 + s.margine) / 100)) + (k > 1 ? s.sosta : 0);
     }
     b.stazioni[k].orario = t;
@@ -108,7 +112,7 @@ esito_bozza disegna_bozza(const opzioni_bozza& o) {
   esito_compilazione c = compila(o, r, false);
   scenario_compilato s;
   if (!compilata(c, r.errore) || !decodificata(c, o, s, r.errore)) return r;
-  orari(s.celle, o.scelte, b);
+  orari(s, o.scelte, b);
   scrivi_sorgenti(b, o.scelte, r.linea, r.treno);
   c = compila(o, r, true);
   if (!compilata(c, r.errore)) return r;

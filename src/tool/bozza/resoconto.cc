@@ -68,7 +68,7 @@ std::string scarti(const esito_bozza& e) {
 
 std::string stazioni(const esito_bozza& e) {
   std::string r =
-      "Stazioni (orari dalla corsa più veloce che i limiti consentono, più margine e sosta):\n";
+      "Stazioni (orari dalla marcia del treno, che accelera e frena, più margine e sosta):\n";
   for (const stazione_bozza& s : e.b.stazioni) {
     char riga[64];
     std::snprintf(riga, sizeof riga, "  %9lld m  %s  ", static_cast<long long>(s.posizione),

@@ -59,7 +59,7 @@ struct cippo_bozza {
 struct scelte_bozza {
   int velocita_predefinita = 100;  // km/h, for ways without maxspeed
   int sosta = 30;                  // seconds at every station between the ends
-  int margine = 10;                // per cent on the fastest run
+  int margine = 10;                // per cent on the train's run
   int64_t partenza = 8 * 3600;     // seconds after midnight
 };
 

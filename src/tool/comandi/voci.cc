@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/formato.h"
+#include "model/marcia.h"
 #include "tool/comandi/comandi.h"
 #include "tool/comune/argomenti.h"
 
@@ -80,6 +81,51 @@ std::string blocco(const std::vector<chiave_sorgente>& v, size_t da, size_t a) {
   return s + "\n";
 }
 
+std::string cifre(double x) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%g", x);
+  std::string r = b;
+  for (char& c : r)
+    if (c == '.') c = ',';
+  return r;
+}
+
+// The train types the run is worked out for, from the rulebook's table.
+std::string tipi_treno() {
+  std::string s =
+      "### Il tipo del treno, prima di [generale]\n\n"
+      "#### `" +
+      std::string(regole::kChiaveTipoTreno) +
+      "`\n\n"
+      "Una riga `tipo treno, NOME` prima di [generale], che la compilazione salta, sceglie il "
+      "tipo\n"
+      "per cui check, l'anteprima e la bozza calcolano la marcia del treno: da fermo a una "
+      "stazione\n"
+      "con orario fino a fermo alla successiva, con lo sforzo della locomotiva (limitato\n"
+      "dall'aderenza all'avvio e dalla potenza sopra), contro la resistenza al moto A·m + B·m·v +\n"
+      "C·v² (N; m in t, v in km/h) e le pendenze, frenando per ogni limite più basso davanti e "
+      "per\n"
+      "la fermata, mai sopra un limite finché una parte del treno vi si trova. Dal sorgente del\n"
+      "treno vengono `numero vetture` e `percentuale massa frenata` (decelerazione di servizio\n"
+      "0,005 m/s² per punto, da 0,2 a 0,8 m/s²); il resto dal tipo. Senza la riga, o con un nome\n"
+      "che nessun tipo ha (check lo segnala), il tipo è il primo.\n\n"
+      "| tipo | motrice (t, m) | vettura (t, m) | potenza (kW) | sforzo all'avvio (kN) | "
+      "velocità (km/h) | A (N/t) | B (N/(t·km/h)) | C motrice, vettura (N/(km/h)²) | masse "
+      "rotanti |\n"
+      "|---|---|---|---|---|---|---|---|---|---|\n";
+  for (const regole::tipo_treno& t : regole::kTipiTreno)
+    s += std::string("| `") + t.nome + "` | " + cifre(t.massa_motrice) + ", " +
+         cifre(t.lunghezza_motrice) + " | " + cifre(t.massa_vettura) + ", " +
+         cifre(t.lunghezza_vettura) + " | " + cifre(t.potenza) + " | " +
+         cifre(t.sforzo_avviamento) + " | " + cifre(t.velocita_massima) + " | " + cifre(t.davis_a) +
+         " | " + cifre(t.davis_b) + " | " + cifre(t.davis_c_motrice) + ", " +
+         cifre(t.davis_c_vettura) + " | " + cifre(t.masse_rotanti) + " |\n";
+  s += "\n";
+  for (const regole::tipo_treno& t : regole::kTipiTreno)
+    s += std::string("- `") + t.nome + "`: " + t.descrizione + ".\n";
+  return s + "\n";
+}
+
 struct parte {
   const char* titolo;
   const std::vector<chiave_sorgente>* chiavi;
@@ -109,6 +155,10 @@ std::string riferimento(const std::string& cercata, bool& trovata) {
       trovata = trovata || scelta;
       i = a;
     }
+  }
+  if (cercata.empty() || std::string_view(regole::kChiaveTipoTreno).rfind(cercata, 0) == 0) {
+    s += tipi_treno();
+    trovata = true;
   }
   if (!s.empty()) s.pop_back();  // one newline at the end (none found: nothing)
   return s;

@@ -5,6 +5,7 @@
 #include "model/regole.h"
 #include "platform/disco_memoria.h"
 #include "platform/file.h"
+#include "platform/testo.h"
 #include "tool/comune/argomenti.h"
 
 namespace {
@@ -48,19 +49,59 @@ std::vector<std::string> nomi_vicini(const std::string& cartella, const std::str
   return vicini;
 }
 
+// The train the timetable is judged for: its type as its source names it
+// (a name no type has is a warning, and the default stands), its coaches and
+// braking from the table.
+regole::treno_marcia treno_giudicato(const tabella& t, const std::string& file,
+                                     const regole::tipo_scritto& scritto,
+                                     std::vector<avviso>* avvisi) {
+  const regole::tipo_treno* tipo = regole::tipo_treno_di(scritto.nome);
+  if (!tipo) {
+    tipo = &regole::kTipiTreno[0];
+    if (avvisi && !scritto.nome.empty()) {
+      std::string nomi;
+      for (const regole::tipo_treno& k : regole::kTipiTreno)
+        nomi += std::string(nomi.empty() ? "" : ", ") + k.nome;
+      avvisi->push_back({{file, scritto.riga, 1, scritto.testo},
+                         "tipo treno sconosciuto \"" + testo::da_1252(scritto.nome) +
+                             "\": i tempi di marcia sono quelli del tipo " + tipo->nome +
+                             " (tipi: " + nomi + ")"});
+    }
+  }
+  return regole::treno_della_tabella(t, *tipo);
+}
+
 // A warning on the later station of every run the timetable gets wrong, at
 // its entry: the k-th station entry read is the k-th station of the table.
 void avvisi_orario(const tabella& t, const std::vector<cella_percorso>& celle,
-                   const std::vector<voce_letta>& voci, std::vector<avviso>& avvisi) {
+                   const regole::treno_marcia& treno, const std::vector<voce_letta>& voci,
+                   std::vector<avviso>& avvisi) {
   std::vector<const posizione_sorgente*> righe;
   for (const voce_letta& v : voci)
     if (v.chiave && std::string_view(v.chiave->genere) == "stazione") righe.push_back(&v.dove);
   const std::vector<regole::stazione_linea> st = regole::stazioni_linea(t);
-  for (const regole::marcia& m : regole::marce(st, celle)) {
+  for (const regole::marcia& m : regole::marce(st, celle, treno)) {
     if (m.esito == regole::giudizio::in_orario) continue;
     avvisi.push_back(
         {m.a < righe.size() ? *righe[m.a] : posizione_sorgente{}, regole::testo_giudizio(m, st)});
   }
+}
+
+regole::tipo_scritto tipo_scritto_in(const file::disco_memoria& d, const std::string& nome) {
+  const auto s = d.file.find(nome);
+  return s == d.file.end() ? regole::tipo_scritto{} : regole::tipo_da_sorgente(s->second);
+}
+
+// What the run object's compile left: its code and where the read stopped.
+void prendi_stato(const Form1& f, esito_compilazione& esito) {
+  esito.codice_errore = f.codice_errore;
+  esito.posizione_errore = f.posizione_errore;
+  esito.sorgente = f.sorgente;
+  esito.origine = f.origine;
+  if (f.motivo_lettura) esito.motivo = f.motivo_lettura;
+  esito.voce = f.voce_interrotta;
+  esito.tipo_occupante = f.tipo_occupante;
+  esito.occupante = f.occupante;
 }
 
 }  // namespace
@@ -111,26 +152,24 @@ esito_compilazione compila_scenario(const opzioni_compilazione& o) {
     f.con_occupanti = true;
     // The timetable's warnings place themselves by the station entries.
     if (o.avvisi || o.voci) f.voci_lette = &esito.voci;
+    // The compile takes the sources from the disk in memory: what the
+    // train's source says of its type is read before.
+    const regole::tipo_scritto scritto = tipo_scritto_in(d, f.file_treno());
     int32_t j = o.planimetria ? 1 : 0;
     try {
       f.memorizza_percorso(j);
     } catch (const fine_programma& fine) {
       esito.codice_fatale = fine.codice;
     }
+    esito.treno = treno_giudicato(f.tabella_linea, f.file_treno(), scritto,
+                                  o.avvisi ? &esito.avvisi : nullptr);
     if (o.avvisi && esito.codice_fatale == 0 && f.codice_errore == 0)
-      avvisi_orario(f.tabella_linea, f.celle_percorso, esito.voci, esito.avvisi);
+      avvisi_orario(f.tabella_linea, f.celle_percorso, esito.treno, esito.voci, esito.avvisi);
     if (o.voci)
       esito.tabella_linea = f.tabella_linea;
     else
       esito.voci.clear();
-    esito.codice_errore = f.codice_errore;
-    esito.posizione_errore = f.posizione_errore;
-    esito.sorgente = f.sorgente;
-    esito.origine = f.origine;
-    if (f.motivo_lettura) esito.motivo = f.motivo_lettura;
-    esito.voce = f.voce_interrotta;
-    esito.tipo_occupante = f.tipo_occupante;
-    esito.occupante = f.occupante;
+    prendi_stato(f, esito);
 
     for (const std::string& n : nomi) {
       const std::string dentro = file::percorso(o.cartella_sorgenti, n);

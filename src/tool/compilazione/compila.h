@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "compiler/stato_lettura.h"
+#include "model/marcia.h"
 #include "model/records.h"
 #include "tool/compilazione/codifica.h"
 
@@ -74,6 +75,7 @@ struct esito_compilazione {
   std::vector<avviso> avvisi;    // with opzioni_compilazione::avvisi
   std::vector<voce_letta> voci;  // with opzioni_compilazione::voci
   tabella tabella_linea{};       // with opzioni_compilazione::voci: the table as the read left it
+  regole::treno_marcia treno;    // the train the timetable is judged for
   // With opzioni_compilazione::utf8, a source that is not UTF-8 or holds a
   // character Windows-1252 lacks: nothing compiled, nothing written.
   std::optional<errore_codifica> codifica;

@@ -33,9 +33,10 @@ const uso_comando kUsi[] = {
      "      della linea, tratti e zone che finiscono prima di cominciare, voci che prendono\n"
      "      valori dalla riga dopo (una virgola mancante), marcatori sostituiti, testo UTF-8 (o\n"
      "      il suo BOM) in un sorgente che il simulatore legge come Windows-1252, e orari\n"
-     "      all'indietro o fra due stazioni più brevi della corsa più veloce che i limiti di\n"
-     "      velocità consentono (le stazioni senza orario non contano). Ogni voce e ciò che la\n"
-     "      compilazione fa dei suoi valori: 'scenario voci'. --utf8 come per compile.\n"
+     "      all'indietro o fra due stazioni più brevi della marcia del treno, che accelera e\n"
+     "      frena (le stazioni senza orario non contano; i tipi di treno: 'scenario voci\n"
+     "      tipo'). Ogni voce e ciò che la compilazione fa dei suoi valori: 'scenario voci'.\n"
+     "      --utf8 come per compile.\n"
      "      Stato d'uscita 0 con i soli avvisi. --json stampa una riga con \"avvisi\":[...]."},
     {"dump", "dump FILE [--all] [--json]",
      "stampa in modo leggibile un file compilato: ROUTE_TRAIN.sim (tabella della linea per voce,\n"
@@ -87,7 +88,7 @@ const uso_comando kUsi[] = {
      "      come modifiche del testo. Compila in memoria: non scrive mai nulla."},
     {"preview", "preview SRCDIR ROUTE TRAIN [--port N] [--utf8] [--map MAP] [--edit]",
      "server locale (solo 127.0.0.1) di una pagina che mostra la linea mentre la si scrive:\n"
-     "      planimetria, profili, orario contro la corsa più veloce possibile; ricompila in\n"
+     "      planimetria, profili, orario e velocità della marcia del treno; ricompila in\n"
      "      memoria a ogni salvataggio dei sorgenti e la pagina si ridisegna da sé. Stampa\n"
      "      l'indirizzo da aprire, con la sua chiave; --port sceglie la porta (predefinita: una\n"
      "      libera); --utf8 come per compile. Con --map disegna sotto la planimetria i binari\n"
@@ -115,7 +116,7 @@ const uso_comando kUsi[] = {
      "      cippi. Stampa quanto la planimetria compilata dista dal binario della mappa e gli\n"
      "      avvisi (via o nodo della mappa e posizione). --default-speed per le vie senza\n"
      "      maxspeed (predefinita 100), --dwell la sosta in secondi (30), --margin la\n"
-     "      percentuale sulla corsa più veloce (10), --departure l'ora di partenza (8:00).\n"
+     "      percentuale sulla marcia del treno (10), --departure l'ora di partenza (8:00).\n"
      "      --json stampa una riga con \"origine\", \"rotta\", \"lunghezza\", \"stazioni\" e\n"
      "      le misure. Un sorgente che esiste già (la mappa stessa, se ha quel nome) si\n"
      "      sostituisce solo con --force. Una mappa o una tessera illeggibile, un nome che non\n"

@@ -115,11 +115,12 @@ const char* nome_giudizio(regole::giudizio g) {
   }
 }
 
-// The stations with a time, the fastest runs between them and the
+// The stations with a time, the runs the train can keep between them and the
 // timetable's verdict on each, as check gives it: the page draws them, it
 // does not work them out. Stations are counted in reading order; times are in
 // seconds, tenths along a run.
-void marce(std::string& o, const tabella& t, const std::vector<cella_percorso>& c) {
+void marce(std::string& o, const tabella& t, const std::vector<cella_percorso>& c,
+           const regole::treno_marcia& treno) {
   const std::vector<regole::stazione_linea> st = regole::stazioni_linea(t);
   chiave(o, "fermate");
   o += '[';
@@ -135,7 +136,7 @@ void marce(std::string& o, const tabella& t, const std::vector<cella_percorso>& 
   chiave(o, "marce");
   o += '[';
   bool primo = true;
-  for (const regole::marcia& m : regole::marce(st, c)) {
+  for (const regole::marcia& m : regole::marce(st, c, treno)) {
     o += primo ? "{\"da\":" : ",{\"da\":";
     primo = false;
     intero(o, static_cast<int64_t>(m.da));
@@ -150,10 +151,14 @@ void marce(std::string& o, const tabella& t, const std::vector<cella_percorso>& 
     o += "\",\"messaggio\":" + json_testo(regole::testo_giudizio(m, st));
     chiave(o, "minima");
     intero(o, static_cast<int64_t>(std::ceil(m.minima)));
+    chiave(o, "corsa");
+    intero(o, static_cast<int64_t>(std::ceil(m.tempo)));
     numeri(o, "p", m.posizioni);
-    std::vector<int64_t> decimi_t;
+    std::vector<int64_t> decimi_t, decimi_v;
     for (double x : m.tempi) decimi_t.push_back(std::llround(x * 10));
+    for (double x : m.velocita) decimi_v.push_back(std::llround(x * 10));
     numeri(o, "t", decimi_t);
+    numeri(o, "v", decimi_v);
     o += '}';
   }
   o += ']';
@@ -340,7 +345,7 @@ size_t celle_mostrate(const std::vector<cella_percorso>& c, int32_t lunghezza) {
 
 // The line itself, from the compiled files.
 void linea(std::string& o, const scenario_compilato& s, const std::vector<voce_letta>& voci,
-           const linee_sotto* l) {
+           const regole::treno_marcia& treno, const linee_sotto* l) {
   const int32_t lunghezza = regole::lunghezza_linea(s.tabella_linea, s.celle);
   chiave(o, "lunghezza");
   intero(o, lunghezza);
@@ -354,7 +359,7 @@ void linea(std::string& o, const scenario_compilato& s, const std::vector<voce_l
   if (s.con_planimetria) pianta(o, s.pianta);
   if (s.con_planimetria && l) sotto(o, s.pianta, *l);
   oggetti(o, voci, s.tabella_linea);
-  marce(o, s.tabella_linea, s.celle);
+  marce(o, s.tabella_linea, s.celle, treno);
 }
 
 }  // namespace
@@ -395,7 +400,7 @@ std::string documento_anteprima(esito_compilazione& e, const std::string& nome_l
     scenario_compilato s;
     try {
       compilato_da_memoria(e.compilati, nome_linea, treno, s);
-      linea(o, s, e.voci, l);
+      linea(o, s, e.voci, e.treno, l);
     } catch (const file::errore_io& x) {
       motivo = x.what();
     }
