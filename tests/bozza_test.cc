@@ -564,7 +564,8 @@ TEST(BozzaLettori, ZipsThatLieAboutOffsetsOrSizesAreRefusedBeforeAnythingIsAlloc
 }
 
 // Files far too large for what they claim to be are refused by their size,
-// before anything is read; and running out of memory is a failure in words.
+// before anything is read (a map, read in pieces, by what it holds); and
+// running out of memory is a failure in words.
 TEST(BozzaLettori, SizesAreLookedAtBeforeReadingAndMemoryRunningOutIsAFailure) {
   cartella_temporanea t;
   const std::string piccola = t / "piccola.pbf";
@@ -574,7 +575,7 @@ TEST(BozzaLettori, SizesAreLookedAtBeforeReadingAndMemoryRunningOutIsAFailure) {
     uint64_t byte;
     std::string argomenti, motivo;
   } casi[] = {
-      {"grande.osm.pbf", kMappaMassima + 1, "", "byte, più dei 2147483647 che si leggono"},
+      {"grande.osm.pbf", 6000000000, "", "non è una mappa OpenStreetMap"},
       {"N45E010.hgt", 6000000000, " --dem ", "6000000000 byte non sono una tessera SRTM"},
   };
   for (const auto& c : casi) {
@@ -593,10 +594,17 @@ TEST(BozzaLettori, SizesAreLookedAtBeforeReadingAndMemoryRunningOutIsAFailure) {
   const std::string limite = "ulimit -v 600000 && exec ";
   if (esegui(limite + programma(SCENARIO_BIN) + " --version >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "il programma non parte con la memoria limitata (un sanitizer?)";
-  scrivi_tutto(t / "vuota.pbf", "");
-  fs::resize_file(t / "vuota.pbf", uint64_t{1} << 30);
+  // One way of 33 million nodes in a block within its bound: no memory holds
+  // what it names.
+  const std::string gruppo = campo(3, campo(1, 1) + campo(2, varint(1)) + campo(3, varint(2)) +
+                                          campo(8, std::string(33000000, '\0')));
+  scrivi_tutto(
+      t / "lunga.pbf",
+      blocco_pbf("OSMHeader", campo(4, std::string("OsmSchema-V0.6"))) +
+          blocco_pbf("OSMData", campo(1, campo(1, "") + campo(1, "railway") + campo(1, "rail")) +
+                                    campo(2, gruppo)));
   std::string out;
-  EXPECT_EQ(esegui(limite + programma(SCENARIO_BIN) + " draft " + (t / "vuota.pbf") + " " +
+  EXPECT_EQ(esegui(limite + programma(SCENARIO_BIN) + " draft " + (t / "lunga.pbf") + " " +
                        (t / "no") + " X 1 --from A --to B 2>&1",
                    &out),
             2)
