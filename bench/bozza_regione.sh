@@ -2,10 +2,10 @@
 # `scenario draft` on a map of a region's size, against `osmium tags-filter`
 # on the same file in the same run. The map is the test extract
 # (tests/dati/mappe/vde8.2-rail.osm.pbf) padded with synthetic roads,
-# buildings and fields to NODI nodes (default 20 million, eight a way; a few
-# of them tagged: benches, house numbers, shops, bus stops), their ids spread
-# among the extract's so that the rail nodes stand in every block, as in a
-# real region's file. It is written as OPL and sorted into PBF with `osmium
+# buildings and fields to NODI nodes (default 20 million, eight a way,
+# scattered about; a few of them tagged: benches, house numbers, shops, bus
+# stops), their ids spread among the extract's so that the rail nodes stand
+# in every block, as in a real region's file. It is written as OPL and sorted into PBF with `osmium
 # sort`, once, into BUILD_DIR/bench-regione (never into the sources).
 #
 # Each run, VOLTE times (default 3), in turn:
@@ -49,30 +49,42 @@ if [ ! -s "$mappa" ] || [ "$mappa" -ot "$estratto" ] || [ "$mappa" -ot "$0" ]; t
     function libero(id, usati) { while (id in usati) id++; return id }
     END {
       srand(1)
-      vie = int(nodi / 8); passo_n = int(max_n / nodi); passo_w = int(max_w / vie)
-      if (passo_n < 2) passo_n = 2; if (passo_w < 2) passo_w = 2
-      # Nodes: eight a way, a few metres apart, about the extract's area.
+      vie = int(nodi / 8); passo_n = max_n / nodi; passo_w = max_w / vie
+      # Nodes: eight a way, scattered within some 70 m about a point of the
+      # extract's area; ids with gaps of any size up to twice the mean.
+      id = 0
       for (i = 0; i < nodi; i++) {
         if (i % 8 == 0) { lat = 50.8 + rand() * 0.8; lon = 10.8 + rand() * 1.3 }
-        id = libero(1 + i * passo_n, usato_n); ids[i % 8] = id
+        id = libero(id + 1 + int(rand() * 2 * passo_n), usato_n)
         r = rand(); t = ""
         if (r < 0.02) t = "addr:housenumber=" int(rand() * 200)
         else if (r < 0.025) t = "amenity=bench"
         else if (r < 0.03) t = "shop=bakery,name=Forno%20%" int(i / 8) "%20%"
-        else if (r < 0.031) t = "highway=bus_stop,name=Fermata%20%" int(i / 8) "%20%"
-        printf "n%.0f v1 dV c0 t i0 u T%s x%.7f y%.7f\n", id, t, lon + (i % 8) * 0.00004, lat + (i % 8) * 0.00003
-        node[i] = id
+        else if (r < 0.031) t = "highway=bus_stop,name=Fermata%20%" int(i / 8)
+        printf "n%s v1 dV c0 t i0 u T%s x%.7f y%.7f\n", id, t, lon + (rand() - 0.5) * 0.001,
+          lat + (rand() - 0.5) * 0.0006
+        node[i % 8] = id
+        if (i % 8 == 7) rifs[int(i / 8)] = node[0] "," node[1] "," node[2] "," node[3] "," \
+          node[4] "," node[5] "," node[6] "," node[7]
       }
       # Ways: roads, buildings and fields by turns, the last two closed.
+      split("residential tertiary service track", strade, " ")
+      split("farmland meadow forest grass", usi, " ")
+      id = 0
       for (k = 0; k < vie; k++) {
-        id = libero(1 + k * passo_w, usato_w)
+        id = libero(id + 1 + int(rand() * 2 * passo_w), usato_w)
+        n = split(rifs[k], pezzi, ","); delete rifs[k]
         rif = ""
-        for (j = 0; j < 8; j++) rif = rif (j ? "," : "") "n" node[k * 8 + j]
+        for (j = 1; j <= n; j++) rif = rif (j > 1 ? "," : "") "n" pezzi[j]
         tipo = k % 3
-        if (tipo) rif = rif ",n" node[k * 8]
-        t = tipo == 0 ? "highway=residential,name=Via%20%" k : tipo == 1 ? "building=yes" : "landuse=farmland"
-        printf "w%.0f v1 dV c0 t i0 u T%s N%s\n", id, t, rif
-        delete node[k * 8]; for (j = 1; j < 8; j++) delete node[k * 8 + j]
+        if (tipo) rif = rif ",n" pezzi[1]
+        if (tipo == 0)
+          t = "highway=" strade[1 + k % 4] ",name=Via%20%" int(k / 7) ",surface=asphalt,maxspeed=50"
+        else if (tipo == 1)
+          t = "building=yes" (k % 2 ? ",addr:street=Via%20%" int(k / 7) ",addr:housenumber=" k % 90 : "")
+        else
+          t = "landuse=" usi[1 + k % 4]
+        printf "w%s v1 dV c0 t i0 u T%s N%s\n", id, t, rif
       }
     }
 AWK
