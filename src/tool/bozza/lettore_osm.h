@@ -4,12 +4,14 @@
 #pragma once
 #include <chrono>
 #include <cstdint>
+#include <new>
 #include <osmium/memory/buffer.hpp>
 #include <osmium/osm/tag.hpp>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "platform/file.h"
 #include "tool/bozza/mappa.h"
 #include "tool/comune/guasto.h"
 
@@ -98,6 +100,25 @@ inline guasto mappa_illeggibile(std::string testo) {
 }
 inline guasto memoria_esaurita() {
   return guasto_di(genere_guasto::memoria, "la memoria non basta per leggere la mappa");
+}
+
+// What every format's reader does with what its reading throws, once its
+// own faults are told apart: a refusal in its own words, anything else of
+// the libraries' as `illeggibile`; out of memory and a failing disk go on to
+// the caller, which says them for every format alike.
+template <typename F>
+riuscita leggendo(const char* illeggibile, F&& leggi) {
+  try {
+    return leggi();
+  } catch (const mappa_rifiutata& e) {
+    return mappa_illeggibile(e.what());
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const file::errore_io&) {
+    throw;
+  } catch (const std::exception&) {
+    return mappa_illeggibile(illeggibile);
+  }
 }
 
 }  // namespace bozza

@@ -500,12 +500,8 @@ class da_file final : public sorgente_mappa {
   file::lettore& f_;
 };
 
-}  // namespace
-
-bool leggi_mappa(std::string_view dati, mappa_osm& m, std::string& errore) {
-  in_memoria s(dati);
-  avanzamento a(false);
-  esito<mappa_osm> e = leggi_da(s, a);
+// The callers of the older style: the map, or an empty one and the reason.
+bool come_prima(esito<mappa_osm>&& e, mappa_osm& m, std::string& errore) {
   if (!e) {
     m = {};
     errore = e.errore().messaggio();
@@ -513,6 +509,14 @@ bool leggi_mappa(std::string_view dati, mappa_osm& m, std::string& errore) {
   }
   m = std::move(*e);
   return true;
+}
+
+}  // namespace
+
+bool leggi_mappa(std::string_view dati, mappa_osm& m, std::string& errore) {
+  in_memoria s(dati);
+  avanzamento a(false);
+  return come_prima(leggi_da(s, a), m, errore);
 }
 
 esito<mappa_osm> mappa_da_file(const std::string& nome) {
@@ -533,14 +537,7 @@ esito<mappa_osm> mappa_da_file(const std::string& nome) {
 }
 
 bool leggi_file_mappa(const std::string& nome, mappa_osm& m, std::string& errore) {
-  esito<mappa_osm> e = mappa_da_file(nome);
-  if (!e) {
-    m = {};
-    errore = e.errore().messaggio();
-    return false;
-  }
-  m = std::move(*e);
-  return true;
+  return come_prima(mappa_da_file(nome), m, errore);
 }
 
 // One line, rewritten: "\r" back to its start, blanks over what is left of

@@ -232,27 +232,22 @@ void secondo_passo(sorgente_mappa& s, osmium::thread::Pool& pool, raccolta& r,
 }  // namespace
 
 riuscita leggi_pbf(sorgente_mappa& s, raccolta& r, avanzamento& a) {
-  try {
-    // As many workers as the machine has cores: the reading thread waits
-    // on the disk or on them.
-    osmium::thread::Pool pool(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
-    std::vector<blocco> con_nodi;
-    primo_passo(s, pool, r, con_nodi, a);
-    secondo_passo(s, pool, r, con_nodi, a);
-    return fatto{};
-  } catch (const rovinata_pbf&) {
-  } catch (const osmium::pbf_error&) {
-  } catch (const protozero::exception&) {
-  } catch (const mappa_rifiutata& e) {
-    return mappa_illeggibile(e.what());
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (const file::errore_io&) {
-    throw;
-  } catch (const std::exception&) {
-    return mappa_illeggibile("la mappa PBF non si può leggere");
-  }
-  return mappa_illeggibile("la mappa PBF è rovinata o troncata");
+  return leggendo("la mappa PBF non si può leggere", [&]() -> riuscita {
+    try {
+      // As many workers as the machine has cores: the reading thread waits
+      // on the disk or on them.
+      osmium::thread::Pool pool(
+          static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+      std::vector<blocco> con_nodi;
+      primo_passo(s, pool, r, con_nodi, a);
+      secondo_passo(s, pool, r, con_nodi, a);
+      return fatto{};
+    } catch (const rovinata_pbf&) {
+    } catch (const osmium::pbf_error&) {
+    } catch (const protozero::exception&) {
+    }
+    return mappa_illeggibile("la mappa PBF è rovinata o troncata");
+  });
 }
 
 }  // namespace bozza

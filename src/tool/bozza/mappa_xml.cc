@@ -238,24 +238,18 @@ riuscita leggi_xml(sorgente_mappa& s, const char* formato, raccolta& r, avanzame
   const fonte_xml f{&s, n == "osm.gz"    ? compressione::gzip
                         : n == "osm.bz2" ? compressione::bzip2
                                          : compressione::nessuna};
-  try {
-    return due_passi(f, r, a);
-  } catch (const osmium::xml_error& e) {
-    return mappa_illeggibile("la mappa XML non è valida alla riga " + std::to_string(e.line) +
-                             ", colonna " + std::to_string(e.column));
-  } catch (const rovinata_gzip&) {
-    return mappa_illeggibile("la mappa compressa con gzip è rovinata o troncata");
-  } catch (const rovinata_bzip2&) {
-    return mappa_illeggibile("la mappa compressa con bzip2 è rovinata o troncata");
-  } catch (const mappa_rifiutata& e) {
-    return mappa_illeggibile(e.what());
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (const file::errore_io&) {
-    throw;
-  } catch (const std::exception&) {
-    return mappa_illeggibile("la mappa XML non si può leggere");
-  }
+  return leggendo("la mappa XML non si può leggere", [&]() -> riuscita {
+    try {
+      return due_passi(f, r, a);
+    } catch (const osmium::xml_error& e) {
+      return mappa_illeggibile("la mappa XML non è valida alla riga " + std::to_string(e.line) +
+                               ", colonna " + std::to_string(e.column));
+    } catch (const rovinata_gzip&) {
+      return mappa_illeggibile("la mappa compressa con gzip è rovinata o troncata");
+    } catch (const rovinata_bzip2&) {
+      return mappa_illeggibile("la mappa compressa con bzip2 è rovinata o troncata");
+    }
+  });
 }
 
 }  // namespace bozza
