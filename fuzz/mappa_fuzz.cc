@@ -1,7 +1,7 @@
 // The map reader over any bytes: PBF (raw or zlib blocks) or XML (plain, gzip,
-// bzip2), whichever the bytes look like, with what a map read must hold: a
-// refusal gives its reason, and what is read names only nodes it has, each
-// on the Earth. Time and memory are bounded by the run's -timeout and
+// bzip2), whichever the bytes look like, in the two passes a file is read
+// in, with what a map read must hold: a refusal gives its reason, and what is
+// read names only nodes and ways it has, each node on the Earth. Time and memory are bounded by the run's -timeout and
 // -malloc_limit_mb.
 #include <cstdint>
 #include <cstdio>
@@ -41,5 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dati, size_t n) {
     pretendi(s.nodo < nodi, "un segnale fuori dai nodi");
   for (const bozza::cippo_osm& c : m.cippi) pretendi(c.nodo < nodi, "un cippo fuori dai nodi");
   for (uint32_t k : m.passaggi_a_livello) pretendi(k < nodi, "un passaggio fuori dai nodi");
+  for (const bozza::banchina_osm& b : m.banchine)
+    for (uint32_t k : b.nodi) pretendi(k < nodi, "una banchina nomina un nodo che non c'è");
+  for (const bozza::linea_osm& l : m.linee) {
+    for (uint32_t k : l.vie) pretendi(k < m.vie.size(), "una linea nomina una via che non c'è");
+    for (uint32_t k : l.fermate) pretendi(k < nodi, "una linea nomina un nodo che non c'è");
+  }
   return 0;
 }

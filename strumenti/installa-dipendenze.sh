@@ -25,6 +25,7 @@ pacchetti=(
   libosmium2-dev libprotozero-dev zlib1g-dev  # scenario draft: OpenStreetMap maps (PBF)
   libexpat1-dev libbz2-dev                 # ... and XML ones, plain, .gz or .bz2
   libz-mingw-w64-dev                       # ... and PBF maps in the Windows build
+  osmium-tool                              # bench/bozza_regione.sh: the padded map, tags-filter
   neovim                                   # a real client of the language server
   chromium                                 # the preview page's browser tests
   nodejs                                   # the editor extension's and the page's tests

@@ -64,6 +64,29 @@ class mappatura {
   size_t n_ = 0;
   void* h_ = nullptr;  // the platform's handle of the mapping
 };
+// A regular file read in pieces from any offset, never held whole: what
+// reads a map of gigabytes. It is opened as leggi_al_piu opens a file (a
+// FIFO, a device, a socket or a folder is refused without being opened, and
+// the file is looked at again once open), by its UTF-8 name on every system.
+class lettore {
+ public:
+  lettore() = default;
+  ~lettore();
+  lettore(const lettore&) = delete;
+  lettore& operator=(const lettore&) = delete;
+  // letto: the file is open and `dimensione` its size; otherwise why not
+  // (mancante without a reason, as leggi_al_piu says it).
+  lettura apri(const std::string& nome);
+  uint64_t dimensione() const { return n_; }
+  // Up to n bytes from offset `da` into `dove`; fewer only where the file
+  // ends. A read the system fails throws errore_io, the file named.
+  size_t leggi(uint64_t da, char* dove, size_t n);
+
+ private:
+  std::string nome_;
+  void* h_ = nullptr;  // the platform's handle of the open file
+  uint64_t n_ = 0;
+};
 // Replaces the file whole with `dati`: written to a temporary file in the same
 // folder, then renamed over the target, so a failed write never loses the old file.
 void sostituisci(const std::string& nome, std::string_view dati);

@@ -21,4 +21,9 @@ unsigned long numero();
 // system has given again to another process counts as running.
 bool in_vita(unsigned long numero);
 
+// Whether standard error is a terminal (a console on Windows) that someone
+// watches, not a file or a pipe: only there may a long job show how far it
+// has gone, rewriting one line.
+bool errore_a_terminale();
+
 }  // namespace processo

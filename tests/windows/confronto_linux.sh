@@ -2,7 +2,8 @@
 # The Windows programs under Wine against the Linux ones, byte for byte:
 # compattatore.exe in a fresh folder (with blanks and "ù" in its path),
 # `scenario.exe compile` and `decompile` of generated scenarios, and `scenario.exe
-# draft` of the map extract of the tests (PBF, with its tile).
+# draft` of the map extract of the tests (PBF, with its tile; once from a
+# folder with "è", "ö" and "ő" in its name).
 # Usage: confronto_linux.sh WINE WIN_BIN_DIR LINUX_BIN_DIR
 set -u
 wine=$1 win=$2 lin=$3
@@ -64,6 +65,21 @@ if "$lin/scenario" draft --help >/dev/null 2>&1 && "$wine" "$win/scenario.exe" d
     uguali "$lavoro/ba" "$lavoro/bb"
     bozze=$((bozze + 1))
   done
+  # The map and the tile in a folder of letters beyond ASCII, one ("ő")
+  # beyond Windows-1252 too: a name opened narrow would go through the ANSI
+  # code page.
+  accenti="$lavoro/Mappe è ö ő"
+  mkdir -p "$accenti"
+  cp "$mappe/vde8.2-rail.osm.pbf" "$accenti/Erfurt è ö.osm.pbf"
+  cp "$mappe/N50E011.hgt.zip" "$accenti/"
+  rm -rf "$lavoro/bb"
+  "$wine" "$win/scenario.exe" draft "$accenti/Erfurt è ö.osm.pbf" "$lavoro/bb" B 1 "${vie_ew[@]}" \
+    --dem "$accenti/N50E011.hgt.zip" >/dev/null || male "draft.exe da $accenti"
+  rm -rf "$lavoro/ba"
+  "$lin/scenario" draft "$mappe/vde8.2-rail.osm.pbf" "$lavoro/ba" B 1 "${vie_ew[@]}" \
+    --dem "$mappe/N50E011.hgt.zip" >/dev/null
+  uguali "$lavoro/ba" "$lavoro/bb"
+  bozze=$((bozze + 1))
   # An XML map is refused in words, with nothing written, where expat is missing.
   "$wine" "$win/scenario.exe" draft "$mappe/esse.osm" "$lavoro/bx" B 1 --from Inizio --to Fine \
     >"$lavoro/bx.txt" 2>&1

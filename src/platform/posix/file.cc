@@ -195,6 +195,46 @@ lettura leggi_al_piu(const std::string& nome, uint64_t massimo, std::string& dat
   return l;
 }
 
+lettura lettore::apri(const std::string& nome) {
+  struct stat st;
+  auto perche = [&](int err) {
+    return err == ENOENT || err == ENOTDIR ? lettura{}
+                                           : lettura{esito_lettura::illeggibile, 0, motivo(err)};
+  };
+  if (::stat(nome.c_str(), &st) != 0) return perche(errno);
+  if (!S_ISREG(st.st_mode)) return {esito_lettura::non_file, 0, non_file(st.st_mode)};
+  const int fd = apri_file(nome);
+  if (fd < 0) return perche(errno);
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const lettura r = S_ISREG(st.st_mode)
+                          ? perche(errno)
+                          : lettura{esito_lettura::non_file, 0, non_file(st.st_mode)};
+    ::close(fd);
+    return r;
+  }
+  // Read from start to end, once or twice: the system may read ahead.
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  if (h_) ::close(fd_di(h_));
+  h_ = h_di(fd), n_ = static_cast<uint64_t>(st.st_size), nome_ = nome;
+  return {esito_lettura::letto, n_, ""};
+}
+
+lettore::~lettore() {
+  if (h_) ::close(fd_di(h_));
+}
+
+size_t lettore::leggi(uint64_t da, char* dove, size_t n) {
+  size_t fatti = 0;
+  while (fatti < n) {
+    const ssize_t r = ::pread(fd_di(h_), dove + fatti, n - fatti, static_cast<off_t>(da + fatti));
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) throw errore_io("impossibile leggere " + nome_ + ": " + motivo(errno));
+    if (r == 0) break;
+    fatti += static_cast<size_t>(r);
+  }
+  return fatti;
+}
+
 mappatura::mappatura(const std::string& nome) {
   auto manca = [&](const std::string& perche) {
     throw errore_io("impossibile leggere " + nome + ": " + perche);

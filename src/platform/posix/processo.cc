@@ -29,4 +29,8 @@ bool in_vita(unsigned long n) {
   return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
+bool errore_a_terminale() {
+  return ::isatty(STDERR_FILENO) == 1;
+}
+
 }  // namespace processo

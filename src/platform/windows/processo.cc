@@ -55,4 +55,12 @@ bool in_vita(unsigned long n) {
   return vivo;
 }
 
+// A console answers GetConsoleMode; a file, a pipe or a terminal emulator's
+// pipe does not.
+bool errore_a_terminale() {
+  DWORD modo = 0;
+  const HANDLE h = GetStdHandle(STD_ERROR_HANDLE);
+  return h != nullptr && h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &modo) != 0;
+}
+
 }  // namespace processo

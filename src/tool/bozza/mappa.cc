@@ -1,12 +1,17 @@
+// What the draft keeps of a map's objects, read from its file in two passes
+// (the ways and relations, then the nodes they name and the stops), and the
+// entries that open the file and choose the format's reader.
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
-#include <osmium/io/detail/pbf.hpp>
-#include <osmium/io/detail/protobuf_tags.hpp>
-#include <osmium/io/pbf_input.hpp>
-#include <protozero/pbf_message.hpp>
+#include <osmium/osm/node.hpp>
+#include <osmium/osm/relation.hpp>
+#include <osmium/osm/way.hpp>
 
 #include "model/regole.h"
 #include "platform/file.h"
+#include "platform/processo.h"
 #include "platform/testo.h"
 #include "tool/bozza/lettore_osm.h"
 #include "tool/bozza/testi.h"
@@ -14,6 +19,11 @@
 namespace bozza {
 
 namespace {
+
+// The bytes looked at at a time to tell the format.
+constexpr size_t kInizio = 64 * 1024;
+// The progress line is written again at most this often.
+constexpr std::chrono::milliseconds kRidisegno{100};
 
 // "120", "120 km/h", "75 mph"; 0 for "none", "signals" and the like.
 int leggi_velocita(const char* v) {
@@ -139,50 +149,105 @@ bool genere_di_fermata(const etichette& e, fermata_osm& f) {
   return true;
 }
 
-}  // namespace
-
-void lettore_osm::node(const osmium::Node& n) {
-  const osmium::Location l = n.location();
-  const nodo_osm x{n.id(), l.y(), l.x()};
-  sulla_terra_o_rifiuta(l, x);
-  m_.nodi.push_back(x);
-  etichette_leggibili(n.tags(), "del nodo ", n.id());
-  const etichette e{n.tags()};
-  const char* ferrovia = e["railway"];
-  if (const char* nome = e["name"]; nome) {
-    fermata_osm f;
-    if (genere_di_fermata(e, f)) {
-      if (std::string s = nome_sicuro(nome); !s.empty()) {
-        f.nome = std::move(s);
-        m_.fermate.push_back(std::move(f));
-        id_fermate_.push_back(n.id());
-      }
-    }
+// A node whose id is in a sorted list, looked up from where the last one
+// was found: a block's nodes come in the order of their ids, so the walk
+// through the list is linear in both.
+class cercatore {
+ public:
+  explicit cercatore(const std::vector<int64_t>& v) : v_(v) {}
+  bool contiene(int64_t id) {
+    if (id < ultimo_) k_ = 0;
+    ultimo_ = id;
+    // Everything before `da` is smaller than id; steps that double find
+    // where the larger ones begin.
+    size_t da = k_, a = k_, passo = 1;
+    while (a < v_.size() && v_[a] < id) da = a + 1, a = std::min(v_.size(), a + passo), passo *= 2;
+    k_ = static_cast<size_t>(std::lower_bound(v_.begin() + static_cast<ptrdiff_t>(da),
+                                              v_.begin() + static_cast<ptrdiff_t>(a), id) -
+                             v_.begin());
+    return k_ < v_.size() && v_[k_] == id;
   }
-  if (ferrovia && std::strcmp(ferrovia, "signal") == 0) {
+
+ private:
+  const std::vector<int64_t>& v_;
+  size_t k_ = 0;
+  int64_t ultimo_ = INT64_MIN;
+};
+
+// What a kept node's tags make of it besides a stop: a signal, a post, a
+// level crossing.
+void segnale_cippo_passaggio(const etichette& e, int64_t id, raccolta& r) {
+  const char* ferrovia = e["railway"];
+  if (!ferrovia) return;
+  if (std::strcmp(ferrovia, "signal") == 0) {
     segnale_osm s;
     s.senso = senso(e["railway:signal:direction"]);
     s.principale = e["railway:signal:main"] || e["railway:signal:combined"];
     s.avviso = !s.principale && e["railway:signal:distant"];
     if (s.senso != 0 && (s.principale || s.avviso)) {
-      m_.segnali.push_back(s);
-      id_segnali_.push_back(n.id());
+      r.m.segnali.push_back(s);
+      r.id_segnali.push_back(id);
     }
   }
   int64_t metri;
   const char* km = e["railway:position:exact"];
   if (!km) km = e["railway:position"];
-  if (ferrovia && std::strcmp(ferrovia, "milestone") == 0 && leggi_chilometri(km, metri)) {
-    m_.cippi.push_back({0, metri, km});
-    id_cippi_.push_back(n.id());
+  if (std::strcmp(ferrovia, "milestone") == 0 && leggi_chilometri(km, metri)) {
+    r.m.cippi.push_back({0, metri, km});
+    r.id_cippi.push_back(id);
   }
-  if (ferrovia && std::strcmp(ferrovia, "level_crossing") == 0) id_passaggi_.push_back(n.id());
+  if (std::strcmp(ferrovia, "level_crossing") == 0) r.id_passaggi.push_back(id);
 }
 
-void lettore_osm::way(const osmium::Way& w) {
+// A stop of a name wherever it stands; false for any other node.
+bool fermata(const etichette& e, int64_t id, raccolta& r) {
+  const char* nome = e["name"];
+  if (!nome) return false;
+  fermata_osm f;
+  if (!genere_di_fermata(e, f)) return false;
+  std::string s = nome_sicuro(nome);
+  if (s.empty()) return false;
+  f.nome = std::move(s);
+  r.m.fermate.push_back(std::move(f));
+  r.id_fermate.push_back(id);
+  return true;
+}
+
+void nodo(const osmium::Node& n, cercatore& voluti, raccolta& r) {
+  const osmium::Location l = n.location();
+  const nodo_osm x{n.id(), l.y(), l.x()};
+  sulla_terra_o_rifiuta(l, x);
+  etichette_leggibili(n.tags(), "del nodo ", n.id());
+  const etichette e{n.tags()};
+  const bool voluto = voluti.contiene(n.id());
+  if (!fermata(e, n.id(), r) && !voluto) return;
+  r.m.nodi.push_back(x);
+  segnale_cippo_passaggio(e, n.id(), r);
+}
+
+std::vector<int64_t> rimandi(const osmium::WayNodeList& l) {
+  std::vector<int64_t> ids;
+  ids.reserve(l.size());
+  for (const osmium::NodeRef& r : l) ids.push_back(r.ref());
+  return ids;
+}
+
+// A platform of trains drawn as a way; one of buses alone is left out.
+void banchina(const osmium::Way& w, const etichette& e, raccolta& r) {
+  const bool bus = si(e, "bus") || si(e, "trolleybus") || e.vale("highway", "platform");
+  if (bus && !e["railway"] && !si(e, "train") && !si(e, "light_rail")) return;
+  const char* nome = e["name"] ? e["name"] : e["ref"];
+  banchina_osm b;
+  b.id = w.id();
+  b.nome = nome ? nome_sicuro(nome) : std::string();
+  r.m.banchine.push_back(std::move(b));
+  r.id_banchine.push_back(rimandi(w.nodes()));
+}
+
+void via(const osmium::Way& w, raccolta& r) {
   etichette_leggibili(w.tags(), "della via ", w.id());
   const etichette e{w.tags()};
-  if (e.vale("railway", "platform") || e.vale("public_transport", "platform")) banchina(w, e);
+  if (e.vale("railway", "platform") || e.vale("public_transport", "platform")) banchina(w, e, r);
   if (!e.vale("railway", "rail") && !e.vale("railway", "light_rail")) return;
   if (w.nodes().size() < 2) return;
   via_osm v;
@@ -195,94 +260,149 @@ void lettore_osm::way(const osmium::Way& w) {
   v.galleria = affermativo(e["tunnel"]);
   const int8_t p = senso(e["railway:preferred_direction"]);
   v.senso_preferito = p == 2 ? 0 : p;
-  std::vector<int64_t> ids;
-  for (const osmium::NodeRef& r : w.nodes()) ids.push_back(r.ref());
-  m_.vie.push_back(std::move(v));
-  id_vie_.push_back(std::move(ids));
+  r.m.vie.push_back(std::move(v));
+  r.id_vie.push_back(rimandi(w.nodes()));
 }
 
-// A platform of trains drawn as a way; one of buses alone is left out.
-void lettore_osm::banchina(const osmium::Way& w, const etichette& e) {
-  const bool bus = si(e, "bus") || si(e, "trolleybus") || e.vale("highway", "platform");
-  if (bus && !e["railway"] && !si(e, "train") && !si(e, "light_rail")) return;
-  const char* nome = e["name"] ? e["name"] : e["ref"];
-  banchina_osm b;
-  b.id = w.id();
-  b.nome = nome ? nome_sicuro(nome) : std::string();
-  std::vector<int64_t> ids;
-  for (const osmium::NodeRef& r : w.nodes()) ids.push_back(r.ref());
-  m_.banchine.push_back(std::move(b));
-  id_banchine_.push_back(std::move(ids));
-}
-
-void lettore_osm::relation(const osmium::Relation& r) {
-  etichette_leggibili(r.tags(), "della relazione ", r.id());
-  const etichette e{r.tags()};
+void relazione(const osmium::Relation& x, raccolta& r) {
+  etichette_leggibili(x.tags(), "della relazione ", x.id());
+  const etichette e{x.tags()};
   if (!e.vale("type", "route")) return;
   if (!e.vale("route", "train") && !e.vale("route", "railway") && !e.vale("route", "light_rail"))
     return;
   linea_osm l;
-  l.id = r.id();
-  if (const char* x = e["ref"]) l.ref = nome_sicuro(x);
-  if (const char* x = e["name"]) l.nome = nome_sicuro(x);
+  l.id = x.id();
+  if (const char* v = e["ref"]) l.ref = nome_sicuro(v);
+  if (const char* v = e["name"]) l.nome = nome_sicuro(v);
   std::vector<int64_t> vie, fermate;
-  for (const osmium::RelationMember& m : r.members()) {
+  for (const osmium::RelationMember& m : x.members()) {
     if (m.type() == osmium::item_type::way) vie.push_back(m.ref());
     if (m.type() == osmium::item_type::node) fermate.push_back(m.ref());
   }
-  m_.linee.push_back(std::move(l));
-  vie_linee_.push_back(std::move(vie));
-  fermate_linee_.push_back(std::move(fermate));
+  r.m.linee.push_back(std::move(l));
+  r.vie_linee.push_back(std::move(vie));
+  r.fermate_linee.push_back(std::move(fermate));
+}
+
+template <typename T>
+void accoda(std::vector<T>& a, std::vector<T>&& b) {
+  if (a.empty()) {
+    a = std::move(b);
+    return;
+  }
+  a.insert(a.end(), std::make_move_iterator(b.begin()), std::make_move_iterator(b.end()));
 }
 
 // Members an extract cut away are left out: a platform or a line keeps what
 // the file has of it.
-void lettore_osm::chiudi_banchine_e_linee() {
+void chiudi_banchine_e_linee(raccolta& r) {
+  mappa_osm& m = r.m;
   std::vector<std::pair<int64_t, uint32_t>> vie;
-  for (uint32_t i = 0; i < m_.vie.size(); ++i) vie.push_back({m_.vie[i].id, i});
+  for (uint32_t i = 0; i < m.vie.size(); ++i) vie.push_back({m.vie[i].id, i});
   std::sort(vie.begin(), vie.end());
-  for (size_t i = 0; i < m_.banchine.size(); ++i)
-    for (int64_t id : id_banchine_[i])
-      if (const int64_t k = m_.indice(id); k >= 0)
-        m_.banchine[i].nodi.push_back(static_cast<uint32_t>(k));
-  for (size_t i = 0; i < m_.linee.size(); ++i) {
-    for (int64_t id : vie_linee_[i]) {
+  for (size_t i = 0; i < m.banchine.size(); ++i)
+    for (int64_t id : r.id_banchine[i])
+      if (const int64_t k = m.indice(id); k >= 0)
+        m.banchine[i].nodi.push_back(static_cast<uint32_t>(k));
+  for (size_t i = 0; i < m.linee.size(); ++i) {
+    for (int64_t id : r.vie_linee[i]) {
       auto j = std::lower_bound(vie.begin(), vie.end(), std::make_pair(id, uint32_t{0}));
-      if (j != vie.end() && j->first == id) m_.linee[i].vie.push_back(j->second);
+      if (j != vie.end() && j->first == id) m.linee[i].vie.push_back(j->second);
     }
-    for (int64_t id : fermate_linee_[i])
-      if (const int64_t k = m_.indice(id); k >= 0)
-        m_.linee[i].fermate.push_back(static_cast<uint32_t>(k));
+    for (int64_t id : r.fermate_linee[i])
+      if (const int64_t k = m.indice(id); k >= 0)
+        m.linee[i].fermate.push_back(static_cast<uint32_t>(k));
   }
 }
 
-bool lettore_osm::chiudi(std::string& errore) {
-  std::stable_sort(m_.nodi.begin(), m_.nodi.end(),
+}  // namespace
+
+void raccolta::unisci(raccolta&& r) {
+  accoda(m.nodi, std::move(r.m.nodi));
+  accoda(m.vie, std::move(r.m.vie));
+  accoda(m.fermate, std::move(r.m.fermate));
+  accoda(m.segnali, std::move(r.m.segnali));
+  accoda(m.cippi, std::move(r.m.cippi));
+  accoda(m.banchine, std::move(r.m.banchine));
+  accoda(m.linee, std::move(r.m.linee));
+  accoda(id_fermate, std::move(r.id_fermate));
+  accoda(id_segnali, std::move(r.id_segnali));
+  accoda(id_cippi, std::move(r.id_cippi));
+  accoda(id_passaggi, std::move(r.id_passaggi));
+  accoda(id_vie, std::move(r.id_vie));
+  accoda(id_banchine, std::move(r.id_banchine));
+  accoda(vie_linee, std::move(r.vie_linee));
+  accoda(fermate_linee, std::move(r.fermate_linee));
+}
+
+namespace {
+
+// A block's objects, in their order: a buffer libosmium grew while it decoded
+// keeps what it held before in buffers nested in it, the oldest deepest.
+template <typename F>
+void per_ogni_buffer(osmium::memory::Buffer& b, F&& f) {
+  while (b.has_nested_buffers()) f(*b.get_last_nested());
+  f(b);
+}
+
+}  // namespace
+
+void raccogli_vie(osmium::memory::Buffer& b, raccolta& r) {
+  per_ogni_buffer(b, [&](const osmium::memory::Buffer& x) {
+    for (const osmium::OSMObject& o : x.select<osmium::OSMObject>()) {
+      if (o.type() == osmium::item_type::way) via(static_cast<const osmium::Way&>(o), r);
+      if (o.type() == osmium::item_type::relation)
+        relazione(static_cast<const osmium::Relation&>(o), r);
+    }
+  });
+}
+
+std::vector<int64_t> nodi_voluti(const raccolta& r) {
+  std::vector<int64_t> v;
+  for (const auto* liste : {&r.id_vie, &r.id_banchine, &r.fermate_linee})
+    for (const std::vector<int64_t>& l : *liste) v.insert(v.end(), l.begin(), l.end());
+  std::sort(v.begin(), v.end());
+  v.erase(std::unique(v.begin(), v.end()), v.end());
+  v.shrink_to_fit();
+  return v;
+}
+
+void raccogli_nodi(osmium::memory::Buffer& b, const std::vector<int64_t>& voluti, raccolta& r) {
+  cercatore c(voluti);
+  per_ogni_buffer(b, [&](const osmium::memory::Buffer& x) {
+    for (const osmium::Node& n : x.select<osmium::Node>()) nodo(n, c, r);
+  });
+}
+
+riuscita chiudi_raccolta(raccolta& r) {
+  mappa_osm& m = r.m;
+  std::stable_sort(m.nodi.begin(), m.nodi.end(),
                    [](const nodo_osm& a, const nodo_osm& b) { return a.id < b.id; });
   auto trova = [&](int64_t id, uint32_t& i) {
-    const int64_t k = m_.indice(id);
+    const int64_t k = m.indice(id);
     i = static_cast<uint32_t>(k);
     return k >= 0;
   };
-  for (size_t i = 0; i < m_.vie.size(); ++i)
-    for (int64_t id : id_vie_[i]) {
+  for (size_t i = 0; i < m.vie.size(); ++i) {
+    m.vie[i].nodi.reserve(r.id_vie[i].size());
+    for (int64_t id : r.id_vie[i]) {
       uint32_t k;
-      if (!trova(id, k)) {
-        errore = "la via " + std::to_string(m_.vie[i].id) + " nomina il nodo " +
-                 std::to_string(id) + ", che la mappa non ha (un estratto tagliato male?)";
-        return false;
-      }
-      m_.vie[i].nodi.push_back(k);
+      if (!trova(id, k))
+        return mappa_illeggibile("la via " + std::to_string(m.vie[i].id) + " nomina il nodo " +
+                                 std::to_string(id) +
+                                 ", che la mappa non ha (un estratto tagliato male?)");
+      m.vie[i].nodi.push_back(k);
     }
-  for (size_t i = 0; i < m_.fermate.size(); ++i) trova(id_fermate_[i], m_.fermate[i].nodo);
-  for (size_t i = 0; i < m_.segnali.size(); ++i) trova(id_segnali_[i], m_.segnali[i].nodo);
-  for (size_t i = 0; i < m_.cippi.size(); ++i) trova(id_cippi_[i], m_.cippi[i].nodo);
-  for (int64_t id : id_passaggi_) {
-    uint32_t k;
-    if (trova(id, k)) m_.passaggi_a_livello.push_back(k);
   }
-  chiudi_banchine_e_linee();
-  return true;
+  for (size_t i = 0; i < m.fermate.size(); ++i) trova(r.id_fermate[i], m.fermate[i].nodo);
+  for (size_t i = 0; i < m.segnali.size(); ++i) trova(r.id_segnali[i], m.segnali[i].nodo);
+  for (size_t i = 0; i < m.cippi.size(); ++i) trova(r.id_cippi[i], m.cippi[i].nodo);
+  for (int64_t id : r.id_passaggi) {
+    uint32_t k;
+    if (trova(id, k)) m.passaggi_a_livello.push_back(k);
+  }
+  chiudi_banchine_e_linee(r);
+  return fatto{};
 }
 
 int64_t mappa_osm::indice(int64_t id) const {
@@ -296,7 +416,15 @@ namespace {
 
 enum class formato_mappa { sconosciuto, pbf, xml, xml_gz, xml_bz2 };
 
-formato_mappa riconosci(std::string_view d) {
+bool bianco(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// What a map's first bytes say it is; blanks before an XML map's first '<'
+// are looked past however many they are.
+formato_mappa riconosci(sorgente_mappa& s) {
+  std::string d(kInizio, '\0');
+  d.resize(s.leggi(0, d.data(), d.size()));
   if (d.size() >= 2 && static_cast<unsigned char>(d[0]) == 0x1f &&
       static_cast<unsigned char>(d[1]) == 0x8b)
     return formato_mappa::xml_gz;
@@ -304,117 +432,143 @@ formato_mappa riconosci(std::string_view d) {
   // A PBF file opens with the length of its first block header, whose type
   // is "OSMHeader".
   if (d.size() > 16 && d.substr(0, 2) == std::string_view("\0\0", 2) &&
-      d.substr(4, 20).find("OSMHeader") != std::string_view::npos)
+      std::string_view(d).substr(4, 20).find("OSMHeader") != std::string_view::npos)
     return formato_mappa::pbf;
-  size_t i = d.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-  while (i < d.size() && (d[i] == ' ' || d[i] == '\t' || d[i] == '\r' || d[i] == '\n')) ++i;
-  if (i < d.size() && d[i] == '<') return formato_mappa::xml;
+  uint64_t da = d.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+  for (size_t i = static_cast<size_t>(da); !d.empty(); i = 0) {
+    while (i < d.size() && bianco(d[i])) ++i;
+    if (i < d.size()) return d[i] == '<' ? formato_mappa::xml : formato_mappa::sconosciuto;
+    da += d.size();
+    d.resize(s.leggi(da, d.data(), kInizio));
+  }
   return formato_mappa::sconosciuto;
 }
 
-uint32_t grande_endian(std::string_view d, size_t i) {
-  uint32_t v = 0;
-  for (size_t k = 0; k < 4; ++k) v = (v << 8) | static_cast<unsigned char>(d[i + k]);
-  return v;
+riuscita leggi_formato(sorgente_mappa& s, raccolta& r, avanzamento& a) {
+  const formato_mappa f = riconosci(s);
+  if (f == formato_mappa::sconosciuto)
+    return mappa_illeggibile("non è una mappa OpenStreetMap (né PBF né XML, anche .gz o .bz2)");
+  if (f == formato_mappa::pbf) return leggi_pbf(s, r, a);
+  if (!mappa_xml_disponibile())
+    return mappa_illeggibile(
+        "questa build legge le mappe solo in PBF: convertire la mappa XML con "
+        "\"osmium cat MAPPA -o MAPPA.osm.pbf\"");
+  return leggi_xml(s,
+                   f == formato_mappa::xml      ? "osm"
+                   : f == formato_mappa::xml_gz ? "osm.gz"
+                                                : "osm.bz2",
+                   r, a);
 }
 
-// The blocks of a PBF file, framed as libosmium reads them, checked before it
-// decodes any: each a header within its limit, naming its type (OSMHeader
-// first, OSMData after) and a size within its limit and the file. A header
-// without a type libosmium would compare through a null pointer.
-bool blocchi_pbf(std::string_view d) {
-  using testa_blocco = osmium::io::detail::FileFormat::BlobHeader;
-  namespace limiti = osmium::io::detail;
-  size_t p = 0;
-  for (bool primo = true; p < d.size(); primo = false) {
-    if (d.size() - p < 4) return false;
-    const uint32_t n = grande_endian(d, p);
-    p += 4;
-    if (n == 0 || n > static_cast<uint32_t>(limiti::max_blob_header_size) || n > d.size() - p)
-      return false;
-    protozero::pbf_message<testa_blocco> h(d.data() + p, n);
-    p += n;
-    std::string_view tipo;
-    int64_t dati = 0;
-    // By tag and wire type, as libosmium reads them: a field of another
-    // type is passed over.
-    using protozero::pbf_wire_type;
-    while (h.next()) {
-      switch (h.tag_and_type()) {
-        case protozero::tag_and_type(testa_blocco::required_string_type,
-                                     pbf_wire_type::length_delimited): {
-          const protozero::data_view v = h.get_view();
-          tipo = std::string_view(v.data(), v.size());
-          break;
-        }
-        case protozero::tag_and_type(testa_blocco::required_int32_datasize, pbf_wire_type::varint):
-          dati = h.get_int32();
-          break;
-        default:
-          h.skip();
-      }
-    }
-    if (tipo != (primo ? "OSMHeader" : "OSMData") || dati <= 0 ||
-        static_cast<uint64_t>(dati) > limiti::max_uncompressed_blob_size ||
-        static_cast<uint64_t>(dati) > d.size() - p)
-      return false;
-    p += static_cast<size_t>(dati);
+// The map in two passes, whatever its format; out of memory and a failing
+// disk are failures in words as the rest.
+esito<mappa_osm> leggi_da(sorgente_mappa& s, avanzamento& a) {
+  raccolta r;
+  try {
+    if (riuscita l = leggi_formato(s, r, a); !l) return l.errore();
+    if (riuscita c = chiudi_raccolta(r); !c) return c.errore();
+  } catch (const std::bad_alloc&) {
+    return memoria_esaurita();
+  } catch (const file::errore_io& e) {
+    return guasto_di(genere_guasto::io, e.what());
   }
+  return std::move(r.m);
+}
+
+class in_memoria final : public sorgente_mappa {
+ public:
+  explicit in_memoria(std::string_view d) : d_(d) {}
+  uint64_t dimensione() const override { return d_.size(); }
+  size_t leggi(uint64_t da, char* dove, size_t n) override {
+    if (da >= d_.size()) return 0;
+    const size_t k = std::min<uint64_t>(n, d_.size() - da);
+    std::memcpy(dove, d_.data() + da, k);
+    return k;
+  }
+
+ private:
+  std::string_view d_;
+};
+
+class da_file final : public sorgente_mappa {
+ public:
+  explicit da_file(file::lettore& f) : f_(f) {}
+  uint64_t dimensione() const override { return f_.dimensione(); }
+  size_t leggi(uint64_t da, char* dove, size_t n) override { return f_.leggi(da, dove, n); }
+
+ private:
+  file::lettore& f_;
+};
+
+// The callers of the older style: the map, or an empty one and the reason.
+bool come_prima(esito<mappa_osm>&& e, mappa_osm& m, std::string& errore) {
+  if (!e) {
+    m = {};
+    errore = e.errore().messaggio();
+    return false;
+  }
+  m = std::move(*e);
   return true;
 }
 
 }  // namespace
 
 bool leggi_mappa(std::string_view dati, mappa_osm& m, std::string& errore) {
-  m = {};
-  const formato_mappa f = riconosci(dati);
-  if (f == formato_mappa::sconosciuto) {
-    errore = "non è una mappa OpenStreetMap (né PBF né XML, anche .gz o .bz2)";
-    return false;
+  in_memoria s(dati);
+  avanzamento a(false);
+  return come_prima(leggi_da(s, a), m, errore);
+}
+
+esito<mappa_osm> mappa_da_file(const std::string& nome) {
+  file::lettore f;
+  const file::lettura l = f.apri(nome);
+  if (l.esito != file::esito_lettura::letto)
+    return guasto_di(genere_guasto::io, "impossibile leggere la mappa " + nome + ": " +
+                                            (l.motivo.empty() ? "il file non esiste" : l.motivo));
+  da_file s(f);
+  avanzamento a(processo::errore_a_terminale());
+  esito<mappa_osm> e = leggi_da(s, a);
+  if (!e) {
+    guasto g = e.errore();
+    if (g.genere != genere_guasto::io) g.testo = nome + ": " + g.testo;
+    return g;
   }
-  if (f != formato_mappa::pbf) {
-    if (!mappa_xml_disponibile()) {
-      errore =
-          "questa build legge le mappe solo in PBF: convertire la mappa XML con "
-          "\"osmium cat MAPPA -o MAPPA.osm.pbf\"";
-      return false;
-    }
-    const char* nome = f == formato_mappa::xml      ? "osm"
-                       : f == formato_mappa::xml_gz ? "osm.gz"
-                                                    : "osm.bz2";
-    return leggi_mappa_xml(dati, nome, m, errore);
-  }
-  try {
-    if (blocchi_pbf(dati))
-      return leggi_con(osmium::io::File(dati.data(), dati.size(), "pbf"), m, errore);
-    errore = "la mappa PBF è rovinata o troncata";
-  } catch (const osmium::pbf_error&) {
-    errore = "la mappa PBF è rovinata o troncata";
-  } catch (const protozero::exception&) {
-    errore = "la mappa PBF è rovinata o troncata";
-  } catch (const std::bad_alloc&) {
-    errore = "la memoria non basta per leggere la mappa";
-  } catch (const std::exception&) {
-    errore = "la mappa PBF non si può leggere";
-  }
-  return false;
+  return e;
 }
 
 bool leggi_file_mappa(const std::string& nome, mappa_osm& m, std::string& errore) {
-  std::string dati;
-  const file::lettura l = file::leggi_al_piu(nome, kMappaMassima, dati);
-  if (l.esito == file::esito_lettura::troppo_grande)
-    errore = nome + ": la mappa è di " + std::to_string(l.dimensione) + " byte, più dei " +
-             std::to_string(kMappaMassima) +
-             " che si leggono: ritagliarla ai binari, come con \"osmium tags-filter MAPPA "
-             "nwr/railway -o BINARI.osm.pbf\"";
-  else if (l.esito != file::esito_lettura::letto)
-    errore = "impossibile leggere la mappa " + nome + (l.motivo.empty() ? "" : ": " + l.motivo);
-  else if (!leggi_mappa(dati, m, errore))
-    errore = nome + ": " + errore;
-  else
-    return true;
-  return false;
+  return come_prima(mappa_da_file(nome), m, errore);
+}
+
+// One line, rewritten: "\r" back to its start, blanks over what is left of
+// a longer one.
+void avanzamento::scrivi(uint64_t byte) {
+  auto mb = [](uint64_t b) { return testo_decimale(static_cast<int64_t>(b / 100000), 1); };
+  const uint64_t per_cento = totale_ ? byte * 100 / totale_ : 100;
+  const std::string riga = "lettura della mappa, passo " + std::to_string(passo_) + " di 2 (" +
+                           cosa_ + "): " + mb(byte) + " di " + mb(totale_) + " MB, " +
+                           std::to_string(per_cento) + "%";
+  std::string fuori = "\r" + riga;
+  if (riga.size() < lunga_) fuori += std::string(lunga_ - riga.size(), ' ') + "\r" + riga;
+  lunga_ = riga.size();
+  std::fputs(fuori.c_str(), stderr);
+  std::fflush(stderr);
+  scritta_ = std::chrono::steady_clock::now();
+}
+
+void avanzamento::passo(int n, const char* cosa, uint64_t byte) {
+  passo_ = n, cosa_ = cosa, totale_ = byte;
+  if (mostra_) scrivi(0);
+}
+
+void avanzamento::letti(uint64_t byte) {
+  if (mostra_ && std::chrono::steady_clock::now() - scritta_ >= kRidisegno) scrivi(byte);
+}
+
+avanzamento::~avanzamento() {
+  if (!mostra_ || lunga_ == 0) return;
+  std::fputs(("\r" + std::string(lunga_, ' ') + "\r").c_str(), stderr);
+  std::fflush(stderr);
 }
 
 }  // namespace bozza

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tool/bozza/geodesia.h"
+#include "tool/comune/guasto.h"
 
 namespace bozza {
 
@@ -82,7 +83,9 @@ struct cippo_osm {
 };
 
 struct mappa_osm {
-  std::vector<nodo_osm> nodi;  // sorted by id
+  // Sorted by id: the nodes of the rail ways and the platforms, the routes'
+  // node members and the stops; no other node of the file.
+  std::vector<nodo_osm> nodi;
   std::vector<via_osm> vie;
   std::vector<fermata_osm> fermate;
   std::vector<segnale_osm> segnali;
@@ -98,11 +101,11 @@ struct mappa_osm {
 // build can. False with the reason in Italian otherwise.
 bool leggi_mappa(std::string_view dati, mappa_osm& m, std::string& errore);
 
-// The largest map file read: the whole file is held in memory, and the XML
-// parser takes at most this much in one piece.
-constexpr uint64_t kMappaMassima = 0x7FFFFFFF;
-// Reads the map in a file, its size looked at before anything is read. False
-// with the reason in Italian, the file named.
+// Reads the map in a file of any size, in two passes (the ways and
+// relations, then the nodes), keeping only what the draft uses: memory grows
+// with the rail data, not with the file. Where standard error is a terminal
+// it shows how far the read has gone. The reason in Italian, the file named.
+esito<mappa_osm> mappa_da_file(const std::string& nome);
 bool leggi_file_mappa(const std::string& nome, mappa_osm& m, std::string& errore);
 
 // Whether this build reads XML maps.

@@ -7,9 +7,8 @@ bool mappa_xml_disponibile() {
   return false;
 }
 
-bool leggi_mappa_xml(std::string_view, const char*, mappa_osm&, std::string& errore) {
-  errore = "questa build non legge le mappe XML";
-  return false;
+riuscita leggi_xml(sorgente_mappa&, const char*, raccolta&, avanzamento&) {
+  return mappa_illeggibile("questa build non legge le mappe XML");
 }
 
 }  // namespace bozza
