@@ -19,13 +19,15 @@ export WINEDEBUG=-all
 
 cmake -S . -B build -DCOMPATTATORE_SERVER=ON
 cmake --build build -j2
-ctest --test-dir build --output-on-failure
+# Two at a time, as the suite is run while it is written: the tests that
+# share something (a port, Wine, a display) hold it themselves.
+ctest --test-dir build -j2 --output-on-failure
 
 bash strumenti/prova-essenziale.sh build-essenziale
 
 cmake -S . -B build-asan -DCOMPATTATORE_SANITIZE=ON -DCOMPATTATORE_SERVER=ON
 cmake --build build-asan -j2
-ctest --test-dir build-asan --output-on-failure
+ctest --test-dir build-asan -j2 --output-on-failure
 
 # The tool is built here with clang anyway: built with the sanitizers and
 # its tests, it is also clang's sanitized suite, for the cost of the tests'
