@@ -20,15 +20,28 @@ if [ -n "$doppi" ]; then
 fi
 
 # Comments and quoted texts are left out: a message may well say "7000 m".
+# The numbers of the rules (the 78 entries of stations and signs, the
+# gradients up to 155, zones 350 m apart, limits to 1275 and boards to 1635
+# km/h, the curve classes' curvatures) and the 50 m cell where it is
+# multiplied, divided or rounded by are written only in src/model.
+regola='\b(78|155|350|1275|1635)\b|\b0\.000[124]\b|\b0\.00[123]\b'
+cella='[*/%] *50\b|\b50 *[*/]|arrotonda\([^()]*, *50\)'
 while IFS= read -r f; do
-  case "$f" in */model/formato.*) continue ;; esac
-  righe=$(sed -E 's://.*$::; s/"([^"\\]|\\.)*"/""/g' "$f" | grep -nwE '7000|7001|5121|610')
+  case "$f" in */model/*) continue ;; esac
+  testo=$(sed -E 's://.*$::; s/"([^"\\]|\\.)*"/""/g' "$f")
+  righe=$(grep -nwE '7000|7001|5121|610' <<<"$testo")
   if [ -n "$righe" ]; then
     echo "$f: numeri del formato scritti a mano:"
     echo "$righe"
     fallito=1
   fi
+  righe=$(grep -nE "$regola|$cella" <<<"$testo")
+  if [ -n "$righe" ]; then
+    echo "$f: regole scritte di nuovo fuori da src/model:"
+    echo "$righe"
+    fallito=1
+  fi
 done < <(find "$src" -name '*.cc' -o -name '*.h')
 
-[ "$fallito" -eq 0 ] && echo "costanti del formato: ognuna una volta sola"
+[ "$fallito" -eq 0 ] && echo "costanti e regole del formato: ognuna una volta sola, in src/model"
 exit "$fallito"

@@ -9,6 +9,7 @@
 #include "driver/form1.h"
 #include "model/formato.h"
 #include "model/numeri.h"
+#include "model/regole.h"
 #include "platform/testo.h"
 
 namespace {
@@ -267,11 +268,12 @@ void controlla_pendenza(Form1& t, const lettore_campi& f, int64_t p, int64_t g) 
                                      std::to_string(l.ultima_pendenza) +
                                      " m: i punti vanno in ordine di posizione"});
   l.ultima_pendenza = p;
-  if (g < -100 || g > 155)
-    t.avvisi->push_back(
-        {posizione_campo(f, t.file_linea()), "pendenza " + std::to_string(g) +
-                                                 " per mille fuori da -100..155: diventa " +
-                                                 std::to_string(int{basso8(g + 100)} - 100)});
+  if (g < regole::kPendenzaMinima || g > regole::kPendenzaMassima)
+    t.avvisi->push_back({posizione_campo(f, t.file_linea()),
+                         "pendenza " + std::to_string(g) + " per mille fuori da " +
+                             std::to_string(regole::kPendenzaMinima) + ".." +
+                             std::to_string(regole::kPendenzaMassima) + ": diventa " +
+                             std::to_string(regole::pendenza_memorizzata(g))});
 }
 
 // Each gradient holds from the cell of its position up to the cell before

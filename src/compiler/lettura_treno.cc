@@ -7,6 +7,7 @@
 #include "driver/form1.h"
 #include "model/formato.h"
 #include "model/numeri.h"
+#include "model/regole.h"
 #include "platform/file.h"
 #include "platform/testo.h"
 
@@ -59,7 +60,7 @@ void controlla_ordine(Form1& t, int64_t& ultima, int64_t p, const char* profilo)
 // Profile stores past the last cell are dropped.
 void scrivi_velocita(Form1& t, int32_t i) {
   if (i > ultima_cella(t)) return;
-  const int64_t quinti = arrotonda(t.lettura.velocita_precedente, 5);
+  const int64_t quinti = regole::passi_velocita(t.lettura.velocita_precedente);
   if (quinti < 0 || quinti > 255) throw errore_lettura{"velocita fuori dal campo"};
   t.celle_percorso[static_cast<size_t>(i)].velocita_limite = static_cast<uint8_t>(quinti);
 }
@@ -79,12 +80,13 @@ esito_voce punto_velocita(Form1& t, lettore_campi& f) {
   stato_lettura& s = t.lettura;
   if (t.avvisi) {
     controlla_ordine(t, s.ultima_velocita, p, "velocità");
-    if (v % 5 != 0)
-      t.avvisi->push_back({posizione_campo(f, t.file_treno()),
-                           "velocità " + std::to_string(v) + " km/h non multipla di 5: diventa " +
-                               std::to_string(arrotonda(v, 5) * 5) + " km/h"});
+    if (v % regole::kPassoVelocita != 0)
+      t.avvisi->push_back(
+          {posizione_campo(f, t.file_treno()),
+           "velocità " + std::to_string(v) + " km/h non multipla di 5: diventa " +
+               std::to_string(regole::velocita_dei_passi(regole::passi_velocita(v))) + " km/h"});
   }
-  const int64_t w = arrotonda(p, 50);
+  const int64_t w = regole::cella_della_posizione(p, false);
   if (w > 0) {
     do {
       if (s.indice_velocita >= ultima_cella(t)) break;
@@ -106,7 +108,7 @@ esito_voce punto_aderenza(Form1& t, lettore_campi& f) {
     controlla_ordine(t, s.ultima_aderenza, p, "aderenza");
     controlla_8(*t.avvisi, posizione_campo(f, t.file_treno()), "aderenza", a);
   }
-  const int64_t w = arrotonda(p, 50);
+  const int64_t w = regole::cella_della_posizione(p, false);
   if (w > 0) {
     do {
       scrivi_aderenza(t, s.indice_aderenza);
@@ -160,7 +162,7 @@ void controlla_rallentamento(Form1& t, const lettore_campi& f, const segno_campo
     avvisa(t, f, dove[2],
            "lunghezza " + std::to_string(v[2]) + " m: il rallentamento finisce (" +
                std::to_string(fine) + " m) prima di cominciare");
-  else if (arrotonda(fine + 50, 50) == arrotonda(p + 50, 50))
+  else if (regole::cella_della_posizione(fine, true) == regole::cella_della_posizione(p, true))
     avvisa(t, f, dove[2],
            "lunghezza " + std::to_string(v[2]) +
                " m: inizio e fine cadono nella stessa cella, che resta solo un inizio");
@@ -196,7 +198,7 @@ esito_voce abbattimento(Form1& t, lettore_campi& f) {
   const segno_campo dove = f.segno();
   const int32_t r = f.numero();
   if (oltre_le_celle(t, f, p, formato::kMargineOggetto, dove)) return esito_voce::fine_ciclo;
-  const int64_t c = arrotonda(p, 50);
+  const int64_t c = regole::cella_della_posizione(p, false);
   if (c < 0 || c > ultima_cella(t)) throw errore_lettura{"abbattimento fuori dalle celle"};
   cella_percorso& x = t.celle_percorso[static_cast<size_t>(c)];
   if (!cella_libera(x)) {
@@ -234,7 +236,8 @@ void fine_profili(Form1& t) {
 void controlla_progressive(Form1& t) {
   for (int e = 81; e <= 83; ++e) {
     const voce_linea& v = t.tabella_linea[static_cast<size_t>(e)];
-    if (v.inizio % 50 != 0 || v.fine % 50 != 0) t.codice_errore = codice::progressive_non_multiple;
+    if (v.inizio % formato::kMetriCella != 0 || v.fine % formato::kMetriCella != 0)
+      t.codice_errore = codice::progressive_non_multiple;
   }
   if (t.codice_errore != codice::progressive_non_multiple) return;
   // The cause stands in the line description.

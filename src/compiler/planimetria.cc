@@ -10,7 +10,6 @@
 
 namespace {
 
-using formato::kCurvatura;
 using formato::kPuntoMassimo;
 
 // The last point a step may set: the final two points of the plan stay empty.
@@ -82,16 +81,7 @@ bool passi(planimetria_linea& p, int64_t& i, int64_t fino, int64_t ultimo, bool 
     }
     const int64_t inizio_blocco = i;
     while (i <= fine_blocco) {
-      const double dx = x1 - x2;
-      const double dy = y1 - y2;
-      double xn, yn;
-      if (curvo) {
-        xn = x1 + (dx + k * dy);
-        yn = y1 + (dy - k * dx);
-      } else {
-        xn = x1 + dx;
-        yn = y1 + dy;
-      }
+      const auto [xn, yn] = formato::passo_piano(x2, y2, x1, y1, curvo, k);
       if constexpr (kFlusso) {
         std::memcpy(qx, &kEtichetta, 2);
         std::memcpy(qx + 2, &xn, 8);
@@ -145,7 +135,7 @@ void Form1::planimetria_dal_flusso() {
 
 bool Form1::curva(int64_t s, int64_t n, int classe, bool sinistra) {
   if (classe < 1 || classe > 6) return false;
-  const double k = sinistra ? -kCurvatura[classe] : kCurvatura[classe];
+  const double k = formato::curvatura(static_cast<size_t>(classe), sinistra);
   if (!passi_planimetria(s, false, 0.0, true)) return false;
   return passi_planimetria(s + n, true, k, true);
 }

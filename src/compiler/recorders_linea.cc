@@ -12,6 +12,7 @@
 #include "driver/form1.h"
 #include "model/formato.h"
 #include "model/numeri.h"
+#include "model/regole.h"
 
 namespace {
 
@@ -124,8 +125,9 @@ void Form1::memo_montagna(int32_t& inizio, int32_t& fine, int32_t& tipo) {
       int64_t{inizio} - l.montagne_fine[m - 1] <= formato::kDistanzaMontagneUnite)
     tipo = formato::kTipoMontagneUnite;
 
-  const int64_t a = arrotonda(inizio, 50);
-  const int64_t b = std::min<int64_t>(arrotonda(int64_t{fine} - 50, 50), l.ultima_cella);
+  const regole::celle_tratto celle = regole::celle_del_tratto(inizio, fine);
+  const int64_t a = celle.da;
+  const int64_t b = std::min<int64_t>(celle.a, l.ultima_cella);
   if (avvisi && a <= b) controlla_8(*avvisi, l.voce, "tipo della montagna", tipo);
   // Cells are counted from the span's first cell even where it lies before cell 0.
   for (int64_t c = std::max<int64_t>(a, 0); c <= b; ++c) {
@@ -139,7 +141,7 @@ void Form1::memo_montagna(int32_t& inizio, int32_t& fine, int32_t& tipo) {
 void Form1::memo_indicatori_v_max(int32_t posizione, int32_t& vas, int32_t& vbs, int32_t& vcs,
                                   int32_t& strisces, int32_t& vad, int32_t& vbd, int32_t& vcd,
                                   int32_t& strisced) {
-  int64_t n = arrotonda(int64_t{posizione} + 50, 50);
+  int64_t n = regole::cella_della_posizione(posizione, true);
   if (n < 0 || n > lettura.ultima_cella) throw errore_lettura{"cartello fuori dalle celle"};
   cella_percorso& c = celle_percorso[static_cast<size_t>(n)];
   if (!cella_libera(c)) {

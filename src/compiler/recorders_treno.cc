@@ -4,12 +4,13 @@
 #include "driver/form1.h"
 #include "model/formato.h"
 #include "model/numeri.h"
+#include "model/regole.h"
 
 namespace {
 
 // Signals and slowdowns take the cell after the one their position falls in.
 int64_t cella_di(int64_t q) {
-  return arrotonda(q + 50, 50);  // q / 50 + 1, rounded as a whole
+  return regole::cella_della_posizione(q, true);  // q / 50 + 1, rounded as a whole
 }
 
 // The cell a point object stands on. Placing one outside the track would
@@ -122,7 +123,7 @@ void Form1::memo_rallentamento(int32_t posizione, int32_t& v, int32_t& l, int32_
 
   if (f_ta == 0) return;
   // The four cells just before the warning point (which lies at h + 1).
-  const int64_t h = arrotonda(p - kAnticipoAvviso, 50);
+  const int64_t h = regole::cella_della_posizione(p - kAnticipoAvviso, false);
   for (int i = 0; i < 4; ++i) {
     if (!cella_libera(cella_oggetto(celle_percorso, ultima, h - i))) {
       codice_errore = codice::avvicinamento_occupato;

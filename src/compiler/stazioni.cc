@@ -1,6 +1,7 @@
 // One "stazione" entry of the train description: its table record, its zone,
 // its stop cell and approach markers.
 #include <limits>
+#include <optional>
 
 #include "compiler/campi.h"
 #include "driver/codici.h"
@@ -16,13 +17,6 @@ int32_t in32(int64_t v) {
   if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
     throw errore_lettura{"valore fuori dai 32 bit"};
   return static_cast<int32_t>(v);
-}
-
-bool ha_fermata(int tipo) {
-  return tipo < formato::kTipoSenzaFermata;
-}
-bool ha_marcatori(int tipo) {
-  return ha_fermata(tipo) && tipo != 5 && tipo != 6;
 }
 
 // Where the values that messages are about were read.
@@ -61,20 +55,11 @@ void leggi_resto(voce_linea& r, lettore_campi& f, campi_stazione& dove) {
 // The zone from the position and the length, by kind; then the options the
 // reader clears (this after the zone: the first station's extension counts).
 void zona(voce_linea& r, int64_t l, bool prima) {
-  const int64_t p = r.posizione;
-  const int tipo = r.tipo;
-  if (tipo == 5 || tipo == 6) {
-    r.inizio = in32(p - l);
-    r.fine = in32(p + 150);
-    r.prolunga_fine = 0;
-  } else if (tipo == 7 || tipo == 8) {
-    r.inizio = in32(p - l);
-    r.fine = in32(p + l);
-    r.prolunga_fine = 0;
-  } else {
-    r.inizio = in32(arrotonda(2 * p - l, 2));
-    r.fine = in32(arrotonda(2 * p + l + (r.prolunga_fine != 0 ? 100 : 0), 2));
-  }
+  const regole::zona_stazione z =
+      regole::zona_della_stazione(r.tipo, r.posizione, l, r.prolunga_fine != 0);
+  r.inizio = in32(z.inizio);
+  r.fine = in32(z.fine);
+  if (regole::zona_propria(r.tipo)) r.prolunga_fine = 0;
   if (l < 600) r.opzione_2 = 0;
   if (prima) {
     r.prolunga_fine = 0;
@@ -97,9 +82,9 @@ void azzerate(Form1& t, const lettore_campi& f, const voce_linea& scritta, const
   if (scritta.prolunga_fine != 0 && r.prolunga_fine == 0)
     avvisa(dove.prolunga_fine,
            "prolunga_fine " + std::to_string(scritta.prolunga_fine) + " diventa 0: " +
-               (r.tipo >= 5 && r.tipo <= 8 ? "i tipi da 5 a 8 non la usano"
-                                           : "la prima stazione non la tiene, ma la sua zona "
-                                             "finisce comunque 50 m più in là"));
+               (regole::zona_propria(r.tipo) ? "i tipi da 5 a 8 non la usano"
+                                             : "la prima stazione non la tiene, ma la sua zona "
+                                               "finisce comunque 50 m più in là"));
   if (l < 0)
     avvisa(dove.lunghezza, "lunghezza " + std::to_string(l) +
                                " m: la zona della stazione finisce prima di cominciare");
@@ -122,9 +107,9 @@ void controlla_orario(Form1& t, const lettore_campi& f, const campi_stazione& do
 void marcatori(Form1& t, const voce_linea& r, const std::string& chi) {
   const int64_t fine = r.fine;
   for (int k = 1; k <= formato::kMarcatori; ++k) {
-    // fine / 50 - k - 1 > 1, on the exact quotient
-    if (fine <= formato::kMetriCella * (int64_t{k} + 2)) continue;
-    const int64_t c = arrotonda(fine - formato::kMetriCella * (k + 1), formato::kMetriCella);
+    const std::optional<int64_t> cella = regole::cella_marcatore(fine, k);
+    if (!cella) continue;
+    const int64_t c = *cella;
     if (c > t.lettura.ultima_cella) continue;  // markers past the track are dropped
     uint8_t& marcatore = t.celle_percorso[static_cast<size_t>(c)].marcatore;
     const auto nuovo = static_cast<uint8_t>(formato::kMarcatoreStazione + k);
@@ -136,11 +121,12 @@ void marcatori(Form1& t, const voce_linea& r, const std::string& chi) {
 // The stop cell takes the station's entry, whatever the cell held.
 esito_voce fermata(Form1& t, int32_t n, const voce_linea& r, const std::string& chi) {
   const int64_t fine = r.fine;
-  if (fine <= 2 * formato::kMetriCella) {
+  const std::optional<int64_t> cella = regole::cella_fermata(fine);
+  if (!cella) {
     t.codice_errore = codice::fermata_iniziale;
     return esito_voce::fine_lettura;
   }
-  const int64_t c = arrotonda(fine - formato::kMetriCella, formato::kMetriCella);
+  const int64_t c = *cella;
   if (c > t.lettura.ultima_cella) throw errore_lettura{"fermata fuori dalle celle"};
   cella_percorso& s = t.celle_percorso[static_cast<size_t>(c)];
   if (t.avvisi && !cella_libera(s))
@@ -214,13 +200,13 @@ esito_voce Form1::stazione(lettore_campi& f) {
   }
 
   const std::string chi = avvisi ? "la stazione " + testo::da_1252(r.nome) : std::string();
-  if (ha_marcatori(r.tipo)) marcatori(*this, r, chi);
-  if (ha_fermata(r.tipo) && fermata(*this, n, r, chi) == esito_voce::fine_lettura) {
+  if (regole::con_marcatori(r.tipo)) marcatori(*this, r, chi);
+  if (regole::con_fermata(r.tipo) && fermata(*this, n, r, chi) == esito_voce::fine_lettura) {
     origine_al_campo(f, dove.posizione, file_treno());
     return esito_voce::fine_lettura;
   }
   if (n > formato::kPrimaStazione &&
-      int64_t{r.inizio} - formato::kDistanzaZone < tabella_linea[static_cast<size_t>(n - 1)].fine) {
+      !regole::zone_distanti(tabella_linea[static_cast<size_t>(n - 1)].fine, r.inizio)) {
     codice_errore = codice::stazioni_vicine;
     posizione_errore = r.posizione;
     origine_al_campo(f, dove.posizione, file_treno());

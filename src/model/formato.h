@@ -44,6 +44,23 @@ constexpr int64_t posizione_massima(int64_t ultima, int64_t margine = kMargineOg
 constexpr int64_t kPuntoMassimo = 1000000;
 // Curvature of each curve class, radians per metre (index 1 to 6).
 constexpr std::array<double, 7> kCurvatura = {0.0, 0.0001, 0.0002, 0.0004, 0.001, 0.002, 0.003};
+// A curve's curvature with its sign as the plan's step takes it: a left
+// curve's negative, a right one's positive.
+constexpr double curvatura(size_t classe, bool sinistra) {
+  return sinistra ? -kCurvatura[classe] : kCurvatura[classe];
+}
+// One metre of the plan: the point after (x2, y2) and (x1, y1), straight on
+// or turned by k. The straight step adds nothing for k, so that a zero's sign
+// cannot change a coordinate's bytes.
+struct punto_piano {
+  double x, y;
+};
+constexpr punto_piano passo_piano(double x2, double y2, double x1, double y1, bool curvo,
+                                  double k) {
+  const double dx = x1 - x2, dy = y1 - y2;
+  if (!curvo) return {x1 + dx, y1 + dy};
+  return {x1 + (dx + k * dy), y1 + (dy - k * dx)};
+}
 
 // --- The line table ---
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "model/formato.h"
+#include "model/numeri.h"
 #include "platform/testo.h"
 
 namespace regole {
@@ -97,15 +98,46 @@ int64_t progressiva(const std::vector<tratto_km>& tratti, int64_t p) {
   return r->progressiva + (p - r->da);
 }
 
-std::string testo_km(int64_t m) {
+std::string testo_progressiva(int64_t m) {
   const long long a = std::llabs(static_cast<long long>(m));
   char b[48];
-  std::snprintf(b, sizeof b, "km %s%lld+%03lld", m < 0 ? "-" : "", a / 1000, a % 1000);
+  std::snprintf(b, sizeof b, "%s%lld+%03lld", m < 0 ? "-" : "", a / 1000, a % 1000);
   return b;
+}
+
+std::string testo_km(int64_t m) {
+  return "km " + testo_progressiva(m);
 }
 
 bool con_fermata(int32_t tipo) {
   return tipo < formato::kTipoSenzaFermata;
+}
+bool con_marcatori(int32_t tipo) {
+  return con_fermata(tipo) && tipo != 5 && tipo != 6;
+}
+bool zona_propria(int32_t tipo) {
+  return tipo >= 5 && tipo <= 8;
+}
+
+zona_stazione zona_della_stazione(int32_t tipo, int64_t p, int64_t l, bool prolunga_fine) {
+  if (tipo == 5 || tipo == 6) return {p - l, p + 150};
+  if (tipo == 7 || tipo == 8) return {p - l, p + l};
+  return {arrotonda(2 * p - l, 2), arrotonda(2 * p + l + (prolunga_fine ? 100 : 0), 2)};
+}
+
+bool zone_distanti(int64_t fine_prima, int64_t inizio) {
+  return inizio - formato::kDistanzaZone >= fine_prima;
+}
+
+std::optional<int64_t> cella_fermata(int64_t fine) {
+  if (fine <= 2 * formato::kMetriCella) return std::nullopt;
+  return arrotonda(fine - formato::kMetriCella, formato::kMetriCella);
+}
+
+std::optional<int64_t> cella_marcatore(int64_t fine, int k) {
+  // fine / 50 - k - 1 > 1, on the exact quotient
+  if (fine <= formato::kMetriCella * (int64_t{k} + 2)) return std::nullopt;
+  return arrotonda(fine - formato::kMetriCella * (k + 1), formato::kMetriCella);
 }
 
 namespace {
@@ -185,10 +217,6 @@ bool nella_cella_dopo(std::string_view genere) {
          genere == "cartello_indicatore";
 }
 
-int64_t cella_della_posizione(int64_t posizione, bool cella_dopo) {
-  return arrotonda(posizione + (cella_dopo ? formato::kMetriCella : 0), formato::kMetriCella);
-}
-
 posizioni_cella posizioni_della_cella(int64_t cella, bool cella_dopo) {
   // Cell c takes (p / 50) rounded == c: p from 50c - 25 to 50c + 25, the
   // halves only when c is even; one cell further for objects.
@@ -204,7 +232,19 @@ int64_t posizione_ammessa(std::string_view genere, int64_t p) {
 }
 
 bool velocita_cartello_esatta(int64_t v) {
-  return v >= 0 && v % 5 == 0 && v * 20 <= std::numeric_limits<int16_t>::max();
+  return v >= 0 && v % kPassoVelocita == 0 && v <= kVelocitaCartelloMassima;
+}
+
+int64_t passi_velocita(int64_t kmh) {
+  return arrotonda(kmh, kPassoVelocita);
+}
+
+int64_t velocita_per_difetto(int64_t kmh) {
+  return std::max(kPassoVelocita, kmh / kPassoVelocita * kPassoVelocita);
+}
+
+int64_t pendenza_memorizzata(int64_t g) {
+  return pendenza_del_campo(basso8(g - kPendenzaMinima));
 }
 
 bool in_ordine_di_posizione(std::string_view genere) {

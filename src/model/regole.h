@@ -11,7 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "model/formato.h"
 #include "model/marcia.h"
+#include "model/numeri.h"
 #include "model/records.h"
 
 namespace regole {
@@ -77,13 +79,37 @@ struct tratto_km {
 };
 std::vector<tratto_km> tratti_km(const tabella& t);
 int64_t progressiva(const std::vector<tratto_km>& tratti, int64_t posizione);
-// "km 14+000", "km -1+850".
+// "km 14+000", "km -1+850"; without "km " for a sign's text.
 std::string testo_km(int64_t progressiva);
+std::string testo_progressiva(int64_t progressiva);
 
 // --- The compiled line ---
 
-// Stations: kinds from 25 on are junctions and halts, with no stop cell.
+// Stations: kinds from 25 on are junctions and halts, with no stop cell;
+// kinds 5 and 6 have one but no approach markers.
 bool con_fermata(int32_t tipo);
+bool con_marcatori(int32_t tipo);
+// Kinds 5 to 8 have a zone of their own shape and no extension at its end.
+bool zona_propria(int32_t tipo);
+
+// A station's zone, from its position and length, as the compile makes it:
+// kinds 5 and 6 from the length before the position to 150 m past it, kinds
+// 7 and 8 the length on either side, the rest half the length on either
+// side (halves to the even metre), 100 m longer at the end with the extension.
+struct zona_stazione {
+  int64_t inizio = 0, fine = 0;
+};
+zona_stazione zona_della_stazione(int32_t tipo, int64_t posizione, int64_t lunghezza,
+                                  bool prolunga_fine);
+// Whether a zone starting at `inizio` keeps its distance from the one before
+// ending at `fine_prima` (code 22 otherwise).
+bool zone_distanti(int64_t fine_prima, int64_t inizio);
+// The stop cell of a zone ending at `fine`: the cell before the end. Nothing
+// when the zone ends within the first two cells (code 16).
+std::optional<int64_t> cella_fermata(int64_t fine);
+// The cell of approach marker k (1 to formato::kMarcatori, 1 nearest the
+// stop); nothing when it would fall on the first two cells.
+std::optional<int64_t> cella_marcatore(int64_t fine, int k);
 struct stazione_linea {
   int voce;          // its entry in the table
   std::string nome;  // UTF-8
@@ -102,12 +128,38 @@ std::vector<rallentamento_linea> rallentamenti_linea(const std::vector<cella_per
 // The line's length from the table, or the cells' extent when it holds none.
 int32_t lunghezza_linea(const tabella& t, const std::vector<cella_percorso>& c);
 
+// --- Speeds and gradients as the cells keep them ---
+
+// A cell keeps its limit in steps of 5 km/h, in 8 bits; a speed board packs
+// its two speeds as s * 20 + d / 5 in 16 bits.
+constexpr int64_t kPassoVelocita = 5;
+constexpr int64_t kVelocitaLimiteMassima = 255 * kPassoVelocita;                            // 1275
+constexpr int64_t kVelocitaCartelloMassima = 32767 / 20 / kPassoVelocita * kPassoVelocita;  // 1635
+// The steps a limit written in km/h is kept as: rounded to the nearest,
+// halves to the even neighbour.
+int64_t passi_velocita(int64_t kmh);
+// The km/h a number of steps means.
+constexpr int64_t velocita_dei_passi(int64_t passi) {
+  return passi * kPassoVelocita;
+}
+// A limit a map gives, as a draft writes it: the step at or below it (never
+// faster than the map says), at least one step.
+int64_t velocita_per_difetto(int64_t kmh);
+
+// A cell keeps gradient + 100 in 8 bits: -100 to 155 per mille kept as written.
+constexpr int64_t kPendenzaMinima = -100, kPendenzaMassima = 155;
+constexpr int64_t pendenza_del_campo(int64_t campo) {
+  return campo + kPendenzaMinima;
+}
+// The gradient a written one becomes in the cell (wrapped in 8 bits).
+int64_t pendenza_memorizzata(int64_t per_mille);
+
 // A cell's gradient in per mille and its speed limit in km/h (0: no limit).
 inline int pendenza_cella(const cella_percorso& c) {
-  return c.pendenza - 100;
+  return static_cast<int>(pendenza_del_campo(c.pendenza));
 }
 inline int velocita_cella(const cella_percorso& c) {
-  return c.velocita_limite * 5;
+  return static_cast<int>(velocita_dei_passi(c.velocita_limite));
 }
 // The name of a cell's object kind ("segnale", "fermata"...).
 const char* nome_tipo_cella(uint8_t tipo);
@@ -124,7 +176,18 @@ std::string oggetto_cella(uint8_t tipo);
 // the nearest, halves to the even neighbour. `genere` is the key's kind
 // (formato::chiave_sorgente::genere).
 bool nella_cella_dopo(std::string_view genere);
-int64_t cella_della_posizione(int64_t posizione, bool cella_dopo);
+constexpr int64_t cella_della_posizione(int64_t posizione, bool cella_dopo) {
+  return arrotonda(posizione + (cella_dopo ? formato::kMetriCella : 0), formato::kMetriCella);
+}
+// The cells a stretch from `inizio` to `fine` covers (a mountain span): from
+// its start's cell to the cell before its end's; none when da > a.
+struct celle_tratto {
+  int64_t da = 0, a = 0;
+};
+constexpr celle_tratto celle_del_tratto(int64_t inizio, int64_t fine) {
+  return {cella_della_posizione(inizio, false),
+          cella_della_posizione(fine - formato::kMetriCella, false)};
+}
 // The positions an entry may be written at to land in cell c, both included.
 struct posizioni_cella {
   int64_t da = 0, a = 0;

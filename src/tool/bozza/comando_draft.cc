@@ -82,8 +82,11 @@ int leggi_opzioni(const argomenti& a, bozza::opzioni_bozza& o, bool& json, bool&
                                    " stazioni, partenza e arrivo comprese");
   bozza::scelte_bozza& s = o.scelte;
   if (l.ha("--default-speed") &&
-      !intero(l.valore("--default-speed"), 5, 1275, s.velocita_predefinita))
-    return errore_uso("draft", "--default-speed vuole km/h da 5 a 1275");
+      !intero(l.valore("--default-speed"), regole::kPassoVelocita, regole::kVelocitaLimiteMassima,
+              s.velocita_predefinita))
+    return errore_uso("draft", "--default-speed vuole km/h da " +
+                                   std::to_string(regole::kPassoVelocita) + " a " +
+                                   std::to_string(regole::kVelocitaLimiteMassima));
   if (l.ha("--dwell") && !intero(l.valore("--dwell"), 0, 3600, s.sosta))
     return errore_uso("draft", "--dwell vuole secondi da 0 a 3600");
   if (l.ha("--margin") && !intero(l.valore("--margin"), 0, 200, s.margine))

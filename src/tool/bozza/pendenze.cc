@@ -12,6 +12,7 @@
 #include <cmath>
 #include <deque>
 
+#include "model/regole.h"
 #include "model/formato.h"
 #include "model/numeri.h"
 #include "tool/bozza/stesura.h"
@@ -24,7 +25,6 @@ constexpr int64_t kPassoQuote = 10;     // metres between heights
 constexpr double kFascia = 7.0;         // metres the profile may leave the tile's heights
 constexpr double kAperta = 1e9;         // the band where the tile says nothing
 constexpr int64_t kTrattoMinimo = 200;  // metres between gradient points at least
-constexpr int kPendenzaMinima = -100, kPendenzaMassima = 155;  // what a cell keeps
 
 // The route's point at `u` metres along its nodes.
 coordinate sulla_strada(const mappa_osm& m, const bozza_linea& b, double u, size_t& k) {
@@ -135,7 +135,7 @@ void scrivi_pendenze(const std::vector<vertice>& corda, bozza_linea& b) {
     int64_t g = (meta - quota_mm) / lungo;
     const int64_t resto = (meta - quota_mm) - g * lungo;
     if (2 * std::llabs(resto) > lungo) g += resto > 0 ? 1 : -1;
-    g = std::clamp<int64_t>(g, kPendenzaMinima, kPendenzaMassima);
+    g = std::clamp<int64_t>(g, regole::kPendenzaMinima, regole::kPendenzaMassima);
     quota_mm += g * lungo;
     if (b.pendenze.empty() || b.pendenze.back().valore != g)
       b.pendenze.push_back({punti[t], static_cast<int>(g)});

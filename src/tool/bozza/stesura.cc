@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "model/regole.h"
 #include "model/formato.h"
 #include "model/numeri.h"
 #include "tool/bozza/testi.h"
@@ -78,14 +79,14 @@ std::string nodo_testo(const mappa_osm& m, uint32_t n) {
   return "nodo " + std::to_string(m.nodi[n].id);
 }
 
-// The limit on route step k in the direction of travel, in km/h, a multiple
-// of 5 (the cells keep fifths); 0 when the way has none.
+// The limit on route step k in the direction of travel, in km/h, as the
+// cells can keep it; 0 when the way has none.
 int limite(const mappa_osm& m, const bozza_linea& b, size_t k) {
   const via_osm& v = m.vie[b.strada.vie[k]];
   int x = b.strada.avanti[k] ? v.velocita_avanti : v.velocita_indietro;
   if (x == 0) x = v.velocita;
   if (x == 0) return 0;
-  return std::max(5, x / 5 * 5);
+  return static_cast<int>(regole::velocita_per_difetto(x));
 }
 
 }  // namespace
@@ -280,10 +281,7 @@ void disegna_passaggi(const mappa_osm& m, bozza_linea& b) {
            nodo_testo(m, n), p});
       continue;
     }
-    const int64_t km = std::llabs(progressiva_bozza(b, p));
-    char t[32];
-    std::snprintf(t, sizeof t, "%lld+%03lld", static_cast<long long>(km / 1000),
-                  static_cast<long long>(km % 1000));
+    const std::string t = regole::testo_progressiva(std::llabs(progressiva_bozza(b, p)));
     if (posa(b, p, "il cartello del passaggio a livello", nodo_testo(m, n)))
       b.cartelli.push_back({p, std::string("(P.L.Km)(") + t + ")", n});
   }

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "model/formato.h"
 
@@ -18,13 +19,14 @@ namespace bozza {
 
 namespace {
 
-// The thirteen curvatures, left positive, from the sharpest right curve on.
+// The thirteen curvatures, from the sharpest right curve on, counted the
+// mathematical way (left positive): the plan's sign turned.
 constexpr int kLivelli = 13;
 constexpr int kDiritto = 6;
 double livello(int q) {
   const int c = q - kDiritto;
-  return c < 0 ? -formato::kCurvatura[static_cast<size_t>(-c)]
-               : formato::kCurvatura[static_cast<size_t>(c)];
+  if (c == 0) return 0.0;
+  return -formato::curvatura(static_cast<size_t>(std::abs(c)), c > 0);
 }
 
 constexpr double kTubo = 0.4;             // metres each side of the track
@@ -138,8 +140,7 @@ void curve_da_livelli(const std::vector<int>& livelli, tracciato& t) {
 }  // namespace
 
 double curvatura_classe(int classe, bool sinistra) {
-  return sinistra ? formato::kCurvatura[static_cast<size_t>(classe)]
-                  : -formato::kCurvatura[static_cast<size_t>(classe)];
+  return -formato::curvatura(static_cast<size_t>(classe), sinistra);
 }
 
 int64_t tracciato::punto_a(double metri) const {
@@ -169,8 +170,8 @@ tracciato traccia(const bersaglio& b) {
     const int q = scegli(s, b.curvatura[avanti], deriva, scarto);
     s.tenuta = q == s.q ? s.tenuta + 1 : 1;
     s.q = q;
-    const double k = -livello(q);  // the reader's sign: positive to the right
-    const double xn = s.x1 + (dx + k * dy), yn = s.y1 + (dy - k * dx);
+    // The plan's own step, with the reader's sign: positive to the right.
+    const auto [xn, yn] = formato::passo_piano(s.x2, s.y2, s.x1, s.y1, true, -livello(q));
     s.x2 = s.x1, s.y2 = s.y1, s.x1 = xn, s.y1 = yn;
     t.pianta.push_back({xn, yn});
     t.lungo.push_back(lungo);

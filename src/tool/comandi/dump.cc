@@ -204,7 +204,7 @@ void percorso_testo(uscita_dump& u, const std::vector<cella_percorso>& celle) {
   for (size_t i = 0; i < celle.size(); ++i) {
     const auto& c = celle[i];
     if (!u.tutto && !cella_notevole(c)) continue;
-    u += "cella " + std::to_string(i) + " (" + std::to_string(i * 50) + " m) " +
+    u += "cella " + std::to_string(i) + " (" + std::to_string(i * formato::kMetriCella) + " m) " +
          regole::nome_tipo_cella(c.tipo) + posizioni_voce(c.tipo, i) + ":";
     for (const auto& f : campi_cella(c))
       u += std::string(" ") + f.nome + "=" + std::to_string(f.valore);
@@ -214,11 +214,13 @@ void percorso_testo(uscita_dump& u, const std::vector<cella_percorso>& celle) {
   u += "profilo (tratti di velocita_limite, pendenza e aderenza uguali):\n";
   for (const auto& t : profilo(celle)) {
     u += "  celle " + std::to_string(t.da) + "-" + std::to_string(t.a) + " (" +
-         std::to_string(t.da * 50) + "-" + std::to_string((t.a + 1) * 50) +
+         std::to_string(t.da * formato::kMetriCella) + "-" +
+         std::to_string((t.a + 1) * formato::kMetriCella) +
          " m): velocita_limite=" + std::to_string(t.velocita_limite) + " (" +
-         std::to_string(t.velocita_limite * 5) + " km/h) pendenza=" + std::to_string(t.pendenza) +
-         " (" + con_segno(t.pendenza - 100) + " per mille) aderenza=" + std::to_string(t.aderenza) +
-         "\n";
+         std::to_string(regole::velocita_dei_passi(t.velocita_limite)) +
+         " km/h) pendenza=" + std::to_string(t.pendenza) + " (" +
+         con_segno(regole::pendenza_del_campo(t.pendenza)) +
+         " per mille) aderenza=" + std::to_string(t.aderenza) + "\n";
   }
 }
 
@@ -232,7 +234,8 @@ void percorso_json(uscita_dump& u, const std::vector<cella_percorso>& celle) {
     if (!u.tutto && !cella_notevole(c)) continue;
     u += primo ? "\n" : ",\n";
     primo = false;
-    u += "{\"cella\":" + std::to_string(i) + ",\"metri\":" + std::to_string(i * 50);
+    u += "{\"cella\":" + std::to_string(i) +
+         ",\"metri\":" + std::to_string(i * formato::kMetriCella);
     for (const auto& f : campi_cella(c))
       u += std::string(",\"") + f.nome + "\":" + std::to_string(f.valore);
     u += "}";

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "driver/codici.h"
+#include "model/formato.h"
 #include "model/regole.h"
 #include "platform/testo.h"
 #include "tool/comune/json.h"
@@ -100,7 +101,7 @@ errore_spiegato spiega(const esito_compilazione& e) {
   if (c == codice::regola_segnale || c == codice::regola_avvicinamento ||
       c == codice::regola_interno) {
     // Found while finishing the track: no source line, only the cell.
-    m += " (cella " + std::to_string(e.posizione_errore / 50) + ", posizione " +
+    m += " (cella " + std::to_string(e.posizione_errore / formato::kMetriCella) + ", posizione " +
          std::to_string(e.posizione_errore) + " m)";
     return r;
   }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "model/formato.h"
 #include "model/records.h"
 #include "platform/testo.h"
 #include "tool/comune/json.h"
@@ -49,7 +50,8 @@ std::vector<differenza> confronta_compilati(const scenario_compilato& a,
       for (size_t k = 0; k < cx.size(); ++k)
         if (cx[k].valore != cy[k].valore)
           aggiungi({fp,
-                    "cella " + to_string(i) + " (" + to_string(i * 50) + " m) campo " + cx[k].nome,
+                    "cella " + to_string(i) + " (" + to_string(i * formato::kMetriCella) +
+                        " m) campo " + cx[k].nome,
                     to_string(cx[k].valore), to_string(cy[k].valore)});
     }
   }

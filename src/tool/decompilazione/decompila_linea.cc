@@ -3,6 +3,7 @@
 // the named signs (the spans have a file of their own).
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -10,17 +11,17 @@
 
 #include "model/formato.h"
 #include "model/numeri.h"
+#include "model/regole.h"
 #include "tool/decompilazione/decompila_interno.h"
 
 namespace {
 
-using formato::kCurvatura;
 using formato::kPuntoMassimo;
 
 // The highest position the reader accepts for an entry: (p + 100) / 50 may
 // not exceed the last cell.
 int64_t posizione_massima(const analisi& a) {
-  return 50 * int64_t{a.ultima} - 100;
+  return formato::kMetriCella * int64_t{a.ultima} - 100;
 }
 
 // --- reference points ---
@@ -72,7 +73,7 @@ bool progressive_lette(const tabella& t, punto_km lette[3]) {
 
 // Consistent repetition zone of a header that was read to its end.
 bool ripetizione_valida(const voce_linea& r) {
-  if (r.inizio % 50 != 0 || r.fine % 50 != 0) return false;
+  if (r.inizio % formato::kMetriCella != 0 || r.fine % formato::kMetriCella != 0) return false;
   if (r.fine == 0) return r.posizione == 0;
   return r.posizione == 4 || r.posizione == 9;
 }
@@ -87,17 +88,9 @@ bool uguale(double a, double b) {
 // right curve of class c, -c a left one; 99 when none does. The step of the
 // point before is tried first.
 int passo(double x2, double y2, double x1, double y1, double xi, double yi, int prima) {
-  const double dx = x1 - x2, dy = y1 - y2;
   auto prova = [&](int codice) {
-    double xn, yn;
-    if (codice == 0) {
-      xn = x1 + dx;
-      yn = y1 + dy;
-    } else {
-      const double k = codice < 0 ? -kCurvatura[-codice] : kCurvatura[codice];
-      xn = x1 + (dx + k * dy);
-      yn = y1 + (dy - k * dx);
-    }
+    const double k = formato::curvatura(static_cast<size_t>(std::abs(codice)), codice < 0);
+    const auto [xn, yn] = formato::passo_piano(x2, y2, x1, y1, codice != 0, k);
     return uguale(xn, xi) && uguale(yn, yi);
   };
   if (prova(prima)) return prima;
@@ -213,7 +206,7 @@ bool ripetizione(analisi& a, sezione_sorgente& s) {
   }
   // The codes of an earlier entry, then the one whose check stopped the read.
   if (r.posizione != 0) riga(r.posizione == 9 ? "9 " : "4 ", 0, 50);
-  const bool multipli = r.inizio % 50 == 0 && r.fine % 50 == 0;
+  const bool multipli = r.inizio % formato::kMetriCella == 0 && r.fine % formato::kMetriCella == 0;
   riga(multipli ? "" : "4 ", r.inizio, r.fine);
   return true;
 }
@@ -361,7 +354,8 @@ void pendenze(analisi& a, sezione_sorgente& s) {
   std::vector<int> v(a.celle.size());
   for (size_t i = 0; i < v.size(); ++i) v[i] = a.celle[i].pendenza;
   for (const punto_profilo& q : punti_profilo(v, a.ultima, a.linea == lettura_linea::intera))
-    s.righe.push_back(voce("pendenza", {n(q.posizione), n(q.valore - 100)}, q.posizione));
+    s.righe.push_back(
+        voce("pendenza", {n(q.posizione), n(regole::pendenza_del_campo(q.valore))}, q.posizione));
 }
 
 // --- boards ---
@@ -376,7 +370,7 @@ std::pair<int64_t, int64_t> velocita_coppia(int64_t v) {
 riga_sorgente indicatore(analisi& a, size_t i) {
   const cella_percorso& x = a.cella(static_cast<int64_t>(i));
   const bool nascosto = x.tipo == tipo_cella::fermata;  // its first speeds went
-  const int64_t p = (static_cast<int64_t>(i) - 1) * 50;
+  const int64_t p = (static_cast<int64_t>(i) - 1) * formato::kMetriCella;
   if (p > posizione_massima(a))
     a.nota("cella " + n(static_cast<int64_t>(i)) +
            ": cartello "
@@ -424,7 +418,7 @@ void cartelli(analisi& a, sezione_sorgente& s) {
     std::string testo;
     if (!testo_campo(t[static_cast<size_t>(e)].nome, testo))
       a.nota("voce " + n(e) + ": testo di cartello che nessun campo può dare");
-    const int64_t p = (c - 1) * 50;
+    const int64_t p = (c - 1) * formato::kMetriCella;
     s.righe.push_back(voce("cartello_indicatore", {n(p), testo}, p));
   }
 }
@@ -493,15 +487,15 @@ std::vector<punto_profilo> punti_profilo(const std::vector<int>& v, int ultima, 
   r.push_back({0, valore(0)});
   const int64_t normali = std::min(k, t);
   for (int64_t c = 1; c < normali; ++c)
-    if (valore(c) != valore(c - 1)) r.push_back({c * 50, valore(c)});
+    if (valore(c) != valore(c - 1)) r.push_back({c * formato::kMetriCella, valore(c)});
   if (k > t) {
     // Beyond the last cell a position may name, points behind the index fill
     // one cell each; the run-out (or one more point) fills the last.
-    r.push_back({t * 50, valore(t)});
-    for (int64_t c = t + 1; c < k; ++c) r.push_back({50, valore(c)});
-    if (!con_coda) r.push_back({50, 0});
+    r.push_back({t * formato::kMetriCella, valore(t)});
+    for (int64_t c = t + 1; c < k; ++c) r.push_back({formato::kMetriCella, valore(c)});
+    if (!con_coda) r.push_back({formato::kMetriCella, 0});
   } else if (!con_coda) {
-    r.push_back({k * 50, valore(k - 1)});
+    r.push_back({k * formato::kMetriCella, valore(k - 1)});
   }
   return r;
 }

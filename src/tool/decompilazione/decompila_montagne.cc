@@ -17,6 +17,7 @@
 
 #include "model/formato.h"
 #include "model/numeri.h"
+#include "model/regole.h"
 #include "tool/decompilazione/decompila_interno.h"
 
 namespace {
@@ -45,7 +46,7 @@ voce_montagna come_voce(const tratto& t) {
     tipo = t.tipo == 0 ? 266 : t.tipo + 10;  // above 10: markers, and kind minus 10
   else
     tipo = t.tipo <= 10 ? t.tipo : t.tipo - 256;  // kept to its low 8 bits
-  return {t.a * 50, (t.b + 1) * 50, tipo};
+  return {t.a * formato::kMetriCella, (t.b + 1) * formato::kMetriCella, tipo};
 }
 
 // The reader's work on the cells, for the check of what was found.
@@ -64,8 +65,9 @@ pittura dipingi(const std::vector<voce_montagna>& v, int64_t ultima) {
     if (tipo > 10) tipo -= 10, segni = true;
     if (i > 0 && v[i].inizio - fine_prima <= kDistanzaUnite) tipo = formato::kTipoMontagneUnite;
     fine_prima = v[i].fine;
-    const int64_t a = arrotonda(v[i].inizio, 50);
-    const int64_t b = std::min(arrotonda(v[i].fine - 50, 50), ultima);
+    const regole::celle_tratto celle = regole::celle_del_tratto(v[i].inizio, v[i].fine);
+    const int64_t a = celle.da;
+    const int64_t b = std::min(celle.a, ultima);
     for (int64_t c = std::max<int64_t>(a, 0); c <= b; ++c) {
       p.tipo[static_cast<size_t>(c)] = static_cast<int>(tipo & 0xFF);
       if (segni && (c - a + 1) % 4 == 0) p.segno[static_cast<size_t>(c)] = 1;

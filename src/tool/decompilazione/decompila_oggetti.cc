@@ -20,7 +20,7 @@ namespace {
 using formato::kSenzaAvviso;
 // A start in this cell may have a warning point or not (positions 1475 to
 // 1524 m); from the next on it always has one.
-constexpr int64_t kCellaAvvisoIncerto = kSenzaAvviso / 50 + 1;
+constexpr int64_t kCellaAvvisoIncerto = kSenzaAvviso / formato::kMetriCella + 1;
 constexpr int64_t kAnticipo = formato::kCelleAnticipoAvviso;
 
 // The cells the objects found so far take, and where the slowdowns' ends
@@ -173,9 +173,9 @@ void trova_fine(const uso& u, rallentamento& r) {
 
 void registra(analisi& a, uso& u, rallentamento& r) {
   const int64_t b = r.b;
-  int64_t p = r.offset == 2 ? 50 * b - 75 : 50 * (b - 1);
+  int64_t p = r.offset == 2 ? formato::kMetriCella * b - 75 : formato::kMetriCella * (b - 1);
   if (b == kCellaAvvisoIncerto && r.a >= 0) p = kSenzaAvviso + 10;  // above 1500, same cell
-  const int64_t l = 50 * r.e - 50 - p;
+  const int64_t l = formato::kMetriCella * r.e - formato::kMetriCella - p;
   std::vector<int64_t> celle = {b, r.e};
   if (r.a >= 0) celle.push_back(r.a);
   for (int i = 0; r.offset != 0 && i < 4; ++i) celle.push_back(r.a - r.offset - i);
@@ -189,7 +189,7 @@ void registra(analisi& a, uso& u, rallentamento& r) {
     const int s = a.fermata_prima[static_cast<size_t>(c)];
     x.prima_di = x.prima_di == 0 ? s : std::min(x.prima_di, s);
   }
-  if (p + 100 > 50 * int64_t{a.ultima})
+  if (p + 100 > formato::kMetriCella * int64_t{a.ultima})
     a.nota("cella " + n(b) +
            ": inizio di rallentamento nell'ultima cella, dove nessuna voce "
            "arriva");
@@ -296,7 +296,7 @@ int base_naturale(int16_t v4) {
 }
 
 riga_sorgente riga_segnale(int64_t cella, const cella_percorso& x, bool nascosto, int base) {
-  const int64_t p = (cella - 1) * 50;
+  const int64_t p = (cella - 1) * formato::kMetriCella;
   int64_t rapp, r;
   if (base == base_naturale(x.valore_4)) {
     std::tie(rapp, r) = cifre(x.valore_4, 10);
@@ -545,7 +545,7 @@ void abbattimenti(analisi& a) {
       continue;
     a.spiegata[i] = 1;
     if (del_cammino[i]) continue;
-    const int64_t p = static_cast<int64_t>(i) * 50;
+    const int64_t p = static_cast<int64_t>(i) * formato::kMetriCella;
     int64_t valore = 0;
     if (x.tipo == tipo_cella::abbattimento)
       valore = x.valore_1 > 0 ? x.valore_1 : x.valore_1 + 65536;
@@ -554,7 +554,7 @@ void abbattimenti(analisi& a) {
       a.nota("cella " + n(static_cast<int64_t>(i)) +
              ": punto di abbattimento con valori che "
              "non ha");
-    if (p + 100 > 50 * int64_t{a.ultima})
+    if (p + 100 > formato::kMetriCella * int64_t{a.ultima})
       a.nota("cella " + n(static_cast<int64_t>(i)) +
              ": punto di abbattimento nelle ultime due "
              "celle, dove nessuna voce arriva");

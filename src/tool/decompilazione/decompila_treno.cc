@@ -4,18 +4,18 @@
 #include <algorithm>
 #include <iterator>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "model/formato.h"
 #include "model/numeri.h"
+#include "model/regole.h"
 #include "tool/decompilazione/decompila_interno.h"
 
 namespace {
 
-using formato::kDistanzaZone;
 using formato::kPrimoCartello;
-constexpr int kSenzaFermata = formato::kTipoSenzaFermata;
 
 // Stations fill the entries from 1 without a gap, and every one has a kind or
 // a zone end that is not 0: a kind below 25 needs a zone end above 100.
@@ -23,13 +23,6 @@ int blocco_stazioni(const tabella& t) {
   int n = 0;
   while (n < kPrimoCartello && !numeri_zero(t[static_cast<size_t>(n + 1)])) ++n;
   return n;
-}
-
-bool ha_fermata(int tipo) {
-  return tipo < kSenzaFermata;
-}
-bool ha_marcatori(int tipo) {
-  return tipo < kSenzaFermata && tipo != 5 && tipo != 6;
 }
 
 // A read that stops inside a station entry leaves the record as far as it
@@ -71,17 +64,7 @@ bool lunghezza_che_esce(const voce_linea& r, int campo, int64_t& l) {
   if (campo == kFermoFine) prove = {tipo == 7 || tipo == 8 ? p - r.inizio : 2 * (p - r.inizio)};
   for (int64_t x : prove) {
     if (!in_32(x) || x % 100 != 0) continue;
-    int64_t inizio, fine;
-    if (tipo == 5 || tipo == 6) {
-      inizio = p - x;
-      fine = p + 150;
-    } else if (tipo == 7 || tipo == 8) {
-      inizio = p - x;
-      fine = p + x;
-    } else {
-      inizio = arrotonda(2 * p - x, 2);
-      fine = arrotonda(2 * p + x + (r.prolunga_fine != 0 ? 100 : 0), 2);
-    }
+    const auto [inizio, fine] = regole::zona_della_stazione(tipo, p, x, r.prolunga_fine != 0);
     const bool ok = campo == kFermoInizio ? !in_32(inizio) : inizio == r.inizio && !in_32(fine);
     if (ok) {
       l = x;
@@ -161,7 +144,7 @@ bool stazione_parziale(analisi& a, int e, oggetto_treno& x) {
   int32_t codice;
   if (p > formato::posizione_massima(a.ultima, formato::kMargineStazione))
     codice = 15;
-  else if (p % 50 != 0)
+  else if (p % formato::kMetriCella != 0)
     codice = 8;
   else if (campo <= 3)
     codice = 9;
@@ -194,9 +177,9 @@ zona dalla_zona(analisi& a, int e, const voce_linea& r) {
   const int tipo = r.tipo;
   const std::string chi = "stazione della voce " + n(e);
   zona z;
-  if (tipo == 5 || tipo == 6 || tipo == 7 || tipo == 8) {
+  if (regole::zona_propria(tipo)) {
     z.lunghezza = p - r.inizio;
-    const int64_t fine = tipo <= 6 ? p + 150 : p + z.lunghezza;
+    const int64_t fine = regole::zona_della_stazione(tipo, p, z.lunghezza, false).fine;
     if (r.fine != fine) a.nota(chi + ": fine della zona che posizione e lunghezza non danno");
     if (r.prolunga_fine != 0)
       a.nota(chi + ": prolunga_fine, che il lettore azzera per il tipo " + n(tipo));
@@ -210,7 +193,7 @@ zona dalla_zona(analisi& a, int e, const voce_linea& r) {
     if (oltre != (z.prolunga != 0 ? 50 : 0))
       a.nota(chi + ": fine della zona che posizione, lunghezza e prolunga_fine non danno");
   }
-  if (z.lunghezza % 100 != 0 || p % 50 != 0)
+  if (z.lunghezza % 100 != 0 || p % formato::kMetriCella != 0)
     a.nota(chi + ": posizione non multipla di 50 o lunghezza non multipla di 100");
   if ((z.lunghezza < 600 || e == 1) && r.opzione_2 != 0)
     a.nota(chi + ": opzione_2, che il lettore azzera con lunghezze sotto 600 m o per la prima");
@@ -220,9 +203,12 @@ zona dalla_zona(analisi& a, int e, const voce_linea& r) {
 // Which check ended the read at this station, 0 when none did.
 int32_t codice_della_stazione(const analisi& a, int e, const voce_linea& r) {
   const tabella& t = a.s.tabella_linea;
-  if (ha_fermata(r.tipo) && r.fine <= 100) return 24;
-  if (ha_fermata(r.tipo) && arrotonda(int64_t{r.fine} - 50, 50) > a.ultima) return 25;
-  if (e > 1 && int64_t{r.inizio} - kDistanzaZone < t[static_cast<size_t>(e - 1)].fine) return 22;
+  if (regole::con_fermata(r.tipo)) {
+    const std::optional<int64_t> c = regole::cella_fermata(r.fine);
+    if (!c) return 24;
+    if (*c > a.ultima) return 25;
+  }
+  if (e > 1 && !regole::zone_distanti(t[static_cast<size_t>(e - 1)].fine, r.inizio)) return 22;
   if (e + 1 >= kPrimoCartello - a.cartelli) return 10;
   return 0;
 }
@@ -250,12 +236,11 @@ void stazione(analisi& a, int e) {
        n(r.parametro_6), n(r.parametro_7), n(ore), n(resto / 60), n(resto % 60), nome},
       p);
   const int64_t fine = r.fine;
-  if (ha_marcatori(r.tipo))
-    for (int k = 1; k <= 4; ++k) {
-      if (fine <= 50 * (int64_t{k} + 2)) continue;
-      const int64_t c = arrotonda(fine - 50 * (k + 1), 50);
-      if (c <= a.ultima)
-        x.marcatori.push_back({static_cast<size_t>(c), formato::kMarcatoreStazione + k});
+  if (regole::con_marcatori(r.tipo))
+    for (int k = 1; k <= formato::kMarcatori; ++k) {
+      const std::optional<int64_t> c = regole::cella_marcatore(fine, k);
+      if (c && *c <= a.ultima)
+        x.marcatori.push_back({static_cast<size_t>(*c), formato::kMarcatoreStazione + k});
     }
   const int32_t codice = codice_della_stazione(a, e, r);
   if (codice != 0) {
@@ -270,8 +255,9 @@ void stazione(analisi& a, int e) {
                        "); il sorgente scritto finisce con la stessa "
                        "voce");
   }
-  if (ha_fermata(r.tipo) && codice != 24 && codice != 25) {
-    const auto c = static_cast<size_t>(arrotonda(fine - 50, 50));
+  const std::optional<int64_t> cella = regole::cella_fermata(fine);
+  if (regole::con_fermata(r.tipo) && cella && codice != 24 && codice != 25) {
+    const auto c = static_cast<size_t>(*cella);
     a.fermata[c] = e;
     if (a.fermata_prima[c] == 0) a.fermata_prima[c] = e;
   }

@@ -351,6 +351,12 @@ void linea(std::string& o, const scenario_compilato& s, const std::vector<voce_l
   intero(o, lunghezza);
   chiave(o, "passo_celle");
   intero(o, formato::kMetriCella);
+  chiave(o, "velocita_cartello");
+  o += "{\"massima\":";
+  intero(o, regole::kVelocitaCartelloMassima);
+  o += ",\"passo\":";
+  intero(o, regole::kPassoVelocita);
+  o += '}';
   const size_t n = celle_mostrate(s.celle, lunghezza);
   celle(o, "pendenza", s.celle, n, regole::pendenza_cella);
   celle(o, "velocita", s.celle, n, regole::velocita_cella);

@@ -497,8 +497,8 @@ void disegna_segnali(disegno& d, const pianta& pt, const tabella& t,
   for (size_t i = 0; i < celle.size(); ++i) {
     size_t m;
     const int g = genere_cella(celle[i].tipo);
-    if (g < 0 || static_cast<int64_t>(i) * 50 > static_cast<int64_t>(pt.ultimo) ||
-        !pt.vicino(static_cast<int64_t>(i) * 50, m))
+    if (g < 0 || static_cast<int64_t>(i) * formato::kMetriCella > static_cast<int64_t>(pt.ultimo) ||
+        !pt.vicino(static_cast<int64_t>(i) * formato::kMetriCella, m))
       continue;
     const punto2 q = pt.schermo(m);
     std::string segno = kGeneri[g].segno(q.x, q.y);
@@ -644,8 +644,9 @@ void impagina_profili(profili& pr, double fine_pianta, bool due_file) {
 // slowdowns' speeds.
 void scale_profili(profili& pr, const std::vector<cella_percorso>& celle,
                    const std::vector<regole::rallentamento_linea>& rall) {
-  pr.celle_linea =
-      std::min(celle.size(), static_cast<size_t>((static_cast<int64_t>(pr.lunghezza) + 49) / 50));
+  pr.celle_linea = std::min(celle.size(), static_cast<size_t>((static_cast<int64_t>(pr.lunghezza) +
+                                                               (formato::kMetriCella - 1)) /
+                                                              formato::kMetriCella));
   int pmin = 0, pmax = 0, vmax = 0;
   for (size_t i = 0; i < pr.celle_linea; ++i) {
     pmin = std::min(pmin, regole::pendenza_cella(celle[i]));
@@ -739,7 +740,8 @@ void disegna_pendenza(disegno& d, const profili& pr, const std::vector<cella_per
     size_t f = i;
     while (f + 1 < pr.celle_linea && celle[f + 1].pendenza == celle[i].pendenza) ++f;
     int v = regole::pendenza_cella(celle[i]);
-    double x0 = pr.xm(i * 50.0), x1 = pr.xm(std::min<double>((f + 1) * 50.0, pr.lunghezza));
+    double x0 = pr.xm(i * double(formato::kMetriCella)),
+           x1 = pr.xm(std::min<double>((f + 1) * double(formato::kMetriCella), pr.lunghezza));
     traccia += (traccia.empty() ? "M" : " L") + f1(x0) + " " + f1(pr.yp(v)) + " L" + f1(x1) + " " +
                f1(pr.yp(v));
     if (v != 0) {
@@ -786,7 +788,8 @@ void disegna_velocita(disegno& d, const profili& pr, const std::vector<cella_per
     size_t f = i;
     while (f + 1 < pr.celle_linea && celle[f + 1].velocita_limite == celle[i].velocita_limite) ++f;
     double v = regole::velocita_cella(celle[i]);
-    double x0 = pr.xm(i * 50.0), x1 = pr.xm(std::min<double>((f + 1) * 50.0, pr.lunghezza));
+    double x0 = pr.xm(i * double(formato::kMetriCella)),
+           x1 = pr.xm(std::min<double>((f + 1) * double(formato::kMetriCella), pr.lunghezza));
     traccia += (traccia.empty() ? "M" : " L") + f1(x0) + " " + f1(pr.yv(v)) + " L" + f1(x1) + " " +
                f1(pr.yv(v));
     if (x1 - x0 > 26)

@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstdarg>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -61,10 +62,10 @@ int arrotonda50(double m) {
 // Signals, boards, signs and slowdowns stand in the cell after the cell of
 // their position; a speed-reduction point in the cell of its position.
 int cella_dopo(int p) {
-  return p / kMetri + 1;
+  return static_cast<int>(regole::cella_della_posizione(p, true));
 }
 int cella_di(int p) {
-  return p / kMetri;
+  return static_cast<int>(regole::cella_della_posizione(p, false));
 }
 
 // What each cell holds in the plan of the generator.
@@ -102,19 +103,13 @@ struct stazione {
   std::string nome;
 
   void zona() {
-    if (tipo == 5 || tipo == 6) {
-      inizio = p - lunghezza;
-      fine = p + 150;
-    } else if (tipo == 7 || tipo == 8) {
-      inizio = p - lunghezza;
-      fine = p + lunghezza;
-    } else {
-      inizio = p - lunghezza / 2;
-      fine = p + lunghezza / 2 + (prolunga != 0 ? 50 : 0);
-    }
+    const regole::zona_stazione z = regole::zona_della_stazione(tipo, p, lunghezza, prolunga != 0);
+    inizio = static_cast<int>(z.inizio);
+    fine = static_cast<int>(z.fine);
   }
-  bool ferma() const { return tipo < 25; }
-  int cella_fermata() const { return fine / kMetri - 1; }
+  bool ferma() const { return regole::con_fermata(tipo); }
+  // Nothing when the zone ends too early for one.
+  std::optional<int64_t> cella_fermata() const { return regole::cella_fermata(fine); }
 };
 
 struct rallentamento {
@@ -182,7 +177,7 @@ class generatore {
   }
 
   // Evenly spread, at least 1250 m apart, each nudged by up to 300 m until its
-  // stop cell is free and its zone keeps 350 m from the one before.
+  // stop cell is free and its zone keeps its distance from the one before.
   void stazioni() {
     const int massimo = kStazioniPiuCartelli - cartelli_;
     const int n = std::max(1, std::min(massimo, 1 + (l_ - 500) / 1250));
@@ -210,7 +205,7 @@ class generatore {
         s.prolunga = 0;
         if (!colloca(s, obiettivo, prima)) continue;
       }
-      if (s.ferma()) m_.occupa(s.cella_fermata());
+      if (s.ferma()) m_.occupa(static_cast<int>(*s.cella_fermata()));
       s.nome = s.tipo == 25 ? "BIVIO " + nome_luogo(r_) : nome_luogo(r_);
       if (s.ferma()) s.orario = partenza + s.p / 25 + 60 * i;
       stazioni_.push_back(std::move(s));
@@ -224,8 +219,9 @@ class generatore {
       s.p = obiettivo + spostamento;
       if (s.p < 0 || s.p > l_) continue;
       s.zona();
-      if (prima && s.inizio - 350 < prima->fine) continue;
-      if (s.ferma() && (s.fine <= 100 || !m_.libera(s.cella_fermata()))) continue;
+      if (prima && !regole::zone_distanti(prima->fine, s.inizio)) continue;
+      if (s.ferma() && (!s.cella_fermata() || !m_.libera(static_cast<int>(*s.cella_fermata()))))
+        continue;
       return true;
     }
     return false;

@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -142,7 +143,7 @@ class selvaggio {
 
   // A position that passes the test against the cells, at any metre.
   int64_t posizione(int64_t da) { return r_.tra(da, massimo15_); }
-  int64_t cella_dopo(int64_t p) const { return arrotonda(p + 50, 50); }
+  int64_t cella_dopo(int64_t p) const { return regole::cella_della_posizione(p, true); }
   bool dentro(int64_t c) const { return c >= 0 && c <= ultima_; }
   bool libera(int64_t c) const {
     return dentro(c) && (tipi_[static_cast<size_t>(c)] == 0 || tipi_[static_cast<size_t>(c)] == 11);
@@ -169,7 +170,9 @@ class selvaggio {
     const char* numeri[] = {"uno", "due", "tre"};
     for (const char* n : numeri) {
       if (!r_.su(85)) continue;
-      auto multiplo = [&] { return r_.su(92) ? 50 * r_.tra(-4000, 40000) : r_.q32(-1000, 200000); };
+      auto multiplo = [&] {
+        return r_.su(92) ? formato::kMetriCella * r_.tra(-4000, 40000) : r_.q32(-1000, 200000);
+      };
       const int64_t p = multiplo(), k = multiplo();
       const int64_t c = r_.su(75) ? r_.tra(0, 1) : r_.q32(-3, 3);
       righe.push_back("progressiva chilometrica " + std::string(n) + ", " + to_string(p) + ", " +
@@ -180,8 +183,9 @@ class selvaggio {
     if (r_.su(80)) {
       const char* chiavi[] = {"ripetizione segnali 4 codici", "ripetizione segnali 9 codici",
                               "ripetizione segnali 94 codici", "codici 9 ripetizione segnali"};
-      const int64_t a = r_.su(97) ? 50 * r_.tra(-2000, 22000) : r_.tra(-100000, 1100000);
-      const int64_t b = r_.su(20) ? 0 : 50 * r_.tra(-2000, 22000);
+      const int64_t a =
+          r_.su(97) ? formato::kMetriCella * r_.tra(-2000, 22000) : r_.tra(-100000, 1100000);
+      const int64_t b = r_.su(20) ? 0 : formato::kMetriCella * r_.tra(-2000, 22000);
       righe.push_back(std::string(chiavi[r_.tra(0, 3)]) + ", " + to_string(a) + ", " +
                       to_string(b));
     }
@@ -219,8 +223,8 @@ class selvaggio {
       for (int64_t c = 2; c <= ultima_; ++c)
         if (tipi_[static_cast<size_t>(c)] == tipo_cella::indicatori_v_max ||
             tipi_[static_cast<size_t>(c)] == tipo_cella::cartello)
-          return 50 * (c - 1);
-      return int64_t{50};
+          return formato::kMetriCella * (c - 1);
+      return int64_t{formato::kMetriCella};
     }();
     switch (r_.tra(0, 5)) {
       case 0:
@@ -234,7 +238,7 @@ class selvaggio {
       case 4:
         return {"indicatori_vmax, 100, 2000, 0, 0, 0, 0, 0, 0, 0"};  // 25: a speed past 16 bits
       default:
-        return {"pendenza, " + to_string(50 * ultima_) + ", 0"};  // code 15
+        return {"pendenza, " + to_string(formato::kMetriCella * ultima_) + ", 0"};  // code 15
     }
   }
 
@@ -261,7 +265,8 @@ class selvaggio {
     const int64_t n = r_.tra(0, std::min<int64_t>(l_ / 120 + 4, 4000));
     for (int64_t i = 0; i < n; ++i) {
       const int64_t p = posizione(-200);
-      const int64_t g = r_.su(88) ? r_.tra(-100, 155) : r_.q32(-300, 300);
+      const int64_t g =
+          r_.su(88) ? r_.tra(regole::kPendenzaMinima, regole::kPendenzaMassima) : r_.q32(-300, 300);
       v.push_back({p,
                    {chiave(r_, "pendenza", {"PENDENZA", "Pendenza in salita"}) + ", " +
                     to_string(p) + ", " + to_string(g)}});
@@ -281,7 +286,8 @@ class selvaggio {
       const int64_t b = a + r_.valore(0, 6000, -3000, 40000);
       const int64_t tipo = r_.su(70) ? r_.tra(0, 22) : r_.q32(-300, 300);
       if (tipo > 10) {
-        const int64_t ca = arrotonda(a, 50), cb = std::min(arrotonda(b - 50, 50), ultima_);
+        const regole::celle_tratto celle = regole::celle_del_tratto(a, b);
+        const int64_t ca = celle.da, cb = std::min(celle.a, ultima_);
         for (int64_t c = std::max<int64_t>(ca, 0); c <= cb; ++c)
           if ((c - ca + 1) % 4 == 0 && tipi_[static_cast<size_t>(c)] == 0)
             tipi_[static_cast<size_t>(c)] = 11;
@@ -442,23 +448,29 @@ class selvaggio {
 
   // A station that stops the read half written, or after its checks.
   voce arresto_treno() {
-    const int64_t fondo = 50 * ultima_ - 800;  // the farthest station position
+    const int64_t fondo = formato::posizione_massima(
+        ultima_, formato::kMargineStazione);  // the farthest station position
     const std::string resto = ", 0, 0, 0, 1,1,0, 1,1,1, 0, 12, 0, 0, FERMA";
     switch (r_.tra(0, 6)) {
       case 0:
-        return {"stazione, " + to_string(50 * r_.tra(0, fondo / 50) + r_.tra(1, 49))};  // 8
+        return {"stazione, " +
+                to_string(formato::kMetriCella * r_.tra(0, fondo / formato::kMetriCella) +
+                          r_.tra(1, (formato::kMetriCella - 1)))};  // 8
       case 1:
-        return {"stazione, " + to_string(50 * r_.tra(0, fondo / 50)) + ", 12, 150" + resto};  // 9
+        return {"stazione, " +
+                to_string(formato::kMetriCella * r_.tra(0, fondo / formato::kMetriCella)) +
+                ", 12, 150" + resto};  // 9
       case 2:
-        return {"stazione, " + to_string(fondo + 50 * r_.tra(1, 40))};  // 15
+        return {"stazione, " + to_string(fondo + formato::kMetriCella * r_.tra(1, 40))};  // 15
       case 3:
         return {"stazione, 0, 4, 0" + resto};  // 24: its stop would be cell 0
       case 4:
         return {"stazione, " + to_string(fondo) + ", 4, 4000" + resto};  // 25: stop past the cells
       case 5:
         // 22: too close to the one before, if there was one.
-        return {"stazione, " + to_string(std::max<int64_t>(0, fine_prima_ / 50 * 50)) + ", 25, 0" +
-                resto};
+        return {"stazione, " +
+                to_string(std::max<int64_t>(0, fine_prima_ / formato::kMetriCella * formato::kMetriCella)) +
+                ", 25, 0" + resto};
       default:
         return {"segnale, 2450, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0"};  // 16 if its cell is taken
     }
@@ -469,8 +481,10 @@ class selvaggio {
   // name comes early; a dash; a number past its field) or the end of the
   // file; or a whole entry whose time or zone leaves 32 bits.
   voce stazione_a_meta(caso& r) {
-    const int64_t fondo = 50 * ultima_ - 800;
-    const int64_t p = 50 * (r.su(80) ? r.tra(-20, fondo / 50) : r.tra(INT32_MIN / 50, -1));
+    const int64_t fondo = formato::posizione_massima(ultima_, formato::kMargineStazione);
+    const int64_t p =
+        formato::kMetriCella * (r.su(80) ? r.tra(-20, fondo / formato::kMetriCella)
+                                         : r.tra(INT32_MIN / formato::kMetriCella, -1));
     const int64_t l = 100 * r.valore(0, 10, INT32_MIN / 100, INT32_MAX / 100);
     // The kind, then fields 4 to 13: 8 bits unsigned (8) or 16 signed (16).
     const int bit[] = {8, 8, 8, 8, 16, 16, 8, 16, 16, 16, 8};
@@ -560,9 +574,10 @@ class selvaggio {
 
   bool abbattimento(voce& v) {
     int64_t p;
-    if (!cerca([](int64_t q) { return arrotonda(q, 50); }, -25, p)) return false;
+    if (!cerca([](int64_t q) { return regole::cella_della_posizione(q, false); }, -25, p))
+      return false;
     const int64_t r = r_.su(15) ? r_.tra(-5, 0) : r_.q32(60, 180);
-    tipi_[static_cast<size_t>(arrotonda(p, 50))] =
+    tipi_[static_cast<size_t>(regole::cella_della_posizione(p, false))] =
         r > 0 ? tipo_cella::abbattimento : tipo_cella::abbattimento_senza_velocita;
     v.testo =
         chiave(r_, "abbattimento", {"ABBATTIMENTO"}) + ", " + to_string(p) + ", " + to_string(r);
@@ -572,27 +587,21 @@ class selvaggio {
 
   bool stazione(voce& v) {
     for (int k = 0; k < 40; ++k) {
-      const int64_t p = 50 * r_.tra(-20, (50 * ultima_ - 800) / 50);
+      const int64_t p =
+          formato::kMetriCella *
+          r_.tra(-20, (formato::posizione_massima(ultima_, formato::kMargineStazione)) /
+                          formato::kMetriCella);
       const int64_t tipi[] = {4, 8, 12, 25, 26, 28, 5, 6, 7, 0, 1, 24, 30, 255};
       const int64_t tipo = r_.su(85) ? tipi[r_.tra(0, 13)] : r_.tra(0, 255);
       const int64_t l = 100 * r_.valore(0, 10, -10, 40);
       const int64_t prolunga = r_.su(60) ? 0 : r_.tra(0, 255);
-      int64_t inizio, fine;
-      if (tipo == 5 || tipo == 6) {
-        inizio = p - l;
-        fine = p + 150;
-      } else if (tipo == 7 || tipo == 8) {
-        inizio = p - l;
-        fine = p + l;
-      } else {
-        inizio = arrotonda(2 * p - l, 2);
-        fine = arrotonda(2 * p + l + (prolunga != 0 ? 100 : 0), 2);
-      }
-      if (stazioni_ > 0 && inizio - 350 < fine_prima_) continue;
-      if (tipo < 25) {
-        const int64_t c = arrotonda(fine - 50, 50);
-        if (fine <= 100 || c > ultima_) continue;
-        tipi_[static_cast<size_t>(c)] = tipo_cella::fermata;
+      const auto [inizio, fine] =
+          regole::zona_della_stazione(static_cast<int32_t>(tipo), p, l, prolunga != 0);
+      if (stazioni_ > 0 && !regole::zone_distanti(fine_prima_, inizio)) continue;
+      if (regole::con_fermata(static_cast<int32_t>(tipo))) {
+        const std::optional<int64_t> c = regole::cella_fermata(fine);
+        if (!c || *c > ultima_) continue;
+        tipi_[static_cast<size_t>(*c)] = tipo_cella::fermata;
       }
       fine_prima_ = fine;
       ++stazioni_;

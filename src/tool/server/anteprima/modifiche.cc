@@ -179,7 +179,9 @@ bool riga_nuova(const intento& i, riga_sorgente& n, rifiuto& r) {
     n.valori = {std::to_string(i.posizione)};
     for (int64_t v : i.velocita) {
       if (!regole::velocita_cartello_esatta(v))
-        return r = {400, "velocità " + std::to_string(v) + " km/h: va multipla di 5, da 0 a 1635"},
+        return r = {400, "velocità " + std::to_string(v) + " km/h: va multipla di " +
+                             std::to_string(regole::kPassoVelocita) + ", da 0 a " +
+                             std::to_string(regole::kVelocitaCartelloMassima)},
                false;
       n.valori.push_back(std::to_string(v));
     }

@@ -43,8 +43,8 @@ std::string compilato(const voce_letta& v, size_t i, const std::vector<regole::t
   if (std::string_view(x.unita) == "m" && (nome == "posizione" || nome == "inizio") && !v.testata)
     return cella(g, n) + ", " + regole::testo_km(regole::progressiva(km, n));
   if (g == "velocita" && nome == "velocita")
-    return "memorizzata come " + std::to_string(arrotonda(n, 5)) + " (" +
-           std::to_string(arrotonda(n, 5) * 5) + " km/h)";
+    return "memorizzata come " + std::to_string(regole::passi_velocita(n)) + " (" +
+           std::to_string(regole::velocita_dei_passi(regole::passi_velocita(n))) + " km/h)";
   if ((g == "stazione" || g == "orologio") &&
       (nome == "ore" || nome == "minuti" || nome == "secondi")) {
     const size_t ore = i - (nome == "minuti" ? 1 : nome == "secondi" ? 2 : 0);
