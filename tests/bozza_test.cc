@@ -551,6 +551,7 @@ TEST(BozzaComando, APackOfADraftCreditsTheMapAndTimesEveryStation) {
   const std::string note = leggi_tutto(t / "p/L_1_note.txt");
   EXPECT_NE(note.find("OpenStreetMap contributors"), std::string::npos) << note;
   EXPECT_NE(note.find("ODbL"), std::string::npos) << note;
+  EXPECT_NE(note.find("SRTM"), std::string::npos) << note;
   const std::string scheda = leggi_tutto(t / "p/L_1_scheda_treno.txt");
   size_t da = 0;
   ASSERT_GE(e.b.stazioni.size(), 3u);

@@ -188,7 +188,9 @@ TEST(ScenarioPack, MissingDocumentsAreMadeFromTheCompiledScenario) {
   for (const auto& x : stazioni) {
     while (riga < 34 && scheda[riga].find(x.nome) == std::string::npos) ++riga;
     ASSERT_LT(riga, 34u) << x.nome;
-    if (*x.ora) EXPECT_NE(scheda[riga].find(x.ora), std::string::npos) << scheda[riga];
+    if (*x.ora) {
+      EXPECT_NE(scheda[riga].find(x.ora), std::string::npos) << scheda[riga];
+    }
   }
   const std::string note = (*p)[3].dati;
   EXPECT_NE(note.find("***NOTE SUL TRENO 24617***\r\n"), std::string::npos);
