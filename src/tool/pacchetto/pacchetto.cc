@@ -66,11 +66,12 @@ esito<std::vector<file_pacchetto>> componi(const richiesta& r, esito_compilazion
   if (e.stato() != kUscitaOk) return guasto_compilazione(e);
   std::vector<file_pacchetto> files;
   try {
+    const scenario s = compilato(r, e);
+    // The compile's bytes, moved: a 1000 km line's plan is 20 MB.
     for (const std::string& n :
          {formato::nome_planimetria(r.linea), formato::nome_tabella(r.linea, r.treno),
           formato::nome_percorso(r.linea, r.treno)})
-      files.push_back({n, e.compilati.at(n), false});
-    const scenario s = compilato(r, e);
+      files.push_back({n, std::move(e.compilati.at(n)), false});
     std::vector<std::string> (*const fai[])(const scenario&) = {righe_note, righe_rallentamenti,
                                                                 righe_scheda};
     for (size_t i = 0; i < formato::kDocumenti.size(); ++i) {

@@ -54,6 +54,9 @@ void comuni(std::string& out, const file_pacchetto& f, uint32_t crc) {
 
 std::string zip(const std::vector<file_pacchetto>& files) {
   std::string out, centrale;
+  size_t tutto = 22;
+  for (const file_pacchetto& f : files) tutto += 30 + 46 + 2 * f.nome.size() + f.dati.size();
+  out.reserve(tutto);
   for (const file_pacchetto& f : files) {
     const uint32_t crc = crc32(f.dati);
     const uint32_t inizio = static_cast<uint32_t>(out.size());
