@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -528,6 +529,43 @@ TEST(BozzaComando, WritesBothSourcesOrNothingWithTheReasons) {
   EXPECT_EQ(scenario("draft " + mappa + " " + (t / "no") + " X 1 --from A"), 64);
   EXPECT_EQ(scenario("draft " + mappa + " " + (t / "no") + " X 1 --from A --to B --margin x"), 64);
   EXPECT_EQ(scenario("draft " + mappa + " " + (t / "no") + " X/Y 1 --from A --to B"), 64);
+}
+
+// A drafted line packs into six files: the notes credit the map as the
+// draft's source does, the sheet has every station on its row with its time,
+// and the draft's folder stays as it was.
+TEST(BozzaComando, APackOfADraftCreditsTheMapAndTimesEveryStation) {
+  const esito_bozza e =
+      bozza_di("vde8.2-rail.osm.pbf", "Erfurt Hbf", "Weimar", {}, {"N50E011.hgt.zip"});
+  ASSERT_EQ(e.errore, "");
+  cartella_temporanea t;
+  ASSERT_TRUE(file::crea_cartelle(t / "d"));
+  scrivi_tutto(t / "d/L_linea.txt", e.linea);
+  scrivi_tutto(t / "d/L_1-.txt", e.treno);
+  std::string out;
+  ASSERT_EQ(scenario("pack " + (t / "d") + " L 1 --out " + (t / "p"), &out), 0) << out;
+  EXPECT_EQ(file::elenco(t / "p").size(), 6u);
+  EXPECT_EQ(file::elenco(t / "d").size(), 2u);
+  EXPECT_EQ(leggi_tutto(t / "d/L_linea.txt"), e.linea);
+  EXPECT_EQ(leggi_tutto(t / "d/L_1-.txt"), e.treno);
+  const std::string note = leggi_tutto(t / "p/L_1_note.txt");
+  EXPECT_NE(note.find("OpenStreetMap contributors"), std::string::npos) << note;
+  EXPECT_NE(note.find("ODbL"), std::string::npos) << note;
+  EXPECT_NE(note.find("SRTM"), std::string::npos) << note;
+  const std::string scheda = leggi_tutto(t / "p/L_1_scheda_treno.txt");
+  size_t da = 0;
+  ASSERT_GE(e.b.stazioni.size(), 3u);
+  for (const stazione_bozza& x : e.b.stazioni) {
+    const size_t p = scheda.find("| " + x.nome + " ", da);
+    ASSERT_NE(p, std::string::npos) << x.nome << "\n" << scheda;
+    const std::string riga = scheda.substr(p, scheda.find("\r\n", p) - p);
+    const int64_t o = x.orario % 86400;
+    char ora[16];
+    std::snprintf(ora, sizeof ora, " %d.%02d%s ", static_cast<int>(o / 3600),
+                  static_cast<int>(o / 60 % 60), o % 60 >= 30 ? "+" : "");
+    EXPECT_NE(riga.find(ora), std::string::npos) << riga << " " << ora;
+    da = p + 1;
+  }
 }
 
 // Hostile maps and tiles, each a few bytes built here: a refusal that names

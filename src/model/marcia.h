@@ -32,6 +32,8 @@ struct tipo_treno {
   // km/h); C is the motrice's plus each coach's.
   double davis_a, davis_b, davis_c_motrice, davis_c_vettura;
   double masse_rotanti;  // the rotating masses' factor on the whole mass
+  // Its class as the timetable sheet heads it ("R" regional).
+  const char* classificazione;
 };
 
 // The types, the default first (the built-in train: a loco-hauled regional

@@ -70,6 +70,14 @@ std::string ora_testo(int64_t s) {
   return b;
 }
 
+std::string ora_scheda(int64_t s) {
+  s = ((s % kGiorno) + kGiorno) % kGiorno;
+  char b[16];
+  std::snprintf(b, sizeof b, "%d.%02d%s", static_cast<int>(s / 3600), static_cast<int>(s / 60 % 60),
+                s % 60 >= 30 ? "+" : "");
+  return b;
+}
+
 std::string durata_testo(int64_t s) {
   if (s < 60) return std::to_string(s) + " s";
   std::string r = std::to_string(s / 60) + " min";
@@ -107,6 +115,13 @@ std::string testo_progressiva(int64_t m) {
 
 std::string testo_km(int64_t m) {
   return "km " + testo_progressiva(m);
+}
+
+std::string km_scheda(int64_t m) {
+  const long long a = std::llabs(static_cast<long long>(m));
+  char b[48];
+  std::snprintf(b, sizeof b, "%s%lld.%03lld", m < 0 ? "-" : "", a / 1000, a % 1000);
+  return b;
 }
 
 bool con_fermata(int32_t tipo) {

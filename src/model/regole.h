@@ -63,6 +63,9 @@ constexpr int64_t secondi_del_giorno(int64_t ore, int64_t minuti, int64_t second
 std::string ora_testo(int64_t secondi);
 // "8 min 4 s", "45 s" for a length of time.
 std::string durata_testo(int64_t secondi);
+// A time as the driver's timetable sheet writes it: "14.44", with "+" for
+// half a minute or more past it ("14.44+").
+std::string ora_scheda(int64_t secondi);
 
 // --- Kilometres ---
 
@@ -82,6 +85,8 @@ int64_t progressiva(const std::vector<tratto_km>& tratti, int64_t posizione);
 // "km 14+000", "km -1+850"; without "km " for a sign's text.
 std::string testo_km(int64_t progressiva);
 std::string testo_progressiva(int64_t progressiva);
+// The same as the timetable sheet's column writes it: "14.000", "-1.850".
+std::string km_scheda(int64_t progressiva);
 
 // --- The compiled line ---
 

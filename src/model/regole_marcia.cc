@@ -15,17 +15,17 @@ namespace regole {
 const std::array<tipo_treno, 4> kTipiTreno = {{
     {"regionale",
      "treno regionale di vetture trainate da una locomotiva (a due piani, 50 t l'una), 140 km/h",
-     80, 50, 17.5, 26.8, 3200, 250, 140, 14, 0.1, 0.45, 0.09, 1.08},
+     80, 50, 17.5, 26.8, 3200, 250, 140, 14, 0.1, 0.45, 0.09, 1.08, "R"},
     {"intercity",
      "treno a lunga percorrenza di vetture trainate da una locomotiva (48 t l'una), 200 km/h",
-     87, 48, 19.6, 26.4, 5600, 300, 200, 12, 0.1, 0.45, 0.08, 1.07},
+     87, 48, 19.6, 26.4, 5600, 300, 200, 12, 0.1, 0.45, 0.08, 1.07, "IC"},
     {"alta_velocita",
      "elettrotreno ad alta velocità: due motrici (160 t insieme) e le rimorchiate (55 t l'una), "
      "280 km/h",
-     160, 55, 41, 26.4, 9600, 400, 280, 10, 0.08, 0.9, 0.06, 1.06},
+     160, 55, 41, 26.4, 9600, 400, 280, 10, 0.08, 0.9, 0.06, 1.06, "AV"},
     {"merci",
      "treno merci trainato da una locomotiva (carri di 60 t l'uno), 100 km/h",
-     87, 60, 19.6, 15, 5600, 300, 100, 20, 0.15, 0.45, 0.14, 1.05},
+     87, 60, 19.6, 15, 5600, 300, 100, 20, 0.15, 0.45, 0.14, 1.05, "M"},
 }};
 // clang-format on
 

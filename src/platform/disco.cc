@@ -50,20 +50,35 @@ disco& disco_reale() {
 
 void sostituisci_coppia(disco& d, const std::string& n_a, std::string_view a,
                         const std::string& n_b, std::string_view b) {
-  std::string prima;
-  const bool c_era = d.leggi(n_a, prima);
-  std::unique_ptr<scrittura> sa = d.sostituzione(n_a), sb = d.sostituzione(n_b);
-  sa->scrivi(a);
-  sb->scrivi(b);
-  sa->chiudi();
-  try {
-    sb->chiudi();
-  } catch (const errore_io&) {
-    if (c_era)
-      d.sostituisci(n_a, prima);
-    else
-      d.cancella(n_a);
-    throw;
+  sostituisci_insieme(d, {{n_a, a}, {n_b, b}});
+}
+
+void sostituisci_insieme(disco& d, const std::vector<file_da_scrivere>& files) {
+  // Every file whole beside its target first; then each put in place, and
+  // those placed before a failure given their old bytes back (or removed).
+  struct prima {
+    bool c_era = false;
+    std::string dati;
+  };
+  std::vector<prima> vecchi(files.size());
+  std::vector<std::unique_ptr<scrittura>> s;
+  for (size_t i = 0; i < files.size(); ++i) {
+    vecchi[i].c_era = d.leggi(files[i].nome, vecchi[i].dati);
+    s.push_back(d.sostituzione(files[i].nome));
+    s.back()->scrivi(files[i].dati);
+  }
+  for (size_t i = 0; i < files.size(); ++i) {
+    try {
+      s[i]->chiudi();
+    } catch (const errore_io&) {
+      for (size_t k = i; k-- > 0;) {
+        if (vecchi[k].c_era)
+          d.sostituisci(files[k].nome, vecchi[k].dati);
+        else
+          d.cancella(files[k].nome);
+      }
+      throw;
+    }
   }
 }
 

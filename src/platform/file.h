@@ -30,6 +30,9 @@ bool esiste(const std::string& nome);
 // (a link that leads nowhere, a device).
 enum class genere_voce { nessuna, file, cartella, altro };
 genere_voce che_cosa(const std::string& nome);
+// Whether two names lead to the same file or folder (both there), however
+// they are spelt: through links, "." and "..", other letter case.
+bool stessa_voce(const std::string& a, const std::string& b);
 // Reads the whole file into `dati`; false when it cannot be opened or is no
 // regular file (it is opened without waiting, so a FIFO never holds it up).
 bool leggi(const std::string& nome, std::string& dati);
@@ -175,6 +178,12 @@ disco& disco_reale();
 // if it was not there). A failure throws errore_io.
 void sostituisci_coppia(disco& d, const std::string& n_a, std::string_view a,
                         const std::string& n_b, std::string_view b);
+// The same for any number of files: all or none of them.
+struct file_da_scrivere {
+  std::string nome;
+  std::string_view dati;
+};
+void sostituisci_insieme(disco& d, const std::vector<file_da_scrivere>& files);
 
 // Deletes the file if it exists; a file that cannot be deleted is a failure.
 void cancella(const std::string& nome);

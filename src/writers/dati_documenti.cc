@@ -6,6 +6,7 @@
 
 #include "driver/form1.h"
 #include "model/formato.h"
+#include "writers/documenti.h"
 #include "writers/righe.h"
 
 namespace {
@@ -98,8 +99,23 @@ const char* const kScheda[] = {
     "",
 };
 static_assert(std::size(kScheda) == 36);
+static_assert(std::size(kScheda) == documenti::kPrimaRigaOrario + documenti::kRigheOrario + 2);
 
 }  // namespace
+
+namespace documenti {
+
+std::span<const char* const> note() {
+  return kNote;
+}
+std::span<const char* const> rallentamenti() {
+  return kRallentamenti;
+}
+std::span<const char* const> scheda() {
+  return kScheda;
+}
+
+}  // namespace documenti
 
 void Form1::dati_note() {
   scrivi_righe(

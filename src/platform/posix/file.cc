@@ -107,6 +107,12 @@ genere_voce che_cosa(const std::string& nome) {
   return genere_voce::altro;
 }
 
+bool stessa_voce(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
 namespace {
 
 std::string non_file(mode_t modo) {

@@ -75,6 +75,27 @@ genere_voce che_cosa(const std::string& nome) {
 
 namespace {
 
+// The volume and the index of the file or folder at a name.
+bool identita(const std::string& nome, BY_HANDLE_FILE_INFORMATION& i) {
+  HANDLE h = CreateFileW(utf16::da_utf8(nome).c_str(), 0,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const bool ok = GetFileInformationByHandle(h, &i) != 0;
+  CloseHandle(h);
+  return ok;
+}
+
+}  // namespace
+
+bool stessa_voce(const std::string& a, const std::string& b) {
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  return identita(a, ia) && identita(b, ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+namespace {
+
 // A name that stands for a device whatever the folder: CON, NUL, COM1... (with
 // any extension), or one in the device space (\\.\pipe\x).
 bool nome_di_dispositivo(const std::string& nome) {

@@ -132,11 +132,14 @@ void scrivi_sorgenti(bozza_linea& b, const scelte_bozza& s, std::string& linea,
     l.back().righe.push_back(riga("cartello_indicatore",
                                   {n(x.posizione), campo_testo(x.testo, b, x.posizione)},
                                   "cartello_indicatore", x.posizione));
-  const std::vector<std::string> prima = {
-      "Bozza dalla mappa OpenStreetMap (dati (c) OpenStreetMap contributors; licenza ODbL 1.0)",
-      std::string(kChiaveOrigine) + ", " + testo_reale(b.pn.origine.lat, 7) + ", " +
-          testo_reale(b.pn.origine.lon, 7),
-      std::string(kChiaveRotta) + ", " + testo_reale(b.pn.rotta, 7)};
+  // The credits of what the draft is made of, for whoever is given it.
+  std::vector<std::string> prima = {
+      "Bozza dalla mappa OpenStreetMap (dati (c) OpenStreetMap contributors; licenza ODbL 1.0)"};
+  if (std::any_of(b.quote.begin(), b.quote.end(), [](double q) { return !std::isnan(q); }))
+    prima.push_back("Quote dalle tessere SRTM (NASA/USGS; pubblico dominio)");
+  prima.push_back(std::string(kChiaveOrigine) + ", " + testo_reale(b.pn.origine.lat, 7) + ", " +
+                  testo_reale(b.pn.origine.lon, 7));
+  prima.push_back(std::string(kChiaveRotta) + ", " + testo_reale(b.pn.rotta, 7));
   linea = componi(prima, l);
   treno = componi({}, sezioni_treno(b, s));
 }

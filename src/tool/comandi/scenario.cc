@@ -6,6 +6,7 @@
 #include "tool/decompilazione/decompila.h"
 #include "tool/disegno/plot.h"
 #include "tool/generatori/genera.h"
+#include "tool/pacchetto/pacchetto.h"
 #include "tool/server/anteprima/anteprima.h"
 #include "tool/server/lsp/lsp.h"
 
@@ -21,6 +22,7 @@ const comando kComandi[] = {
     {"dump", comando_dump},           {"plot", comando_plot},       {"generate", comando_generate},
     {"decompile", comando_decompile}, {"diff", comando_diff},       {"lsp", comando_lsp},
     {"preview", comando_preview},     {"voci", comando_voci},       {"draft", comando_draft},
+    {"pack", comando_pack},
 };
 
 }  // namespace

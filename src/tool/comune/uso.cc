@@ -25,6 +25,21 @@ const uso_comando kUsi[] = {
      "      \"riga\", \"colonna\" e \"messaggio\" quando resta un codice. Con un codice rimasto i\n"
      "      file sono scritti lo stesso con ciò che è stato letto prima, e lo dice: \"scritto\n"
      "      nonostante l'errore N\"."},
+    {"pack", "pack SRCDIR ROUTE TRAIN (--out DIR | --zip FILE.zip) [--utf8] [--force]",
+     "scrive ciò che il simulatore legge di uno scenario, con i nomi che gli dà il\n"
+     "      compattatore: i tre file compilati (ROUTE_linea.dat, ROUTE_TRAIN.sim,\n"
+     "      ROUTE_TRAIN.dat, gli stessi byte di compile) e i tre documenti del macchinista\n"
+     "      (ROUTE_TRAIN_note.txt, ROUTE_TRAIN_rallentamenti.txt, ROUTE_TRAIN_scheda_treno.txt).\n"
+     "      Un documento che SRCDIR ha è preso com'è; uno che manca è composto dallo scenario\n"
+     "      compilato come quelli predefiniti (Windows-1252, CR LF): la scheda treno con ogni\n"
+     "      stazione, il suo chilometro, il limite di velocità e l'orario; i rallentamenti del\n"
+     "      treno o \"NESSUN RALLENTAMENTO\"; le note con i dati della linea e del treno e le\n"
+     "      fonti che i sorgenti citano prima di [generale] (la mappa OpenStreetMap di draft,\n"
+     "      ODbL). In DIR (creata se manca) tutti e sei o nessuno; con --zip un solo archivio\n"
+     "      FILE.zip scritto intero. I file vanno poi nella cartella da cui il simulatore legge\n"
+     "      gli scenari. Con un codice rimasto nulla è scritto (l'errore come lo dà compile,\n"
+     "      stato 1); nulla è mai scritto in SRCDIR. I file che ci sono già (anche\n"
+     "      FILE.zip) sono sostituiti solo con --force. --utf8 come per compile."},
     {"check", "check SRCDIR ROUTE TRAIN [--utf8] [--json]",
      "compila come compile senza tenere nulla e riporta il codice rimasto e gli avvisi\n"
      "      (FILE:RIGA: avviso: ...) per ciò che la compilazione accetta in silenzio: campi che\n"
@@ -86,7 +101,8 @@ const uso_comando kUsi[] = {
      "      struttura, completamento e formattazione; il comando scenario.anteprima apre\n"
      "      l'anteprima della coppia nel browser, e le modifiche della pagina arrivano all'editor\n"
      "      come modifiche del testo. Compila in memoria: non scrive mai nulla."},
-    {"preview", "preview SRCDIR ROUTE TRAIN [--port N] [--utf8] [--map MAP] [--edit]",
+    {"preview",
+     "preview SRCDIR ROUTE TRAIN [--port N] [--utf8] [--map MAP] [--edit [--pacchetto DIR]]",
      "server locale (solo 127.0.0.1) di una pagina che mostra la linea mentre la si scrive:\n"
      "      planimetria, profili, orario e velocità della marcia del treno; ricompila in\n"
      "      memoria a ogni salvataggio dei sorgenti e la pagina si ridisegna da sé. Stampa\n"
@@ -96,8 +112,9 @@ const uso_comando kUsi[] = {
      "      sorgente della linea (scritte da draft) la mettono. Senza --edit non cambia mai i\n"
      "      sorgenti; con --edit la pagina li modifica (sposta stazioni, segnali, cartelli e\n"
      "      rallentamenti, orari, toglie e aggiunge voci) scrivendo il file intero, solo se sul\n"
-     "      disco è ancora quello che la pagina mostra, e annulla le sue modifiche. Ctrl-C lo\n"
-     "      ferma."},
+     "      disco è ancora quello che la pagina mostra, e annulla le sue modifiche; il suo\n"
+     "      «pacchetto» scrive i sei file dello scenario come pack in DIR (predefinita:\n"
+     "      SRCDIR/ROUTE_TRAIN, accanto ai sorgenti). Ctrl-C lo ferma."},
     {"voci", "voci [CHIAVE]",
      "stampa il riferimento delle voci dei due sorgenti: per ogni chiave i suoi valori in\n"
      "      ordine, con nome, unità, valori accettati, significato e ciò che la compilazione fa\n"

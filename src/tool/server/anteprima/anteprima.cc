@@ -29,10 +29,13 @@ bool leggi_porta(const std::string& t, uint16_t& porta) {
 
 int comando_preview(const argomenti& a) {
   argomenti_letti l;
-  if (int s = leggi_argomenti(
-          "preview", a,
-          {{"--port", "un numero di porta"}, {"--utf8"}, {"--map", "una mappa"}, {"--edit"}}, 3,
-          "SRCDIR ROUTE TRAIN", l);
+  if (int s = leggi_argomenti("preview", a,
+                              {{"--port", "un numero di porta"},
+                               {"--utf8"},
+                               {"--map", "una mappa"},
+                               {"--edit"},
+                               {"--pacchetto", "una cartella"}},
+                              3, "SRCDIR ROUTE TRAIN", l);
       s >= 0)
     return s;
   impostazioni_anteprima imp;
@@ -55,11 +58,20 @@ int comando_preview(const argomenti& a) {
   }
   const bool modifica = l.ha("--edit");
   if (modifica) imp.scrittore = scrittore_disco(imp.utf8);
+  if (l.ha("--pacchetto") && !modifica) return errore_uso("preview", "--pacchetto vale con --edit");
+  // The page's pack: where the author says, or beside the sources in a
+  // folder of its own named after the scenario.
+  if (modifica)
+    imp.cartella_pacchetto = file::assoluto(
+        l.valore("--pacchetto", file::percorso(imp.cartella, imp.linea + "_" + imp.treno)));
+  if (modifica && file::stessa_voce(imp.cartella_pacchetto, imp.cartella))
+    return errore_uso("preview", "il pacchetto non va scritto nella cartella dei sorgenti");
   imp.registro = [](const std::string& riga) {
     std::printf("%s\n", riga.c_str());
     std::fflush(stdout);
   };
-  const std::string linea = imp.linea, treno = imp.treno;
+  const std::string linea = imp.linea, treno = imp.treno,
+                    cartella_pacchetto = imp.cartella_pacchetto;
   servizio_anteprima s(std::move(imp));
   std::string motivo;
   if (!s.apri(motivo)) {
@@ -71,6 +83,7 @@ int comando_preview(const argomenti& a) {
   std::printf(modifica ? "Si aggiorna a ogni salvataggio dei sorgenti, e la pagina li modifica "
                          "(--edit); Ctrl-C la ferma.\n"
                        : "Si aggiorna a ogni salvataggio dei sorgenti; Ctrl-C la ferma.\n");
+  if (modifica) std::printf("Il pacchetto della pagina va in %s\n", cartella_pacchetto.c_str());
   std::fflush(stdout);
   interruzione::trattieni();
   const bool fermo = s.esegui([&] {

@@ -18,7 +18,8 @@ using json = nlohmann::json;
 // How far an entry may be moved or added: the track past the longest line.
 constexpr int64_t kPosizioneMassima = formato::kLunghezzaMassima + formato::kOltreLaFine;
 
-constexpr const char* kIntenti[] = {"sposta", "orario", "elimina", "aggiungi", "annulla"};
+constexpr const char* kIntenti[] = {"sposta",   "orario",  "elimina",
+                                    "aggiungi", "annulla", "pacchetto"};
 
 bool intero(const json& j, const char* k, int64_t& v) {
   const auto i = j.find(k);
@@ -285,6 +286,7 @@ bool leggi_intento(std::string_view corpo, intento& i, rifiuto& r) {
       if (!intero(j, "posizione", i.posizione)) return r = {400, "manca «posizione»"}, false;
       return leggi_oggetto(j, i, r);
     case genere_intento::annulla:
+    case genere_intento::pacchetto:
       return true;
   }
   return false;
@@ -296,7 +298,8 @@ bool prepara_modifica(const intento& i, const sorgenti_mostrate& s, modifica& m,
                          ", i sorgenti sono alla " + std::to_string(s.versione)},
            false;
   if (i.genere == genere_intento::aggiungi) return aggiungi(i, s, m, r);
-  if (i.genere == genere_intento::annulla) return r = {400, "niente da annullare qui"}, false;
+  if (i.genere == genere_intento::annulla || i.genere == genere_intento::pacchetto)
+    return r = {400, "niente da modificare qui"}, false;
   voce_trovata t;
   if (!trova(i, s, t, r)) return false;
   m.file = t.file;

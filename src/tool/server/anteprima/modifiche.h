@@ -29,7 +29,8 @@ struct sorgenti_mostrate {
   std::vector<voce_letta> voci;
 };
 
-enum class genere_intento { sposta, orario, elimina, aggiungi, annulla };
+// pacchetto: the scenario's six files for the simulator (scenario pack), no edit.
+enum class genere_intento { sposta, orario, elimina, aggiungi, annulla, pacchetto };
 
 struct intento {
   genere_intento genere = genere_intento::sposta;

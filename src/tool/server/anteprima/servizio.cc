@@ -18,6 +18,7 @@
 #include "tool/comune/json.h"
 #include "tool/disegno/documento.h"
 #include "tool/disegno/pagina.h"
+#include "tool/pacchetto/pacchetto.h"
 #include "tool/server/anteprima/server_http.h"
 
 namespace {
@@ -214,7 +215,9 @@ struct servizio_anteprima::stato {
   std::string campo_modifica() const {
     if (!imp.scrittore) return "\"modifica\":null,";
     return std::string("\"modifica\":{\"modo\":\"") + imp.scrittore->modo() +
-           "\",\"annullabili\":" + std::to_string(imp.scrittore->annullabili()) + "},";
+           "\",\"annullabili\":" + std::to_string(imp.scrittore->annullabili()) +
+           ",\"pacchetto\":" +
+           (imp.cartella_pacchetto.empty() ? "null" : json_testo(imp.cartella_pacchetto)) + "},";
   }
 
   void compila_e_pubblica() {
@@ -262,6 +265,24 @@ struct servizio_anteprima::stato {
   }
 
   void modifica(const std::string& corpo, const server_anteprima::risposta& r);
+
+  // The six files from the sources on the disk, as `scenario pack` writes them.
+  void pacchetto(const std::function<void(int, const std::string&)>& rispondi) {
+    const std::string& dove = imp.cartella_pacchetto;
+    if (dove.empty())
+      return rispondi(403, "questa anteprima non scrive il pacchetto: scenario pack lo scrive");
+    esito_compilazione e;
+    auto p = pacchetto::componi({imp.cartella, imp.linea, imp.treno, imp.utf8}, e);
+    riuscita w = p ? pacchetto::scrivi_cartella(dove, *p) : riuscita(p.errore());
+    if (!w) {
+      // The compile's message without its source line and caret.
+      const std::string m = w.errore().messaggio();
+      return rispondi(stato_http(w.errore()), m.substr(0, m.find('\n')) + "; nessun file scritto");
+    }
+    std::string nomi;
+    for (const pacchetto::file_pacchetto& f : *p) nomi += (nomi.empty() ? "" : ", ") + f.nome;
+    rispondi(200, "pacchetto scritto in " + dove + ": " + nomi);
+  }
 };
 
 void servizio_anteprima::stato::modifica(const std::string& corpo,
@@ -285,6 +306,7 @@ void servizio_anteprima::stato::modifica(const std::string& corpo,
     rispondi(st, perche);
   };
   if (i.genere == genere_intento::annulla) return imp.scrittore->annulla(fatto);
+  if (i.genere == genere_intento::pacchetto) return pacchetto(rispondi);
   std::lock_guard<std::mutex> l(m_mostrato);
   ::modifica m;
   if (!prepara_modifica(i, mostrato.s, m, x)) return rispondi(x.stato, x.perche);

@@ -60,6 +60,9 @@ struct impostazioni_anteprima {
   // The rails of a map, drawn under the plan where the line source puts it
   // (--map); must outlive the service.
   const bozza::binari_mappa* binari = nullptr;
+  // Where the page's "pacchetto" writes the scenario's six files (scenario
+  // pack); empty: the page has no such action.
+  std::string cartella_pacchetto;
   // A line for each compile (the command prints it).
   std::function<void(const std::string&)> registro;
 };
