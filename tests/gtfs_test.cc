@@ -135,7 +135,8 @@ TEST(GtfsCorse, OnlyTripsCallingAtTheFirstThenTheSecondAndTheirDaysForAPerson) {
   // The trip runs the other way: --from after --to.
   esito<std::vector<fermata_corsa>> x = fermate_corsa(*f, "T2", "Alfa, Centrale", "Beta \"Nord\"");
   ASSERT_FALSE(x);
-  EXPECT_NE(x.errore().testo.find("non ferma a Beta \"Nord\" dopo Alfa, Centrale"),
+  EXPECT_NE(x.errore().testo.find(
+                "--from dopo --to: la corsa T2 ferma a Beta \"Nord\" prima di Alfa, Centrale"),
             std::string::npos);
 }
 

@@ -258,6 +258,7 @@ riuscita versa_voce(file::lettore& l, const voce_feed& v, const std::string& arc
   if (v.metodo == 8 && !(f.aperto = inflateInit2(&f.z, -MAX_WBITS) == Z_OK))
     return guasto_di(genere_guasto::memoria, "memoria esaurita aprendo " + dove);
   uint64_t resto = v.compressa, usciti = 0;
+  bool letto = true;
   uLong crc = crc32(0, nullptr, 0);
   for (bool finito = false; !finito;) {
     if (f.z.avail_in == 0 && resto > 0) {
@@ -284,10 +285,12 @@ riuscita versa_voce(file::lettore& l, const voce_feed& v, const std::string& arc
     usciti += dati;
     if (usciti > v.piena) return rovinato;
     crc = crc32(crc, reinterpret_cast<const Bytef*>(da), static_cast<uInt>(dati));
-    if (!c.dai(da, dati)) return c.errore;
+    // After a row that cannot be read the entry is inflated to its end all
+    // the same: a damaged archive is told as one, not as its garbled rows.
+    letto = letto && c.dai(da, dati);
   }
   if (usciti != v.piena || crc != v.crc) return rovinato;
-  if (!c.fine()) return c.errore;
+  if (!letto || !c.fine()) return c.errore;
   return fatto{};
 }
 
@@ -434,7 +437,7 @@ struct lettura_feed {
 
   uint32_t servizio(std::string_view id) {
     const auto [i, nuovo] = servizi.emplace(std::string(id), f.servizi.size());
-    if (nuovo) f.servizi.push_back({std::string(id)});
+    if (nuovo) f.servizi.emplace_back().id = id;
     return i->second;
   }
 };
@@ -899,11 +902,18 @@ esito<std::vector<fermata_corsa>> fermate_corsa(const orari_feed& f, const std::
   auto cerca = [&](const std::string& nome, size_t dal) -> esito<size_t> {
     esito<std::vector<uint32_t>> s = fermate_chieste(f, nome);
     if (!s) return s.errore();
-    for (size_t i = dal; i < p->size(); ++i)
-      if (std::binary_search(s->begin(), s->end(), (*p)[i].fermata)) return i;
-    return guasto_di(genere_guasto::ingresso, "la corsa " + nome_pulito(corsa) + " non ferma a " +
-                                                  nome_pulito(nome) +
-                                                  (dal > 0 ? " dopo " + nome_pulito(da) : ""));
+    bool prima = false;
+    for (size_t i = 0; i < p->size(); ++i)
+      if (std::binary_search(s->begin(), s->end(), (*p)[i].fermata)) {
+        if (i >= dal) return i;
+        prima = true;
+      }
+    const std::string c = "la corsa " + nome_pulito(corsa);
+    if (prima)
+      return guasto_di(genere_guasto::ingresso, "--from dopo --to: " + c + " ferma a " +
+                                                    nome_pulito(nome) + " prima di " +
+                                                    nome_pulito(da));
+    return guasto_di(genere_guasto::ingresso, c + " non ferma a " + nome_pulito(nome));
   };
   if (!da.empty()) {
     esito<size_t> i = cerca(da, 0);
