@@ -55,7 +55,8 @@ class lettore_csv {
     errore = errato(file_, inizio_, std::move(testo));
     return false;
   }
-  bool aggiungi(char c);
+  bool aggiungi(const char* p, size_t n);
+  size_t semplici(const char* p, size_t n);
   bool nuovo_campo();
   bool chiudi_record();
   std::string file_;
@@ -66,11 +67,22 @@ class lettore_csv {
   stato s_ = stato::campo;
 };
 
-bool lettore_csv::aggiungi(char c) {
-  if (++byte_ > kGtfsRecord)
+bool lettore_csv::aggiungi(const char* p, size_t n) {
+  if ((byte_ += n) > kGtfsRecord)
     return fallisci("record più lungo di " + std::to_string(kGtfsRecord) + " byte");
-  campi_[n_ - 1] += c;
+  campi_[n_ - 1].append(p, n);
   return true;
+}
+
+// How many bytes from p on are a field's plain text, taken at once: up to a
+// separator or the end of a line outside quotes, up to a quote inside.
+size_t lettore_csv::semplici(const char* p, size_t n) {
+  size_t j = 0;
+  if (s_ == stato::semplice)
+    while (j < n && p[j] != ',' && p[j] != '\n' && p[j] != '\r') ++j;
+  else if (s_ == stato::virgolette)
+    for (; j < n && p[j] != '"'; ++j) riga_ += p[j] == '\n';
+  return j;
 }
 
 bool lettore_csv::nuovo_campo() {
@@ -101,6 +113,11 @@ bool lettore_csv::dai(const char* p, size_t n) {
       }
       bom_ = 3;
     }
+    if (const size_t k = semplici(p + i, n - i); k > 0) {
+      if (!aggiungi(p + i, k)) return false;
+      i += k - 1;
+      continue;
+    }
     if (c == '\n') ++riga_;
     bool ok = true;
     switch (s_) {
@@ -114,19 +131,16 @@ bool lettore_csv::dai(const char* p, size_t n) {
         else if (c == '\r')
           continue;
         else if (s_ == stato::chiusa && c == '"')
-          s_ = stato::virgolette, ok = aggiungi('"');
+          s_ = stato::virgolette, ok = aggiungi(&c, 1);
         else if (s_ == stato::chiusa)
           ok = fallisci("testo dopo le virgolette che chiudono un campo");
         else if (s_ == stato::campo && c == '"')
           s_ = stato::virgolette;
         else
-          s_ = stato::semplice, ok = aggiungi(c);
+          s_ = stato::semplice, ok = aggiungi(&c, 1);
         break;
       case stato::virgolette:
-        if (c == '"')
-          s_ = stato::chiusa;
-        else
-          ok = aggiungi(c);
+        s_ = stato::chiusa;  // the only byte semplici() leaves here is a quote
         break;
     }
     if (!ok) return false;
@@ -623,10 +637,10 @@ namespace {
 
 // Every row of stop_times.txt: the trip's id, the stop's, the call.
 using su_orario = std::function<std::string(std::string_view corsa, std::string_view fermata,
-                                            const passaggio_feed& p)>;
+                                            const passaggio_feed& p, int64_t riga)>;
 
 riuscita scorri_orari(const orari_feed& f, su_orario su) {
-  auto riga = [&su](const std::vector<std::string_view>& v, int64_t) -> std::string {
+  auto riga = [&su](const std::vector<std::string_view>& v, int64_t n) -> std::string {
     passaggio_feed p;
     if (!ora(v[1], p.arrivo)) return non_valido("arrival_time", v[1], "un'ora (HH:MM:SS)");
     if (!ora(v[2], p.partenza)) return non_valido("departure_time", v[2], "un'ora (HH:MM:SS)");
@@ -634,7 +648,7 @@ riuscita scorri_orari(const orari_feed& f, su_orario su) {
     if (p.arrivo < 0) p.arrivo = p.partenza;
     if (p.partenza < 0) p.partenza = p.arrivo;
     if (p.partenza < p.arrivo) return "departure_time prima di arrival_time";
-    return su(v[0], v[3], p);
+    return su(v[0], v[3], p, n);
   };
   sorgente_feed s;
   if (riuscita r = apri_feed(s, f.percorso); !r) return r;
@@ -651,6 +665,10 @@ std::string fermata_id(const orari_feed& f, std::string_view id, uint32_t& i) {
   if (x == f.per_fermata.end()) return "stop_id " + nome_pulito(id) + " non è in stops.txt";
   i = x->second;
   return "";
+}
+
+std::string nome_in_feed(const orari_feed& f, const std::string& file) {
+  return f.zip ? f.percorso + " (" + f.orari.nome + ")" : file::percorso(f.percorso, file);
 }
 
 uint32_t stazione_di(const orari_feed& f, uint32_t i) {
@@ -681,7 +699,7 @@ esito<std::vector<passaggio_feed>> passaggi_corsa(const orari_feed& f, const std
   if (!f.per_corsa.count(corsa))
     return guasto_di(genere_guasto::ingresso, "la corsa " + nome_pulito(corsa) + " non è nel feed");
   std::vector<passaggio_feed> r;
-  auto su = [&](std::string_view c, std::string_view id, passaggio_feed p) -> std::string {
+  auto su = [&](std::string_view c, std::string_view id, passaggio_feed p, int64_t) -> std::string {
     if (c != corsa) return "";
     if (r.size() == kGtfsPassaggiCorsa)
       return "la corsa ha più di " + std::to_string(kGtfsPassaggiCorsa) + " fermate";
@@ -721,9 +739,52 @@ esito<std::vector<uint32_t>> fermate_chieste(const orari_feed& f, const std::str
   return guasto_di(genere_guasto::ingresso, t);
 }
 
-// A trip's calls at two places, its first and last: what the search keeps.
+// A trip's calls at the two places the search looks for.
 struct tracce_corsa {
   std::vector<passaggio_feed> da, a;
+};
+
+// Each trip's first and last call, their stops looked up once for each run
+// of rows of one trip rather than for every row.
+struct capi_corse {
+  const orari_feed& f;
+  std::vector<passaggio_feed> prima, ultima;  // by trip
+  uint32_t corsa = UINT32_MAX;                // of the run
+  std::string nome_corsa;
+  passaggio_feed min, max;
+  std::string id_min, id_max;
+  int64_t riga_min = 0, riga_max = 0;
+  guasto errore;  // a stop of the run that is no stop, on its own line
+
+  explicit capi_corse(const orari_feed& feed)
+      : f(feed), prima(feed.corse.size()), ultima(feed.corse.size()) {
+    for (passaggio_feed& p : prima) p.sequenza = -1;
+  }
+  std::string passa(std::string_view c, std::string_view id, const passaggio_feed& p,
+                    int64_t riga) {
+    if (corsa == UINT32_MAX || c != nome_corsa) {
+      if (!chiudi()) return errore.testo;
+      const auto i = f.per_corsa.find(std::string(c));
+      if (i == f.per_corsa.end()) return "trip_id " + nome_pulito(c) + " non è in trips.txt";
+      corsa = i->second, nome_corsa = c;
+      min = max = p, id_min = id_max = id, riga_min = riga_max = riga;
+    }
+    if (p.sequenza < min.sequenza) min = p, id_min = id, riga_min = riga;
+    if (p.sequenza >= max.sequenza) max = p, id_max = id, riga_max = riga;
+    return "";
+  }
+  bool chiudi() {
+    if (corsa == UINT32_MAX) return true;
+    const std::string nome = nome_in_feed(f, "stop_times.txt");
+    if (std::string e = fermata_id(f, id_min, min.fermata); !e.empty())
+      return errore = errato(nome, riga_min, e), false;
+    if (std::string e = fermata_id(f, id_max, max.fermata); !e.empty())
+      return errore = errato(nome, riga_max, e), false;
+    if (prima[corsa].sequenza < 0 || min.sequenza < prima[corsa].sequenza) prima[corsa] = min;
+    if (max.sequenza >= ultima[corsa].sequenza) ultima[corsa] = max;
+    corsa = UINT32_MAX;
+    return true;
+  }
 };
 
 }  // namespace
@@ -733,32 +794,30 @@ esito<std::vector<corsa_fra>> corse_fra(const orari_feed& f, const std::string& 
   esito<std::vector<uint32_t>> fa = fermate_chieste(f, da), fb = fermate_chieste(f, a);
   if (!fa) return fa.errore();
   if (!fb) return fb.errore();
-  std::vector<uint8_t> segno(f.fermate.size());
-  for (uint32_t i : *fa) segno[i] |= 1;
-  for (uint32_t i : *fb) segno[i] |= 2;
-  for (uint8_t s : segno)
-    if (s == 3) return guasto_di(genere_guasto::ingresso, "--from e --to sono la stessa stazione");
-  std::vector<passaggio_feed> prima(f.corse.size()), ultima(f.corse.size());
-  for (size_t i = 0; i < f.corse.size(); ++i) prima[i].sequenza = -1;
+  std::vector<std::pair<std::string, uint32_t>> cercate;  // the stops of both, by id
+  for (uint32_t i : *fa) cercate.emplace_back(f.fermate[i].id, i);
+  for (uint32_t i : *fb)
+    if (std::binary_search(fa->begin(), fa->end(), i))
+      return guasto_di(genere_guasto::ingresso, "--from e --to sono la stessa stazione");
+    else
+      cercate.emplace_back(f.fermate[i].id, i);
+  capi_corse capi(f);
   std::map<uint32_t, tracce_corsa> tracce;
   size_t tenuti = 0;
-  std::string ultima_corsa;
-  uint32_t c = UINT32_MAX;
-  auto su = [&](std::string_view corsa, std::string_view id, passaggio_feed p) -> std::string {
-    if (c == UINT32_MAX || corsa != ultima_corsa) {
-      const auto i = f.per_corsa.find(std::string(corsa));
-      if (i == f.per_corsa.end()) return "trip_id " + nome_pulito(corsa) + " non è in trips.txt";
-      ultima_corsa = corsa, c = i->second;
-    }
-    if (std::string e = fermata_id(f, id, p.fermata); !e.empty()) return e;
-    if (prima[c].sequenza < 0 || p.sequenza < prima[c].sequenza) prima[c] = p;
-    if (p.sequenza >= ultima[c].sequenza) ultima[c] = p;
-    if (!segno[p.fermata]) return "";
+  auto su = [&](std::string_view corsa, std::string_view id, passaggio_feed p,
+                int64_t riga) -> std::string {
+    if (std::string e = capi.passa(corsa, id, p, riga); !e.empty()) return e;
+    size_t k = 0;
+    while (k < cercate.size() && cercate[k].first != id) ++k;
+    if (k == cercate.size()) return "";
     if (++tenuti > kGtfsPassaggiCercati) return "troppe fermate nelle due stazioni";
-    (segno[p.fermata] == 1 ? tracce[c].da : tracce[c].a).push_back(p);
+    p.fermata = cercate[k].second;
+    (k < fa->size() ? tracce[capi.corsa].da : tracce[capi.corsa].a).push_back(p);
     return "";
   };
-  if (riuscita e = al_riparo([&] { return scorri_orari(f, su); }); !e) return e.errore();
+  riuscita e = al_riparo([&] { return scorri_orari(f, su); });
+  if (e && !capi.chiudi()) e = capi.errore;
+  if (!e) return capi.errore.testo.empty() ? e.errore() : capi.errore;
   std::vector<corsa_fra> r;
   auto prima_seq = [](const passaggio_feed& x, const passaggio_feed& y) {
     return x.sequenza < y.sequenza;
@@ -769,7 +828,7 @@ esito<std::vector<corsa_fra>> corse_fra(const orari_feed& f, const std::string& 
     const passaggio_feed* y = nullptr;
     for (const passaggio_feed& p : t.a)
       if (p.sequenza > x.sequenza && (!y || p.sequenza < y->sequenza)) y = &p;
-    if (y) r.push_back({i, x, *y, prima[i], ultima[i]});
+    if (y) r.push_back({i, x, *y, capi.prima[i], capi.ultima[i]});
   }
   std::sort(r.begin(), r.end(), [&f](const corsa_fra& x, const corsa_fra& y) {
     if (x.da.partenza != y.da.partenza) return x.da.partenza < y.da.partenza;
@@ -844,21 +903,29 @@ std::string giorni_servizio(const servizio_feed& s) {
 
 namespace {
 
+// "08:42", "08:42:30"; the day after as "(+1)" once for both times.
 std::string orologio(int64_t t) {
   if (t < 0) return "--:--";
   char b[32];
-  const int64_t g = t / regole::kGiorno, s = t % regole::kGiorno;
+  const int64_t s = t % regole::kGiorno;
   std::snprintf(b, sizeof b, "%02d:%02d", static_cast<int>(s / 3600),
                 static_cast<int>(s / 60 % 60));
   std::string r = b;
   if (s % 60) r += ":" + std::string(s % 60 < 10 ? "0" : "") + std::to_string(s % 60);
-  if (g > 0) r += " (+" + std::to_string(g) + ")";
   return r;
 }
 
+std::string giorno_dopo(int64_t t) {
+  return t >= regole::kGiorno ? " (+" + std::to_string(t / regole::kGiorno) + ")" : "";
+}
+
 std::string orari(const passaggio_feed& p) {
-  const std::string a = orologio(p.arrivo), d = orologio(p.partenza);
-  return a == d ? a : a + "/" + d;
+  const std::string a = orologio(p.arrivo) + giorno_dopo(p.arrivo),
+                    d = orologio(p.partenza) + giorno_dopo(p.partenza);
+  if (a == d) return a;
+  if (giorno_dopo(p.arrivo) == giorno_dopo(p.partenza))
+    return orologio(p.arrivo) + "/" + orologio(p.partenza) + giorno_dopo(p.partenza);
+  return a + "/" + d;
 }
 
 std::string nome_stazione(const orari_feed& f, uint32_t fermata) {
@@ -881,7 +948,8 @@ esito<std::string> elenco_corse(const std::string& feed, const std::string& da,
   esito<std::vector<corsa_fra>> c = corse_fra(*f, da, a);
   if (!c) return c.errore();
   std::string r = c->empty() ? "nessuna corsa" : std::to_string(c->size()) + " corse";
-  r += " da " + nome_pulito(da) + " a " + nome_pulito(a);
+  const std::vector<uint32_t> fa = fermate_di(*f, da), fb = fermate_di(*f, a);
+  r += " da " + nome_stazione(*f, fa[0]) + " a " + nome_stazione(*f, fb[0]);
   r += f->editore.empty() ? ":\n" : " nel feed di " + f->editore + ":\n";
   for (const corsa_fra& x : *c) {
     const corsa_feed& corsa = f->corse[x.corsa];
