@@ -40,12 +40,13 @@ struct corsa_feed {
   uint32_t servizio = 0;
 };
 
-// Where the stop times are, to be streamed again: the folder's file, or the
-// entry of the archive.
+// An entry of a zip archive: where a feed's stop times are, to be streamed
+// again.
 struct voce_feed {
   std::string nome;
   uint16_t metodo = 0;  // 0 stored, 8 deflated
-  uint64_t inizio = 0, compressa = 0, piena = 0;
+  uint64_t inizio = 0;  // the entry's local header
+  uint64_t compressa = 0, piena = 0;
   uint32_t crc = 0;
 };
 
@@ -81,7 +82,9 @@ struct passaggio_feed {
 // none.
 std::vector<uint32_t> fermate_di(const orari_feed& f, const std::string& nome);
 
-// A trip's calls in the order of their stop_sequence.
+// A trip's calls in the order of their stop_sequence. Every row's times are
+// read (one that is not a time is refused with its line), the trip's stops
+// looked up.
 esito<std::vector<passaggio_feed>> passaggi_corsa(const orari_feed& f, const std::string& corsa);
 
 // A trip calling at one place and later at another.
@@ -89,7 +92,9 @@ struct corsa_fra {
   uint32_t corsa = 0;
   passaggio_feed da, a, prima, ultima;  // at both, and the trip's first and last
 };
-// Every trip that calls at `da` and then at `a`, by its time at `da`.
+// Every trip that calls at `da` and then at `a`, by its time at `da`; a
+// trip calling at `da` twice is taken from its first call. Names that mean
+// no stop, or the same station, are a guasto.
 esito<std::vector<corsa_fra>> corse_fra(const orari_feed& f, const std::string& da,
                                         const std::string& a);
 
@@ -113,7 +118,10 @@ struct fermata_corsa {
 };
 // The stops of trip `corsa` in its order, from its call at `da` to its call
 // at `a` after it (either may be empty: the trip's first or last stop). A
-// name the trip does not call at, or `da` not before `a`, is a guasto.
+// trip not in the feed, a name the trip does not call at, or `da` not before
+// `a`, is a guasto (genere ingresso). The draft reads the feed once with
+// leggi_feed and asks this; each call streams stop_times.txt once, keeping
+// the one trip's rows.
 esito<std::vector<fermata_corsa>> fermate_corsa(const orari_feed& f, const std::string& corsa,
                                                 const std::string& da = "",
                                                 const std::string& a = "");
