@@ -1,11 +1,13 @@
 // `scenario draft`: the arguments, the two sources written both or neither,
 // the report.
+#include <algorithm>
 #include <cstdio>
 
 #include "model/formato.h"
 #include "model/regole.h"
 #include "platform/file.h"
 #include "tool/bozza/bozza.h"
+#include "tool/bozza/orari_gtfs.h"
 #include "tool/bozza/resoconto.h"
 #include "tool/bozza/stesura.h"
 #include "tool/comune/json.h"
@@ -96,9 +98,32 @@ int leggi_opzioni(const argomenti& a, bozza::opzioni_bozza& o, bool& json, bool&
   return -1;
 }
 
+// `draft MAP --gtfs FEED --trips --from NAME --to NAME`: the feed's trips
+// from one stop to the other, for the author to pick one; MAP is not read.
+int elenca_corse(const argomenti& a) {
+  argomenti_letti l;
+  if (int s = leggi_argomenti(
+          "draft", a,
+          {{"--gtfs", "un feed"}, {"--trips"}, {"--from", "un nome"}, {"--to", "un nome"}}, 1,
+          "MAP", l);
+      s >= 0)
+    return s;
+  if (!l.ha("--gtfs") || !l.ha("--from") || !l.ha("--to"))
+    return errore_uso("draft", "--trips vuole --gtfs, --from e --to");
+  const esito<std::string> e =
+      bozza::elenco_corse(l.valore("--gtfs"), l.valore("--from"), l.valore("--to"));
+  if (!e) {
+    std::fprintf(stderr, "scenario draft: %s\n", e.errore().messaggio().c_str());
+    return stato_uscita(e.errore());
+  }
+  std::fputs(e->c_str(), stdout);
+  return kUscitaOk;
+}
+
 }  // namespace
 
 int comando_draft(const argomenti& a) {
+  if (std::find(a.begin(), a.end(), "--trips") != a.end()) return elenca_corse(a);
   bozza::opzioni_bozza o;
   bool json = false, forza = false;
   if (int s = leggi_opzioni(a, o, json, forza); s >= 0) return s;

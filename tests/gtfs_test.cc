@@ -1,0 +1,233 @@
+// Timetable feeds: hand-made ones of known rows in a folder, the cut of a real
+// feed in tests/dati/orari, and broken ones.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "aiuti.h"
+#include "model/regole.h"
+#include "tool/bozza/orari_gtfs.h"
+
+namespace fs = std::filesystem;
+using namespace bozza;
+
+namespace {
+
+std::string feed_vero() {
+  return (fs::path(__FILE__).parent_path() / "dati" / "orari" / "erfurt-weimar.gtfs.zip").string();
+}
+
+// A feed's files with what RFC 4180 allows: a byte order mark, CR LF, quoted
+// fields with commas, doubled quotes and a line break, columns in another
+// order and some missing; times past midnight, a stop without a time, stop
+// times out of order.
+std::map<std::string, std::string> feed_a_mano() {
+  return {
+      {"stops.txt",
+       "\xEF\xBB\xBFstop_lon,stop_name,stop_id,location_type,parent_station,stop_lat\r\n"
+       "11.0,\"Alfa, Centrale\",A,1,,50.0\r\n"
+       "11.0,\"Alfa, Centrale\",A1,0,A,50.0\r\n"
+       "11.1,\"Beta \"\"Nord\"\"\",B,,,50.1\r\n"
+       "11.2,\"Gamma\r\nbassa\",C,,,50.2\r\n"},
+      {"routes.txt", "route_id,route_short_name\nR1,RE 1\n"},
+      {"trips.txt", "trip_id,service_id,route_id\nT1,S1,R1\nT2,S2,R1"},
+      {"stop_times.txt",
+       "trip_id,stop_id,stop_sequence,arrival_time,departure_time\n"
+       "T1,C,3,25:10:00,25:10:00\n"
+       "T1,B,2,,\n"
+       "T1,A1,1,23:50:00,23:55:00\n"
+       "T2,B,1,8:00:00,08:00:00\n"
+       "T2,A1,2,08:30:00,08:30:00\n"},
+      {"calendar.txt",
+       "service_id,monday,tuesday,wednesday,thursday,friday,saturday,sunday,start_date,end_date\n"
+       "S1,1,1,1,1,1,0,0,20231204,20231215\n"},
+      {"calendar_dates.txt",
+       "service_id,date,exception_type\nS1,20231208,2\nS1,20231216,1\nS2,20231225,1\n"
+       "S2,20231224,1\n"},
+  };
+}
+
+std::string scrivi_feed(const cartella_temporanea& t,
+                        const std::map<std::string, std::string>& cambi = {}) {
+  std::map<std::string, std::string> f = feed_a_mano();
+  for (const auto& [n, d] : cambi) f[n] = d;
+  for (const auto& [n, d] : f)
+    if (d != "-") scrivi_tutto(t / n, d);
+  return t.percorso;
+}
+
+int scenario(const std::string& args, std::string* uscita) {
+  return esegui(programma(SCENARIO_BIN) + " " + args + " 2>&1", uscita);
+}
+
+}  // namespace
+
+TEST(GtfsCsv, QuotesBomLineBreaksAndColumnsInAnyOrderGiveTheRowsWritten) {
+  cartella_temporanea t;
+  esito<orari_feed> f = leggi_feed(scrivi_feed(t));
+  ASSERT_TRUE(f) << f.errore().messaggio();
+  ASSERT_EQ(f->fermate.size(), 4u);
+  const fermata_feed &a = f->fermate[0], &a1 = f->fermate[1];
+  EXPECT_EQ(a.id, "A");
+  EXPECT_EQ(a.nome, "Alfa, Centrale");
+  EXPECT_EQ(a.tipo, 1);
+  EXPECT_EQ(a1.stazione, 0u);
+  EXPECT_DOUBLE_EQ(a1.lat, 50.0);
+  EXPECT_DOUBLE_EQ(a1.lon, 11.0);
+  EXPECT_EQ(f->fermate[2].nome, "Beta \"Nord\"");
+  EXPECT_EQ(f->fermate[3].nome, "Gamma bassa");
+  EXPECT_EQ(f->linee[0].breve, "RE 1");
+  // By the station's name, without case or blanks: the station and its platform.
+  EXPECT_EQ(fermate_di(*f, "ALFA ,CENTRALE"), (std::vector<uint32_t>{0, 1}));
+  EXPECT_TRUE(fermate_di(*f, "Alfa").empty());
+
+  esito<std::vector<passaggio_feed>> p = passaggi_corsa(*f, "T1");
+  ASSERT_TRUE(p) << p.errore().messaggio();
+  ASSERT_EQ(p->size(), 3u);
+  EXPECT_EQ((*p)[0].fermata, 1u);
+  EXPECT_EQ((*p)[0].arrivo, regole::secondi_del_giorno(23, 50, 0));
+  EXPECT_EQ((*p)[0].partenza, regole::secondi_del_giorno(23, 55, 0));
+  EXPECT_EQ((*p)[1].arrivo, -1);
+  EXPECT_EQ((*p)[2].arrivo, regole::kGiorno + regole::secondi_del_giorno(1, 10, 0));
+
+  // The draft's view: the station's name and id for its platform.
+  esito<std::vector<fermata_corsa>> c = fermate_corsa(*f, "T1");
+  ASSERT_TRUE(c) << c.errore().messaggio();
+  ASSERT_EQ(c->size(), 3u);
+  EXPECT_EQ((*c)[0].id, "A1");
+  EXPECT_EQ((*c)[0].nome, "Alfa, Centrale");
+  EXPECT_EQ((*c)[0].stazione, "A");
+  EXPECT_EQ((*c)[2].stazione, "C");
+  c = fermate_corsa(*f, "T1", "beta \"nord\"", "");
+  ASSERT_TRUE(c) << c.errore().messaggio();
+  EXPECT_EQ(c->size(), 2u);
+}
+
+TEST(GtfsCorse, OnlyTripsCallingAtTheFirstThenTheSecondAndTheirDaysForAPerson) {
+  cartella_temporanea t;
+  esito<orari_feed> f = leggi_feed(scrivi_feed(t));
+  ASSERT_TRUE(f) << f.errore().messaggio();
+  esito<std::vector<corsa_fra>> c = corse_fra(*f, "Alfa, Centrale", "Gamma bassa");
+  ASSERT_TRUE(c) << c.errore().messaggio();
+  ASSERT_EQ(c->size(), 1u);
+  EXPECT_EQ(f->corse[(*c)[0].corsa].id, "T1");
+  EXPECT_EQ((*c)[0].ultima.fermata, 3u);
+  c = corse_fra(*f, "Beta \"Nord\"", "Alfa, Centrale");
+  ASSERT_TRUE(c) << c.errore().messaggio();
+  ASSERT_EQ(c->size(), 1u);
+  EXPECT_EQ(f->corse[(*c)[0].corsa].id, "T2");
+  EXPECT_FALSE(corse_fra(*f, "Alfa, Centrale", "Delta"));
+
+  // The week and its range, a weekday taken away, a Saturday added; a service
+  // of two dates alone.
+  EXPECT_EQ(giorni_servizio(f->servizi[f->corse[0].servizio]),
+            "lun-ven, dal 4/12/2023 al 15/12/2023, tranne 8/12/2023, e anche 16/12/2023");
+  EXPECT_EQ(giorni_servizio(f->servizi[f->corse[1].servizio]), "solo 24/12/2023, 25/12/2023");
+  servizio_feed s;
+  s.settimana = true, s.giorni = 0b1010101, s.dal = 19695, s.al = 19701;  // 4-10/12/2023
+  EXPECT_EQ(giorni_servizio(s), "lun, mer, ven, dom, dal 4/12/2023 al 10/12/2023");
+  s.giorni = 0x7F;
+  EXPECT_EQ(giorni_servizio(s), "tutti i giorni, dal 4/12/2023 al 10/12/2023");
+
+  // The trip runs the other way: --from after --to.
+  esito<std::vector<fermata_corsa>> x = fermate_corsa(*f, "T2", "Alfa, Centrale", "Beta \"Nord\"");
+  ASSERT_FALSE(x);
+  EXPECT_NE(x.errore().testo.find(
+                "--from dopo --to: la corsa T2 ferma a Beta \"Nord\" prima di Alfa, Centrale"),
+            std::string::npos);
+}
+
+TEST(GtfsFeedVero, TheTwentyTwoTripsFromErfurtToWeimarAndTheTripPastMidnight) {
+  esito<orari_feed> f = leggi_feed(feed_vero());
+  ASSERT_TRUE(f) << f.errore().messaggio();
+  EXPECT_NE(f->editore.find("DELFI e.V."), std::string::npos);
+  esito<std::vector<fermata_corsa>> c =
+      fermate_corsa(*f, "353442", "erfurt hbf", "Halle (Saale) Hbf");
+  ASSERT_TRUE(c) << c.errore().messaggio();
+  ASSERT_EQ(c->size(), 3u);
+  EXPECT_EQ((*c)[0].partenza, regole::kGiorno + regole::secondi_del_giorno(3, 21, 0));
+  EXPECT_EQ((*c)[1].nome, "Naumburg(Saale)Hbf");
+  EXPECT_EQ((*c)[1].arrivo, regole::kGiorno + regole::secondi_del_giorno(4, 3, 0));
+  EXPECT_EQ((*c)[1].partenza, regole::kGiorno + regole::secondi_del_giorno(4, 5, 0));
+  EXPECT_EQ((*c)[2].arrivo, regole::kGiorno + regole::secondi_del_giorno(4, 33, 0));
+  EXPECT_NEAR((*c)[2].lat, 51.477, 0.01);
+
+  std::string u;
+  ASSERT_EQ(
+      scenario("draft x --gtfs " + feed_vero() + " --trips --from \"Erfurt Hbf\" --to Weimar", &u),
+      0)
+      << u;
+  EXPECT_NE(u.find("22 corse da Erfurt Hbf a Weimar nel feed di gtfs.de"), std::string::npos) << u;
+  EXPECT_NE(u.find("121045  IC 51 (Intercity)  Erfurt Hbf 08:42/08:44 -> Weimar 08:57/08:59\n"
+                   "    lun-sab, dal 4/12/2023 al 9/12/2023; da "),
+            std::string::npos)
+      << u;
+  EXPECT_EQ(scenario("draft x --gtfs " + feed_vero() + " --trips --from Weimar --to Nessuna", &u),
+            2);
+  EXPECT_NE(u.find("nessuna fermata del feed si chiama Nessuna"), std::string::npos) << u;
+  EXPECT_EQ(scenario("draft x --trips --from Weimar --to Erfurt", &u), 64);
+}
+
+TEST(GtfsGuasti, ABrokenFeedIsRefusedWithItsFileAndLine) {
+  const std::vector<std::pair<std::map<std::string, std::string>, std::string>> casi = {
+      {{{"stop_times.txt",
+         "trip_id,stop_id,stop_sequence,arrival_time,departure_time\n"
+         "T1,A1,1,08:00:00,08:00:00\nT1,B,2,25:99:00,\n"}},
+       "stop_times.txt:3: arrival_time '25:99:00' non è un'ora"},
+      {{{"stop_times.txt",
+         "trip_id,stop_id,stop_sequence,arrival_time,departure_time\n"
+         "T1,Z,1,08:00:00,08:00:00\n"}},
+       "stop_times.txt:2: stop_id Z non è in stops.txt"},
+      {{{"stops.txt", "stop_id,stop_name,stop_lat,stop_lon\nA,\"Alfa,50,11\n"}},
+       "stops.txt:2: virgolette aperte fino alla fine del file"},
+      {{{"stops.txt", "stop_id,stop_name,stop_lat,stop_lon\nA,\"Alfa\"x,50,11\n"}},
+       "stops.txt:2: testo dopo le virgolette"},
+      {{{"stops.txt", "stop_id,stop_name,stop_lat,stop_lon\nA,Alfa,50,11\nB,Beta,91,11\n"}},
+       "stops.txt:3: stop_lat '91' non è una latitudine"},
+      {{{"stops.txt", "stop_id,stop_name,stop_lat,stop_lon,parent_station\nA,Alfa,50,11,Q\n"}},
+       "stops.txt:2: parent_station Q non è una fermata"},
+      {{{"trips.txt", "route_id,service_id\nR1,S1\n"}}, "trips.txt:1: manca la colonna trip_id"},
+      {{{"trips.txt", "trip_id,service_id,route_id\nT1,S1,R9\n"}},
+       "trips.txt:2: route_id R9 non è in routes.txt"},
+      {{{"calendar.txt",
+         "service_id,monday,tuesday,wednesday,thursday,friday,saturday,sunday,"
+         "start_date,end_date\nS1,1,1,1,1,1,0,0,20231204,20231232\n"}},
+       "calendar.txt:2: end_date '20231232' non è una data"},
+      {{{"stops.txt", "-"}}, "il feed non ha stops.txt"},
+  };
+  for (const auto& [cambi, atteso] : casi) {
+    cartella_temporanea t;
+    esito<orari_feed> f = leggi_feed(scrivi_feed(t, cambi));
+    std::string m;
+    if (!f)
+      m = f.errore().messaggio();
+    else if (esito<std::vector<corsa_fra>> c = corse_fra(*f, "Alfa, Centrale", "Gamma bassa"); !c)
+      m = c.errore().messaggio();
+    EXPECT_NE(m.find(atteso), std::string::npos) << atteso << "\n" << m;
+  }
+
+  // Archives: not one, cut short, a byte of the data changed.
+  cartella_temporanea t;
+  const std::string z = leggi_tutto(feed_vero());
+  scrivi_tutto(t / "testo.zip", "trip_id\n");
+  scrivi_tutto(t / "corto.zip", z.substr(0, z.size() / 2));
+  std::string cambiato = z;
+  cambiato[z.size() / 3] = static_cast<char>(cambiato[z.size() / 3] ^ 0x5A);
+  scrivi_tutto(t / "cambiato.zip", cambiato);
+  for (const char* n : {"testo.zip", "corto.zip", "cambiato.zip"}) {
+    esito<orari_feed> f = leggi_feed(t / n);
+    std::string m = f ? "" : f.errore().messaggio();
+    if (f)
+      if (esito<std::vector<corsa_fra>> c = corse_fra(*f, "Erfurt Hbf", "Weimar"); !c)
+        m = c.errore().messaggio();
+    EXPECT_NE(m.find(n == std::string("cambiato.zip") ? "rovinato" : "non è un archivio zip"),
+              std::string::npos)
+        << n << ": " << m;
+  }
+  std::string u;
+  EXPECT_EQ(scenario("draft x --gtfs " + (t / "corto.zip") + " --trips --from A --to B", &u), 2);
+  EXPECT_NE(u.find("corto.zip: non è un archivio zip leggibile"), std::string::npos) << u;
+}
