@@ -309,7 +309,12 @@ TEST(BozzaMappaVera, ErfurtWeimarOnTheTrackWithItsStationsPostsAndHeights) {
   std::vector<std::string> nomi;
   for (const stazione_bozza& s : e.b.stazioni) nomi.push_back(s.nome);
   EXPECT_EQ(nomi, (std::vector<std::string>{"Erfurt Hbf", "Vieselbach", "Hopfgarten", "Weimar"}));
-  EXPECT_LE(std::abs(e.b.stazioni.back().posizione - e.b.lunghezza), 25);
+  // Weimar at its stop, the line run on past it along the rails as far as
+  // its zone reaches.
+  const stazione_bozza& w = e.b.stazioni.back();
+  EXPECT_LE(std::abs(w.posizione - posizione_nodo(e.b, e.b.strada.tappe.back())), 25);
+  EXPECT_EQ(w.lunghezza, 400);
+  EXPECT_LE(regole::zona_di_stazione(w.tipo, w.posizione, w.lunghezza, false).fine, e.b.lunghezza);
   // Compiles with code 0, and check says nothing of the timetable.
   esito_compilazione c = compila(e);
   EXPECT_EQ(c.codice_errore, 0);
@@ -691,14 +696,17 @@ TEST(BozzaLettori, StopsOfOneNameGroupByPlaceAndAnErrorNamesAFewOfMany) {
   EXPECT_EQ(std::count(e.begin(), e.end(), ';'), 10) << e;
   EXPECT_NE(e.find("; e altri 20"), std::string::npos) << e;
   // One place: its two halts, and a station off the rails standing for the
-  // rail nodes within 300 m of it.
+  // nearest point of the track 111 m beside it, made a node (past the file's ids).
   n.resize(4), v.resize(2);
   n.push_back({500, 45.501, 10.0125, {{"railway", "station"}, {"name", "Uno"}}});
   ASSERT_TRUE(leggi_mappa(pbf(n, v), m, e)) << e;
   ASSERT_TRUE(trova_luogo(m, "Uno", l, e)) << e;
   std::vector<int64_t> ids;
   for (uint32_t k : l.nodi) ids.push_back(m.nodi[k].id);
-  EXPECT_EQ(ids, (std::vector<int64_t>{1, 2, 1002}));
+  EXPECT_EQ(ids, (std::vector<int64_t>{1, 2, 1003}));
+  ASSERT_EQ(l.accanto.size(), 1u);
+  EXPECT_EQ(m.nodi[l.accanto[0]].lon7, 100125000);
+  EXPECT_EQ(m.nodi[l.accanto[0]].lat7, 455000000);
 }
 
 // The draft replaces an existing source only with --force, as decompile does:

@@ -1,5 +1,6 @@
 // One "stazione" entry of the train description: its table record, its zone,
 // its stop cell and approach markers.
+#include <array>
 #include <limits>
 
 #include "compiler/campi.h"
@@ -61,21 +62,12 @@ void leggi_resto(voce_linea& r, lettore_campi& f, campi_stazione& dove) {
 // The zone from the position and the length, by kind; then the options the
 // reader clears (this after the zone: the first station's extension counts).
 void zona(voce_linea& r, int64_t l, bool prima) {
-  const int64_t p = r.posizione;
-  const int tipo = r.tipo;
-  if (tipo == 5 || tipo == 6) {
-    r.inizio = in32(p - l);
-    r.fine = in32(p + 150);
-    r.prolunga_fine = 0;
-  } else if (tipo == 7 || tipo == 8) {
-    r.inizio = in32(p - l);
-    r.fine = in32(p + l);
-    r.prolunga_fine = 0;
-  } else {
-    r.inizio = in32(arrotonda(2 * p - l, 2));
-    r.fine = in32(arrotonda(2 * p + l + (r.prolunga_fine != 0 ? 100 : 0), 2));
-  }
-  if (l < 600) r.opzione_2 = 0;
+  const regole::zona_stazione z =
+      regole::zona_di_stazione(r.tipo, r.posizione, l, r.prolunga_fine != 0);
+  r.inizio = in32(z.inizio);
+  r.fine = in32(z.fine);
+  if (r.tipo >= 5 && r.tipo <= 8) r.prolunga_fine = 0;
+  if (!regole::opzione_2_tenuta(l, false)) r.opzione_2 = 0;
   if (prima) {
     r.prolunga_fine = 0;
     r.opzione_2 = 0;
@@ -120,12 +112,10 @@ void controlla_orario(Form1& t, const lettore_campi& f, const campi_stazione& do
 
 // Markers 81 to 84 on the four cells before the stop cell, 81 nearest.
 void marcatori(Form1& t, const voce_linea& r, const std::string& chi) {
-  const int64_t fine = r.fine;
+  const std::array<int64_t, 4> celle = regole::celle_marcatori_stazione(r.fine);
   for (int k = 1; k <= formato::kMarcatori; ++k) {
-    // fine / 50 - k - 1 > 1, on the exact quotient
-    if (fine <= formato::kMetriCella * (int64_t{k} + 2)) continue;
-    const int64_t c = arrotonda(fine - formato::kMetriCella * (k + 1), formato::kMetriCella);
-    if (c > t.lettura.ultima_cella) continue;  // markers past the track are dropped
+    const int64_t c = celle[static_cast<size_t>(k - 1)];
+    if (c < 0 || c > t.lettura.ultima_cella) continue;  // markers past the track are dropped
     uint8_t& marcatore = t.celle_percorso[static_cast<size_t>(c)].marcatore;
     const auto nuovo = static_cast<uint8_t>(formato::kMarcatoreStazione + k);
     if (t.avvisi) marcatore_sostituito(*t.avvisi, t.lettura.voce, chi, c, marcatore, nuovo);
@@ -140,7 +130,7 @@ esito_voce fermata(Form1& t, int32_t n, const voce_linea& r, const std::string& 
     t.codice_errore = codice::fermata_iniziale;
     return esito_voce::fine_lettura;
   }
-  const int64_t c = arrotonda(fine - formato::kMetriCella, formato::kMetriCella);
+  const int64_t c = regole::cella_fermata(fine);
   if (c > t.lettura.ultima_cella) throw errore_lettura{"fermata fuori dalle celle"};
   cella_percorso& s = t.celle_percorso[static_cast<size_t>(c)];
   if (t.avvisi && !cella_libera(s))

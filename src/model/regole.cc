@@ -207,6 +207,48 @@ bool velocita_cartello_esatta(int64_t v) {
   return v >= 0 && v % 5 == 0 && v * 20 <= std::numeric_limits<int16_t>::max();
 }
 
+namespace {
+
+// Kinds 5 and 6 end their zone this far past their position.
+constexpr int64_t kFineZonaCorta = 150;
+// A zone shorter than this clears opzione_2.
+constexpr int64_t kZonaOpzione2 = 600;
+
+}  // namespace
+
+zona_stazione zona_di_stazione(int32_t tipo, int64_t p, int64_t l, bool prolunga) {
+  if (tipo == 5 || tipo == 6) return {p - l, p + kFineZonaCorta};
+  if (tipo == 7 || tipo == 8) return {p - l, p + l};
+  return {arrotonda(2 * p - l, 2),
+          arrotonda(2 * p + l + (prolunga ? 2 * formato::kMetriCella : 0), 2)};
+}
+
+int64_t cella_fermata(int64_t fine) {
+  return arrotonda(fine - formato::kMetriCella, formato::kMetriCella);
+}
+
+std::array<int64_t, 4> celle_marcatori_stazione(int64_t fine) {
+  std::array<int64_t, 4> r{};
+  for (int64_t k = 1; k <= 4; ++k)
+    // fine / 50 - k - 1 > 1, on the exact quotient
+    r[static_cast<size_t>(k - 1)] =
+        fine <= formato::kMetriCella * (k + 2)
+            ? -1
+            : arrotonda(fine - formato::kMetriCella * (k + 1), formato::kMetriCella);
+  return r;
+}
+
+std::array<int64_t, 4> celle_marcatori_segnale(int64_t cella) {
+  std::array<int64_t, 4> r{};
+  for (int64_t k = 1; k <= 4; ++k)
+    r[static_cast<size_t>(k - 1)] = cella - 2 * k < 0 ? -1 : cella - 2 * k;
+  return r;
+}
+
+bool opzione_2_tenuta(int64_t lunghezza, bool prima) {
+  return lunghezza >= kZonaOpzione2 && !prima;
+}
+
 bool in_ordine_di_posizione(std::string_view genere) {
   return genere == "pendenza" || genere == "curva" || genere == "velocita" ||
          genere == "aderenza" || genere == "stazione";

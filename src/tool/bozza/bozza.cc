@@ -92,9 +92,10 @@ esito_bozza disegna_bozza(const opzioni_bozza& o) {
   std::vector<tessera> dem;
   bozza_linea& b = r.b;
   if (!leggi_ingressi(o, m, dem, b.tappe, r.errore) ||
-      !cerca_percorso(m, b.tappe, b.strada, r.errore))
+      !cerca_percorso(m, b.tappe, oltre_arrivo(), b.strada, r.errore))
     return r;
   disegna_pianta(m, b);
+  avvisa_deviazione(m, b);
   if (b.lunghezza < 1 || b.lunghezza > formato::kLunghezzaMassima) {
     r.errore =
         "il percorso è lungo " + std::to_string(b.lunghezza) + " m: una linea va da 1 m a 1000 km";

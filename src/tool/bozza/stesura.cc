@@ -6,6 +6,7 @@
 
 #include "model/formato.h"
 #include "model/numeri.h"
+#include "model/regole.h"
 #include "tool/bozza/testi.h"
 
 namespace bozza {
@@ -144,8 +145,9 @@ void disegna_segnali(const mappa_osm& m, bozza_linea& b) {
 namespace {
 
 // Stops nearer the route than this (the other tracks of its station) count
-// as on it.
+// as on it; a station's or a halt's node of a name with no stop on it, this near.
 constexpr double kDistanzaFermata = 30;
+constexpr double kDistanzaStazione = 150;
 // Zone lengths by kind, and the shorter ones tried where stations are close.
 constexpr int kTipoPrima = 8, kTipoStazione = 4, kTipoFermata = 12;
 constexpr std::array<int64_t, 4> kLunghezzeZona = {400, 300, 200, 100};
@@ -158,37 +160,58 @@ struct candidata {
   double lungo;  // metres along the track
   uint32_t nodo;
   size_t fermate = 0;
+  bool accanto = false;  // only a station's node beside the route
 };
 
-// Every stop name on the route, at its first stop along it.
+// The route's length along the track nearest a map node, and how far from it.
+std::pair<double, double> sul_percorso(const std::vector<punto>& nodi, const bozza_linea& b,
+                                       punto q) {
+  double minimo = HUGE_VAL, lungo = -1;
+  for (size_t k = 0; k + 1 < nodi.size(); ++k) {
+    const punto a = nodi[k], v = {nodi[k + 1].x - a.x, nodi[k + 1].y - a.y};
+    const double l2 = v.x * v.x + v.y * v.y;
+    if (l2 == 0) continue;
+    const double t = std::clamp(((q.x - a.x) * v.x + (q.y - a.y) * v.y) / l2, 0.0, 1.0);
+    const double d = std::hypot(q.x - a.x - t * v.x, q.y - a.y - t * v.y);
+    if (d < minimo)
+      minimo = d, lungo = b.lungo_nodi[k] + t * (b.lungo_nodi[k + 1] - b.lungo_nodi[k]);
+  }
+  return {lungo, minimo};
+}
+
+// Every stop name on the route, at its first stop along it: a stop on the
+// track (or on the station's other tracks) before a station's node beside.
 std::vector<candidata> candidate(const mappa_osm& m, const bozza_linea& b) {
   std::map<uint32_t, size_t> sulla_strada;
   for (size_t k = b.strada.nodi.size(); k-- > 0;) sulla_strada[b.strada.nodi[k]] = k;
   std::vector<punto> nodi;
   for (uint32_t n : b.strada.nodi) nodi.push_back(b.pn.proietta(m.nodi[n].dove()));
   std::map<std::string, candidata> per_nome;
-  for (const fermata_osm& f : m.fermate) {
-    if (!di_treni(f)) continue;
+  for (const fermata_osm* f : fermate_ferroviarie(m)) {
     double lungo = -1;
-    if (auto i = sulla_strada.find(f.nodo); i != sulla_strada.end()) {
+    bool accanto = false;
+    if (auto i = sulla_strada.find(f->nodo); i != sulla_strada.end()) {
       lungo = b.lungo_nodi[i->second];
     } else {
-      const punto q = b.pn.proietta(m.nodi[f.nodo].dove());
-      double minimo = kDistanzaFermata;
-      for (size_t k = 0; k + 1 < nodi.size(); ++k) {
-        const punto a = nodi[k], v = {nodi[k + 1].x - a.x, nodi[k + 1].y - a.y};
-        const double l2 = v.x * v.x + v.y * v.y;
-        if (l2 == 0) continue;
-        const double t = std::clamp(((q.x - a.x) * v.x + (q.y - a.y) * v.y) / l2, 0.0, 1.0);
-        const double d = std::sqrt((q.x - a.x - t * v.x) * (q.x - a.x - t * v.x) +
-                                   (q.y - a.y - t * v.y) * (q.y - a.y - t * v.y));
-        if (d < minimo)
-          minimo = d, lungo = b.lungo_nodi[k] + t * (b.lungo_nodi[k + 1] - b.lungo_nodi[k]);
-      }
+      const auto [l, d] = sul_percorso(nodi, b, b.pn.proietta(m.nodi[f->nodo].dove()));
+      accanto = d > kDistanzaFermata;
+      const bool stazione =
+          f->genere == genere_fermata::stazione || f->genere == genere_fermata::fermata;
+      if (d <= kDistanzaFermata || (stazione && d <= kDistanzaStazione)) lungo = l;
     }
     if (lungo < 0) continue;
-    candidata& c = per_nome[nome_confrontabile(f.nome)];
-    if (c.fermate++ == 0 || lungo < c.lungo) c.nome = f.nome, c.lungo = lungo, c.nodo = f.nodo;
+    candidata& c = per_nome[nome_confrontabile(f->nome)];
+    const bool prima = c.nome.empty();
+    c.fermate += !accanto;
+    if (prima || (c.accanto && !accanto) || (c.accanto == accanto && lungo < c.lungo))
+      c.nome = f->nome, c.lungo = lungo, c.nodo = f->nodo, c.accanto = accanto;
+  }
+  // A place the route was asked through stands where the route met it.
+  for (size_t k = 1; k + 1 < b.tappe.size(); ++k) {
+    candidata& c = per_nome[nome_confrontabile(b.tappe[k].nome)];
+    c.nome = b.tappe[k].nome, c.nodo = b.tappe[k].nodo;
+    c.lungo = b.lungo_nodi[b.strada.tappe[k]];
+    c.fermate = std::max(c.fermate, b.tappe[k].nodi.size() - b.tappe[k].accanto.size());
   }
   std::vector<candidata> r;
   for (auto& [k, c] : per_nome) r.push_back(c);
@@ -197,15 +220,21 @@ std::vector<candidata> candidate(const mappa_osm& m, const bozza_linea& b) {
   return r;
 }
 
-int64_t fine_zona(const stazione_bozza& s) {
-  return s.tipo == kTipoPrima ? s.posizione + s.lunghezza : s.posizione + s.lunghezza / 2;
+regole::zona_stazione zona_di(const stazione_bozza& s, int64_t lunghezza) {
+  return regole::zona_di_stazione(s.tipo, s.posizione, lunghezza, false);
 }
 
-// The longest zone that keeps 350 m from the station before; false for none.
-bool zona(const stazione_bozza& prima, stazione_bozza& s, int64_t massima) {
+int64_t fine_zona(const stazione_bozza& s) {
+  return zona_di(s, s.lunghezza).fine;
+}
+
+// The longest zone that keeps 350 m from the station before and ends on the
+// line; false for none.
+bool zona(const stazione_bozza& prima, stazione_bozza& s, int64_t massima, int64_t fine_linea) {
   for (int64_t l : kLunghezzeZona) {
     if (l > massima) continue;
-    if (s.posizione - l / 2 - formato::kDistanzaZone >= fine_zona(prima)) {
+    const regole::zona_stazione z = zona_di(s, l);
+    if (z.inizio - formato::kDistanzaZone >= fine_zona(prima) && z.fine <= fine_linea) {
       s.lunghezza = l;
       return true;
     }
@@ -213,25 +242,48 @@ bool zona(const stazione_bozza& prima, stazione_bozza& s, int64_t massima) {
   return false;
 }
 
+int64_t multiplo_di_cella(double p) {
+  return arrotonda(static_cast<int64_t>(std::llround(p)), formato::kMetriCella) *
+         formato::kMetriCella;
+}
+
+// The terminus at its stop; where the rails end too soon after it for even
+// the shortest zone, as far back as that zone needs.
+stazione_bozza arrivo(const bozza_linea& b) {
+  stazione_bozza u;
+  u.nome = b.tappe.back().nome, u.tipo = kTipoStazione;
+  u.nodo = b.tappe.back().nodo, u.principale = true;
+  u.posizione = multiplo_di_cella(static_cast<double>(posizione_nodo(b, b.strada.tappe.back())));
+  while (u.posizione > 0 && zona_di(u, kLunghezzeZona.back()).fine > b.lunghezza)
+    u.posizione -= formato::kMetriCella;
+  return u;
+}
+
 }  // namespace
+
+double oltre_arrivo() {
+  stazione_bozza u;
+  u.tipo = kTipoStazione;
+  return static_cast<double>(zona_di(u, kLunghezzeZona.front()).fine + formato::kMetriCella);
+}
 
 void disegna_stazioni(const mappa_osm& m, bozza_linea& b) {
   const std::string prima = nome_confrontabile(b.tappe.front().nome);
   const std::string ultima = nome_confrontabile(b.tappe.back().nome);
   stazione_bozza p;
   p.nome = b.tappe.front().nome, p.tipo = kTipoPrima, p.lunghezza = kZonaPrima;
-  p.nodo = b.strada.nodi.front();
+  p.nodo = b.tappe.front().nodo;
   b.stazioni.push_back(p);
-  const int64_t fine = arrotonda(b.lunghezza, formato::kMetriCella) * formato::kMetriCella;
+  stazione_bozza u = arrivo(b);
   for (const candidata& c : candidate(m, b)) {
     const std::string n = nome_confrontabile(c.nome);
     if (n == prima || n == ultima) continue;
     stazione_bozza x;
     x.nome = c.nome, x.nodo = c.nodo, x.principale = c.fermate >= kBinariStazione;
     x.tipo = x.principale ? kTipoStazione : kTipoFermata;
-    x.posizione = arrotonda(std::min(b.t.punto_a(c.lungo), b.lunghezza), formato::kMetriCella) *
-                  formato::kMetriCella;
-    if (!zona(b.stazioni.back(), x, x.principale ? 400 : 300)) {
+    x.posizione = multiplo_di_cella(std::min(b.t.punto_a(c.lungo), b.lunghezza));
+    if (x.posizione >= u.posizione) continue;  // on the run past the terminus
+    if (!zona(b.stazioni.back(), x, x.principale ? 400 : 300, b.lunghezza)) {
       b.avvisi.push_back({"fermata «" + c.nome + "» tolta: troppo vicina a «" +
                               b.stazioni.back().nome + "» (le zone vogliono 350 m fra loro)",
                           "nodo " + std::to_string(m.nodi[c.nodo].id), x.posizione});
@@ -239,16 +291,13 @@ void disegna_stazioni(const mappa_osm& m, bozza_linea& b) {
     }
     b.stazioni.push_back(x);
   }
-  stazione_bozza u;
-  u.nome = b.tappe.back().nome, u.tipo = kTipoStazione, u.posizione = fine;
-  u.nodo = b.strada.nodi.back(), u.principale = true;
-  while (!zona(b.stazioni.back(), u, 400) && b.stazioni.size() > 1) {
+  while (!zona(b.stazioni.back(), u, 400, b.lunghezza) && b.stazioni.size() > 1) {
     b.avvisi.push_back({"fermata «" + b.stazioni.back().nome + "» tolta: troppo vicina all'arrivo",
                         "nodo " + std::to_string(m.nodi[b.stazioni.back().nodo].id),
                         b.stazioni.back().posizione});
     b.stazioni.pop_back();
   }
-  if (u.lunghezza == 0) u.lunghezza = 100;
+  if (u.lunghezza == 0) u.lunghezza = kLunghezzeZona.back();
   b.stazioni.push_back(u);
   // The table holds 78 stations and named signs together.
   while (b.stazioni.size() > static_cast<size_t>(formato::kStazioniPiuCartelli)) {
@@ -258,8 +307,37 @@ void disegna_stazioni(const mappa_osm& m, bozza_linea& b) {
     b.stazioni.erase(b.stazioni.end() - 2);
   }
   for (const stazione_bozza& x : b.stazioni) {
-    b.celle[arrotonda(fine_zona(x), formato::kMetriCella) - 1] = "la stazione «" + x.nome + "»";
+    b.celle[regole::cella_fermata(fine_zona(x))] = "la stazione «" + x.nome + "»";
   }
+}
+
+namespace {
+
+// A route longer than this many times the straight lines between its places
+// is a detour.
+constexpr double kDeviazione = 1.5;
+
+}  // namespace
+
+void avvisa_deviazione(const mappa_osm& m, bozza_linea& b) {
+  deviazione_percorso& d = b.deviazione;
+  d.lunghezza = lunghezza_percorso(m, b.strada);
+  d.diretta = distanza_diretta(m, b.strada);
+  d.presente = d.lunghezza > kDeviazione * d.diretta;
+  if (!d.presente) return;
+  std::string nomi;
+  for (size_t k = 0; k < b.tappe.size(); ++k)
+    nomi += std::string(k == 0                    ? "da «"
+                        : k + 1 == b.tappe.size() ? " a «"
+                                                  : " per «") +
+            b.tappe[k].nome + "»";
+  b.avvisi.insert(
+      b.avvisi.begin(),
+      {"deviazione: il percorso " + nomi + " è lungo " + dove(std::llround(d.lunghezza)) + ", " +
+           testo_reale(d.lunghezza / d.diretta, 1) +
+           " volte la distanza in linea d'aria fra le fermate in fila (" +
+           dove(std::llround(d.diretta)) + "): le --via sono forse fuori ordine",
+       "", -1});
 }
 
 void disegna_passaggi(const mappa_osm& m, bozza_linea& b) {

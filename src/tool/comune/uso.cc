@@ -120,7 +120,10 @@ const uso_comando kUsi[] = {
      "      --json stampa una riga con \"origine\", \"rotta\", \"lunghezza\", \"stazioni\" e\n"
      "      le misure. Un sorgente che esiste già (la mappa stessa, se ha quel nome) si\n"
      "      sostituisce solo con --force. Una mappa o una tessera illeggibile, un nome che non\n"
-     "      c'è: stato 2 e nulla scritto."},
+     "      c'è: stato 2 e nulla scritto. Un percorso lungo più di 1,5 volte la linea d'aria\n"
+     "      fra le fermate in fila è un avviso, il primo (--via fuori ordine?). Con\n"
+     "      draft MAP --stops [--near NAME] elenca le fermate ferroviarie della mappa (nome,\n"
+     "      genere, posizione, linee) o le più vicine a una, senza scrivere nulla."},
 };
 
 }  // namespace
