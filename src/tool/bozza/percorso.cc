@@ -403,7 +403,12 @@ bool elenca_fermate(mappa_osm& m, const std::string& vicino_a, std::vector<ferma
     if (!vicino_a.empty()) x.distanza = distanza(m, l.nodo, f->nodo);
     r.push_back(std::move(x));
   }
-  if (vicino_a.empty()) return true;
+  if (vicino_a.empty()) {
+    std::stable_sort(r.begin(), r.end(), [](const fermata_elencata& a, const fermata_elencata& b) {
+      return nome_confrontabile(a.f->nome) < nome_confrontabile(b.f->nome);
+    });
+    return true;
+  }
   std::stable_sort(r.begin(), r.end(), [](const fermata_elencata& a, const fermata_elencata& b) {
     return a.distanza < b.distanza;
   });

@@ -28,8 +28,8 @@ struct fermata_elencata {
 };
 // The stops listed near a place, the nearest first.
 constexpr size_t kFermateVicine = 10;
-// Every railway stop; with `vicino_a` a name of one, the ones nearest its
-// place. False with the reason in Italian where that name means no place.
+// Every railway stop by name; with `vicino_a` a name of one, the ones
+// nearest its place. False with the reason in Italian where that name means no place.
 bool elenca_fermate(mappa_osm& m, const std::string& vicino_a, std::vector<fermata_elencata>& r,
                     std::string& errore);
 
