@@ -321,11 +321,17 @@ TEST(BozzaMappaVera, ErfurtWeimarOnTheTrackWithItsStationsPostsAndHeights) {
   EXPECT_LE(std::abs(w.posizione - posizione_nodo(e.b, e.b.strada.tappe.back())), 25);
   EXPECT_EQ(w.lunghezza, 400);
   EXPECT_LE(regole::zona_di_stazione(w.tipo, w.posizione, w.lunghezza, false).fine, e.b.lunghezza);
-  // Compiles with code 0, and check says nothing of the timetable.
+  // Compiles with code 0, and check says nothing: no marker replaced, the
+  // signals that moved or went for it named in the report with their nodes.
   esito_compilazione c = compila(e);
   EXPECT_EQ(c.codice_errore, 0);
-  for (const avviso& a : c.avvisi)
-    EXPECT_EQ(a.messaggio.find("orario"), std::string::npos) << a.messaggio;
+  for (const avviso& a : c.avvisi) ADD_FAILURE() << a.messaggio;
+  EXPECT_EQ(e.f.avvisi_check, 0u);
+  int64_t dove_segnale = -1;
+  EXPECT_TRUE(ha_avviso(e, "i suoi marcatori cadrebbero", &dove_segnale));
+  EXPECT_NE(resoconto_testo(e, {}).find("nodo 5603783845: il segnale spostato di 50 m: i suoi "
+                                        "marcatori cadrebbero"),
+            std::string::npos);
   // The timetable feed's intercity runs it non-stop in 13 minutes, with a
   // few per cent to spare: the run of that type fits, and no train beats the
   // limits' bound.

@@ -118,8 +118,10 @@ esito_bozza disegna_bozza(const opzioni_bozza& o) {
   c = compila(o, r, true);
   if (!compilata(c, r.errore)) return r;
   r.f.avvisi_check = c.avvisi.size();
-  for (const avviso& a : c.avvisi)
+  for (const avviso& a : c.avvisi) {
     r.f.avvisi_marcatori += a.messaggio.find("marcatore") != std::string::npos;
+    r.f.testi_check.push_back(a.messaggio);
+  }
   misura(m, b, c.compilati, o.linea, o.treno, r.f, r.errore);
   return r;
 }

@@ -136,7 +136,10 @@ std::string resoconto_testo(const esito_bozza& e, const std::vector<std::string>
   if (e.f.avvisi_marcatori > 0)
     r += ", " + n(static_cast<int64_t>(e.f.avvisi_marcatori)) +
          " di marcatori sostituiti (segnali e stazioni a meno di 400 m fra loro)";
-  return r + "\n";
+  r += "\n";
+  // Each one the draft could not avoid, in check's words.
+  for (const std::string& t : e.f.testi_check) r += "  " + t + "\n";
+  return r;
 }
 
 std::string resoconto_json(const esito_bozza& e, const std::vector<std::string>& files) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <set>
 
 #include "model/formato.h"
 #include "model/numeri.h"
@@ -123,7 +124,56 @@ void disegna_velocita(const mappa_osm& m, const scelte_bozza& s, bozza_linea& b)
   }
 }
 
+namespace {
+
+// The cells that hold a marker already: the stations' and the signals'.
+std::set<int64_t> marcatori_stazioni(const bozza_linea& b) {
+  std::set<int64_t> r;
+  for (const stazione_bozza& x : b.stazioni)
+    for (int64_t c : regole::celle_marcatori_stazione(
+             regole::zona_di_stazione(x.tipo, x.posizione, x.lunghezza, false).fine))
+      if (c >= 0) r.insert(c);
+  return r;
+}
+
+// A signal at a free cell whose markers fall on no other marker: its own
+// cell, else up to two cells on, then back, with a warning that names why;
+// dropped with one where there is none.
+bool posa_segnale(bozza_linea& b, std::set<int64_t>& marcatori, int64_t& p, const std::string& chi,
+                  const std::string& oggetto) {
+  const int64_t passo = formato::kMetriCella;
+  std::string perche;
+  for (int64_t d : {0, 1, 2, -1, -2}) {
+    const int64_t q = p + d * passo, c = arrotonda(q + passo, passo);
+    if (q < 0) continue;
+    std::string no;
+    if (b.celle.count(c)) no = "la sua cella ha già " + b.celle[c];
+    const std::array<int64_t, 4> suoi = regole::celle_marcatori_segnale(c);
+    for (int64_t x : suoi)
+      if (no.empty() && x >= 0 && marcatori.count(x))
+        no = "i suoi marcatori cadrebbero su quelli di un altro segnale o di una stazione (cella " +
+             std::to_string(x) + ")";
+    if (!no.empty()) {
+      if (perche.empty()) perche = no;
+      continue;
+    }
+    if (d != 0)
+      b.avvisi.push_back(
+          {chi + " spostato di " + std::to_string(d * passo) + " m: " + perche, oggetto, p});
+    p = q;
+    b.celle[c] = chi;
+    for (int64_t x : suoi)
+      if (x >= 0) marcatori.insert(x);
+    return true;
+  }
+  b.avvisi.push_back({chi + " tolto: nessuna cella vicina va (" + perche + ")", oggetto, p});
+  return false;
+}
+
+}  // namespace
+
 void disegna_segnali(const mappa_osm& m, bozza_linea& b) {
+  std::set<int64_t> marcatori = marcatori_stazioni(b);
   std::map<uint32_t, std::vector<const segnale_osm*>> per_nodo;
   for (const segnale_osm& s : m.segnali) per_nodo[s.nodo].push_back(&s);
   for (size_t k = 0; k < b.strada.nodi.size(); ++k) {
@@ -137,7 +187,8 @@ void disegna_segnali(const mappa_osm& m, bozza_linea& b) {
       int64_t p = posizione_nodo(b, k);
       if (p >= b.lunghezza) continue;
       const std::string chi = s->principale ? "il segnale" : "il segnale di avviso";
-      if (posa(b, p, chi, nodo_testo(m, s->nodo))) b.segnali.push_back({p, s->principale, s->nodo});
+      if (posa_segnale(b, marcatori, p, chi, nodo_testo(m, s->nodo)))
+        b.segnali.push_back({p, s->principale, s->nodo});
     }
   }
 }

@@ -121,8 +121,9 @@ struct misure {
   int pendenza_massima = 0;
   double scarto_quote = 0;  // heights the gradients give against the tile's
   int64_t dove_quote = 0;
-  size_t avvisi_check = 0;      // what `check` would still say
-  size_t avvisi_marcatori = 0;  // of which markers overwritten (signals close together)
+  size_t avvisi_check = 0;               // what `check` would still say
+  std::vector<std::string> testi_check;  // its words, each
+  size_t avvisi_marcatori = 0;           // of which markers overwritten (signals close together)
 };
 
 // The route's nodes on the plan, the plan fitted to them.
