@@ -315,6 +315,15 @@ TEST(BozzaMappaVera, ErfurtWeimarOnTheTrackWithItsStationsPostsAndHeights) {
   std::vector<std::string> nomi;
   for (const stazione_bozza& s : e.b.stazioni) nomi.push_back(s.nome);
   EXPECT_EQ(nomi, (std::vector<std::string>{"Erfurt Hbf", "Vieselbach", "Hopfgarten", "Weimar"}));
+  // Each station between at its stop position on the route's own track (at
+  // Hopfgarten the other track's stands 125 m before it).
+  for (size_t k = 1; k + 1 < e.b.stazioni.size(); ++k) {
+    const stazione_bozza& x = e.b.stazioni[k];
+    auto i = std::find(e.b.strada.nodi.begin(), e.b.strada.nodi.end(), x.nodo);
+    ASSERT_NE(i, e.b.strada.nodi.end()) << x.nome;
+    const auto n = static_cast<size_t>(i - e.b.strada.nodi.begin());
+    EXPECT_LE(std::abs(posizione_nodo(e.b, n) - x.posizione), 25) << x.nome;
+  }
   // Weimar at its stop, the line run on past it along the rails as far as
   // its zone reaches.
   const stazione_bozza& w = e.b.stazioni.back();

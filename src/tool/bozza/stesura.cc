@@ -211,7 +211,9 @@ struct candidata {
   double lungo;  // metres along the track
   uint32_t nodo;
   size_t fermate = 0;
-  bool accanto = false;  // only a station's node beside the route
+  // How the stop stands: on the route's own track, on another of its
+  // station's, only a station's node beside the route.
+  int rango = 0;
 };
 
 // The route's length along the track nearest a map node, and how far from it.
@@ -240,22 +242,22 @@ std::vector<candidata> candidate(const mappa_osm& m, const bozza_linea& b) {
   std::map<std::string, candidata> per_nome;
   for (const fermata_osm* f : fermate_ferroviarie(m)) {
     double lungo = -1;
-    bool accanto = false;
+    int rango = 0;
     if (auto i = sulla_strada.find(f->nodo); i != sulla_strada.end()) {
       lungo = b.lungo_nodi[i->second];
     } else {
       const auto [l, d] = sul_percorso(nodi, b, b.pn.proietta(m.nodi[f->nodo].dove()));
-      accanto = d > kDistanzaFermata;
+      rango = d <= kDistanzaFermata ? 1 : 2;
       const bool stazione =
           f->genere == genere_fermata::stazione || f->genere == genere_fermata::fermata;
-      if (d <= kDistanzaFermata || (stazione && d <= kDistanzaStazione)) lungo = l;
+      if (rango == 1 || (stazione && d <= kDistanzaStazione)) lungo = l;
     }
     if (lungo < 0) continue;
     candidata& c = per_nome[nome_confrontabile(f->nome)];
     const bool prima = c.nome.empty();
-    c.fermate += !accanto;
-    if (prima || (c.accanto && !accanto) || (c.accanto == accanto && lungo < c.lungo))
-      c.nome = f->nome, c.lungo = lungo, c.nodo = f->nodo, c.accanto = accanto;
+    c.fermate += rango < 2;
+    if (prima || rango < c.rango || (rango == c.rango && lungo < c.lungo))
+      c.nome = f->nome, c.lungo = lungo, c.nodo = f->nodo, c.rango = rango;
   }
   // A place the route was asked through stands where the route met it.
   for (size_t k = 1; k + 1 < b.tappe.size(); ++k) {
