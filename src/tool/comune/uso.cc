@@ -106,7 +106,8 @@ const uso_comando kUsi[] = {
      "inizio."},
     {"draft",
      "draft MAP DIR ROUTE TRAIN --from NAME --to NAME [--via NAME]... [--dem TILE]... "
-     "[--default-speed KMH] [--dwell S] [--margin P] [--departure HH:MM] [--force] [--json]",
+     "[--default-speed KMH] [--dwell S] [--margin P] [--departure HH:MM] [--force] [--json] | "
+     "draft MAP --stops [--near NAME]",
      "scrive DIR/ROUTE_linea.txt e DIR/ROUTE_TRAIN-.txt, una bozza di linea e di treno dalla\n"
      "      mappa OpenStreetMap MAP (PBF, o XML anche .gz e .bz2 dove la build lo legge): il\n"
      "      percorso sui binari fra le fermate --from, --via (nell'ordine) e --to, le curve\n"
