@@ -376,7 +376,7 @@ void avvisa_deviazione(const mappa_osm& m, bozza_linea& b) {
   deviazione_percorso& d = b.deviazione;
   d.lunghezza = lunghezza_percorso(m, b.strada);
   d.diretta = distanza_diretta(m, b.strada);
-  d.presente = d.lunghezza > kDeviazione * d.diretta;
+  d.presente = d.diretta > 0 && d.lunghezza > kDeviazione * d.diretta;
   if (!d.presente) return;
   std::string nomi;
   for (size_t k = 0; k < b.tappe.size(); ++k)
