@@ -296,6 +296,12 @@ TEST(BozzaMappa, StopsPlatformsAndLinesAsTheMapTagsThem) {
   EXPECT_EQ(m.linee[0].vie.size(), 1u);  // way 99 is not in the file
   ASSERT_EQ(m.linee[0].fermate.size(), 1u);
   EXPECT_EQ(m.nodi[m.linee[0].fermate[0]].id, 3);
+  // The list of stops: the station with its line, not the bus stops of its name.
+  std::vector<fermata_elencata> v;
+  ASSERT_TRUE(elenca_fermate(m, "", v, e)) << e;
+  ASSERT_EQ(v.size(), 1u);
+  EXPECT_EQ(m.nodi[v[0].f->nodo].id, 3);
+  EXPECT_EQ(v[0].linee, std::vector<std::string>{"RB 1"});
 }
 
 // The acceptance case: Erfurt Hbf to Weimar with the tile.
@@ -310,12 +316,33 @@ TEST(BozzaMappaVera, ErfurtWeimarOnTheTrackWithItsStationsPostsAndHeights) {
   std::vector<std::string> nomi;
   for (const stazione_bozza& s : e.b.stazioni) nomi.push_back(s.nome);
   EXPECT_EQ(nomi, (std::vector<std::string>{"Erfurt Hbf", "Vieselbach", "Hopfgarten", "Weimar"}));
-  EXPECT_LE(std::abs(e.b.stazioni.back().posizione - e.b.lunghezza), 25);
-  // Compiles with code 0, and check says nothing of the timetable.
+  // Each station between at its stop position on the route's own track (at
+  // Hopfgarten the other track's stands 125 m before it).
+  for (size_t k = 1; k + 1 < e.b.stazioni.size(); ++k) {
+    const stazione_bozza& x = e.b.stazioni[k];
+    auto i = std::find(e.b.strada.nodi.begin(), e.b.strada.nodi.end(), x.nodo);
+    ASSERT_NE(i, e.b.strada.nodi.end()) << x.nome;
+    const auto n = static_cast<size_t>(i - e.b.strada.nodi.begin());
+    EXPECT_LE(std::abs(posizione_nodo(e.b, n) - x.posizione), 25) << x.nome;
+  }
+  // Weimar at its stop, the line run on past it along the rails as far as
+  // its zone reaches.
+  const stazione_bozza& w = e.b.stazioni.back();
+  EXPECT_LE(std::abs(w.posizione - posizione_nodo(e.b, e.b.strada.tappe.back())), 25);
+  EXPECT_EQ(w.lunghezza, 400);
+  EXPECT_LE(regole::zona_della_stazione(w.tipo, w.posizione, w.lunghezza, false).fine,
+            e.b.lunghezza);
+  // Compiles with code 0, and check says nothing: no marker replaced, the
+  // signals that moved or went for it named in the report with their nodes.
   esito_compilazione c = compila(e);
   EXPECT_EQ(c.codice_errore, 0);
-  for (const avviso& a : c.avvisi)
-    EXPECT_EQ(a.messaggio.find("orario"), std::string::npos) << a.messaggio;
+  for (const avviso& a : c.avvisi) ADD_FAILURE() << a.messaggio;
+  EXPECT_EQ(e.f.avvisi_check, 0u);
+  int64_t dove_segnale = -1;
+  EXPECT_TRUE(ha_avviso(e, "i suoi marcatori cadrebbero", &dove_segnale));
+  EXPECT_NE(resoconto_testo(e, {}).find("nodo 5603783845: il segnale spostato di 50 m: i suoi "
+                                        "marcatori cadrebbero"),
+            std::string::npos);
   // The timetable feed's intercity runs it non-stop in 13 minutes, with a
   // few per cent to spare: the run of that type fits, and no train beats the
   // limits' bound.
@@ -410,6 +437,104 @@ TEST(BozzaMappeFatteAMano, ADoubleTrackIsKeptWithoutHops) {
     for (uint32_t w : d.b.strada.vie) EXPECT_EQ(w, est ? 0u : 1u);
     EXPECT_LE(d.f.scarto_massimo, 1);
   }
+}
+
+namespace {
+
+// Metres from a route node to a point of the map.
+double da_nodo(const mappa_osm& m, uint32_t n, coordinate c) {
+  const punto d = scarto_locale(m.nodi[n].dove(), c);
+  return std::hypot(d.x, d.y);
+}
+
+// The drafted sources compile with no warning from check.
+void controlla_pulita(const esito_bozza& e, const std::string& chi) {
+  const esito_compilazione c = compila(e);
+  EXPECT_EQ(c.codice_errore, 0) << chi;
+  for (const avviso& a : c.avvisi) ADD_FAILURE() << chi << ": " << a.messaggio;
+}
+
+// Every station's zone and stop cell on the line.
+void zone_sulla_linea(const esito_bozza& e) {
+  for (const stazione_bozza& s : e.b.stazioni) {
+    const int64_t fine = regole::zona_della_stazione(s.tipo, s.posizione, s.lunghezza, false).fine;
+    EXPECT_LE(fine, e.b.lunghezza) << s.nome;
+    EXPECT_LE(regole::cella_fermata(fine).value_or(0) * 50, e.b.lunghezza) << s.nome;
+  }
+}
+
+}  // namespace
+
+// A station drawn only as a node 40 m beside a double track, a bus station
+// and a bus stop position of its name: the line starts, passes or ends at
+// the point of the track beside the station, never at the buses'.
+TEST(BozzaMappeFatteAMano, AStationBesideTheTrackIsPlacedOnIt) {
+  if (!mappa_xml_disponibile()) GTEST_SKIP() << "la mappa fatta a mano è XML";
+  const esito_bozza d = bozza_di("accanto.osm", "Centrale", "Est");
+  ASSERT_EQ(d.errore, "");
+  // The draft's map: the file's, with the points beside the station put in
+  // as the draft puts them.
+  mappa_osm m;
+  std::string err;
+  luogo l;
+  ASSERT_TRUE(leggi_file_mappa(mappe("accanto.osm"), m, err)) << err;
+  ASSERT_TRUE(trova_luogo(m, "Centrale", l, err)) << err;
+  EXPECT_EQ(l.accanto.size(), 2u);  // one on each track
+  const uint32_t inizio = d.b.strada.nodi.front();
+  EXPECT_TRUE(std::binary_search(l.accanto.begin(), l.accanto.end(), inizio));
+  EXPECT_NEAR(da_nodo(m, inizio, m.nodi[m.indice(1)].dove()), 1090, 2);
+  // On the southern track, the eastbound one: 40 m and the 4.5 between them.
+  EXPECT_NEAR(da_nodo(m, inizio, m.nodi[m.indice(33)].dove()), 44.5, 0.5);
+  EXPECT_EQ(d.b.stazioni.front().nodo, static_cast<uint32_t>(m.indice(33)));
+  zone_sulla_linea(d);
+  controlla_pulita(d, "da Centrale");
+  // Passed both ways, at its point of each track.
+  for (const bool est : {true, false}) {
+    const esito_bozza v =
+        bozza_di("accanto.osm", est ? "Ovest" : "Est", est ? "Est" : "Ovest", {"Centrale"});
+    ASSERT_EQ(v.errore, "");
+    ASSERT_EQ(v.b.stazioni.size(), 3u);
+    EXPECT_EQ(v.b.stazioni[1].nome, "Centrale");
+    EXPECT_LE(std::abs(v.b.stazioni[1].posizione - (est ? 1090 : 3000 - 1090)), 50);
+    zone_sulla_linea(v);
+    controlla_pulita(v, est ? "verso est" : "verso ovest");
+  }
+}
+
+// Where the rails end 100 m past the terminus' stop, the line ends with them
+// and the terminus keeps its stop with the zone that fits.
+TEST(BozzaMappeFatteAMano, TheTerminusWhereTheRailsEndSoonAfterIt) {
+  if (!mappa_xml_disponibile()) GTEST_SKIP() << "la mappa fatta a mano è XML";
+  const esito_bozza e = bozza_di("capolinea.osm", "Inizio", "Fine");
+  ASSERT_EQ(e.errore, "");
+  EXPECT_NEAR(static_cast<double>(e.b.lunghezza), 2000, 2);
+  EXPECT_EQ(e.b.stazioni.back().posizione, 1900);
+  zone_sulla_linea(e);
+  controlla_pulita(e, "capolinea");
+}
+
+// Places asked out of order: the route that goes round the loop to come back
+// is said first, in the report and in --json; in order, nothing.
+TEST(BozzaMappeFatteAMano, ADetourIsTheFirstWarning) {
+  if (!mappa_xml_disponibile()) GTEST_SKIP() << "la mappa fatta a mano è XML";
+  const esito_bozza e = bozza_di("racchetta.osm", "Ovest", "Mezzo", {"Est"});
+  ASSERT_EQ(e.errore, "");
+  ASSERT_TRUE(e.b.deviazione.presente);
+  EXPECT_NEAR(e.b.deviazione.diretta, 3000, 5);
+  EXPECT_GT(e.b.deviazione.lunghezza, 8000);
+  ASSERT_FALSE(e.b.avvisi.empty());
+  EXPECT_EQ(e.b.avvisi[0].testo.find("deviazione: il percorso da «Ovest» per «Est» a «Mezzo»"), 0u)
+      << e.b.avvisi[0].testo;
+  EXPECT_NE(e.b.avvisi[0].testo.find("--via"), std::string::npos);
+  const std::string t = resoconto_testo(e, {"x"});
+  EXPECT_EQ(t.find("ATTENZIONE: deviazione"), t.find('\n') + 1) << t;
+  EXPECT_EQ(resoconto_json(e, {"x"}).find(
+                "{\"deviazione\":{\"fermate\":[\"Ovest\",\"Est\",\"Mezzo\"],\"lunghezza\":"),
+            0u);
+  const esito_bozza o = bozza_di("racchetta.osm", "Ovest", "Est", {"Mezzo"});
+  ASSERT_EQ(o.errore, "");
+  EXPECT_FALSE(o.b.deviazione.presente);
+  EXPECT_EQ(resoconto_json(o, {}).find("deviazione"), std::string::npos);
 }
 
 namespace {
@@ -566,6 +691,33 @@ TEST(BozzaComando, APackOfADraftCreditsTheMapAndTimesEveryStation) {
     EXPECT_NE(riga.find(ora), std::string::npos) << riga << " " << ora;
     da = p + 1;
   }
+}
+
+// `draft MAP --stops`: the map's railway stops by name, or the nearest to a
+// place, with the names a misspelt one suggests; nothing written.
+TEST(BozzaComando, ListsTheStopsOfAMapOrThoseNearAPlace) {
+  const std::string mappa = mappe("vde8.2-rail.osm.pbf");
+  std::string out;
+  ASSERT_EQ(scenario("draft " + mappa + " --stops", &out), 0) << out;
+  EXPECT_EQ(out.find("Fermate ferroviarie della mappa: 89\n"), 0u) << out;
+  EXPECT_NE(out.find("«Weimar»  posizione di fermata  50.9913884, 11.3262993  (nodo 1377972465)\n"),
+            std::string::npos)
+      << out;
+  ASSERT_EQ(scenario("draft " + mappa + " --stops --near weimar", &out), 0) << out;
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 11) << out;
+  EXPECT_NE(out.find("\n  «Weimar»  posizione di fermata  50.9913884, 11.3262993  (nodo "
+                     "1377972465)  a 0 m\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("«Hopfgarten»"), std::string::npos) << out;
+  EXPECT_EQ(scenario("draft " + mappa + " --stops --near Weimr", &out), 2);
+  EXPECT_NE(out.find("i nomi più vicini: «Weimar»"), std::string::npos) << out;
+  EXPECT_EQ(scenario("draft --stops"), 64);
+  EXPECT_EQ(scenario("draft " + mappa + " cartella --stops"), 64);
+  if (!mappa_xml_disponibile()) GTEST_SKIP() << "la mappa fatta a mano è XML";
+  ASSERT_EQ(scenario("draft " + mappe("accanto.osm") + " --stops", &out), 0) << out;
+  EXPECT_NE(out.find("«Centrale»  stazione  "), std::string::npos) << out;
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 6) << out;  // not the bus stop
 }
 
 // Hostile maps and tiles, each a few bytes built here: a refusal that names
@@ -729,14 +881,17 @@ TEST(BozzaLettori, StopsOfOneNameGroupByPlaceAndAnErrorNamesAFewOfMany) {
   EXPECT_EQ(std::count(e.begin(), e.end(), ';'), 10) << e;
   EXPECT_NE(e.find("; e altri 20"), std::string::npos) << e;
   // One place: its two halts, and a station off the rails standing for the
-  // rail nodes within 300 m of it.
+  // nearest point of the track 111 m beside it, made a node (past the file's ids).
   n.resize(4), v.resize(2);
   n.push_back({500, 45.501, 10.0125, {{"railway", "station"}, {"name", "Uno"}}});
   ASSERT_TRUE(leggi_mappa(pbf(n, v), m, e)) << e;
   ASSERT_TRUE(trova_luogo(m, "Uno", l, e)) << e;
   std::vector<int64_t> ids;
   for (uint32_t k : l.nodi) ids.push_back(m.nodi[k].id);
-  EXPECT_EQ(ids, (std::vector<int64_t>{1, 2, 1002}));
+  EXPECT_EQ(ids, (std::vector<int64_t>{1, 2, 1003}));
+  ASSERT_EQ(l.accanto.size(), 1u);
+  EXPECT_EQ(m.nodi[l.accanto[0]].lon7, 100125000);
+  EXPECT_EQ(m.nodi[l.accanto[0]].lat7, 455000000);
 }
 
 // The draft replaces an existing source only with --force, as decompile does:

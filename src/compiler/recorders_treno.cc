@@ -1,4 +1,6 @@
 // Signals and slowdowns of the train description, placed into the track cells.
+#include <array>
+
 #include "compiler/campi.h"
 #include "driver/codici.h"
 #include "driver/form1.h"
@@ -59,8 +61,9 @@ void Form1::memo_segnale(int32_t posizione, int32_t& sx, int32_t& s1, int32_t& s
   // Times from 1 to 100 are all taken as 101.
   if (tempo >= 1 && tempo <= 100) tempo = 101;
   s.tempo = sx == 2 ? basso8(tempo) : 0;
+  const std::array<int64_t, 4> celle = regole::celle_marcatori_segnale(c);
   for (int k = 1; k <= 4; ++k) {
-    const int64_t m = c - 2 * k;
+    const int64_t m = celle[static_cast<size_t>(k - 1)];
     if (m < 0) continue;  // a signal near the start has fewer markers
     uint8_t& marcatore = celle_percorso[static_cast<size_t>(m)].marcatore;
     const uint8_t nuovo = basso8(int64_t{sx} * 30 + int64_t{dx} * 10 + k);

@@ -60,7 +60,7 @@ void zona(voce_linea& r, int64_t l, bool prima) {
   r.inizio = in32(z.inizio);
   r.fine = in32(z.fine);
   if (regole::zona_propria(r.tipo)) r.prolunga_fine = 0;
-  if (l < 600) r.opzione_2 = 0;
+  if (!regole::opzione_2_tenuta(l, false)) r.opzione_2 = 0;
   if (prima) {
     r.prolunga_fine = 0;
     r.opzione_2 = 0;

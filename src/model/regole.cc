@@ -134,10 +134,20 @@ bool zona_propria(int32_t tipo) {
   return tipo >= 5 && tipo <= 8;
 }
 
+namespace {
+
+// Kinds 5 and 6 end their zone this far past their position.
+constexpr int64_t kFineZonaCorta = 150;
+// A zone shorter than this clears opzione_2.
+constexpr int64_t kZonaOpzione2 = 600;
+
+}  // namespace
+
 zona_stazione zona_della_stazione(int32_t tipo, int64_t p, int64_t l, bool prolunga_fine) {
-  if (tipo == 5 || tipo == 6) return {p - l, p + 150};
+  if (tipo == 5 || tipo == 6) return {p - l, p + kFineZonaCorta};
   if (tipo == 7 || tipo == 8) return {p - l, p + l};
-  return {arrotonda(2 * p - l, 2), arrotonda(2 * p + l + (prolunga_fine ? 100 : 0), 2)};
+  return {arrotonda(2 * p - l, 2),
+          arrotonda(2 * p + l + (prolunga_fine ? 2 * formato::kMetriCella : 0), 2)};
 }
 
 bool zone_distanti(int64_t fine_prima, int64_t inizio) {
@@ -260,6 +270,24 @@ int64_t velocita_per_difetto(int64_t kmh) {
 
 int64_t pendenza_memorizzata(int64_t g) {
   return pendenza_del_campo(basso8(g - kPendenzaMinima));
+}
+
+std::array<int64_t, 4> celle_marcatori_stazione(int64_t fine) {
+  std::array<int64_t, 4> r{};
+  for (int k = 1; k <= 4; ++k)
+    r[static_cast<size_t>(k - 1)] = cella_marcatore(fine, k).value_or(-1);
+  return r;
+}
+
+std::array<int64_t, 4> celle_marcatori_segnale(int64_t cella) {
+  std::array<int64_t, 4> r{};
+  for (int64_t k = 1; k <= 4; ++k)
+    r[static_cast<size_t>(k - 1)] = cella - 2 * k < 0 ? -1 : cella - 2 * k;
+  return r;
+}
+
+bool opzione_2_tenuta(int64_t lunghezza, bool prima) {
+  return lunghezza >= kZonaOpzione2 && !prima;
 }
 
 bool in_ordine_di_posizione(std::string_view genere) {

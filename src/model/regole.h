@@ -5,6 +5,7 @@
 // hover, the page, the SVG, dump, diff and check all call it, so they cannot
 // disagree.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -207,6 +208,17 @@ int64_t posizione_ammessa(std::string_view genere, int64_t p);
 // one the compile packs and means: a multiple of 5 whose s * 20 + d / 5
 // fits 16 bits, so 0 to 1635 km/h.
 bool velocita_cartello_esatta(int64_t v);
+
+// --- Stations' zones and markers ---
+
+// The cells of a station's markers 81 to 84 (k = 1 to 4, before its stop
+// cell), cella_marcatore's for each; -1 where the marker is not written.
+std::array<int64_t, 4> celle_marcatori_stazione(int64_t fine);
+// The cells of a signal's four markers (k = 1 to 4, every second cell back
+// from its own), -1 where the marker falls before cell 0.
+std::array<int64_t, 4> celle_marcatori_segnale(int64_t cella);
+// Whether a station keeps its opzione_2: a zone of 600 m or more, and not the first station.
+bool opzione_2_tenuta(int64_t lunghezza, bool prima);
 
 // --- Order of the entries ---
 

@@ -92,9 +92,10 @@ esito_bozza disegna_bozza(const opzioni_bozza& o) {
   std::vector<tessera> dem;
   bozza_linea& b = r.b;
   if (!leggi_ingressi(o, m, dem, b.tappe, r.errore) ||
-      !cerca_percorso(m, b.tappe, b.strada, r.errore))
+      !cerca_percorso(m, b.tappe, oltre_arrivo(), b.strada, r.errore))
     return r;
   disegna_pianta(m, b);
+  avvisa_deviazione(m, b);
   if (b.lunghezza < 1 || b.lunghezza > formato::kLunghezzaMassima) {
     r.errore =
         "il percorso è lungo " + std::to_string(b.lunghezza) + " m: una linea va da 1 m a 1000 km";
@@ -117,8 +118,10 @@ esito_bozza disegna_bozza(const opzioni_bozza& o) {
   c = compila(o, r, true);
   if (!compilata(c, r.errore)) return r;
   r.f.avvisi_check = c.avvisi.size();
-  for (const avviso& a : c.avvisi)
+  for (const avviso& a : c.avvisi) {
     r.f.avvisi_marcatori += a.messaggio.find("marcatore") != std::string::npos;
+    r.f.testi_check.push_back(a.messaggio);
+  }
   misura(m, b, c.compilati, o.linea, o.treno, r.f, r.errore);
   return r;
 }

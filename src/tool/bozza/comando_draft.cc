@@ -1,6 +1,7 @@
 // `scenario draft`: the arguments, the two sources written both or neither,
 // the report.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "model/formato.h"
@@ -10,6 +11,7 @@
 #include "tool/bozza/orari_gtfs.h"
 #include "tool/bozza/resoconto.h"
 #include "tool/bozza/stesura.h"
+#include "tool/bozza/testi.h"
 #include "tool/comune/json.h"
 
 namespace {
@@ -83,9 +85,8 @@ int leggi_opzioni(const argomenti& a, bozza::opzioni_bozza& o, bool& json, bool&
                                    std::to_string(formato::kStazioniPiuCartelli) +
                                    " stazioni, partenza e arrivo comprese");
   bozza::scelte_bozza& s = o.scelte;
-  if (l.ha("--default-speed") &&
-      !intero(l.valore("--default-speed"), regole::kPassoVelocita, regole::kVelocitaLimiteMassima,
-              s.velocita_predefinita))
+  if (l.ha("--default-speed") && !intero(l.valore("--default-speed"), regole::kPassoVelocita,
+                                         regole::kVelocitaLimiteMassima, s.velocita_predefinita))
     return errore_uso("draft", "--default-speed vuole km/h da " +
                                    std::to_string(regole::kPassoVelocita) + " a " +
                                    std::to_string(regole::kVelocitaLimiteMassima));
@@ -120,12 +121,69 @@ int elenca_corse(const argomenti& a) {
   return kUscitaOk;
 }
 
+const char* genere_testo(bozza::genere_fermata g) {
+  switch (g) {
+    case bozza::genere_fermata::stazione:
+      return "stazione";
+    case bozza::genere_fermata::fermata:
+      return "fermata";
+    default:
+      return "posizione di fermata";
+  }
+}
+
+// One row a stop: name, kind, where, the lines through it, and how far from
+// the place --near names.
+std::string riga_fermata(const bozza::mappa_osm& m, const bozza::fermata_elencata& x) {
+  const bozza::nodo_osm& n = m.nodi[x.f->nodo];
+  std::string r = "  «" + x.f->nome + "»  " + genere_testo(x.f->genere) + "  " +
+                  bozza::testo_decimale(n.lat7, 7) + ", " + bozza::testo_decimale(n.lon7, 7) +
+                  "  (nodo " + std::to_string(n.id) + ")";
+  if (x.distanza >= 0) r += "  a " + std::to_string(std::llround(x.distanza)) + " m";
+  if (!x.linee.empty()) {
+    r += "  linee:";
+    for (size_t i = 0; i < x.linee.size(); ++i) r += (i ? ", " : " ") + x.linee[i];
+  }
+  return r + "\n";
+}
+
+// `draft MAP --stops [--near NAME]`: the map's railway stops, nothing written.
+int elenco_fermate(const argomenti& a) {
+  argomenti_letti l;
+  if (int s = leggi_argomenti("draft", a, {{"--stops"}, {"--near", "un nome"}}, 1, "MAP", l);
+      s >= 0)
+    return s;
+  bozza::mappa_osm m;
+  std::string e;
+  std::vector<bozza::fermata_elencata> v;
+  if (!bozza::leggi_file_mappa(l.posizionali[0], m, e) ||
+      !bozza::elenca_fermate(m, l.valore("--near"), v, e))
+    return errore(false, e);
+  std::string r = l.ha("--near")
+                      ? "Le fermate ferroviarie più vicine a «" + l.valore("--near") +
+                            "»: " + std::to_string(v.size()) + "\n"
+                      : "Fermate ferroviarie della mappa: " + std::to_string(v.size()) + "\n";
+  for (const bozza::fermata_elencata& x : v) r += riga_fermata(m, x);
+  std::fputs(r.c_str(), stdout);
+  return kUscitaOk;
+}
+
+// Whether the arguments ask for the list of stops (before a "--").
+bool chiede_fermate(const argomenti& a) {
+  for (const std::string& x : a) {
+    if (x == "--") return false;
+    if (x == "--stops") return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int comando_draft(const argomenti& a) {
   if (std::find(a.begin(), a.end(), "--trips") != a.end()) return elenca_corse(a);
   bozza::opzioni_bozza o;
   bool json = false, forza = false;
+  if (chiede_fermate(a)) return elenco_fermate(a);
   if (int s = leggi_opzioni(a, o, json, forza); s >= 0) return s;
   const std::string n_linea = file::percorso(o.cartella, formato::nome_sorgente_linea(o.linea));
   const std::string n_treno =

@@ -114,6 +114,8 @@ std::string resoconto_testo(const esito_bozza& e, const std::vector<std::string>
   std::string r = "Bozza da «" + b.tappe.front().nome + "» a «" + b.tappe.back().nome +
                   "»: " + dove(b.lunghezza) + ", " + n(static_cast<int64_t>(b.strada.nodi.size())) +
                   " nodi della mappa.\n";
+  // A detour is said before anything else: the draft may not be the line asked for.
+  if (b.deviazione.presente) r += "ATTENZIONE: " + b.avvisi.front().testo + "\n";
   for (const std::string& f : files) r += "scritto " + f + "\n";
   r += "Sulla mappa: il punto 0 della planimetria è a " + testo_reale(b.pn.origine.lat, 7) + ", " +
        testo_reale(b.pn.origine.lon, 7) + "; il suo asse +y va a " + testo_reale(b.pn.rotta, 7) +
@@ -134,13 +136,24 @@ std::string resoconto_testo(const esito_bozza& e, const std::vector<std::string>
   if (e.f.avvisi_marcatori > 0)
     r += ", " + n(static_cast<int64_t>(e.f.avvisi_marcatori)) +
          " di marcatori sostituiti (segnali e stazioni a meno di 400 m fra loro)";
-  return r + "\n";
+  r += "\n";
+  // Each one the draft could not avoid, in check's words.
+  for (const std::string& t : e.f.testi_check) r += "  " + t + "\n";
+  return r;
 }
 
 std::string resoconto_json(const esito_bozza& e, const std::vector<std::string>& files) {
   const bozza_linea& b = e.b;
   const misure& f = e.f;
-  std::string r = "{\"files\":[";
+  std::string r = "{";
+  if (b.deviazione.presente) {
+    r += "\"deviazione\":{\"fermate\":[";
+    for (size_t k = 0; k < b.tappe.size(); ++k) r += (k ? "," : "") + json_testo(b.tappe[k].nome);
+    r += "],\"lunghezza\":" + testo_reale(b.deviazione.lunghezza, 0) +
+         ",\"diretta\":" + testo_reale(b.deviazione.diretta, 0) +
+         ",\"messaggio\":" + json_testo(b.avvisi.front().testo) + "},";
+  }
+  r += "\"files\":[";
   for (size_t i = 0; i < files.size(); ++i) r += (i ? "," : "") + json_testo(files[i]);
   r += "],\"origine\":{\"lat\":" + testo_reale(b.pn.origine.lat, 7) +
        ",\"lon\":" + testo_reale(b.pn.origine.lon, 7) +

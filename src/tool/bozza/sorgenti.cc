@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "model/impaginazione.h"
+#include "model/regole.h"
 #include "platform/testo.h"
 #include "tool/bozza/bozza.h"
 #include "tool/bozza/testi.h"
@@ -84,9 +85,11 @@ std::vector<sezione_sorgente> sezioni_linea(const bozza_linea& b) {
 std::vector<std::string> valori_stazione(const bozza_linea& b, size_t k, int sosta) {
   const stazione_bozza& x = b.stazioni[k];
   const std::string d = n(std::min(sosta, 255));
-  if (k == 0) return {"1", "1", "0", "4", "1", "0", "2", "1", "1", "1"};
+  // opzione_2 only where the station keeps it: check would say it is cleared.
+  const std::string o2 = regole::opzione_2_tenuta(x.lunghezza, k == 0) ? "1" : "0";
+  if (k == 0) return {"1", o2, "0", "4", "1", "0", "2", "1", "1", "1"};
   if (k + 1 == b.stazioni.size()) return {"1", "0", "0", "1", "1", "0", "2", "1", "1", "0"};
-  if (x.principale) return {"1", "1", "0", "4", "1", "0", "2", "1", "1", d};
+  if (x.principale) return {"1", o2, "0", "4", "1", "0", "2", "1", "1", d};
   return {"0", "0", "0", "1", "1", "0", "4", "1", "1", d};
 }
 

@@ -63,6 +63,12 @@ struct scelte_bozza {
   int64_t partenza = 8 * 3600;     // seconds after midnight
 };
 
+// The route against the straight lines between its places.
+struct deviazione_percorso {
+  double lunghezza = 0, diretta = 0;  // metres, up to the last place
+  bool presente = false;              // longer than the draft takes for a route
+};
+
 struct bozza_linea {
   // The route on the map.
   percorso strada;
@@ -83,6 +89,7 @@ struct bozza_linea {
   std::vector<cippo_bozza> cippi;
   bool km_all_indietro = false;
   std::vector<avviso_bozza> avvisi;
+  deviazione_percorso deviazione;
   // The track cells that hold an object already, and what.
   std::map<int64_t, std::string> celle;
   // What the gradients were drawn from: the tile's height every 10 m of the
@@ -114,8 +121,9 @@ struct misure {
   int pendenza_massima = 0;
   double scarto_quote = 0;  // heights the gradients give against the tile's
   int64_t dove_quote = 0;
-  size_t avvisi_check = 0;      // what `check` would still say
-  size_t avvisi_marcatori = 0;  // of which markers overwritten (signals close together)
+  size_t avvisi_check = 0;               // what `check` would still say
+  std::vector<std::string> testi_check;  // its words, each
+  size_t avvisi_marcatori = 0;           // of which markers overwritten (signals close together)
 };
 
 // The route's nodes on the plan, the plan fitted to them.
@@ -127,7 +135,14 @@ std::string dove(int64_t posizione);
 
 void disegna_pendenze(const mappa_osm& m, const std::vector<tessera>& dem, bozza_linea& b);
 void disegna_velocita(const mappa_osm& m, const scelte_bozza& s, bozza_linea& b);
+// Stations at their stops on the route, every zone and stop cell on the
+// line: the terminus at its stop with the zone the rails past it leave room for.
 void disegna_stazioni(const mappa_osm& m, bozza_linea& b);
+// How far past the terminus' stop the route runs on for its longest zone.
+double oltre_arrivo();
+// A route much longer than the straight lines between its places (--via out
+// of order?): the warning, first of all, or nothing.
+void avvisa_deviazione(const mappa_osm& m, bozza_linea& b);
 void disegna_segnali(const mappa_osm& m, bozza_linea& b);
 void disegna_chilometri(const mappa_osm& m, bozza_linea& b);
 // Level crossings as named signs, as many as the table has room for.

@@ -123,7 +123,8 @@ const uso_comando kUsi[] = {
      "inizio."},
     {"draft",
      "draft MAP DIR ROUTE TRAIN --from NAME --to NAME [--via NAME]... [--dem TILE]... "
-     "[--default-speed KMH] [--dwell S] [--margin P] [--departure HH:MM] [--force] [--json]",
+     "[--default-speed KMH] [--dwell S] [--margin P] [--departure HH:MM] [--force] [--json] | "
+     "draft MAP --stops [--near NAME] | draft MAP --gtfs FEED --trips --from NAME --to NAME",
      "scrive DIR/ROUTE_linea.txt e DIR/ROUTE_TRAIN-.txt, una bozza di linea e di treno dalla\n"
      "      mappa OpenStreetMap MAP (PBF, o XML anche .gz e .bz2 dove la build lo legge): il\n"
      "      percorso sui binari fra le fermate --from, --via (nell'ordine) e --to, le curve\n"
@@ -137,7 +138,13 @@ const uso_comando kUsi[] = {
      "      --json stampa una riga con \"origine\", \"rotta\", \"lunghezza\", \"stazioni\" e\n"
      "      le misure. Un sorgente che esiste già (la mappa stessa, se ha quel nome) si\n"
      "      sostituisce solo con --force. Una mappa o una tessera illeggibile, un nome che non\n"
-     "      c'è: stato 2 e nulla scritto."},
+     "      c'è: stato 2 e nulla scritto. Un percorso lungo più di 1,5 volte la linea d'aria\n"
+     "      fra le fermate in fila è un avviso, il primo (--via fuori ordine?). Con\n"
+     "      draft MAP --stops [--near NAME] elenca le fermate ferroviarie della mappa (nome,\n"
+     "      genere, posizione, linee) o le più vicine a una, senza scrivere nulla. Con\n"
+     "      draft MAP --gtfs FEED --trips --from NAME --to NAME elenca le corse del feed GTFS\n"
+     "      FEED (cartella o .zip) che fermano a --from e poi a --to: id, linea, orari, giorni\n"
+     "      di servizio, prima e ultima fermata (la mappa non è letta)."},
 };
 
 }  // namespace

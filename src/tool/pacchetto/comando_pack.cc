@@ -62,10 +62,8 @@ int comando_pack(const argomenti& a) {
     for (const pacchetto::file_pacchetto& f : *p) bersagli.push_back(file::percorso(dove, f.nome));
   for (const std::string& b : bersagli)
     if (std::string perche = ostacolo_sorgente(b, l.ha("--force")); !perche.empty()) {
-      std::fprintf(stderr, "scenario: pack: %s
-                   scenario:pack
-                   : nessun file scritto ",
-                     perche.c_str());
+      std::fprintf(stderr, "scenario: pack: %s\nscenario: pack: nessun file scritto\n",
+                   perche.c_str());
       return kUscitaFallita;
     }
   riuscita w = in_zip ? pacchetto::scrivi_zip(dove, *p) : pacchetto::scrivi_cartella(dove, *p);

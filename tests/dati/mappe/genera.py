@@ -157,6 +157,53 @@ def staccati(nome):
     m.scrivi(nome)
 
 
+def accanto(nome):
+    """A double track three kilometres east, nodes 200 m apart: a station
+    drawn only as a node 40 m north of it, and a bus station of its name with
+    a stop position of buses south of it; a stop position at each end."""
+    m = mappa(45.5, 10.5)
+    for dy, senso in ((0, 'forward'), (4.5, 'backward')):
+        p = traccia([('dritto', 3000)], 200, x=0, y=dy)
+        nodi = [m.nodo(x, y, **(dict(FERMATA, name='Ovest') if i == 0 else dict(FERMATA, name='Est') if i == len(p) - 1 else {})) for i, (x, y) in enumerate(p)]
+        m.via(nodi, maxspeed='120', usage='main', **{'railway__preferred_direction': senso})
+    m.nodo(1090, 44.5, railway='station', name='Centrale')
+    m.nodo(1350, -60, amenity='bus_station', name='Centrale')
+    m.nodo(1300, -25, public_transport='stop_position', bus='yes', name='Centrale')
+    m.scrivi(nome)
+
+
+def capolinea(nome):
+    """Two kilometres east; the terminus' stop 100 m before the rails end."""
+    m = mappa(45.5, 10.5)
+    p = traccia([('dritto', 2000)], 50)
+    nodi = [m.nodo(x, y, **(dict(FERMATA, name='Inizio') if i == 0 else dict(FERMATA, name='Fine') if i == len(p) - 3 else {})) for i, (x, y) in enumerate(p)]
+    m.via(nodi, maxspeed='100')
+    m.scrivi(nome)
+
+
+def racchetta(nome):
+    """Two kilometres east, Ovest, Mezzo and Est 1 km apart, then a loop that
+    brings trains back west through Est: from Est to Mezzo is 6.6 km round it."""
+    m = mappa(45.5, 10.5)
+    p = traccia([('dritto', 2000)], 50)
+    nomi = {0: 'Ovest', 20: 'Mezzo', 40: 'Est'}
+    nodi = [m.nodo(x, y, **(dict(FERMATA, name=nomi[i]) if i in nomi else {})) for i, (x, y) in enumerate(p)]
+    m.via(nodi, maxspeed='100')
+
+    def anello(r):
+        return traccia([('arco', -2000, 40), ('arco', r, 260), ('arco', -2000, 40)], 20, x=2000, y=0)
+
+    # The middle arc's radius that brings the loop back to its start.
+    basso, alto = 200.0, 2000.0
+    for _ in range(100):
+        r = (basso + alto) / 2
+        meta = anello(r)[len(anello(r)) // 2]
+        basso, alto = (r, alto) if meta[1] > 0 else (basso, r)
+    giro = anello(r)
+    m.via([nodi[-1]] + [m.nodo(x, y) for x, y in giro[1:-1]] + [nodi[-1]], maxspeed='100')
+    m.scrivi(nome)
+
+
 if __name__ == '__main__':
     d = sys.argv[1] if len(sys.argv) > 1 else '.'
     semplice(os.path.join(d, 'cerchio.osm'), [('dritto', 500), ('arco', 1000, 90), ('dritto', 500)], 10)
@@ -166,3 +213,6 @@ if __name__ == '__main__':
     doppio(os.path.join(d, 'doppio.osm'))
     ponte(os.path.join(d, 'ponte.osm'))
     staccati(os.path.join(d, 'staccati.osm'))
+    accanto(os.path.join(d, 'accanto.osm'))
+    capolinea(os.path.join(d, 'capolinea.osm'))
+    racchetta(os.path.join(d, 'racchetta.osm'))
