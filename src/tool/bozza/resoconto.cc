@@ -175,8 +175,21 @@ std::string resoconto_json(const esito_bozza& e, const std::vector<std::string>&
        ",\"stazioni\":[";
   for (size_t i = 0; i < b.stazioni.size(); ++i)
     r += std::string(i ? "," : "") + "{\"nome\":" + json_testo(b.stazioni[i].nome) +
-         ",\"posizione\":" + n(b.stazioni[i].posizione) +
-         ",\"orario\":" + json_testo(regole::ora_testo(b.stazioni[i].orario)) + "}";
+         ",\"posizione\":" + n(b.stazioni[i].posizione) + ",\"orario\":" +
+         (b.stazioni[i].orario > 0 || b.orario.empty()
+              ? json_testo(regole::ora_testo(b.stazioni[i].orario))
+              : std::string("null")) +
+         "}";
+  // A timetable's legs: seconds scheduled, of the run, and the stretch that slows it.
+  if (!b.orario.empty()) {
+    r += "],\"tratte\":[";
+    for (size_t i = 0; i < b.tratte.size(); ++i)
+      r += std::string(i ? "," : "") + "{\"da\":" + json_testo(b.stazioni[b.tratte[i].da].nome) +
+           ",\"a\":" + json_testo(b.stazioni[b.tratte[i].a].nome) +
+           ",\"prevista\":" + n(b.tratte[i].prevista) +
+           ",\"marcia\":" + testo_reale(b.tratte[i].marcia, 1) +
+           ",\"lento\":" + json_testo(b.tratte[i].lento) + "}";
+  }
   r += "],\"curve\":" + n(static_cast<int64_t>(b.t.curve.size())) +
        ",\"pendenze\":" + n(static_cast<int64_t>(b.pendenze.size())) +
        ",\"cartelli_velocita\":" + n(static_cast<int64_t>(b.cartelli_velocita.size())) +
