@@ -154,7 +154,15 @@ void orari_della_corsa(bozza_linea& b) {
     const int64_t partenza = f.partenza >= 0 ? f.partenza : f.arrivo;
     x.nome = f.nome;
     x.orario = prima ? partenza : arrivo;
-    x.sosta = prima || ultima ? 0 : static_cast<int>(std::max<int64_t>(partenza - arrivo, 0));
+    // Midnight is written as no time at all: a second later keeps the stop.
+    if (x.orario % regole::kGiorno == 0) {
+      ++x.orario;
+      b.avvisi.push_back(
+          {"«" + f.nome +
+               "» alle 00:00:00 è scritta alle 00:00:01: l'ora zero vuol dire senza orario",
+           "", -1});
+    }
+    x.sosta = prima || ultima ? 0 : static_cast<int>(std::max<int64_t>(partenza - x.orario, 0));
     f.stazione = static_cast<int64_t>(j);
     k = j + 1;
   }
