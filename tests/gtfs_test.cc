@@ -10,6 +10,9 @@
 #include "aiuti.h"
 #include "model/regole.h"
 #include "tool/bozza/orari_gtfs.h"
+#include "tool/bozza/resoconto.h"
+#include "tool/bozza/stesura.h"
+#include "tool/pacchetto/pacchetto.h"
 
 namespace fs = std::filesystem;
 using namespace bozza;
@@ -57,6 +60,26 @@ std::string scrivi_feed(const cartella_temporanea& t,
   for (const auto& [n, d] : f)
     if (d != "-") scrivi_tutto(t / n, d);
   return t.percorso;
+}
+
+std::string mappa(const std::string& nome) {
+  return (fs::path(__FILE__).parent_path() / "dati" / "mappe" / nome).string();
+}
+
+esito_bozza bozza_della_corsa(const std::string& m, const std::string& feed,
+                              const std::string& corsa) {
+  opzioni_bozza o;
+  o.mappa = mappa(m), o.gtfs = feed, o.corsa = corsa;
+  o.cartella = ".", o.linea = "L", o.treno = "1";
+  return disegna_bozza(o);
+}
+
+// The drafted stations as "name hh:mm:ss" ("name -" untimed).
+std::vector<std::string> stazioni(const esito_bozza& e) {
+  std::vector<std::string> r;
+  for (const stazione_bozza& x : e.b.stazioni)
+    r.push_back(x.nome + " " + (x.orario > 0 ? regole::ora_testo(x.orario) : "-"));
+  return r;
 }
 
 int scenario(const std::string& args, std::string* uscita) {
@@ -230,4 +253,93 @@ TEST(GtfsGuasti, ABrokenFeedIsRefusedWithItsFileAndLine) {
   std::string u;
   EXPECT_EQ(scenario("draft x --gtfs " + (t / "corto.zip") + " --trips --from A --to B", &u), 2);
   EXPECT_NE(u.find("corto.zip: non è un archivio zip leggibile"), std::string::npos) << u;
+}
+
+TEST(GtfsBozza, TheRealTrainsStopsAndTimesMatchedByPositionOnTheSharedMap) {
+  // IC 51 non-stop from Erfurt to Weimar: the stops past the extract left out.
+  esito_bozza e = bozza_della_corsa("vde8.2-rail.osm.pbf", feed_vero(), "121045");
+  ASSERT_EQ(e.errore, "");
+  EXPECT_EQ(stazioni(e), (std::vector<std::string>{"Erfurt Hbf 08:44:00", "Vieselbach -",
+                                                   "Hopfgarten -", "Weimar 08:57:00"}));
+  EXPECT_EQ(e.f.avvisi_check, 0u) << (e.f.testi_check.empty() ? "" : e.f.testi_check[0]);
+  ASSERT_EQ(e.b.tratte.size(), 1u);
+  EXPECT_EQ(e.b.tratte[0].prevista, 13 * 60);
+  EXPECT_GT(e.b.tratte[0].marcia, 5 * 60);
+  EXPECT_EQ(e.b.tratte[0].lento, "");
+  const std::string r = resoconto_testo(e, {});
+  EXPECT_NE(r.find("da «Erfurt Hbf» a «Weimar»: previsti 13 min, la marcia "), std::string::npos)
+      << r;
+  EXPECT_NE(r.find("(prima di «Erfurt Hbf»): «Kassel Bahnhof Wilhelmshöhe», «Bebra»"),
+            std::string::npos);
+  EXPECT_NE(e.treno.find("orologio,                    8, 44, 0"), std::string::npos);
+  // The feed's credit is where pack takes the notes' sources from.
+  const std::vector<std::string> c = pacchetto::crediti_sorgente(e.treno, false);
+  ASSERT_EQ(c.size(), 1u);
+  EXPECT_NE(c[0].find("DELFI e.V."), std::string::npos) << c[0];
+  EXPECT_NE(c[0].find("CC BY 4.0"), std::string::npos) << c[0];
+
+  // Past midnight: the next day's clock, the dwell in its own field, the
+  // feed's names on a map whose names differ, through Weimar without a stop.
+  e = bozza_della_corsa("vde8.2-rail.osm.pbf", feed_vero(), "353442");
+  ASSERT_EQ(e.errore, "");
+  std::vector<std::string> orari;
+  bool weimar = false;
+  for (const stazione_bozza& x : e.b.stazioni) {
+    if (x.orario > 0) orari.push_back(x.nome + " " + regole::ora_testo(x.orario % regole::kGiorno));
+    weimar |= x.nome == "Weimar" && x.orario == 0;
+  }
+  EXPECT_EQ(orari, (std::vector<std::string>{"Erfurt Hbf 03:21:00", "Naumburg(Saale)Hbf 04:03:00",
+                                             "Halle(Saale)Hbf 04:33:00"}));
+  EXPECT_TRUE(weimar);
+  EXPECT_NE(e.treno.find(", 120, 4,  3, 0, Naumburg(Saale)Hbf"), std::string::npos) << e.treno;
+  EXPECT_EQ(e.f.avvisi_check, 0u) << (e.f.testi_check.empty() ? "" : e.f.testi_check[0]);
+  EXPECT_EQ(e.b.tratte.size(), 2u);
+}
+
+TEST(GtfsBozza, ALegTooTightIsAWarningAndBadTripsAreRefusedWithNothingWritten) {
+  // Hand-made stops by the map's Ovest, Mezzo and Est under other names, and
+  // one far away: at the start it is left out, in the middle refused.
+  cartella_temporanea t;
+  scrivi_tutto(t / "stops.txt",
+               "stop_id,stop_name,stop_lat,stop_lon\nL,Lontana,46.0,11.0\n"
+               "P,Prima Centrale,45.5008,10.5002\nM,Mezzo Paese,45.4995,10.5128\n"
+               "E,Est Ultima,45.5003,10.5255\n");
+  scrivi_tutto(t / "trips.txt", "trip_id,service_id,route_id\nN1,S,R\nN2,S,R\n");
+  scrivi_tutto(t / "routes.txt", "route_id,route_short_name\nR,RE 9\n");
+  scrivi_tutto(t / "stop_times.txt",
+               "trip_id,stop_id,stop_sequence,arrival_time,departure_time\n"
+               "N1,L,1,23:00:00,23:00:00\nN1,P,2,23:58:00,23:59:00\n"
+               "N1,M,3,24:01:30,24:02:30\nN1,E,4,24:03:00,24:03:00\n"
+               "N2,P,1,10:00:00,10:00:00\nN2,L,2,10:05:00,10:05:00\nN2,E,3,10:10:00,10:10:00\n");
+  esito_bozza e = bozza_della_corsa("racchetta.osm", t.percorso, "N1");
+  ASSERT_EQ(e.errore, "");
+  EXPECT_EQ(stazioni(e), (std::vector<std::string>{"Prima Centrale 23:59:00",
+                                                   "Mezzo Paese 00:01:30", "Est Ultima 00:03:00"}));
+  ASSERT_EQ(e.b.tratte.size(), 2u);
+  EXPECT_EQ(e.b.tratte[0].lento, "");
+  EXPECT_EQ(e.b.tratte[1].prevista, 30);
+  size_t stretti = 0;
+  for (const avviso_bozza& a : e.b.avvisi)
+    stretti += a.testo.find("non tiene l'orario da «Mezzo Paese» a «Est Ultima»: 30 s previsti") !=
+                   std::string::npos &&
+               a.testo.find("il limite di 100 km/h da 1000 m a 2000 m") != std::string::npos;
+  EXPECT_EQ(stretti, 1u);
+
+  const std::string base = programma(SCENARIO_BIN) + " draft " + mappa("racchetta.osm") + " " +
+                           (t / "out") + " R 1 --gtfs ";
+  const std::vector<std::tuple<std::string, int, std::string>> casi = {
+      {t.percorso + " --trip N2", 2, "la fermata «Lontana» della corsa N2 non è sulla mappa"},
+      {t.percorso + " --trip N9", 2, "la corsa N9 non è nel feed"},
+      {feed_vero() + " --trip 121045", 2, "nessuna fermata della corsa 121045 è sulla mappa"},
+      {t.percorso + " --trip N1 --from Est --to \"Mezzo Paese\"", 2,
+       "la corsa N1 ferma a «Mezzo Paese» prima che a «Est»"},
+      {t.percorso + " --trip N1 --via Mezzo", 64, "niente --via"},
+      {t.percorso, 64, "--gtfs e --trip vanno insieme"},
+  };
+  for (const auto& [args, stato, atteso] : casi) {
+    std::string u;
+    EXPECT_EQ(esegui(base + args + " 2>&1", &u), stato) << args;
+    EXPECT_NE(u.find(atteso), std::string::npos) << args << "\n" << u;
+  }
+  EXPECT_FALSE(fs::exists(t / "out"));
 }

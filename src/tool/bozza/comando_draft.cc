@@ -59,6 +59,8 @@ int leggi_opzioni(const argomenti& a, bozza::opzioni_bozza& o, bool& json, bool&
   if (int s = leggi_argomenti("draft", a,
                               {{"--from", "un nome"},
                                {"--to", "un nome"},
+                               {"--gtfs", "un feed"},
+                               {"--trip", "un id"},
                                {"--via", "un nome", nullptr, true},
                                {"--dem", "una tessera", nullptr, true},
                                {"--default-speed", "km/h"},
@@ -75,8 +77,13 @@ int leggi_opzioni(const argomenti& a, bozza::opzioni_bozza& o, bool& json, bool&
   o.mappa = l.posizionali[0], o.cartella = l.posizionali[1];
   o.linea = l.posizionali[2], o.treno = l.posizionali[3];
   if (int s = nomi_scenario("draft", o.linea, o.treno); s >= 0) return s;
-  if (!l.ha("--from") || !l.ha("--to"))
+  if (l.ha("--gtfs") != l.ha("--trip"))
+    return errore_uso("draft", "--gtfs e --trip vanno insieme: il feed e la sua corsa");
+  if (l.ha("--gtfs") && l.ha("--via"))
+    return errore_uso("draft", "con --trip le fermate sono quelle della corsa: niente --via");
+  if (!l.ha("--gtfs") && (!l.ha("--from") || !l.ha("--to")))
     return errore_uso("draft", "draft vuole --from e --to: le fermate di partenza e di arrivo");
+  o.gtfs = l.valore("--gtfs"), o.corsa = l.valore("--trip");
   o.da = l.valore("--from"), o.a = l.valore("--to");
   o.via = l.ripetute["--via"], o.dem = l.ripetute["--dem"];
   if (o.via.size() > kViaMassime)

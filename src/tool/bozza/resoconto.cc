@@ -1,5 +1,6 @@
 #include "tool/bozza/resoconto.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "model/regole.h"
@@ -67,13 +68,26 @@ std::string scarti(const esito_bozza& e) {
 }
 
 std::string stazioni(const esito_bozza& e) {
-  std::string r =
-      "Stazioni (orari dalla marcia del treno, che accelera e frena, più margine e sosta):\n";
+  const bool corsa = !e.b.orario.empty();
+  std::string r = corsa ? "Stazioni (orari della corsa; senza orario quelle dove non ferma):\n"
+                        : "Stazioni (orari dalla marcia del treno, che accelera e frena, più "
+                          "margine e sosta):\n";
   for (const stazione_bozza& s : e.b.stazioni) {
     char riga[64];
     std::snprintf(riga, sizeof riga, "  %9lld m  %s  ", static_cast<long long>(s.posizione),
-                  regole::ora_testo(s.orario).c_str());
-    r += riga + s.nome + "\n";
+                  s.orario > 0 || !corsa ? regole::ora_testo(s.orario % regole::kGiorno).c_str()
+                                         : "--:--:--");
+    r += riga + s.nome;
+    if (corsa && s.sosta > 0) r += " (sosta " + regole::durata_testo(s.sosta) + ")";
+    r += "\n";
+  }
+  if (!corsa) return r;
+  r += "Orario della corsa contro la marcia sulla linea disegnata:\n";
+  for (const tratta_orario& t : e.b.tratte) {
+    r += "  da «" + e.b.stazioni[t.da].nome + "» a «" + e.b.stazioni[t.a].nome + "»: previsti " +
+         regole::durata_testo(t.prevista) + ", la marcia " +
+         regole::durata_testo(std::llround(std::ceil(t.marcia)));
+    r += t.lento.empty() ? "\n" : "; non lo tiene: lo rallenta " + t.lento + "\n";
   }
   return r;
 }
@@ -161,8 +175,21 @@ std::string resoconto_json(const esito_bozza& e, const std::vector<std::string>&
        ",\"stazioni\":[";
   for (size_t i = 0; i < b.stazioni.size(); ++i)
     r += std::string(i ? "," : "") + "{\"nome\":" + json_testo(b.stazioni[i].nome) +
-         ",\"posizione\":" + n(b.stazioni[i].posizione) +
-         ",\"orario\":" + json_testo(regole::ora_testo(b.stazioni[i].orario)) + "}";
+         ",\"posizione\":" + n(b.stazioni[i].posizione) + ",\"orario\":" +
+         (b.stazioni[i].orario > 0 || b.orario.empty()
+              ? json_testo(regole::ora_testo(b.stazioni[i].orario))
+              : std::string("null")) +
+         "}";
+  // A timetable's legs: seconds scheduled, of the run, and the stretch that slows it.
+  if (!b.orario.empty()) {
+    r += "],\"tratte\":[";
+    for (size_t i = 0; i < b.tratte.size(); ++i)
+      r += std::string(i ? "," : "") + "{\"da\":" + json_testo(b.stazioni[b.tratte[i].da].nome) +
+           ",\"a\":" + json_testo(b.stazioni[b.tratte[i].a].nome) +
+           ",\"prevista\":" + n(b.tratte[i].prevista) +
+           ",\"marcia\":" + testo_reale(b.tratte[i].marcia, 1) +
+           ",\"lento\":" + json_testo(b.tratte[i].lento) + "}";
+  }
   r += "],\"curve\":" + n(static_cast<int64_t>(b.t.curve.size())) +
        ",\"pendenze\":" + n(static_cast<int64_t>(b.pendenze.size())) +
        ",\"cartelli_velocita\":" + n(static_cast<int64_t>(b.cartelli_velocita.size())) +

@@ -84,7 +84,7 @@ std::vector<sezione_sorgente> sezioni_linea(const bozza_linea& b) {
 // stations of its kind have them; the last but one is the dwell.
 std::vector<std::string> valori_stazione(const bozza_linea& b, size_t k, int sosta) {
   const stazione_bozza& x = b.stazioni[k];
-  const std::string d = n(std::min(sosta, 255));
+  const std::string d = n(std::min(x.sosta >= 0 ? x.sosta : sosta, 255));
   // opzione_2 only where the station keeps it: check would say it is cleared.
   const std::string o2 = regole::opzione_2_tenuta(x.lunghezza, k == 0) ? "1" : "0";
   if (k == 0) return {"1", o2, "0", "4", "1", "0", "2", "1", "1", "1"};
@@ -144,7 +144,9 @@ void scrivi_sorgenti(bozza_linea& b, const scelte_bozza& s, std::string& linea,
                   testo_reale(b.pn.origine.lon, 7));
   prima.push_back(std::string(kChiaveRotta) + ", " + testo_reale(b.pn.rotta, 7));
   linea = componi(prima, l);
-  treno = componi({}, sezioni_treno(b, s));
+  std::vector<std::string> crediti;
+  if (!b.credito_orario.empty()) crediti.push_back(testo::a_1252(b.credito_orario));
+  treno = componi(crediti, sezioni_treno(b, s));
 }
 
 }  // namespace bozza

@@ -26,9 +26,27 @@ struct stazione_bozza {
   std::string nome;  // UTF-8, as the map has it
   int64_t posizione = 0, lunghezza = 0;
   int tipo = 0;
-  int64_t orario = 0;  // seconds after midnight
+  int64_t orario = 0;  // seconds after midnight; 0 where the train does not stop
   uint32_t nodo = 0;
   bool principale = false;  // a station of several stops
+  int sosta = -1;           // seconds; -1: the draft's --dwell
+};
+
+// A stop of the timetable's trip where the route meets it: the feed's call
+// and the station of the draft it became (-1 while none).
+struct fermata_orario {
+  std::string nome;                    // the feed's
+  int64_t arrivo = -1, partenza = -1;  // as passaggio_feed
+  int64_t stazione = -1;               // index in bozza_linea::stazioni
+};
+
+// A leg of the trip: scheduled from departure to arrival against the run
+// the rulebook gives on the drafted line.
+struct tratta_orario {
+  size_t da = 0, a = 0;  // indices in bozza_linea::stazioni
+  int64_t prevista = 0;
+  double marcia = 0;
+  std::string lento;  // where it is slower than the timetable: the stretch; "" when kept
 };
 struct segnale_bozza {
   int64_t posizione = 0;
@@ -90,6 +108,11 @@ struct bozza_linea {
   bool km_all_indietro = false;
   std::vector<avviso_bozza> avvisi;
   deviazione_percorso deviazione;
+  // A draft from a timetable: the trip's stops, one per place, its legs,
+  // and the feed's credit.
+  std::vector<fermata_orario> orario;
+  std::vector<tratta_orario> tratte;
+  std::string credito_orario;
   // The track cells that hold an object already, and what.
   std::map<int64_t, std::string> celle;
   // What the gradients were drawn from: the tile's height every 10 m of the
@@ -165,6 +188,7 @@ struct opzioni_bozza {
   std::vector<std::string> dem;
   std::string da, a;
   std::vector<std::string> via;
+  std::string gtfs, corsa;             // a feed and its trip, in place of the route's places
   std::string cartella, linea, treno;  // where the sources go, and their names
   scelte_bozza scelte;
 };

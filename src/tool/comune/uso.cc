@@ -124,6 +124,7 @@ const uso_comando kUsi[] = {
     {"draft",
      "draft MAP DIR ROUTE TRAIN --from NAME --to NAME [--via NAME]... [--dem TILE]... "
      "[--default-speed KMH] [--dwell S] [--margin P] [--departure HH:MM] [--force] [--json] | "
+     "draft MAP DIR ROUTE TRAIN --gtfs FEED --trip ID [--from NAME] [--to NAME] [--dem TILE]... | "
      "draft MAP --stops [--near NAME] | draft MAP --gtfs FEED --trips --from NAME --to NAME",
      "scrive DIR/ROUTE_linea.txt e DIR/ROUTE_TRAIN-.txt, una bozza di linea e di treno dalla\n"
      "      mappa OpenStreetMap MAP (PBF, o XML anche .gz e .bz2 dove la build lo legge): il\n"
@@ -144,7 +145,13 @@ const uso_comando kUsi[] = {
      "      genere, posizione, linee) o le più vicine a una, senza scrivere nulla. Con\n"
      "      draft MAP --gtfs FEED --trips --from NAME --to NAME elenca le corse del feed GTFS\n"
      "      FEED (cartella o .zip) che fermano a --from e poi a --to: id, linea, orari, giorni\n"
-     "      di servizio, prima e ultima fermata (la mappa non è letta)."},
+     "      di servizio, prima e ultima fermata (la mappa non è letta). Con --gtfs FEED\n"
+     "      --trip ID il treno è la corsa ID del feed: le sue fermate che la mappa ha (o quelle\n"
+     "      da --from a --to, nomi del feed o della mappa), trovate per posizione, sono le\n"
+     "      fermate del percorso; ognuna è una stazione con il nome e l'orario del feed (la\n"
+     "      sosta a parte), quelle dove non ferma sono senza orario. Il resoconto dà tratta per\n"
+     "      tratta l'orario contro la marcia; una tratta che il treno non tiene è un avviso.\n"
+     "      Niente --via con --trip."},
 };
 
 }  // namespace
