@@ -90,28 +90,6 @@ void etichette_leggibili(const osmium::TagList& t, const char* di, int64_t id) {
                         std::to_string(id) + " hanno un byte nullo dentro un testo");
 }
 
-// A stop's name as the whole draft carries it, so that the source, the report
-// and --json show one text: valid UTF-8 (a stray byte read as Windows-1252,
-// as --json reads it), each run of controls one blank, none at the ends.
-std::string nome_sicuro(const char* grezzo) {
-  const std::string s = testo::utf8_valido(grezzo);
-  std::string r;
-  bool vuoto = false;
-  for (size_t i = 0; i < s.size();) {
-    char32_t c = 0;
-    const size_t n = std::max<size_t>(testo::sequenza_utf8(s, i, c), 1);
-    if (regole::carattere_da_sorgente(c)) {
-      if (vuoto) r += ' ';
-      r.append(s, i, n);
-      vuoto = false;
-    } else {
-      vuoto = !r.empty();
-    }
-    i += n;
-  }
-  return r;
-}
-
 void sulla_terra_o_rifiuta(const osmium::Location& l, const nodo_osm& x) {
   if (sulla_terra(x.dove())) return;
   const std::string dove = l.is_undefined() ? " non ha coordinate"

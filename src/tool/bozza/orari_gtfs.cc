@@ -17,6 +17,7 @@
 #include "platform/file.h"
 #include "platform/testo.h"
 #include "tool/bozza/percorso.h"
+#include "tool/bozza/testi.h"
 
 namespace bozza {
 
@@ -373,22 +374,9 @@ std::string copia(std::string_view v) {
   return std::string(v);
 }
 
-// A name as the tool shows it: valid UTF-8, controls made one blank, none at
-// the ends.
+// A name as the tool shows it: the draft's one rule, blanks run together.
 std::string nome_pulito(std::string_view grezzo) {
-  const std::string s = testo::utf8_valido(grezzo);
-  std::string r;
-  bool vuoto = false;
-  for (size_t i = 0; i < s.size();) {
-    char32_t c = 0;
-    const size_t n = std::max<size_t>(testo::sequenza_utf8(s, i, c), 1);
-    const bool tiene = regole::carattere_da_sorgente(c) && c != ' ';
-    if (tiene && vuoto) r += ' ';
-    if (tiene) r.append(s, i, n);
-    vuoto = !tiene && !r.empty();
-    i += n;
-  }
-  return r;
+  return nome_sicuro(grezzo, true);
 }
 
 bool numero(std::string_view v, int64_t& x) {
