@@ -106,11 +106,20 @@ int64_t progressiva(const std::vector<tratto_km>& tratti, int64_t p) {
   return r->progressiva + (p - r->da);
 }
 
-std::string testo_progressiva(int64_t m) {
+namespace {
+
+// Kilometres and metres of a chainage, parted by `separatore`.
+std::string chilometri(int64_t m, char separatore) {
   const long long a = std::llabs(static_cast<long long>(m));
   char b[48];
-  std::snprintf(b, sizeof b, "%s%lld+%03lld", m < 0 ? "-" : "", a / 1000, a % 1000);
+  std::snprintf(b, sizeof b, "%s%lld%c%03lld", m < 0 ? "-" : "", a / 1000, separatore, a % 1000);
   return b;
+}
+
+}  // namespace
+
+std::string testo_progressiva(int64_t m) {
+  return chilometri(m, '+');
 }
 
 std::string testo_km(int64_t m) {
@@ -118,10 +127,7 @@ std::string testo_km(int64_t m) {
 }
 
 std::string km_scheda(int64_t m) {
-  const long long a = std::llabs(static_cast<long long>(m));
-  char b[48];
-  std::snprintf(b, sizeof b, "%s%lld.%03lld", m < 0 ? "-" : "", a / 1000, a % 1000);
-  return b;
+  return chilometri(m, '.');
 }
 
 bool con_fermata(int32_t tipo) {
