@@ -6,12 +6,13 @@
 # object may have read a header of an optional library (the host's
 # /usr/include is still visible to the compiler, so only the dependency
 # files can tell).
-#   bash strumenti/prova-essenziale.sh [BUILD_DIR]
+#   bash strumenti/prova-essenziale.sh [BUILD_DIR [CMAKE_OPTION...]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build-essenziale}
+shift || true
 
-cmake -S . -B "$dir" -DCOMPATTATORE_SOLO_ESSENZIALE=ON
+cmake -S . -B "$dir" -DCOMPATTATORE_SOLO_ESSENZIALE=ON "$@"
 cmake --build "$dir" -j2
 
 facoltative='/(nlohmann|boost|osmium|protozero|X11)/|/zlib\.h|/zconf\.h|/bzlib\.h|/expat\.h'

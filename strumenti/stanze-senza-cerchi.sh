@@ -10,22 +10,22 @@ set -u
 radice=${1:-"$(dirname "$0")/.."}
 cd "$radice" || exit 1
 
-stanza_di() { # a path under src/ -> its room, or "core"
-  case "$1" in
-    tool/server/*/*) echo "$1" | cut -d/ -f2-3 | tr / _ ;;
-    tool/*/*) echo "$1" | cut -d/ -f2 ;;
-    *) echo core ;;
-  esac
-}
-
+# One awk over every include: a path under src/ gives its room, or "core".
 archi=$(
-  grep -rE --include='*.h' --include='*.cc' '^#include "' src | while IFS= read -r riga; do
-    file=${riga%%:*}
-    incluso=$(echo "$riga" | sed -E 's/^[^:]*:#include "([^"]*)".*/\1/')
-    a=$(stanza_di "${file#src/}")
-    b=$(stanza_di "$incluso")
-    [ "$a" != "$b" ] && echo "$a $b $file"
-  done | sort -u
+  grep -rE --include='*.h' --include='*.cc' '^#include "' src | awk -F: '
+    function stanza(p, parti, n) {
+      n = split(p, parti, "/")
+      if (parti[1] == "tool" && parti[2] == "server" && n >= 4) return "server_" parti[3]
+      if (parti[1] == "tool" && n >= 3) return parti[2]
+      return "core"
+    }
+    {
+      file = $1
+      incluso = $0; sub(/^[^:]*:#include "/, "", incluso); sub(/".*/, "", incluso)
+      da = file; sub(/^src\//, "", da)
+      a = stanza(da); b = stanza(incluso)
+      if (a != b) print a, b, file
+    }' | sort -u
 )
 
 fallito=0
