@@ -199,7 +199,8 @@ void voce_su_piu_righe(std::vector<avviso>& avvisi, const posizione_sorgente& ch
 void marcatore_sostituito(std::vector<avviso>& avvisi, const posizione_sorgente& dove,
                           std::string_view chi, int64_t cella, uint8_t vecchio, uint8_t nuovo) {
   if (vecchio == 0 || vecchio == nuovo) return;
-  avvisi.push_back({dove, std::string(chi) + " sostituisce il marcatore " +
-                              std::to_string(vecchio) + " della cella " + std::to_string(cella) +
-                              " con " + std::to_string(nuovo)});
+  avvisi.push_back({dove,
+                    std::string(chi) + " sostituisce il marcatore " + std::to_string(vecchio) +
+                        " della cella " + std::to_string(cella) + " con " + std::to_string(nuovo),
+                    genere_avviso::marcatore_sostituito});
 }

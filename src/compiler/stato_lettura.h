@@ -25,9 +25,12 @@ struct segno_campo {
 };
 
 // Something the compile accepts silently but an author almost never means.
+// Its kind is kept beside its words, so that no reader has to match them.
+enum class genere_avviso { altro, marcatore_sostituito };
 struct avviso {
   posizione_sorgente dove;
   std::string messaggio;  // UTF-8
+  genere_avviso genere = genere_avviso::altro;
 };
 
 // Where a field stands: its line (from 1) and its bytes in that line, from

@@ -298,22 +298,24 @@ esito_bozza disegna_bozza(const opzioni_bozza& o) {
   disegna_passaggi(m, b);
   disegna_segnali(m, b);
   disegna_pendenze(m, dem, b);
-  const size_t avvisi = b.avvisi.size();
+  // A first writing for the line the times are worked out on; the warnings
+  // are the final writing's.
   scrivi_sorgenti(b, scelte, r.linea, r.treno);
-  b.avvisi.resize(avvisi);  // the final writing below warns again
   esito_compilazione c = compila(o, r, false);
   scenario_compilato s;
   if (!compilata(c, r.errore) || !decodificata(c, o, s, r.errore)) return r;
   orari(s, scelte, b);
-  scrivi_sorgenti(b, scelte, r.linea, r.treno);
+  for (avviso_bozza& a : scrivi_sorgenti(b, scelte, r.linea, r.treno))
+    b.avvisi.push_back(std::move(a));
   c = compila(o, r, true);
-  if (!compilata(c, r.errore)) return r;
+  scenario_compilato finale;
+  if (!compilata(c, r.errore) || !decodificata(c, o, finale, r.errore)) return r;
   r.f.avvisi_check = c.avvisi.size();
   for (const avviso& a : c.avvisi) {
-    r.f.avvisi_marcatori += a.messaggio.find("marcatore") != std::string::npos;
+    r.f.avvisi_marcatori += a.genere == genere_avviso::marcatore_sostituito;
     r.f.testi_check.push_back(a.messaggio);
   }
-  misura(m, b, c.compilati, o.linea, o.treno, r.f, r.errore);
+  misura(m, b, finale, r.f);
   return r;
 }
 

@@ -7,7 +7,6 @@
 
 #include "model/formato.h"
 #include "model/regole.h"
-#include "platform/file.h"
 #include "tool/bozza/stesura.h"
 #include "tool/compilati/compilati.h"
 
@@ -134,15 +133,7 @@ void quote(const bozza_linea& b, const std::vector<cella_percorso>& celle, misur
 
 }  // namespace
 
-void misura(const mappa_osm& m, const bozza_linea& b, std::map<std::string, std::string>& compilati,
-            const std::string& linea, const std::string& treno, misure& f, std::string& errore) {
-  scenario_compilato s;
-  try {
-    compilato_da_memoria(compilati, linea, treno, s);
-  } catch (const file::errore_io& x) {
-    errore = x.what();
-    return;
-  }
+void misura(const mappa_osm& m, const bozza_linea& b, const scenario_compilato& s, misure& f) {
   // The plan to the line's end, and a little past it for the last nodes.
   std::vector<punto> pianta;
   for (size_t i = 0; i <= static_cast<size_t>(b.lunghezza + kOltre) && i < s.pianta.punti() &&

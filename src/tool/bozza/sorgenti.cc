@@ -38,11 +38,11 @@ std::string componi(const std::vector<std::string>& prima,
 
 // A name or a sign's text as a field in Windows-1252; what the code page
 // lacks becomes '?', with a warning.
-std::string campo_testo(const std::string& utf8, bozza_linea& b, int64_t p) {
+std::string campo_testo(const std::string& utf8, std::vector<avviso_bozza>& avvisi, int64_t p) {
   std::string cp, campo;
   if (testo::a_1252_esatto(utf8, cp) != std::string::npos) {
     cp = testo::a_1252(utf8);
-    b.avvisi.push_back(
+    avvisi.push_back(
         {"«" + utf8 + "» ha caratteri che Windows-1252 non ha: scritti come '?'", "", p});
   }
   std::string pulito;
@@ -98,7 +98,8 @@ std::vector<std::string> valori_stazione(const bozza_linea& b, size_t k, int sos
 constexpr const char* kPrincipale[] = {"2", "4", "0", "0", "0", "0", "0", "0", "0", "0"};
 constexpr const char* kAvviso[] = {"2", "2", "3", "0", "0", "0", "0", "0", "0", "0"};
 
-std::vector<sezione_sorgente> sezioni_treno(bozza_linea& b, const scelte_bozza& s) {
+std::vector<sezione_sorgente> sezioni_treno(const bozza_linea& b, const scelte_bozza& s,
+                                            std::vector<avviso_bozza>& avvisi) {
   sezione_sorgente g{"[generale]", {}}, a{"[aderenze]", {}}, v{"[vel_limite]", {}},
       st{"[stazioni]", {}}, r{"[rallentamenti]", {}}, sg{"[segnali]", {}}, c{"[codici]", {}};
   const int64_t t0 = s.partenza;
@@ -115,7 +116,7 @@ std::vector<sezione_sorgente> sezioni_treno(bozza_linea& b, const scelte_bozza& 
     for (const std::string& y : valori_stazione(b, k, s.sosta)) w.push_back(y);
     const int64_t o = x.orario % 86400;
     for (int64_t y : {o / 3600, o / 60 % 60, o % 60}) w.push_back(n(y));
-    w.push_back(campo_testo(x.nome, b, x.posizione));
+    w.push_back(campo_testo(x.nome, avvisi, x.posizione));
     st.righe.push_back(riga("stazione", std::move(w), "stazione", x.posizione));
   }
   for (const segnale_bozza& x : b.segnali) {
@@ -128,12 +129,13 @@ std::vector<sezione_sorgente> sezioni_treno(bozza_linea& b, const scelte_bozza& 
 
 }  // namespace
 
-void scrivi_sorgenti(bozza_linea& b, const scelte_bozza& s, std::string& linea,
-                     std::string& treno) {
+std::vector<avviso_bozza> scrivi_sorgenti(const bozza_linea& b, const scelte_bozza& s,
+                                          std::string& linea, std::string& treno) {
+  std::vector<avviso_bozza> avvisi;
   std::vector<sezione_sorgente> l = sezioni_linea(b);
   for (const cartello_bozza& x : b.cartelli)
     l.back().righe.push_back(riga("cartello_indicatore",
-                                  {n(x.posizione), campo_testo(x.testo, b, x.posizione)},
+                                  {n(x.posizione), campo_testo(x.testo, avvisi, x.posizione)},
                                   "cartello_indicatore", x.posizione));
   // The credits of what the draft is made of, for whoever is given it.
   std::vector<std::string> prima = {
@@ -146,7 +148,8 @@ void scrivi_sorgenti(bozza_linea& b, const scelte_bozza& s, std::string& linea,
   linea = componi(prima, l);
   std::vector<std::string> crediti;
   if (!b.credito_orario.empty()) crediti.push_back(testo::a_1252(b.credito_orario));
-  treno = componi(crediti, sezioni_treno(b, s));
+  treno = componi(crediti, sezioni_treno(b, s, avvisi));
+  return avvisi;
 }
 
 }  // namespace bozza

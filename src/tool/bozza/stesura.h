@@ -14,6 +14,8 @@
 #include "tool/bozza/percorso.h"
 #include "tool/bozza/tracciato.h"
 
+struct scenario_compilato;
+
 namespace bozza {
 
 struct avviso_bozza {
@@ -203,8 +205,7 @@ struct esito_bozza {
 // The whole draft, in memory: nothing is written.
 esito_bozza disegna_bozza(const opzioni_bozza& o);
 
-// The figures of the compiled draft (its three files by name).
-void misura(const mappa_osm& m, const bozza_linea& b, std::map<std::string, std::string>& compilati,
-            const std::string& linea, const std::string& treno, misure& f, std::string& errore);
+// The figures of the compiled draft, read back once by the caller.
+void misura(const mappa_osm& m, const bozza_linea& b, const scenario_compilato& s, misure& f);
 
 }  // namespace bozza
