@@ -287,6 +287,8 @@ esito_bozza disegna_bozza(const opzioni_bozza& o) {
         "il percorso è lungo " + std::to_string(b.lunghezza) + " m: una linea va da 1 m a 1000 km";
     return r;
   }
+  // The stations first: every later stage places its objects in the cells
+  // their stops and markers have left free (b.celle).
   disegna_stazioni(m, b);
   scelte_bozza scelte = o.scelte;
   if (!b.orario.empty()) {
