@@ -88,3 +88,8 @@ std::string immagine_planimetria(const planimetria_linea& p) {
                       [&](uint64_t o, std::string_view d) { b.replace(o, d.size(), d); });
   return b;
 }
+
+int esegui_scenario(const std::string& args, std::string* uscita) {
+  return esegui(programma(SCENARIO_BIN) + " " + args + (uscita ? " 2>&1" : " >/dev/null 2>&1"),
+                uscita);
+}

@@ -43,6 +43,9 @@ std::string programma(const char* bin);
 // ">FILE", "2>FILE", "2>&1" and "/dev/null" as in a shell; on Windows nothing
 // else of a shell is there, and a command it cannot run returns 127.
 int esegui(const std::string& comando, std::string* uscita = nullptr);
+// The authors' tool with these arguments; with `uscita`, its standard output
+// and error, else neither.
+int esegui_scenario(const std::string& args, std::string* uscita = nullptr);
 
 // The number of a process that has just ended (0 when none could be started).
 unsigned long numero_finito();

@@ -47,11 +47,6 @@ esito_bozza bozza_di(const std::string& mappa, const std::string& da, const std:
   return disegna_bozza(o);
 }
 
-int scenario(const std::string& args, std::string* uscita = nullptr) {
-  return esegui(programma(SCENARIO_BIN) + " " + args + (uscita ? " 2>&1" : " >/dev/null 2>&1"),
-                uscita);
-}
-
 // The two sources compiled in memory, with check's warnings.
 esito_compilazione compila(const esito_bozza& e) {
   opzioni_compilazione c;
@@ -618,16 +613,16 @@ TEST(BozzaComando, WritesBothSourcesOrNothingWithTheReasons) {
   cartella_temporanea t;
   const std::string mappa = mappe("vde8.2-rail.osm.pbf");
   std::string out;
-  ASSERT_EQ(scenario("draft " + mappa + " " + (t / "ok") +
-                         " EW 1 --from \"Erfurt Hbf\" --to Weimar --json",
-                     &out),
+  ASSERT_EQ(esegui_scenario("draft " + mappa + " " + (t / "ok") +
+                                " EW 1 --from \"Erfurt Hbf\" --to Weimar --json",
+                            &out),
             0)
       << out;
   for (const char* k : {"\"origine\":{\"lat\":", "\"rotta\":", "\"lunghezza\":",
                         "\"stazioni\":[{\"nome\":\"Erfurt Hbf\""})
     EXPECT_NE(out.find(k), std::string::npos) << k << "\n" << out;
   EXPECT_TRUE(esiste_file(t / "ok/EW_linea.txt") && esiste_file(t / "ok/EW_1-.txt"));
-  EXPECT_EQ(scenario("check " + (t / "ok") + " EW 1"), 0);
+  EXPECT_EQ(esegui_scenario("check " + (t / "ok") + " EW 1"), 0);
   scrivi_tutto(t / "nonmappa.pbf", "questa non è una mappa\n");
   scrivi_tutto(t / "tronca.pbf", leggi_tutto(mappa).substr(0, 100000));
   scrivi_tutto(t / "N50E011.hgt", std::string(1000, '\0'));
@@ -641,9 +636,9 @@ TEST(BozzaComando, WritesBothSourcesOrNothingWithTheReasons) {
       {mappa + " --from \"Erfurt Hbf\" --to Weimar --dem " + (t / "N50E011.hgt"), "1000 byte"},
   };
   for (const auto& c : casi) {
-    EXPECT_EQ(scenario("draft " + c.argomenti.substr(0, c.argomenti.find(' ')) + " " + (t / "no") +
-                           " X 1" + c.argomenti.substr(c.argomenti.find(' ')),
-                       &out),
+    EXPECT_EQ(esegui_scenario("draft " + c.argomenti.substr(0, c.argomenti.find(' ')) + " " +
+                                  (t / "no") + " X 1" + c.argomenti.substr(c.argomenti.find(' ')),
+                              &out),
               2)
         << c.argomenti;
     if (c.motivo != "nessun percorso sui binari" || mappa_xml_disponibile()) {
@@ -651,9 +646,10 @@ TEST(BozzaComando, WritesBothSourcesOrNothingWithTheReasons) {
     }
     EXPECT_FALSE(esiste_file(t / "no")) << c.argomenti;
   }
-  EXPECT_EQ(scenario("draft " + mappa + " " + (t / "no") + " X 1 --from A"), 64);
-  EXPECT_EQ(scenario("draft " + mappa + " " + (t / "no") + " X 1 --from A --to B --margin x"), 64);
-  EXPECT_EQ(scenario("draft " + mappa + " " + (t / "no") + " X/Y 1 --from A --to B"), 64);
+  EXPECT_EQ(esegui_scenario("draft " + mappa + " " + (t / "no") + " X 1 --from A"), 64);
+  EXPECT_EQ(
+      esegui_scenario("draft " + mappa + " " + (t / "no") + " X 1 --from A --to B --margin x"), 64);
+  EXPECT_EQ(esegui_scenario("draft " + mappa + " " + (t / "no") + " X/Y 1 --from A --to B"), 64);
 }
 
 // A drafted line packs into six files: the notes credit the map as the
@@ -668,7 +664,7 @@ TEST(BozzaComando, APackOfADraftCreditsTheMapAndTimesEveryStation) {
   scrivi_tutto(t / "d/L_linea.txt", e.linea);
   scrivi_tutto(t / "d/L_1-.txt", e.treno);
   std::string out;
-  ASSERT_EQ(scenario("pack " + (t / "d") + " L 1 --out " + (t / "p"), &out), 0) << out;
+  ASSERT_EQ(esegui_scenario("pack " + (t / "d") + " L 1 --out " + (t / "p"), &out), 0) << out;
   EXPECT_EQ(file::elenco(t / "p").size(), 6u);
   EXPECT_EQ(file::elenco(t / "d").size(), 2u);
   EXPECT_EQ(leggi_tutto(t / "d/L_linea.txt"), e.linea);
@@ -698,24 +694,24 @@ TEST(BozzaComando, APackOfADraftCreditsTheMapAndTimesEveryStation) {
 TEST(BozzaComando, ListsTheStopsOfAMapOrThoseNearAPlace) {
   const std::string mappa = mappe("vde8.2-rail.osm.pbf");
   std::string out;
-  ASSERT_EQ(scenario("draft " + mappa + " --stops", &out), 0) << out;
+  ASSERT_EQ(esegui_scenario("draft " + mappa + " --stops", &out), 0) << out;
   EXPECT_EQ(out.find("Fermate ferroviarie della mappa: 89\n"), 0u) << out;
   EXPECT_NE(out.find("«Weimar»  posizione di fermata  50.9913884, 11.3262993  (nodo 1377972465)\n"),
             std::string::npos)
       << out;
-  ASSERT_EQ(scenario("draft " + mappa + " --stops --near weimar", &out), 0) << out;
+  ASSERT_EQ(esegui_scenario("draft " + mappa + " --stops --near weimar", &out), 0) << out;
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 11) << out;
   EXPECT_NE(out.find("\n  «Weimar»  posizione di fermata  50.9913884, 11.3262993  (nodo "
                      "1377972465)  a 0 m\n"),
             std::string::npos)
       << out;
   EXPECT_NE(out.find("«Hopfgarten»"), std::string::npos) << out;
-  EXPECT_EQ(scenario("draft " + mappa + " --stops --near Weimr", &out), 2);
+  EXPECT_EQ(esegui_scenario("draft " + mappa + " --stops --near Weimr", &out), 2);
   EXPECT_NE(out.find("i nomi più vicini: «Weimar»"), std::string::npos) << out;
-  EXPECT_EQ(scenario("draft --stops"), 64);
-  EXPECT_EQ(scenario("draft " + mappa + " cartella --stops"), 64);
+  EXPECT_EQ(esegui_scenario("draft --stops"), 64);
+  EXPECT_EQ(esegui_scenario("draft " + mappa + " cartella --stops"), 64);
   if (!mappa_xml_disponibile()) GTEST_SKIP() << "la mappa fatta a mano è XML";
-  ASSERT_EQ(scenario("draft " + mappe("accanto.osm") + " --stops", &out), 0) << out;
+  ASSERT_EQ(esegui_scenario("draft " + mappe("accanto.osm") + " --stops", &out), 0) << out;
   EXPECT_NE(out.find("«Centrale»  stazione  "), std::string::npos) << out;
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 6) << out;  // not the bus stop
 }
@@ -790,9 +786,9 @@ TEST(BozzaLettori, SizesAreLookedAtBeforeReadingAndMemoryRunningOutIsAFailure) {
     const std::string mappa = c.argomenti.empty() ? t / c.nome : piccola;
     const std::string dem = c.argomenti.empty() ? "" : c.argomenti + (t / c.nome);
     std::string out;
-    EXPECT_EQ(
-        scenario("draft " + mappa + " " + (t / "no") + " X 1 --from Inizio --to Fine" + dem, &out),
-        2);
+    EXPECT_EQ(esegui_scenario(
+                  "draft " + mappa + " " + (t / "no") + " X 1 --from Inizio --to Fine" + dem, &out),
+              2);
     EXPECT_NE(out.find(c.motivo), std::string::npos) << out;
     fs::remove(t / c.nome);
   }
@@ -827,13 +823,14 @@ TEST(BozzaLettori, StopNamesAreMadeSafeOnceForTheSourceTheTerminalAndJson) {
                                 via_dritta()));
   const std::string nome = "Mez [segnali] segnale, 100 zo [31m ÿ";
   std::string json, testo;
-  ASSERT_EQ(
-      scenario("draft " + (t / "m.pbf") + " " + (t / "j") + " L 1 --from Inizio --to Fine --json",
-               &json),
-      0)
+  ASSERT_EQ(esegui_scenario(
+                "draft " + (t / "m.pbf") + " " + (t / "j") + " L 1 --from Inizio --to Fine --json",
+                &json),
+            0)
       << json;
   ASSERT_EQ(
-      scenario("draft " + (t / "m.pbf") + " " + (t / "t") + " L 1 --from Inizio --to Fine", &testo),
+      esegui_scenario("draft " + (t / "m.pbf") + " " + (t / "t") + " L 1 --from Inizio --to Fine",
+                      &testo),
       0);
   EXPECT_NE(json.find("{\"nome\":\"" + nome + "\""), std::string::npos) << json;
   EXPECT_NE(testo.find("  " + nome + "\n"), std::string::npos) << testo;
@@ -855,7 +852,7 @@ TEST(BozzaLettori, StopNamesAreMadeSafeOnceForTheSourceTheTerminalAndJson) {
     else
       EXPECT_TRUE(treno[i] == '\n' ||
                   (static_cast<unsigned char>(treno[i]) >= 0x20 && treno[i] != 0x7F));
-  EXPECT_EQ(scenario("check " + (t / "j") + " L 1"), 0);
+  EXPECT_EQ(esegui_scenario("check " + (t / "j") + " L 1"), 0);
 }
 
 // Stops of one name group by place (within 2.5 km of a place's first stop);
@@ -903,23 +900,23 @@ TEST(BozzaComando, ReplacesSourcesOnlyWithForceAndHoldsViaToTheTable) {
   scrivi_tutto(t / "m.pbf", mappa);
   const std::string bozza =
       "draft " + (t / "m.pbf") + " " + (t / "d") + " L 1 --from Inizio --to Fine";
-  ASSERT_EQ(scenario(bozza), 0);
+  ASSERT_EQ(esegui_scenario(bozza), 0);
   scrivi_tutto(t / "d/L_1-.txt", "mio");
   std::string out;
-  EXPECT_EQ(scenario(bozza, &out), 2);
+  EXPECT_EQ(esegui_scenario(bozza, &out), 2);
   EXPECT_NE(out.find("L_linea.txt esiste già: --force per sostituirlo"), std::string::npos) << out;
   EXPECT_EQ(leggi_tutto(t / "d/L_1-.txt"), "mio");
-  EXPECT_EQ(scenario(bozza + " --force"), 0);
+  EXPECT_EQ(esegui_scenario(bozza + " --force"), 0);
   EXPECT_NE(leggi_tutto(t / "d/L_1-.txt"), "mio");
   scrivi_tutto(t / "d/M_linea.txt", mappa);
-  EXPECT_EQ(
-      scenario("draft " + (t / "d/M_linea.txt") + " " + (t / "d") + " M 1 --from Inizio --to Fine",
-               &out),
-      2);
+  EXPECT_EQ(esegui_scenario(
+                "draft " + (t / "d/M_linea.txt") + " " + (t / "d") + " M 1 --from Inizio --to Fine",
+                &out),
+            2);
   EXPECT_EQ(leggi_tutto(t / "d/M_linea.txt"), mappa);
   std::string via;
   for (int i = 0; i < 77; ++i) via += " --via Mezzo";
-  EXPECT_EQ(scenario(bozza + " --force" + via, &out), 64);
+  EXPECT_EQ(esegui_scenario(bozza + " --force" + via, &out), 64);
   EXPECT_NE(out.find("--via al più 76 volte"), std::string::npos) << out;
 }
 
@@ -1051,9 +1048,9 @@ TEST(BozzaLettori, AMapIsAFileOfAnySizeReadToItsEnd) {
   }
   std::string out;
   for (const char* m : {"piccola", "grande"})
-    ASSERT_EQ(scenario(std::string("draft ") + (t / m) + ".pbf " + (t / m) +
-                           " L 1 --from Inizio --to Fine",
-                       &out),
+    ASSERT_EQ(esegui_scenario(std::string("draft ") + (t / m) + ".pbf " + (t / m) +
+                                  " L 1 --from Inizio --to Fine",
+                              &out),
               0)
         << out;
   EXPECT_EQ(leggi_tutto(t / "grande/L_linea.txt"), leggi_tutto(t / "piccola/L_linea.txt"));
@@ -1067,8 +1064,9 @@ TEST(BozzaLettori, AMapIsAFileOfAnySizeReadToItsEnd) {
   if (kCompattatore == "compattatore" && esegui("mkfifo " + (t / "fifo.pbf")) == 0)
     casi.push_back({t / "fifo.pbf", "è una FIFO, non un file"});
   for (const auto& [mappa, motivo] : casi) {
-    EXPECT_EQ(scenario("draft " + mappa + " " + (t / "no") + " L 1 --from Inizio --to Fine", &out),
-              2);
+    EXPECT_EQ(
+        esegui_scenario("draft " + mappa + " " + (t / "no") + " L 1 --from Inizio --to Fine", &out),
+        2);
     EXPECT_NE(out.find(motivo), std::string::npos) << out;
     EXPECT_FALSE(esiste_file(t / "no/L_linea.txt"));
   }
@@ -1080,9 +1078,9 @@ TEST(BozzaLettori, ProgressShowsOnATerminalOnly) {
   const std::string bozza = programma(SCENARIO_BIN) + " draft " + mappe("vde8.2-rail.osm.pbf");
   cartella_temporanea t;
   std::string out;
-  ASSERT_EQ(scenario("draft " + mappe("vde8.2-rail.osm.pbf") + " " + (t / "a") +
-                         " L 1 --from \"Erfurt Hbf\" --to Weimar",
-                     &out),
+  ASSERT_EQ(esegui_scenario("draft " + mappe("vde8.2-rail.osm.pbf") + " " + (t / "a") +
+                                " L 1 --from \"Erfurt Hbf\" --to Weimar",
+                            &out),
             0);
   EXPECT_EQ(out.find("lettura della mappa"), std::string::npos) << out;
   if (kCompattatore != "compattatore") GTEST_SKIP() << "il terminale si finge con script, su Linux";

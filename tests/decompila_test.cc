@@ -13,11 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int scenario(const std::string& args, std::string* uscita = nullptr) {
-  return esegui(std::string(SCENARIO_BIN) + " " + args + (uscita ? " 2>&1" : " >/dev/null 2>&1"),
-                uscita);
-}
-
 size_t conta(const std::string& s, const std::string& parola) {
   size_t n = 0;
   for (size_t p = s.find(parola); p != std::string::npos; p = s.find(parola, p + 1)) ++n;
@@ -39,14 +34,14 @@ void andata_e_ritorno(const cartella_temporanea& t, const std::string& linea,
   fs::create_directories(t / "src");
   scrivi_tutto(t / "src/x_linea.txt", linea);
   scrivi_tutto(t / "src/x_7-.txt", treno);
-  ASSERT_EQ(scenario("compile " + (t / "src") + " x 7 --out " + (t / "dir")), stato);
+  ASSERT_EQ(esegui_scenario("compile " + (t / "src") + " x 7 --out " + (t / "dir")), stato);
   if (!planimetria) fs::remove(t / "dir/x_linea.dat");
   std::string uscita;
-  EXPECT_EQ(scenario("decompile " + (t / "dir") + " x 7 --out " + (t / "rit"), &uscita), 0)
+  EXPECT_EQ(esegui_scenario("decompile " + (t / "dir") + " x 7 --out " + (t / "rit"), &uscita), 0)
       << uscita << leggi_tutto(t / "rit/x_linea.txt") << leggi_tutto(t / "rit/x_7-.txt");
   EXPECT_NE(uscita.find("andata e ritorno identica"), std::string::npos) << uscita;
-  ASSERT_EQ(scenario("compile " + (t / "rit") + " x 7 --out " + (t / "rit2") +
-                     (planimetria ? "" : " --no-plan")),
+  ASSERT_EQ(esegui_scenario("compile " + (t / "rit") + " x 7 --out " + (t / "rit2") +
+                            (planimetria ? "" : " --no-plan")),
             0);
   for (const char* f : kCompilati) {
     const std::string n = std::string("/x") + f;
@@ -62,11 +57,13 @@ void andata_e_ritorno(const cartella_temporanea& t, const std::string& linea,
 
 TEST(Decompile, BuiltInScenarioComesBackByteForByte) {
   cartella_temporanea t;
-  ASSERT_EQ(scenario("sources " + (t / "src")), 0);
-  ASSERT_EQ(scenario("compile " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "dir")),
-            0);
+  ASSERT_EQ(esegui_scenario("sources " + (t / "src")), 0);
+  ASSERT_EQ(
+      esegui_scenario("compile " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "dir")),
+      0);
   std::string uscita;
-  ASSERT_EQ(scenario("decompile " + (t / "dir") + " FerziaPS-Calvorano 24617 --json", &uscita), 0)
+  ASSERT_EQ(
+      esegui_scenario("decompile " + (t / "dir") + " FerziaPS-Calvorano 24617 --json", &uscita), 0)
       << uscita;
   EXPECT_NE(uscita.find("\"identico\":true,\"differenze\":[]"), std::string::npos) << uscita;
   const std::string treno = leggi_tutto(t / "dir/FerziaPS-Calvorano_24617-.txt");
@@ -83,16 +80,16 @@ TEST(Decompile, BuiltInScenarioComesBackByteForByte) {
       *out += s->substr(p, s->find(']', p) - p + 1);
   EXPECT_EQ(teste, teste_originale);
   // An existing source stays unless --force.
-  EXPECT_EQ(scenario("decompile " + (t / "dir") + " FerziaPS-Calvorano 24617", &uscita), 2);
+  EXPECT_EQ(esegui_scenario("decompile " + (t / "dir") + " FerziaPS-Calvorano 24617", &uscita), 2);
   EXPECT_NE(uscita.find("--force"), std::string::npos) << uscita;
-  EXPECT_EQ(scenario("decompile " + (t / "dir") + " FerziaPS-Calvorano 24617 --force"), 0);
+  EXPECT_EQ(esegui_scenario("decompile " + (t / "dir") + " FerziaPS-Calvorano 24617 --force"), 0);
 }
 
 TEST(Decompile, GeneratedLinesComeBack) {
   for (auto [km, seme] : {std::pair{1, 7}, {12, 3}, {120, 11}}) {
     cartella_temporanea t;
-    ASSERT_EQ(scenario("generate " + (t / "gen") + " x 7 --km " + std::to_string(km) + " --seed " +
-                       std::to_string(seme)),
+    ASSERT_EQ(esegui_scenario("generate " + (t / "gen") + " x 7 --km " + std::to_string(km) +
+                              " --seed " + std::to_string(seme)),
               0);
     andata_e_ritorno(t, leggi_tutto(t / "gen/x_linea.txt"), leggi_tutto(t / "gen/x_7-.txt"));
   }
@@ -173,7 +170,7 @@ TEST(Decompile, CraftedLinesComeBack) {
 
 TEST(Decompile, WithoutPlanTheLineHasNoCurves) {
   cartella_temporanea t;
-  ASSERT_EQ(scenario("sources " + (t / "b")), 0);
+  ASSERT_EQ(esegui_scenario("sources " + (t / "b")), 0);
   fs::rename(t / "b/FerziaPS-Calvorano_linea.txt", t / "l");
   fs::rename(t / "b/FerziaPS-Calvorano_24617-.txt", t / "t");
   andata_e_ritorno(t, leggi_tutto(t / "l"), leggi_tutto(t / "t"), false);
@@ -185,7 +182,7 @@ TEST(Decompile, WithoutPlanTheLineHasNoCurves) {
 // the sources end them with a point of 0.
 TEST(Decompile, FilesWrittenAfterAPendingCodeComeBack) {
   cartella_temporanea t;
-  ASSERT_EQ(scenario("sources " + (t / "b")), 0);
+  ASSERT_EQ(esegui_scenario("sources " + (t / "b")), 0);
   std::string treno = leggi_tutto(t / "b/FerziaPS-Calvorano_24617-.txt");
   const std::string doppio = "segnale,     850,   2, 2, 5,  6, 1,    0,  0,0,0, 0\r\n";
   treno.insert(treno.find("segnale,    1950"), doppio);
@@ -195,10 +192,10 @@ TEST(Decompile, FilesWrittenAfterAPendingCodeComeBack) {
 
 TEST(Decompile, EditedDamagedAndInconsistentInputs) {
   cartella_temporanea t;
-  ASSERT_EQ(scenario("sources " + (t / "src")), 0);
+  ASSERT_EQ(esegui_scenario("sources " + (t / "src")), 0);
   fs::rename(t / "src/FerziaPS-Calvorano_linea.txt", t / "src/x_linea.txt");
   fs::rename(t / "src/FerziaPS-Calvorano_24617-.txt", t / "src/x_7-.txt");
-  ASSERT_EQ(scenario("compile " + (t / "src") + " x 7 --out " + (t / "dir")), 0);
+  ASSERT_EQ(esegui_scenario("compile " + (t / "src") + " x 7 --out " + (t / "dir")), 0);
   const std::string dat = leggi_tutto(t / "dir/x_7.dat");
   std::string uscita;
 
@@ -210,7 +207,7 @@ TEST(Decompile, EditedDamagedAndInconsistentInputs) {
   for (const char* f : kCompilati)
     fs::copy_file(t.percorso + "/dir/x" + f, t.percorso + "/ed/x" + f);
   scrivi_tutto(t / "ed/x_7.dat", b);
-  EXPECT_EQ(scenario("decompile " + (t / "ed") + " x 7", &uscita), 1);
+  EXPECT_EQ(esegui_scenario("decompile " + (t / "ed") + " x 7", &uscita), 1);
   EXPECT_NE(uscita.find("cella 500 (25000 m) campo tipo: 9 nei file letti, 0"), std::string::npos)
       << uscita;
   EXPECT_NE(uscita.find("non esprimibile: cella 500: oggetto di tipo 9"), std::string::npos)
@@ -223,25 +220,25 @@ TEST(Decompile, EditedDamagedAndInconsistentInputs) {
     for (const char* f : kCompilati)
       fs::copy_file(t.percorso + "/dir/x" + f, t.percorso + "/rotto/x" + f);
     scrivi_tutto(t / "rotto/x_7.dat", rotto);
-    EXPECT_EQ(scenario("decompile " + (t / "rotto") + " x 7", &uscita), 2);
+    EXPECT_EQ(esegui_scenario("decompile " + (t / "rotto") + " x 7", &uscita), 2);
     size_t n = 0;
     for (auto& e : fs::directory_iterator(t / "rotto")) (void)e, ++n;
     EXPECT_EQ(n, 3u) << uscita;
   }
-  EXPECT_EQ(scenario("decompile " + (t / "manca") + " x 7 --json", &uscita), 2);
+  EXPECT_EQ(esegui_scenario("decompile " + (t / "manca") + " x 7 --json", &uscita), 2);
   const std::string atteso = json_testo(
       "impossibile leggere " + file::percorso(t / "manca", "x_7.sim") + ": il file non c'è");
   EXPECT_EQ(uscita, "{\"files\":[],\"identico\":false,\"errore\":" + atteso + "}\n");
-  EXPECT_EQ(scenario("decompile " + (t / "dir") + " x", &uscita), 64);
+  EXPECT_EQ(esegui_scenario("decompile " + (t / "dir") + " x", &uscita), 64);
   EXPECT_NE(uscita.find("uso: scenario decompile DIR ROUTE TRAIN"), std::string::npos);
-  EXPECT_EQ(scenario("decompile " + (t / "dir") + " ../x 7"), 64);
-  EXPECT_EQ(scenario("diff " + (t / "dir") + " x 7"), 64);
+  EXPECT_EQ(esegui_scenario("decompile " + (t / "dir") + " ../x 7"), 64);
+  EXPECT_EQ(esegui_scenario("diff " + (t / "dir") + " x 7"), 64);
 }
 
 TEST(Diff, NamesTheEntriesThatChanged) {
   cartella_temporanea t;
-  ASSERT_EQ(scenario("sources " + (t / "a")), 0);
-  ASSERT_EQ(scenario("sources " + (t / "b")), 0);
+  ASSERT_EQ(esegui_scenario("sources " + (t / "a")), 0);
+  ASSERT_EQ(esegui_scenario("sources " + (t / "b")), 0);
   std::string treno = leggi_tutto(t / "b/FerziaPS-Calvorano_24617-.txt");
   auto sostituisci = [&](const std::string& da, const std::string& a) {
     treno.replace(treno.find(da), da.size(), a);
@@ -251,13 +248,15 @@ TEST(Diff, NamesTheEntriesThatChanged) {
   sostituisci("segnale,    4700,   2, 2, 3,  1, 0,    0,  0,0,0, 0\r\n", "");
   scrivi_tutto(t / "b/FerziaPS-Calvorano_24617-.txt", treno);
   for (const char* d : {"a", "b"})
-    ASSERT_EQ(scenario("compile " + (t / d) + " FerziaPS-Calvorano 24617"), 0);
+    ASSERT_EQ(esegui_scenario("compile " + (t / d) + " FerziaPS-Calvorano 24617"), 0);
   std::string uscita;
-  EXPECT_EQ(scenario("diff " + (t / "a") + " " + (t / "a") + " FerziaPS-Calvorano 24617", &uscita),
-            0);
+  EXPECT_EQ(
+      esegui_scenario("diff " + (t / "a") + " " + (t / "a") + " FerziaPS-Calvorano 24617", &uscita),
+      0);
   EXPECT_EQ(uscita, "le due versioni si compilano dalle stesse voci\n");
-  EXPECT_EQ(scenario("diff " + (t / "a") + " " + (t / "b") + " FerziaPS-Calvorano 24617", &uscita),
-            1);
+  EXPECT_EQ(
+      esegui_scenario("diff " + (t / "a") + " " + (t / "b") + " FerziaPS-Calvorano 24617", &uscita),
+      1);
   for (const char* atteso :
        {"~ treno: cambiata velocita a 7900 m (km 0+300)\n    A riga 13: velocita,  7900, 140\n"
         "    B riga 13: velocita,  7900, 150\n",
@@ -266,7 +265,8 @@ TEST(Diff, NamesTheEntriesThatChanged) {
         "voci cambiate: 2, aggiunte: 0, tolte: 1\n"})
     EXPECT_NE(uscita.find(atteso), std::string::npos) << atteso << "\n" << uscita;
   EXPECT_EQ(
-      scenario("diff " + (t / "a") + " " + (t / "b") + " FerziaPS-Calvorano 24617 --json", &uscita),
+      esegui_scenario("diff " + (t / "a") + " " + (t / "b") + " FerziaPS-Calvorano 24617 --json",
+                      &uscita),
       1);
   EXPECT_EQ(
       uscita.find("{\"uguali\":false,\"cambi\":[{\"cambio\":\"cambiata\",\"file\":\"treno\","
@@ -297,14 +297,16 @@ TEST(Decompile, TextFieldsQuotedOnlyWhenNeeded) {
 
 TEST(Decompile, APlanSlotThatIsNoFileIsUnreadable) {
   cartella_temporanea t;
-  ASSERT_EQ(scenario("sources " + (t / "src")), 0);
-  ASSERT_EQ(scenario("compile " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "c")), 0);
+  ASSERT_EQ(esegui_scenario("sources " + (t / "src")), 0);
+  ASSERT_EQ(
+      esegui_scenario("compile " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "c")),
+      0);
   fs::remove(t / "c/FerziaPS-Calvorano_linea.dat");
   fs::create_directory(t / "c/FerziaPS-Calvorano_linea.dat");
   std::string uscita;
-  EXPECT_EQ(
-      scenario("decompile " + (t / "c") + " FerziaPS-Calvorano 24617 --out " + (t / "r"), &uscita),
-      2);
+  EXPECT_EQ(esegui_scenario(
+                "decompile " + (t / "c") + " FerziaPS-Calvorano 24617 --out " + (t / "r"), &uscita),
+            2);
   EXPECT_NE(uscita.find("FerziaPS-Calvorano_linea.dat: al posto del file c'è una cartella"),
             std::string::npos)
       << uscita;
@@ -313,14 +315,16 @@ TEST(Decompile, APlanSlotThatIsNoFileIsUnreadable) {
 
 TEST(Decompile, NeitherSourceIsWrittenUnlessBothCanBe) {
   cartella_temporanea t;
-  ASSERT_EQ(scenario("sources " + (t / "src")), 0);
-  ASSERT_EQ(scenario("compile " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "c")), 0);
+  ASSERT_EQ(esegui_scenario("sources " + (t / "src")), 0);
+  ASSERT_EQ(
+      esegui_scenario("compile " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "c")),
+      0);
   fs::create_directories(t / "r/FerziaPS-Calvorano_24617-.txt");
   std::string uscita;
-  EXPECT_EQ(
-      scenario("decompile " + (t / "c") + " FerziaPS-Calvorano 24617 --force --out " + (t / "r"),
-               &uscita),
-      2);
+  EXPECT_EQ(esegui_scenario(
+                "decompile " + (t / "c") + " FerziaPS-Calvorano 24617 --force --out " + (t / "r"),
+                &uscita),
+            2);
   EXPECT_NE(uscita.find("c'è una cartella"), std::string::npos) << uscita;
   EXPECT_FALSE(esiste_file(t / "r/FerziaPS-Calvorano_linea.txt"));
 }
@@ -329,8 +333,10 @@ TEST(Decompile, NeitherSourceIsWrittenUnlessBothCanBe) {
 // one, never half of each; a first source that was not there goes again.
 TEST(Decompile, ARefusedRenameLeavesTheOldPairOrTheNew) {
   cartella_temporanea t;
-  ASSERT_EQ(scenario("sources " + (t / "src")), 0);
-  ASSERT_EQ(scenario("compile " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "c")), 0);
+  ASSERT_EQ(esegui_scenario("sources " + (t / "src")), 0);
+  ASSERT_EQ(
+      esegui_scenario("compile " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "c")),
+      0);
   for (bool c_erano : {true, false}) {
     for (int n = 1; n <= 2; ++n) {
       SCOPED_TRACE(std::to_string(n) + (c_erano ? " over old sources" : ""));
@@ -373,12 +379,12 @@ TEST(Decompile, OptionsAreReadOnceAndHelpIsNoError) {
   for (const char* comando :
        {"compile", "check", "decompile", "dump", "plot", "diff", "generate"}) {
     SCOPED_TRACE(comando);
-    EXPECT_EQ(scenario(std::string(comando) + " --help", &uscita), 0);
+    EXPECT_EQ(esegui_scenario(std::string(comando) + " --help", &uscita), 0);
     EXPECT_EQ(uscita.find(std::string("uso: scenario ") + comando), 0u) << uscita;
   }
-  EXPECT_EQ(scenario("decompile a b c --out x --out y", &uscita), 64);
+  EXPECT_EQ(esegui_scenario("decompile a b c --out x --out y", &uscita), 64);
   EXPECT_NE(uscita.find("opzione ripetuta '--out'"), std::string::npos) << uscita;
-  EXPECT_EQ(scenario("dump a --json --json", &uscita), 64);
+  EXPECT_EQ(esegui_scenario("dump a --json --json", &uscita), 64);
 }
 
 // Compiled files in version control: `scenario dump --all` as git's textconv.
@@ -386,20 +392,20 @@ TEST(Decompile, GitDiffsCompiledFilesThroughDump) {
   if (esegui("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git not installed";
   cartella_temporanea t;
   const std::string r = t / "repo";
-  ASSERT_EQ(scenario("sources " + r), 0);
+  ASSERT_EQ(esegui_scenario("sources " + r), 0);
   const std::string git = "git -C " + r + " ";
   ASSERT_EQ(esegui(git + "init -q"), 0);
   scrivi_tutto(r + "/.gitattributes", "*.sim diff=scenario\n*.dat diff=scenario\n");
   ASSERT_EQ(
       esegui(git + "config diff.scenario.textconv \"" + programma(SCENARIO_BIN) + " dump --all\""),
       0);
-  ASSERT_EQ(scenario("compile " + r + " FerziaPS-Calvorano 24617"), 0);
+  ASSERT_EQ(esegui_scenario("compile " + r + " FerziaPS-Calvorano 24617"), 0);
   ASSERT_EQ(esegui(git + "add -A"), 0);
   ASSERT_EQ(esegui(git + "-c user.name=t -c user.email=t@t commit -qm uno"), 0);
   std::string treno = leggi_tutto(r + "/FerziaPS-Calvorano_24617-.txt");
   treno.replace(treno.find("14,31, 7, FERZIA VELSANTE"), 25, "14,32, 0, FERZIA VELSANTE");
   scrivi_tutto(r + "/FerziaPS-Calvorano_24617-.txt", treno);
-  ASSERT_EQ(scenario("compile " + r + " FerziaPS-Calvorano 24617"), 0);
+  ASSERT_EQ(esegui_scenario("compile " + r + " FerziaPS-Calvorano 24617"), 0);
   std::string d;
   ASSERT_EQ(esegui(git + "diff -U0 -- FerziaPS-Calvorano_24617.sim", &d), 0);
   EXPECT_NE(d.find("\n-voce 4: nome=\"FERZIA VELSANTE\""), std::string::npos) << d;

@@ -13,11 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int scenario(const std::string& args, std::string* uscita = nullptr) {
-  return esegui(programma(SCENARIO_BIN) + " " + args + (uscita ? " 2>&1" : " >/dev/null 2>&1"),
-                uscita);
-}
-
 // Runs the tool with its standard output into a file.
 int scenario_in(const std::string& args, const std::string& file) {
   return esegui(programma(SCENARIO_BIN) + " " + args + " >" + file + " 2>/dev/null");
@@ -52,7 +47,7 @@ bool json_valido(const std::string& file_json) {
 
 TEST_F(DumpIncorporato, TrackShowsSignalStampsAndProfile) {
   std::string u;
-  ASSERT_EQ(scenario("dump " + f("_24617.dat"), &u), 0) << u;
+  ASSERT_EQ(esegui_scenario("dump " + f("_24617.dat"), &u), 0) << u;
   EXPECT_TRUE(contiene(u, "881 celle")) << u.substr(0, 200);
   EXPECT_TRUE(contiene(
       u,
@@ -67,7 +62,7 @@ TEST_F(DumpIncorporato, TrackShowsSignalStampsAndProfile) {
                        "(+4 per mille)"));
   // Plain cells are left out unless asked for.
   EXPECT_FALSE(contiene(u, "cella 11 (550 m)"));
-  ASSERT_EQ(scenario("dump --all " + f("_24617.dat"), &u), 0);
+  ASSERT_EQ(esegui_scenario("dump --all " + f("_24617.dat"), &u), 0);
   EXPECT_TRUE(contiene(u, "cella 11 (550 m)"));
   EXPECT_TRUE(contiene(u, "cella 880 (44000 m)"));
 
@@ -81,7 +76,7 @@ TEST_F(DumpIncorporato, TrackShowsSignalStampsAndProfile) {
 
 TEST_F(DumpIncorporato, TableShowsStationsStampsAndFoldsEmptyEntries) {
   std::string u;
-  ASSERT_EQ(scenario("dump " + f("_24617.sim"), &u), 0) << u;
+  ASSERT_EQ(esegui_scenario("dump " + f("_24617.sim"), &u), 0) << u;
   EXPECT_TRUE(contiene(u,
                        "voce 1:\n  nome=\"FERZIA PORTA SOLVENTRA\"\n  tipo=8 inizio=-500 fine=500 "
                        "posizione=0"));
@@ -91,7 +86,7 @@ TEST_F(DumpIncorporato, TableShowsStationsStampsAndFoldsEmptyEntries) {
   EXPECT_TRUE(contiene(u,
                        "nome=\"FerziaPS-Calvorano\"\n  tipo=0 inizio=1 fine=0 posizione=0 "
                        "opzione_1=0 parametro_1=610 "));
-  ASSERT_EQ(scenario("dump --all " + f("_24617.sim"), &u), 0);
+  ASSERT_EQ(esegui_scenario("dump --all " + f("_24617.sim"), &u), 0);
   EXPECT_FALSE(contiene(u, "vuot"));
   EXPECT_TRUE(contiene(u, "voce 40:"));
 
@@ -108,14 +103,14 @@ TEST_F(DumpIncorporato, TableShowsStationsStampsAndFoldsEmptyEntries) {
 
 TEST_F(DumpIncorporato, PlanShowsCountsBoxAndPoints) {
   std::string u;
-  ASSERT_EQ(scenario("dump " + f("_linea.dat"), &u), 0) << u;
+  ASSERT_EQ(esegui_scenario("dump " + f("_linea.dat"), &u), 0) << u;
   EXPECT_TRUE(contiene(u, "44001 punti (metri 0-44000), 879964 byte"));
   EXPECT_TRUE(contiene(u, "vuoto (0) 2, intero (2) 2, doppio (5) 43997"));
   EXPECT_TRUE(contiene(u, "riquadro: x da -2440.2783746162504 a "));
   EXPECT_TRUE(contiene(u, "punto 0: intero x=0 y=0\n"));
   EXPECT_TRUE(contiene(u, "punto 44000: vuoto\n"));
   EXPECT_FALSE(contiene(u, "punto 551:"));
-  ASSERT_EQ(scenario("dump --all " + f("_linea.dat"), &u), 0);
+  ASSERT_EQ(esegui_scenario("dump --all " + f("_linea.dat"), &u), 0);
   EXPECT_TRUE(contiene(u, "punto 551: doppio x=-0.003 y=551\n"));
 
   ASSERT_EQ(scenario_in("dump --all --json " + f("_linea.dat"), *dir / "l.json"), 0);
@@ -147,24 +142,24 @@ TEST_F(DumpIncorporato, SizesThatDoNotFitTheLayoutGiveStatus2) {
   for (const auto& c : casi) {
     scrivi_tutto(*dir / c.nome, c.dati);
     std::string u;
-    EXPECT_EQ(scenario("dump " + (*dir / c.nome), &u), 2) << c.nome << "\n" << u;
+    EXPECT_EQ(esegui_scenario("dump " + (*dir / c.nome), &u), 2) << c.nome << "\n" << u;
     EXPECT_TRUE(contiene(u, c.parola)) << c.nome << "\n" << u;
-    EXPECT_EQ(scenario("dump --json " + (*dir / c.nome), &u), 2) << c.nome;
+    EXPECT_EQ(esegui_scenario("dump --json " + (*dir / c.nome), &u), 2) << c.nome;
   }
 }
 
 TEST(Dump, BadArgumentsAndUnreadableFiles) {
   cartella_temporanea t;
   std::string u;
-  EXPECT_EQ(scenario("dump", &u), 64);
+  EXPECT_EQ(esegui_scenario("dump", &u), 64);
   EXPECT_TRUE(contiene(u, "uso: scenario dump FILE")) << u;
-  EXPECT_EQ(scenario("dump a.dat b.dat", &u), 64);
-  EXPECT_EQ(scenario("dump a.dat --wat", &u), 64);
-  EXPECT_EQ(scenario("dump " + (t / "note.txt"), &u), 64);
-  EXPECT_EQ(scenario("dump " + (t / "manca.dat"), &u), 2);
+  EXPECT_EQ(esegui_scenario("dump a.dat b.dat", &u), 64);
+  EXPECT_EQ(esegui_scenario("dump a.dat --wat", &u), 64);
+  EXPECT_EQ(esegui_scenario("dump " + (t / "note.txt"), &u), 64);
+  EXPECT_EQ(esegui_scenario("dump " + (t / "manca.dat"), &u), 2);
   EXPECT_TRUE(contiene(u, "manca.dat")) << u;
   fs::create_directory(t / "cartella.sim");
-  EXPECT_EQ(scenario("dump " + (t / "cartella.sim"), &u), 2);
+  EXPECT_EQ(esegui_scenario("dump " + (t / "cartella.sim"), &u), 2);
 }
 
 // The decoders read back exactly what the writers wrote, signs, 1252 text
@@ -212,6 +207,6 @@ TEST(Dump, DecodersRoundTripTheWriters) {
   cartella_temporanea d;
   scrivi_tutto(d / "r_1.sim", immagine_tabella(t));
   std::string u;
-  ASSERT_EQ(scenario("dump --json " + (d / "r_1.sim"), &u), 0);
+  ASSERT_EQ(esegui_scenario("dump --json " + (d / "r_1.sim"), &u), 0);
   EXPECT_TRUE(contiene(u, "\"nome\":\"Citt\xc3\xa0 & \\\"C\\\"\"")) << u.substr(0, 300);
 }

@@ -60,10 +60,6 @@ std::vector<std::pair<int, int>> curve(const std::string& linea) {
   return r;
 }
 
-int scenario(const std::string& args, std::string* uscita = nullptr) {
-  return esegui(programma(SCENARIO_BIN) + " " + args + " 2>&1", uscita);
-}
-
 // Compiles a generated scenario and checks that nothing was refused or
 // overwritten: each object kept its own cell.
 void controlla(int km, uint64_t seme) {
@@ -154,24 +150,25 @@ TEST(Genera, SameSeedSameFiles) {
 TEST(Genera, CommandWritesTheSourcesAndChecksItsArguments) {
   cartella_temporanea t;
   std::string uscita;
-  ASSERT_EQ(scenario("generate " + (t / "nuova") + " g 9 --km 5 --seed 12", &uscita), 0) << uscita;
+  ASSERT_EQ(esegui_scenario("generate " + (t / "nuova") + " g 9 --km 5 --seed 12", &uscita), 0)
+      << uscita;
   scenario_generato g = genera_scenario({5, 12, 4});
   EXPECT_EQ(leggi_tutto(t / "nuova/g_linea.txt"), g.linea);
   EXPECT_EQ(leggi_tutto(t / "nuova/g_9-.txt"), g.treno);
   EXPECT_NE(uscita.find("linea di 5 km"), std::string::npos) << uscita;
   // The default seed is 1.
-  ASSERT_EQ(scenario("generate " + t.percorso + " g 9 --km 5"), 0);
+  ASSERT_EQ(esegui_scenario("generate " + t.percorso + " g 9 --km 5"), 0);
   EXPECT_EQ(leggi_tutto(t / "g_linea.txt"), genera_scenario({5, 1, 4}).linea);
-  ASSERT_EQ(scenario("compile " + t.percorso + " g 9 --json", &uscita), 0);
+  ASSERT_EQ(esegui_scenario("compile " + t.percorso + " g 9 --json", &uscita), 0);
   EXPECT_EQ(uscita.rfind("{\"codice_errore\":0,", 0), 0u) << uscita;
 
   for (const char* sbagliato :
        {"generate d g 9", "generate d g 9 --km 0", "generate d g 9 --km 1001",
         "generate d g 9 --km 5x", "generate d g 9 --km", "generate d g 9 --km 5 --seed -1",
         "generate d g/x 9 --km 5", "generate d g --km 5", "generate d g 9 --km 5 --fast"}) {
-    EXPECT_EQ(scenario(std::string(sbagliato), &uscita), 64) << sbagliato;
+    EXPECT_EQ(esegui_scenario(std::string(sbagliato), &uscita), 64) << sbagliato;
     EXPECT_NE(uscita.find("uso: scenario generate"), std::string::npos) << uscita;
   }
-  EXPECT_EQ(scenario("generate /dev/null/sotto g 9 --km 1", &uscita), 2);
+  EXPECT_EQ(esegui_scenario("generate /dev/null/sotto g 9 --km 1", &uscita), 2);
   EXPECT_NE(uscita.find("/dev/null/sotto"), std::string::npos) << uscita;
 }

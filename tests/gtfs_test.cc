@@ -83,10 +83,6 @@ std::vector<std::string> stazioni(const esito_bozza& e) {
   return r;
 }
 
-int scenario(const std::string& args, std::string* uscita) {
-  return esegui(programma(SCENARIO_BIN) + " " + args + " 2>&1", uscita);
-}
-
 }  // namespace
 
 TEST(GtfsCsv, QuotesBomLineBreaksAndColumnsInAnyOrderGiveTheRowsWritten) {
@@ -180,19 +176,20 @@ TEST(GtfsFeedVero, TheTwentyTwoTripsFromErfurtToWeimarAndTheTripPastMidnight) {
   EXPECT_NEAR((*c)[2].lat, 51.477, 0.01);
 
   std::string u;
-  ASSERT_EQ(
-      scenario("draft x --gtfs " + feed_vero() + " --trips --from \"Erfurt Hbf\" --to Weimar", &u),
-      0)
+  ASSERT_EQ(esegui_scenario(
+                "draft x --gtfs " + feed_vero() + " --trips --from \"Erfurt Hbf\" --to Weimar", &u),
+            0)
       << u;
   EXPECT_NE(u.find("22 corse da Erfurt Hbf a Weimar nel feed di gtfs.de"), std::string::npos) << u;
   EXPECT_NE(u.find("121045  IC 51 (Intercity)  Erfurt Hbf 08:42/08:44 -> Weimar 08:57/08:59\n"
                    "    lun-sab, dal 4/12/2023 al 9/12/2023; da "),
             std::string::npos)
       << u;
-  EXPECT_EQ(scenario("draft x --gtfs " + feed_vero() + " --trips --from Weimar --to Nessuna", &u),
-            2);
+  EXPECT_EQ(
+      esegui_scenario("draft x --gtfs " + feed_vero() + " --trips --from Weimar --to Nessuna", &u),
+      2);
   EXPECT_NE(u.find("nessuna fermata del feed si chiama Nessuna"), std::string::npos) << u;
-  EXPECT_EQ(scenario("draft x --trips --from Weimar --to Erfurt", &u), 64);
+  EXPECT_EQ(esegui_scenario("draft x --trips --from Weimar --to Erfurt", &u), 64);
 }
 
 TEST(GtfsGuasti, ABrokenFeedIsRefusedWithItsFileAndLine) {
@@ -252,7 +249,8 @@ TEST(GtfsGuasti, ABrokenFeedIsRefusedWithItsFileAndLine) {
         << n << ": " << m;
   }
   std::string u;
-  EXPECT_EQ(scenario("draft x --gtfs " + (t / "corto.zip") + " --trips --from A --to B", &u), 2);
+  EXPECT_EQ(esegui_scenario("draft x --gtfs " + (t / "corto.zip") + " --trips --from A --to B", &u),
+            2);
   EXPECT_NE(u.find("corto.zip: non è un archivio zip leggibile"), std::string::npos) << u;
 }
 

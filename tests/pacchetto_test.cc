@@ -25,11 +25,6 @@ const char* const kSei[] = {"FerziaPS-Calvorano_linea.dat",
                             "FerziaPS-Calvorano_24617_rallentamenti.txt",
                             "FerziaPS-Calvorano_24617_scheda_treno.txt"};
 
-int scenario(const std::string& args, std::string* uscita = nullptr) {
-  return esegui(programma(SCENARIO_BIN) + " " + args + (uscita ? " 2>&1" : " >/dev/null 2>&1"),
-                uscita);
-}
-
 // Every file of a folder with its bytes.
 std::map<std::string, std::string> contenuto(const std::string& cartella) {
   std::map<std::string, std::string> r;
@@ -98,15 +93,16 @@ TEST(ScenarioPack, TheBuiltInSourcesGiveTheCompactorsSixFiles) {
   fs::create_directory(t / "prog");
   fs::copy_file(programma(COMPATTATORE_BIN), t / ("prog/" + kCompattatore));
   ASSERT_EQ(esegui(t / ("prog/" + kCompattatore) + " >/dev/null 2>&1"), 0);
-  ASSERT_EQ(scenario("sources " + (t / "src")), 0);
+  ASSERT_EQ(esegui_scenario("sources " + (t / "src")), 0);
   const auto prima = contenuto(t / "src");
   std::string uscita;
-  ASSERT_EQ(
-      scenario("pack " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "out"), &uscita),
-      0)
+  ASSERT_EQ(esegui_scenario(
+                "pack " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "out"), &uscita),
+            0)
       << uscita;
-  ASSERT_EQ(scenario("pack " + (t / "src") + " FerziaPS-Calvorano 24617 --zip " + (t / "s.zip")),
-            0);
+  ASSERT_EQ(
+      esegui_scenario("pack " + (t / "src") + " FerziaPS-Calvorano 24617 --zip " + (t / "s.zip")),
+      0);
   const auto fatti = contenuto(t / "out");
   const auto nello_zip = voci_zip(leggi_tutto(t / "s.zip"));
   EXPECT_EQ(fatti.size(), 6u);
@@ -118,18 +114,22 @@ TEST(ScenarioPack, TheBuiltInSourcesGiveTheCompactorsSixFiles) {
   }
   EXPECT_EQ(contenuto(t / "src"), prima);
   // What is there already is replaced only when asked.
-  EXPECT_EQ(scenario("pack " + (t / "src") + " FerziaPS-Calvorano 24617 --zip " + (t / "s.zip")),
-            2);
-  EXPECT_EQ(scenario("pack " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "out")), 2);
-  EXPECT_EQ(contenuto(t / "out"), fatti);
-  EXPECT_EQ(scenario("pack " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "out") +
-                     " --force"),
-            0);
-  EXPECT_EQ(scenario("pack " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "src/.")),
-            64);
   EXPECT_EQ(
-      scenario("pack " + (t / "src") + " FerziaPS-Calvorano 24617 --zip " + (t / "src/p.zip")), 64);
-  EXPECT_EQ(scenario("pack " + (t / "src") + " FerziaPS-Calvorano 24617"), 64);
+      esegui_scenario("pack " + (t / "src") + " FerziaPS-Calvorano 24617 --zip " + (t / "s.zip")),
+      2);
+  EXPECT_EQ(
+      esegui_scenario("pack " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "out")), 2);
+  EXPECT_EQ(contenuto(t / "out"), fatti);
+  EXPECT_EQ(esegui_scenario("pack " + (t / "src") + " FerziaPS-Calvorano 24617 --out " +
+                            (t / "out") + " --force"),
+            0);
+  EXPECT_EQ(
+      esegui_scenario("pack " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "src/.")),
+      64);
+  EXPECT_EQ(esegui_scenario("pack " + (t / "src") + " FerziaPS-Calvorano 24617 --zip " +
+                            (t / "src/p.zip")),
+            64);
+  EXPECT_EQ(esegui_scenario("pack " + (t / "src") + " FerziaPS-Calvorano 24617"), 64);
   EXPECT_EQ(contenuto(t / "src"), prima);
 }
 
@@ -156,8 +156,9 @@ TEST(ScenarioPack, ASourceWithACodeIsRefused) {
   EXPECT_EQ(esegui_con("pack", "p", pacchetto), 1);
   EXPECT_EQ(pacchetto.substr(0, compilato.size()), compilato);
   EXPECT_NE(pacchetto.find("nessun file scritto"), std::string::npos) << pacchetto;
-  EXPECT_EQ(scenario("pack " + s.t.percorso + " FerziaPS-Calvorano 24617 --zip " + (t / "p.zip")),
-            1);
+  EXPECT_EQ(
+      esegui_scenario("pack " + s.t.percorso + " FerziaPS-Calvorano 24617 --zip " + (t / "p.zip")),
+      1);
   EXPECT_FALSE(esiste_file(t / "p"));
   EXPECT_FALSE(esiste_file(t / "p.zip"));
 }

@@ -17,11 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int scenario(const std::string& args, std::string* uscita = nullptr) {
-  return esegui(programma(SCENARIO_BIN) + " " + args + (uscita ? " 2>&1" : " >/dev/null 2>&1"),
-                uscita);
-}
-
 bool contiene(const std::string& testo, const std::string& parte) {
   return testo.find(parte) != std::string::npos;
 }
@@ -132,10 +127,11 @@ const char* const kStazioni[] = {
 
 TEST(Plot, BuiltInLineFromSourcesAndFromCompiledFiles) {
   cartella_temporanea t;
-  ASSERT_EQ(scenario("sources " + (t / "src")), 0);
+  ASSERT_EQ(esegui_scenario("sources " + (t / "src")), 0);
   std::string u;
-  ASSERT_EQ(scenario("plot " + (t / "src") + " FerziaPS-Calvorano 24617 -o " + (t / "a.svg"), &u),
-            0)
+  ASSERT_EQ(
+      esegui_scenario("plot " + (t / "src") + " FerziaPS-Calvorano 24617 -o " + (t / "a.svg"), &u),
+      0)
       << u;
   const std::string svg = leggi_tutto(t / "a.svg");
   EXPECT_EQ(controlla_xml(svg), "");
@@ -176,8 +172,8 @@ TEST(Plot, BuiltInLineFromSourcesAndFromCompiledFiles) {
   // The same drawing from the program's own compiled files.
   fs::copy_file(programma(COMPATTATORE_BIN), t / kCompattatore);
   ASSERT_EQ(esegui(t / kCompattatore + " >/dev/null 2>&1"), 0);
-  ASSERT_EQ(scenario("plot --from-compiled " + t.percorso + " FerziaPS-Calvorano 24617 -o " +
-                     (t / "b.svg")),
+  ASSERT_EQ(esegui_scenario("plot --from-compiled " + t.percorso + " FerziaPS-Calvorano 24617 -o " +
+                            (t / "b.svg")),
             0);
   EXPECT_EQ(leggi_tutto(t / "b.svg"), svg);
 }
@@ -247,37 +243,37 @@ TEST(Plot, BadArgumentsFailedCompileAndBadFiles) {
   cartella_temporanea t;
   std::string u;
   const std::string out = t / "x.svg";
-  EXPECT_EQ(scenario("plot", &u), 64);
+  EXPECT_EQ(esegui_scenario("plot", &u), 64);
   EXPECT_TRUE(contiene(u, "uso: scenario plot")) << u;
-  EXPECT_EQ(scenario("plot a b c", &u), 64);  // no -o
-  EXPECT_EQ(scenario("plot a b -o " + out, &u), 64);
-  EXPECT_EQ(scenario("plot a b c -o", &u), 64);
-  EXPECT_EQ(scenario("plot a b c --wat -o " + out, &u), 64);
-  EXPECT_EQ(scenario("plot a ../b c -o " + out, &u), 64);
+  EXPECT_EQ(esegui_scenario("plot a b c", &u), 64);  // no -o
+  EXPECT_EQ(esegui_scenario("plot a b -o " + out, &u), 64);
+  EXPECT_EQ(esegui_scenario("plot a b c -o", &u), 64);
+  EXPECT_EQ(esegui_scenario("plot a b c --wat -o " + out, &u), 64);
+  EXPECT_EQ(esegui_scenario("plot a ../b c -o " + out, &u), 64);
 
   // Sources missing: the compile leaves a code and nothing is drawn.
   fs::create_directory(t / "vuota");
-  EXPECT_EQ(scenario("plot " + (t / "vuota") + " R 1 -o " + out, &u), 1);
+  EXPECT_EQ(esegui_scenario("plot " + (t / "vuota") + " R 1 -o " + out, &u), 1);
   EXPECT_TRUE(contiene(u, "errore 101")) << u;
   EXPECT_FALSE(esiste_file(out));
 
   // Compiled files missing or cut short.
-  EXPECT_EQ(scenario("plot --from-compiled " + (t / "vuota") + " R 1 -o " + out, &u), 2);
+  EXPECT_EQ(esegui_scenario("plot --from-compiled " + (t / "vuota") + " R 1 -o " + out, &u), 2);
   EXPECT_TRUE(contiene(u, "R_1.sim")) << u;
   fs::copy_file(programma(COMPATTATORE_BIN), t / kCompattatore);
   ASSERT_EQ(esegui(t / kCompattatore + " >/dev/null 2>&1"), 0);
   std::string traccia = leggi_tutto(t / "FerziaPS-Calvorano_24617.dat");
   scrivi_tutto(t / "FerziaPS-Calvorano_24617.dat", traccia.substr(0, 1000));
-  EXPECT_EQ(
-      scenario("plot --from-compiled " + t.percorso + " FerziaPS-Calvorano 24617 -o " + out, &u),
-      2);
+  EXPECT_EQ(esegui_scenario(
+                "plot --from-compiled " + t.percorso + " FerziaPS-Calvorano 24617 -o " + out, &u),
+            2);
   EXPECT_TRUE(contiene(u, "multiplo di 15")) << u;
   EXPECT_FALSE(esiste_file(out));
 
   // An output that cannot be written.
   scrivi_tutto(t / "FerziaPS-Calvorano_24617.dat", traccia);
-  EXPECT_EQ(scenario("plot --from-compiled " + t.percorso + " FerziaPS-Calvorano 24617 -o " +
-                         (t / "manca/x.svg"),
-                     &u),
+  EXPECT_EQ(esegui_scenario("plot --from-compiled " + t.percorso + " FerziaPS-Calvorano 24617 -o " +
+                                (t / "manca/x.svg"),
+                            &u),
             2);
 }

@@ -17,18 +17,12 @@ const char* const kSorgenti[] = {"FerziaPS-Calvorano_linea.txt", "FerziaPS-Calvo
                                  "FerziaPS-Calvorano_24617_rallentamenti.txt",
                                  "FerziaPS-Calvorano_24617_scheda_treno.txt"};
 
-// Runs the tool; with `uscita`, collects its standard output and error.
-int scenario(const std::string& args, std::string* uscita = nullptr) {
-  return esegui(programma(SCENARIO_BIN) + " " + args + (uscita ? " 2>&1" : " >/dev/null 2>&1"),
-                uscita);
-}
-
 }  // namespace
 
 TEST(ScenarioSources, WritesTheSameFilesAsTheWriters) {
   cartella_temporanea t;
   std::string uscita;
-  ASSERT_EQ(scenario("sources " + (t / "nuova"), &uscita), 0);
+  ASSERT_EQ(esegui_scenario("sources " + (t / "nuova"), &uscita), 0);
   std::string scritti;
   for (auto n : kSorgenti) scritti += "scritto " + file::percorso(t / "nuova", n) + "\n";
   EXPECT_EQ(uscita, scritti);
@@ -49,16 +43,16 @@ TEST(ScenarioSources, WritesTheSameFilesAsTheWriters) {
 
 TEST(ScenarioUsage, BadArgumentsGiveStatus64AndUnwritableFolder2) {
   std::string uscita;
-  EXPECT_EQ(scenario("", &uscita), 64);
-  EXPECT_EQ(scenario("frobnicate", &uscita), 64);
+  EXPECT_EQ(esegui_scenario("", &uscita), 64);
+  EXPECT_EQ(esegui_scenario("frobnicate", &uscita), 64);
   EXPECT_NE(uscita.find("uso:"), std::string::npos);
-  EXPECT_EQ(scenario("sources", &uscita), 64);
-  EXPECT_EQ(scenario("compile a b", &uscita), 64);
-  EXPECT_EQ(scenario("compile a ../b c", &uscita), 64);
-  EXPECT_EQ(scenario("compile a b c --wat", &uscita), 64);
-  EXPECT_EQ(scenario("--help", &uscita), 0);
+  EXPECT_EQ(esegui_scenario("sources", &uscita), 64);
+  EXPECT_EQ(esegui_scenario("compile a b", &uscita), 64);
+  EXPECT_EQ(esegui_scenario("compile a ../b c", &uscita), 64);
+  EXPECT_EQ(esegui_scenario("compile a b c --wat", &uscita), 64);
+  EXPECT_EQ(esegui_scenario("--help", &uscita), 0);
   EXPECT_NE(uscita.find("compile SRCDIR ROUTE TRAIN"), std::string::npos);
-  EXPECT_EQ(scenario("sources /dev/null/sotto", &uscita), 2);
+  EXPECT_EQ(esegui_scenario("sources /dev/null/sotto", &uscita), 2);
   EXPECT_NE(uscita.find("/dev/null/sotto"), std::string::npos) << uscita;
 }
 
@@ -66,13 +60,13 @@ TEST(ScenarioCompile, SameFilesAsCompattatoreAndSourcesUntouched) {
   cartella_temporanea t;
   fs::copy_file(programma(COMPATTATORE_BIN), t / kCompattatore);
   ASSERT_EQ(esegui(t / kCompattatore + " >/dev/null 2>&1"), 0);
-  ASSERT_EQ(scenario("sources " + (t / "src")), 0);
+  ASSERT_EQ(esegui_scenario("sources " + (t / "src")), 0);
   std::string linea = leggi_tutto(t / "src/FerziaPS-Calvorano_linea.txt");
   std::string treno = leggi_tutto(t / "src/FerziaPS-Calvorano_24617-.txt");
   std::string uscita;
-  ASSERT_EQ(scenario("compile " + (t / "src") + " FerziaPS-Calvorano 24617 --out " + (t / "out") +
-                         " --json",
-                     &uscita),
+  ASSERT_EQ(esegui_scenario("compile " + (t / "src") + " FerziaPS-Calvorano 24617 --out " +
+                                (t / "out") + " --json",
+                            &uscita),
             0)
       << uscita;
   EXPECT_EQ(
@@ -98,7 +92,7 @@ TEST(ScenarioCompile, PendingCodeAndNoPlan) {
                "[fine]\r\n");
   scrivi_tutto(t / "src/r_7-.txt", "[generale]\r\n[fine]\r\n");
   std::string uscita;
-  EXPECT_EQ(scenario("compile " + (t / "src") + " r 7 --no-plan --json", &uscita), 1);
+  EXPECT_EQ(esegui_scenario("compile " + (t / "src") + " r 7 --no-plan --json", &uscita), 1);
   EXPECT_EQ(uscita,
             "{\"codice_errore\":15,\"posizione_errore\":20000,\"files\":[\"r_7.sim\",\"r_7.dat\"],"
             "\"file\":" +
@@ -109,7 +103,7 @@ TEST(ScenarioCompile, PendingCodeAndNoPlan) {
   EXPECT_FALSE(esiste_file(t / "src/r_linea.dat"));
   EXPECT_TRUE(esiste_file(file::percorso(t / "src", "r_linea.txt")));
   // A missing line description leaves no compiled file.
-  EXPECT_EQ(scenario("compile " + (t / "src") + " manca 7 --json", &uscita), 1);
+  EXPECT_EQ(esegui_scenario("compile " + (t / "src") + " manca 7 --json", &uscita), 1);
   EXPECT_EQ(uscita, "{\"codice_errore\":101,\"posizione_errore\":0,\"files\":[],\"file\":" +
                         json_testo(file::percorso(t / "src", "manca_linea.txt")) +
                         ",\"messaggio\":\"errore 101: il file di descrizione della linea non "
@@ -120,7 +114,7 @@ TEST(ScenarioCompile, PendingCodeAndNoPlan) {
 // a key alone shows its own entry.
 TEST(ScenarioVoci, EveryKeyAndValueInOrderAndOneKeyAlone) {
   std::string tutto;
-  ASSERT_EQ(scenario("voci", &tutto), 0);
+  ASSERT_EQ(esegui_scenario("voci", &tutto), 0);
   for (formato::sorgente s : {formato::sorgente::linea, formato::sorgente::treno})
     for (const formato::chiave_sorgente& k : formato::chiavi(s)) {
       const size_t a = tutto.find(std::string("`") + k.chiave + "`");
@@ -142,7 +136,7 @@ TEST(ScenarioVoci, EveryKeyAndValueInOrderAndOneKeyAlone) {
               {"a b", ""}};
   for (const auto& c : casi) {
     std::string uscita;
-    const int stato = scenario(std::string("voci ") + c.chiave, &uscita);
+    const int stato = esegui_scenario(std::string("voci ") + c.chiave, &uscita);
     EXPECT_EQ(stato, *c.inizio ? 0 : 64) << c.chiave;
     EXPECT_EQ(uscita.rfind(*c.inizio ? c.inizio : "scenario: ", 0), 0u) << uscita;
     if (*c.inizio) {
