@@ -9,6 +9,7 @@
 #include "tool/pacchetto/pacchetto.h"
 #include "tool/server/anteprima/anteprima.h"
 #include "tool/server/lsp/lsp.h"
+#include "tool/server/studio/studio.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ const comando kComandi[] = {
     {"dump", comando_dump},           {"plot", comando_plot},       {"generate", comando_generate},
     {"decompile", comando_decompile}, {"diff", comando_diff},       {"lsp", comando_lsp},
     {"preview", comando_preview},     {"voci", comando_voci},       {"draft", comando_draft},
-    {"pack", comando_pack},
+    {"pack", comando_pack},           {"studio", comando_studio},
 };
 
 }  // namespace
