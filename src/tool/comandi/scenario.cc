@@ -1,6 +1,7 @@
 // Dispatch of the authors' tool: each subcommand's name to the room that runs it.
 #include <cstdio>
 
+#include "platform/processo.h"
 #include "tool/bozza/bozza.h"
 #include "tool/comandi/comandi.h"
 #include "tool/decompilazione/decompila.h"
@@ -30,6 +31,8 @@ const comando kComandi[] = {
 
 int esegui_scenario(const argomenti& args) {
   if (args.empty()) {
+    // Double-clicked, the program has no prompt to print its usage to.
+    if (processo::console_propria()) return studio_dal_desktop();
     aiuto(stderr);
     return kUscitaUso;
   }

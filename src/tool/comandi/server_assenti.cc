@@ -28,3 +28,6 @@ int comando_preview(const argomenti&) {
 int comando_studio(const argomenti&) {
   return assente("studio");
 }
+int studio_dal_desktop() {
+  return assente("studio");
+}

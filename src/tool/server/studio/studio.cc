@@ -14,9 +14,11 @@
 
 #include "model/formato.h"
 #include "model/regole.h"
+#include "platform/cartella.h"
 #include "platform/file.h"
 #include "platform/interruzione.h"
 #include "platform/osservazione.h"
+#include "platform/processo.h"
 #include "tool/compilazione/compila.h"
 #include "tool/compilazione/messaggi.h"
 #include "tool/server/anteprima/server_http.h"
@@ -129,6 +131,13 @@ void stampa_indirizzo(const std::string& indirizzo) {
   std::fflush(stdout);
 }
 
+void apri_dal_desktop(const std::string& indirizzo) {
+  std::printf("Studio: %s\nChiudere questa finestra ferma lo studio.\n", indirizzo.c_str());
+  if (!processo::apri_nel_browser(indirizzo))
+    std::printf("Il browser non si è aperto: apri l'indirizzo qui sopra.\n");
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int esegui_studio(const std::string& cartella, uint16_t porta,
@@ -187,4 +196,8 @@ int comando_studio(const argomenti& a) {
     return errore_uso("studio", "--port vuole un numero da 0 a 65535");
   const std::string cartella = file::assoluto(l.posizionali.empty() ? "." : l.posizionali[0]);
   return esegui_studio(cartella, porta, stampa_indirizzo);
+}
+
+int studio_dal_desktop() {
+  return esegui_studio(cartella_programma(), 0, apri_dal_desktop);
 }

@@ -13,3 +13,7 @@ int comando_studio(const argomenti& a);
 // once with the page's address, as soon as it is served.
 int esegui_studio(const std::string& cartella, uint16_t porta,
                   void (*indirizzo)(const std::string&));
+
+// The program started from the desktop with nothing to do: the studio of
+// its own folder, opened in the default browser.
+int studio_dal_desktop();
