@@ -58,9 +58,9 @@ raggiunge() { # room, room: whether the first links the second, however far
     coda=${coda# }
     [[ "$visti" == *" $x "* ]] && continue
     visti="$visti$x "
-    # The servers' interface library stands for both of them.
+    # The servers' interface library stands for all of them.
     for d in $(echo "$dipendenze" | awk -v n="$x" '$1 == n {$1 = ""; print}' |
-      sed 's/\bserver\b/server_lsp server_anteprima/'); do
+      sed 's/\bserver\b/server_lsp server_anteprima server_studio/'); do
       [ "$d" = "$a" ] && return 0
       coda="$coda $d"
     done

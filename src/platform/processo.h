@@ -26,4 +26,12 @@ bool in_vita(unsigned long numero);
 // has gone, rewriting one line.
 bool errore_a_terminale();
 
+// Whether the console is this process's alone: started from the desktop
+// (a double click), not from a prompt, whose console outlives it. Never
+// where programs get no console of their own.
+bool console_propria();
+// Asks the system to open the address in the default browser; false when
+// it would not.
+bool apri_nel_browser(const std::string& indirizzo);
+
 }  // namespace processo

@@ -33,4 +33,12 @@ bool errore_a_terminale() {
   return ::isatty(STDERR_FILENO) == 1;
 }
 
+bool console_propria() {
+  return false;
+}
+
+bool apri_nel_browser(const std::string&) {
+  return false;
+}
+
 }  // namespace processo

@@ -63,4 +63,17 @@ bool errore_a_terminale() {
   return h != nullptr && h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &modo) != 0;
 }
 
+// A prompt shares its console: two processes on it at least.
+bool console_propria() {
+  DWORD processi[2];
+  return GetConsoleProcessList(processi, 2) == 1;
+}
+
+bool apri_nel_browser(const std::string& indirizzo) {
+  const std::wstring w = utf16::da_utf8(indirizzo);
+  const auto r = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(nullptr, L"open", w.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  return r > 32;
+}
+
 }  // namespace processo

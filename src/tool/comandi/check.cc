@@ -26,14 +26,7 @@ void stampa_testo(const esito_compilazione& e) {
     std::fprintf(stderr, "scenario: %s\n", e.errore_io.c_str());
     return;
   }
-  for (const avviso& a : e.avvisi) std::fputs(testo_avviso(a).c_str(), stdout);
-  std::fputs(testo_errore(e).c_str(), stdout);
-  const size_t n = e.avvisi.size();
-  const int32_t c = e.codice_fatale ? e.codice_fatale : e.codice_errore;
-  const std::string esito = e.codifica ? "sorgente non convertibile in Windows-1252"
-                            : c == 0   ? "nessun errore"
-                                       : "errore " + std::to_string(c);
-  std::printf("%zu %s, %s\n", n, n == 1 ? "avviso" : "avvisi", esito.c_str());
+  std::fputs(rapporto_check(e).c_str(), stdout);
 }
 
 }  // namespace

@@ -59,13 +59,7 @@ void stampa_testo(const esito_compilazione& e, const std::string& cartella) {
     return;
   }
   std::fputs(testo_errore(e).c_str(), stderr);
-  const std::string come = e.codice_errore == 0
-                               ? "scritto "
-                               : "scritto nonostante l'errore " + std::to_string(e.codice_errore) +
-                                     ", con ciò che "
-                                     "è stato letto prima: ";
-  for (const auto& f : e.files)
-    std::printf("%s%s\n", come.c_str(), file::percorso(cartella, f).c_str());
+  std::fputs(rapporto_compile(e, cartella).c_str(), stdout);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Dispatch of the authors' tool: each subcommand's name to the room that runs it.
 #include <cstdio>
 
+#include "platform/processo.h"
 #include "tool/bozza/bozza.h"
 #include "tool/comandi/comandi.h"
 #include "tool/decompilazione/decompila.h"
@@ -9,6 +10,7 @@
 #include "tool/pacchetto/pacchetto.h"
 #include "tool/server/anteprima/anteprima.h"
 #include "tool/server/lsp/lsp.h"
+#include "tool/server/studio/studio.h"
 
 namespace {
 
@@ -22,13 +24,15 @@ const comando kComandi[] = {
     {"dump", comando_dump},           {"plot", comando_plot},       {"generate", comando_generate},
     {"decompile", comando_decompile}, {"diff", comando_diff},       {"lsp", comando_lsp},
     {"preview", comando_preview},     {"voci", comando_voci},       {"draft", comando_draft},
-    {"pack", comando_pack},
+    {"pack", comando_pack},           {"studio", comando_studio},
 };
 
 }  // namespace
 
 int esegui_scenario(const argomenti& args) {
   if (args.empty()) {
+    // Double-clicked, the program has no prompt to print its usage to.
+    if (processo::console_propria()) return studio_dal_desktop();
     aiuto(stderr);
     return kUscitaUso;
   }

@@ -5,6 +5,7 @@
 #include "tool/comune/argomenti.h"
 #include "tool/server/anteprima/anteprima.h"
 #include "tool/server/lsp/lsp.h"
+#include "tool/server/studio/studio.h"
 
 namespace {
 
@@ -23,4 +24,10 @@ int comando_lsp(const argomenti&) {
 }
 int comando_preview(const argomenti&) {
   return assente("preview");
+}
+int comando_studio(const argomenti&) {
+  return assente("studio");
+}
+int studio_dal_desktop() {
+  return assente("studio");
 }

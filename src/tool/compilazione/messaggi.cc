@@ -6,6 +6,7 @@
 #include "driver/codici.h"
 #include "model/formato.h"
 #include "model/regole.h"
+#include "platform/file.h"
 #include "platform/testo.h"
 #include "tool/comune/json.h"
 
@@ -240,6 +241,29 @@ errore_in_riga errore_principale(const esito_compilazione& e) {
 
 std::string testo_avviso(const avviso& a) {
   return scrivi({a.dove, a.messaggio}, "avviso");
+}
+
+std::string rapporto_check(const esito_compilazione& e) {
+  std::string r;
+  for (const avviso& a : e.avvisi) r += testo_avviso(a);
+  r += testo_errore(e);
+  const size_t n = e.avvisi.size();
+  const int32_t c = e.codice_fatale ? e.codice_fatale : e.codice_errore;
+  const std::string esito = e.codifica ? "sorgente non convertibile in Windows-1252"
+                            : c == 0   ? "nessun errore"
+                                       : "errore " + std::to_string(c);
+  return r + std::to_string(n) + (n == 1 ? " avviso, " : " avvisi, ") + esito + "\n";
+}
+
+std::string rapporto_compile(const esito_compilazione& e, const std::string& cartella) {
+  const std::string come = e.codice_errore == 0
+                               ? "scritto "
+                               : "scritto nonostante l'errore " + std::to_string(e.codice_errore) +
+                                     ", con ciò che "
+                                     "è stato letto prima: ";
+  std::string r;
+  for (const auto& f : e.files) r += come + file::percorso(cartella, f) + "\n";
+  return r;
 }
 
 std::string json_avviso(const avviso& a) {

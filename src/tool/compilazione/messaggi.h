@@ -37,5 +37,11 @@ errore_in_riga errore_principale(const esito_compilazione& e);
 
 // "FILE:LINE: avviso: ...", the source line and a caret. Ends with a newline.
 std::string testo_avviso(const avviso& a);
+// What `scenario check` prints: the warnings, the pending code, and the count
+// with the verdict (the unreadable file's reason apart).
+std::string rapporto_check(const esito_compilazione& e);
+// What `scenario compile` prints of the files written in `cartella`; a pending
+// code says first that they hold only what was read before it.
+std::string rapporto_compile(const esito_compilazione& e, const std::string& cartella);
 // {"file":...,"riga":...,"colonna":...,"messaggio":...}
 std::string json_avviso(const avviso& a);

@@ -115,6 +115,12 @@ const uso_comando kUsi[] = {
      "      disco è ancora quello che la pagina mostra, e annulla le sue modifiche; il suo\n"
      "      «pacchetto» scrive i sei file dello scenario come pack in DIR (predefinita:\n"
      "      SRCDIR/ROUTE_TRAIN, accanto ai sorgenti). Ctrl-C lo ferma."},
+    {"studio", "studio [DIR] [--port N]",
+     "server locale (solo 127.0.0.1) della pagina di lavoro dell'autore: gli scenari di DIR\n"
+     "      (predefinita: la cartella corrente), ogni coppia di sorgenti con l'esito di check,\n"
+     "      e per ciascuno check e compile eseguiti dalla pagina, con il loro rapporto. Stampa\n"
+     "      l'indirizzo da aprire, con la sua chiave; --port sceglie la porta (predefinita: una\n"
+     "      libera). Scrive solo in DIR. Ctrl-C lo ferma."},
     {"voci", "voci [CHIAVE]",
      "stampa il riferimento delle voci dei due sorgenti: per ogni chiave i suoi valori in\n"
      "      ordine, con nome, unità, valori accettati, significato e ciò che la compilazione fa\n"

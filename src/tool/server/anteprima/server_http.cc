@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/casuale.h"
+
 namespace net = boost::asio;
 namespace beast = boost::beast;
 namespace http = beast::http;
@@ -387,6 +389,17 @@ void a_tutti(nucleo& n, const testo_condiviso& t) {
 }
 
 }  // namespace
+
+bool nuova_chiave(std::string& chiave) {
+  unsigned char b[16];
+  if (!byte_casuali(b, sizeof b)) return false;
+  static constexpr char kCifre[] = "0123456789abcdef";
+  for (unsigned char c : b) {
+    chiave += kCifre[c >> 4];
+    chiave += kCifre[c & 15];
+  }
+  return true;
+}
 
 esame_http esamina_byte(std::string_view byte, const regole_http& r) {
   http::request_parser<http::string_body> p;

@@ -60,6 +60,9 @@ class server_anteprima {
   std::unique_ptr<stato> s_;
 };
 
+// A key no other page can guess, for the address: 128 bits in hex.
+bool nuova_chiave(std::string& chiave);
+
 // A request's bytes as the server reads them (the same parser and bounds)
 // and what it answers; stato 0 while they are not yet a whole request.
 esame_http esamina_byte(std::string_view byte, const regole_http& r);

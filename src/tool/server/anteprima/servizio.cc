@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/casuale.h"
 #include "platform/file.h"
 #include "platform/osservazione.h"
 #include "platform/testo.h"
@@ -32,18 +31,6 @@ constexpr int kRiletture = 40;
 constexpr auto kAttesaFine = std::chrono::milliseconds(300);
 // The page's undo goes back this many edits.
 constexpr size_t kPassiAnnullabili = 100;
-
-// A key no other page can guess: 128 bits in hex.
-bool nuova_chiave(std::string& chiave) {
-  unsigned char b[16];
-  if (!byte_casuali(b, sizeof b)) return false;
-  static constexpr char kCifre[] = "0123456789abcdef";
-  for (unsigned char c : b) {
-    chiave += kCifre[c >> 4];
-    chiave += kCifre[c & 15];
-  }
-  return true;
-}
 
 // The two sources as last compiled, and what told they had changed.
 struct sorgenti {
