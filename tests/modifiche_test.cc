@@ -164,6 +164,33 @@ TEST(Modifiche, TimeDeleteAddAndWhatIsRefused) {
   }
 }
 
+// A station dragged so that its stop lands on a signal's cell: the compile
+// of the edited sources refuses it, naming the signal and where it stands,
+// and the sources on the disk still compile; a move that compiles passes.
+TEST(Modifiche, AnEditThatWouldNotCompileIsNeverWritten) {
+  mostrate m;
+  const opzioni_compilazione o =
+      compilazione_anteprima(m.t.percorso, "FerziaPS-Calvorano", "24617");
+  const std::string prima = m.s.testo[1];
+  modifica x;
+  rifiuto r;
+  intento i = m.su(genere_intento::sposta, 1, 24);
+  i.posizione = 23200;  // its stop falls on the cell of the signal at 23250
+  ASSERT_TRUE(prepara_modifica(i, m.s, x, r)) << r.perche;
+  EXPECT_FALSE(compila_modifica(x, m.s, 0, o, r));
+  EXPECT_EQ(r.stato, 409);
+  for (const char* parte : {"nulla scritto", "errore 16", "24617-.txt:44", "23250 m", "km "})
+    EXPECT_NE(r.perche.find(parte), std::string::npos) << parte << " in " << r.perche;
+  // A code the shown sources had already is not the edit's.
+  EXPECT_TRUE(compila_modifica(x, m.s, 16, o, r));
+  EXPECT_EQ(leggi_tutto(m.treno()), prima);
+  EXPECT_EQ(compila_scenario(o).codice_errore, 0);
+
+  i.posizione = 21812;
+  ASSERT_TRUE(prepara_modifica(i, m.s, x, r)) << r.perche;
+  EXPECT_TRUE(compila_modifica(x, m.s, 0, o, r)) << r.perche;
+}
+
 // A sign's text is what its field can carry, counted in the source's
 // characters; the reader gives back what was asked, and a refusal says why.
 TEST(Modifiche, ASignsTextIsWhatItsFieldCanCarry) {

@@ -1,7 +1,7 @@
 // The page writing its sources (`scenario preview --edit`), in Chromium
 // against the real server: a drag writes the file, a file changed on disk
 // meanwhile refuses the edit, the page's undo gives the bytes back, a time
-// dragged agrees with `check`, forged requests change nothing, a sign's text
+// dragged agrees with `check`, an edit that would not compile is not written, forged requests change nothing, a sign's text
 // is what its field can carry, and an edit keeps a source's link and mode.
 // Env: ANTEPRIMA_URL, ANTEPRIMA_SORGENTI (the folder served),
 // ANTEPRIMA_PROGRAMMA (scenario, to run check) and ANTEPRIMA_WINE if any.
@@ -78,6 +78,26 @@ test('a file changed on disk during the drag refuses the edit, and the page says
   assert.match(e.testo, /rifiutata: .*(cambiato|versione|non è più)/);
   assert.equal(leggi(treno), altro);
   scrivi(treno, originale);
+});
+
+test('a station whose stop would fall on a signal\'s cell is not written, and check still passes', async () => {
+  // The page shows the file the test before restored.
+  await page.waitForFunction(async (t) => {
+    const d = await fetch('dati' + location.search).then((r) => r.json());
+    return String(d.versione) === document.body.dataset.versione && d.oggetti?.find((o) => o.nome === 'GRUZO')?.testo === t;
+  }, { ...ATTESA, polling: 100 }, riga(originale, 24));
+  await pronta(page, 23000);
+  // At 23200 m GRUZO's stop takes the cell of the signal at 23250 m.
+  await spostaStazione(page, 'GRUZO', 23200, { cella: 464 });
+  const e = await esito(page);
+  assert.equal(e.esito, 'rifiutata');
+  assert.match(e.testo, /nulla scritto: .*errore 16.*-\.txt:44/);
+  assert.equal(leggi(treno), originale);
+  const wine = process.env.ANTEPRIMA_WINE;
+  const args = ['check', wine ? 'Z:' + cartella.replace(/\//g, '\\') : cartella, 'FerziaPS-Calvorano', '24617'];
+  const r = wine ? spawnSync(wine, [process.env.ANTEPRIMA_PROGRAMMA, ...args], { encoding: 'latin1' })
+    : spawnSync(process.env.ANTEPRIMA_PROGRAMMA, args, { encoding: 'latin1' });
+  assert.equal(r.status, 0, r.stdout + r.stderr);
 });
 
 // A request as a page elsewhere or a careless script would send it: the

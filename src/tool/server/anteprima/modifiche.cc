@@ -7,6 +7,7 @@
 #include "model/impaginazione.h"
 #include "model/regole.h"
 #include "platform/testo.h"
+#include "tool/compilazione/messaggi.h"
 #include "tool/compilazione/righe.h"
 #include "tool/comune/json.h"
 #include "tool/disegno/documento.h"
@@ -313,6 +314,32 @@ bool prepara_modifica(const intento& i, const sorgenti_mostrate& s, modifica& m,
       m.descrizione = nome_voce(t) + " tolta";
       return true;
   }
+}
+
+bool compila_modifica(const modifica& m, const sorgenti_mostrate& s, int32_t codice,
+                      opzioni_compilazione o, rifiuto& r) {
+  std::array<std::string, 2> testi = s.testo;
+  const auto k = static_cast<size_t>(m.file);
+  if (!s.letto[k]) return r = {409, "il sorgente da modificare non è stato letto"}, false;
+  testi[k] = applica_righe(testi[k], m.righe);
+  // A source not read stays as the shown compile saw it: missing.
+  o.testo_linea = s.letto[0] ? &testi[0] : nullptr;
+  o.testo_treno = s.letto[1] ? &testi[1] : nullptr;
+  o.utf8 = false;
+  const esito_compilazione e = compila_scenario(o);
+  const int32_t dopo = regole::codice_rimasto(e.codice_fatale, e.codice_errore);
+  if (dopo == 0 || dopo == codice) return true;
+  const errore_in_riga x = errore_principale(e);
+  std::string dove;
+  if (!x.file.empty()) dove = nome_file(x.file) + ":" + std::to_string(x.riga);
+  if (e.posizione_errore > 0)
+    dove +=
+        (dove.empty() ? "" : ", ") + regole::testo_km(regole::progressiva(
+                                         regole::tratti_km(e.tabella_linea), e.posizione_errore));
+  std::string perche = "nulla scritto: " + m.descrizione + " darebbe l'" + x.messaggio;
+  if (!dove.empty()) perche += " (" + dove + ")";
+  r = {409, perche};
+  return false;
 }
 
 std::vector<riga_testo> righe_di(std::string_view t) {

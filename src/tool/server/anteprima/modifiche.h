@@ -17,6 +17,7 @@
 
 #include "compiler/stato_lettura.h"
 #include "model/regole.h"
+#include "tool/compilazione/compila.h"
 
 // The sources as the page was shown them: the document's version, each
 // source's name as the document gives it, its text as the compile read it
@@ -71,6 +72,13 @@ struct modifica {
 
 // The edit an intent makes of the sources shown; false with the refusal.
 bool prepara_modifica(const intento& i, const sorgenti_mostrate& s, modifica& m, rifiuto& r);
+
+// The edit judged by a compile, in memory, of the sources it leaves (`o` as
+// the preview compiles them): refused, naming what holds the cell and where,
+// when that compile ends with a code the shown sources' (`codice`) did not.
+// Nothing is written either way.
+bool compila_modifica(const modifica& m, const sorgenti_mostrate& s, int32_t codice,
+                      opzioni_compilazione o, rifiuto& r);
 
 // The lines of a text with their breaks: [inizio, fine) of each line's
 // bytes and where its break ends.

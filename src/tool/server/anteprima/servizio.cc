@@ -191,6 +191,7 @@ struct servizio_anteprima::stato {
   std::mutex m_mostrato;
   stato_mostrato mostrato;
   std::vector<regole::tratto_km> tratti;  // of the last compile that read a table
+  int32_t codice = 0;                     // the code the last compile left
   // The watch's thread.
   std::mutex m;
   std::condition_variable cv;
@@ -216,6 +217,7 @@ struct servizio_anteprima::stato {
     {
       std::lock_guard<std::mutex> l(m_mostrato);
       tratti = regole::tratti_km(e.tabella_linea);
+      codice = regole::codice_rimasto(e.codice_fatale, e.codice_errore);
       src.mostrato(mostrato, v, std::move(e.voci));
     }
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -297,6 +299,10 @@ void servizio_anteprima::stato::modifica(const std::string& corpo,
   std::lock_guard<std::mutex> l(m_mostrato);
   ::modifica m;
   if (!prepara_modifica(i, mostrato.s, m, x)) return rispondi(x.stato, x.perche);
+  // Never a line that will not compile: the edited sources compiled first.
+  if (!compila_modifica(m, mostrato.s, codice,
+                        compilazione_anteprima(imp.cartella, imp.linea, imp.treno), x))
+    return rispondi(x.stato, x.perche);
   imp.scrittore->applica(m, mostrato, fatto);
 }
 
