@@ -2,6 +2,8 @@
 # sources in a folder of its own and reads the address it prints.
 #   avvia_anteprima CARTELLA PROGRAMMA [WINE [OPZIONE...]]: sets url, porta, chiave, pid_server
 #     (the route and train: linea_anteprima, treno_anteprima, the built-in's by default)
+#   leggi_indirizzo FILE: waits for the address a server started as pid_server
+#     prints into FILE; sets url, porta, chiave (1 when it prints none)
 #   ferma_anteprima SEGNALE: 0 when the server ended within the bound
 #   pagina_possibile WINE CARTELLA_PAGINA: exits 77 (skipped) without Wine,
 #     node, Chromium or the page tests' node_modules
@@ -23,16 +25,20 @@ avvia_anteprima() {
   fi
   pid_server=$!
   set +m
+  leggi_indirizzo "$uscita_server"
+}
+
+leggi_indirizzo() {
   url=""
   for _ in $(seq 1200); do
-    url=$(grep -oE 'http://127\.0\.0\.1:[0-9]+/\?t=[0-9a-f]+' "$uscita_server" | head -1)
+    url=$(grep -oE 'http://127\.0\.0\.1:[0-9]+/\?t=[0-9a-f]+' "$1" | head -1)
     [ -n "$url" ] && break
     kill -0 "$pid_server" 2>/dev/null || break
     sleep 0.1
   done
   if [ -z "$url" ]; then
     echo "FALLITO: il server non ha stampato il suo indirizzo:"
-    cat "$uscita_server"
+    cat "$1"
     return 1
   fi
   porta=$(echo "$url" | sed -E 's|http://127\.0\.0\.1:([0-9]+)/.*|\1|')

@@ -32,16 +32,7 @@ else
 fi
 pid_server=$!
 set +m
-url=""
-for _ in $(seq 1200); do
-  url=$(grep -oE 'http://127\.0\.0\.1:[0-9]+/\?t=[0-9a-f]+' "$lavoro/server.txt" | head -1)
-  [ -n "$url" ] && break
-  kill -0 "$pid_server" 2>/dev/null || break
-  sleep 0.1
-done
-[ -n "$url" ] || { echo "FALLITO: lo studio non ha stampato il suo indirizzo:"; cat "$lavoro/server.txt"; exit 1; }
-porta=$(echo "$url" | sed -E 's|http://127\.0\.0\.1:([0-9]+)/.*|\1|')
-chiave=${url##*t=}
+leggi_indirizzo "$lavoro/server.txt" || exit 1
 origine="http://127.0.0.1:$porta"
 
 # METHOD TARGET ORIGIN BODY: the whole answer (status line first).

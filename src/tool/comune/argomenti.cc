@@ -1,5 +1,6 @@
 #include "tool/comune/argomenti.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "model/regole.h"
@@ -59,4 +60,12 @@ int leggi_argomenti(const char* nome, const argomenti& a,
 int nomi_scenario(const char* nome, const std::string& linea, const std::string& treno) {
   if (regole::nome_valido(linea) && regole::nome_valido(treno)) return -1;
   return errore_uso(nome, "ROUTE e TRAIN devono essere nomi semplici, senza '/'");
+}
+
+bool leggi_porta(const std::string& t, uint16_t& porta) {
+  unsigned v = 0;
+  const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+  if (r.ec != std::errc() || r.ptr != t.data() + t.size() || v > 65535) return false;
+  porta = static_cast<uint16_t>(v);
+  return true;
 }

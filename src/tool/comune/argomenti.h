@@ -2,6 +2,7 @@
 // positional arguments, read the same way by every subcommand; the exit
 // statuses they share and their usage texts.
 #pragma once
+#include <cstdint>
 #include <cstdio>
 #include <initializer_list>
 #include <map>
@@ -64,6 +65,9 @@ struct argomenti_letti {
 // usage for --help, kUscitaUso after printing a usage error (an unknown
 // option, one repeated that may not be, an option without its value, the
 // wrong number of positionals). After "--" every argument is positional.
+// A --port's value: a number from 0 to 65535, nothing after it.
+bool leggi_porta(const std::string& t, uint16_t& porta);
+
 int leggi_argomenti(const char* nome, const argomenti& a,
                     std::initializer_list<opzione_comando> opzioni, size_t posizionali,
                     const char* cosa, argomenti_letti& letti);

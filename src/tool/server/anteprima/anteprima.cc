@@ -3,7 +3,6 @@
 // page's edits are written to the sources.
 #include "tool/server/anteprima/anteprima.h"
 
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -14,18 +13,6 @@
 #include "tool/bozza/bozza.h"
 #include "tool/comune/argomenti.h"
 #include "tool/server/anteprima/servizio.h"
-
-namespace {
-
-bool leggi_porta(const std::string& t, uint16_t& porta) {
-  unsigned v = 0;
-  const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
-  if (r.ec != std::errc() || r.ptr != t.data() + t.size() || v > 65535) return false;
-  porta = static_cast<uint16_t>(v);
-  return true;
-}
-
-}  // namespace
 
 int comando_preview(const argomenti& a) {
   argomenti_letti l;

@@ -118,14 +118,6 @@ int azione(const std::string& cartella, const std::string& corpo, std::string& r
   return 200;
 }
 
-bool leggi_porta(const std::string& t, uint16_t& porta) {
-  unsigned v = 0;
-  const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
-  if (r.ec != std::errc() || r.ptr != t.data() + t.size() || v > 65535) return false;
-  porta = static_cast<uint16_t>(v);
-  return true;
-}
-
 void stampa_indirizzo(const std::string& indirizzo) {
   std::printf("Studio: %s\nCtrl-C lo ferma.\n", indirizzo.c_str());
   std::fflush(stdout);
