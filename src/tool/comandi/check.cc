@@ -11,9 +11,9 @@
 namespace {
 
 void stampa_json(const esito_compilazione& e) {
-  std::string out =
-      "{\"codice_errore\":" + std::to_string(e.codice_fatale ? e.codice_fatale : e.codice_errore) +
-      ",\"posizione_errore\":" + std::to_string(e.posizione_errore);
+  std::string out = "{\"codice_errore\":" +
+                    std::to_string(regole::codice_rimasto(e.codice_fatale, e.codice_errore)) +
+                    ",\"posizione_errore\":" + std::to_string(e.posizione_errore);
   if (!e.errore_io.empty()) out += ",\"errore\":" + json_testo(e.errore_io);
   out += json_errore(e) + ",\"avvisi\":[";
   for (size_t i = 0; i < e.avvisi.size(); ++i) out += (i ? "," : "") + json_avviso(e.avvisi[i]);

@@ -248,7 +248,7 @@ std::string rapporto_check(const esito_compilazione& e) {
   for (const avviso& a : e.avvisi) r += testo_avviso(a);
   r += testo_errore(e);
   const size_t n = e.avvisi.size();
-  const int32_t c = e.codice_fatale ? e.codice_fatale : e.codice_errore;
+  const int32_t c = regole::codice_rimasto(e.codice_fatale, e.codice_errore);
   const std::string esito = e.codifica ? "sorgente non convertibile in Windows-1252"
                             : c == 0   ? "nessun errore"
                                        : "errore " + std::to_string(c);

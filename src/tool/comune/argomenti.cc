@@ -22,7 +22,7 @@ std::string ostacolo_sorgente(const std::string& nome, bool forza) {
 
 int leggi_argomenti(const char* nome, const argomenti& a,
                     std::initializer_list<opzione_comando> opzioni, size_t posizionali,
-                    const char* cosa, argomenti_letti& letti) {
+                    const char* cosa, argomenti_letti& letti, size_t facoltativi) {
   bool solo_posizionali = false;
   for (size_t i = 0; i < a.size(); ++i) {
     const std::string& x = a[i];
@@ -52,7 +52,8 @@ int leggi_argomenti(const char* nome, const argomenti& a,
     letti.opzioni[o->nome] = valore;
     if (o->ripetibile) letti.ripetute[o->nome].push_back(valore);
   }
-  if (letti.posizionali.size() != posizionali)
+  if (letti.posizionali.size() < posizionali ||
+      letti.posizionali.size() > posizionali + facoltativi)
     return errore_uso(nome, std::string(nome) + " vuole " + cosa);
   return -1;
 }

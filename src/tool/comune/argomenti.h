@@ -59,15 +59,16 @@ struct argomenti_letti {
   }
 };
 
+// A --port's value: a number from 0 to 65535, nothing after it.
+bool leggi_porta(const std::string& t, uint16_t& porta);
+
 // Reads the arguments of subcommand `nome`, which takes `posizionali`
 // positional arguments described by `cosa` ("SRCDIR ROUTE TRAIN"). Returns -1
 // when the subcommand goes on; otherwise the exit status: 0 after printing its
 // usage for --help, kUscitaUso after printing a usage error (an unknown
 // option, one repeated that may not be, an option without its value, the
 // wrong number of positionals). After "--" every argument is positional.
-// A --port's value: a number from 0 to 65535, nothing after it.
-bool leggi_porta(const std::string& t, uint16_t& porta);
-
+// `facoltativi` more positionals may follow, or not ("[DIR]").
 int leggi_argomenti(const char* nome, const argomenti& a,
                     std::initializer_list<opzione_comando> opzioni, size_t posizionali,
-                    const char* cosa, argomenti_letti& letti);
+                    const char* cosa, argomenti_letti& letti, size_t facoltativi = 0);

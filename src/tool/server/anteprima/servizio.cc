@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/regole.h"
 #include "platform/file.h"
 #include "platform/osservazione.h"
 #include "platform/testo.h"
@@ -158,7 +159,7 @@ struct sorgenti {
 };
 
 std::string riga_compilazione(const esito_compilazione& e, int64_t versione, long long ms) {
-  const int32_t c = e.codice_fatale ? e.codice_fatale : e.codice_errore;
+  const int32_t c = regole::codice_rimasto(e.codice_fatale, e.codice_errore);
   const std::string esito = c                     ? "errore " + std::to_string(c)
                             : e.errore_io.empty() ? "nessun errore"
                                                   : e.errore_io;

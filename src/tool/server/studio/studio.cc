@@ -5,7 +5,6 @@
 #include "tool/server/studio/studio.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -57,7 +56,7 @@ esito_compilazione compila(const std::string& cartella, const coppia& c, uscita_
 }
 
 int codice(const esito_compilazione& e) {
-  return e.codice_fatale ? e.codice_fatale : e.codice_errore;
+  return regole::codice_rimasto(e.codice_fatale, e.codice_errore);
 }
 
 std::string testo_json(const json& j) {
@@ -171,16 +170,8 @@ int esegui_studio(const std::string& cartella, uint16_t porta,
 
 int comando_studio(const argomenti& a) {
   // DIR may be left out: the current folder.
-  size_t n = 0;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i] == "--port")
-      ++i;
-    else if (a[i].empty() || a[i][0] != '-')
-      ++n;
-  }
   argomenti_letti l;
-  if (int s = leggi_argomenti("studio", a, {{"--port", "un numero di porta"}}, n == 0 ? 0 : 1,
-                              "[DIR]", l);
+  if (int s = leggi_argomenti("studio", a, {{"--port", "un numero di porta"}}, 0, "[DIR]", l, 1);
       s >= 0)
     return s;
   uint16_t porta = 0;
